@@ -1,0 +1,22 @@
+#pragma once
+#include <string>
+#include <string_view>
+
+namespace morv {
+
+/// Message boxes and file dialogs, as the commands reach them. The desktop program
+/// answers with real dialogs; tests answer with a script. Texts keep their lone
+/// carriage returns as line breaks.
+class Prompter {
+public:
+    virtual ~Prompter() = default;
+    /// Shows a modal message box; style is a sum of mb:: codes; returns an mb:: answer (1..7).
+    virtual int msgBox(std::string_view text, int style, std::string_view title) = 0;
+    /// The open dialog: filter in "label|pattern|label|pattern" form, 1-based filter index,
+    /// initial path. Returns the chosen path, or "" when cancelled.
+    virtual std::string openFileName(std::string_view filter, int filterIndex, std::string_view initial) = 0;
+    /// The save dialog, starting from initial. Returns the chosen path, or "" when cancelled.
+    virtual std::string saveFileName(std::string_view initial) = 0;
+};
+
+}  // namespace morv

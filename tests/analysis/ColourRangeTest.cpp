@@ -1,0 +1,86 @@
+#include <gtest/gtest.h>
+
+#include "analysis/ColourRange.h"
+#include "support/TestSupport.h"
+
+namespace morv {
+namespace {
+
+struct ScanFixture : ::testing::Test {
+    test::TestApp t;
+    test::RecordingHost host{t.app};
+    Session& s = t.app.session;
+    void use(HeightImage img) { host.doc.disp.replace(std::make_shared<HeightImage>(std::move(img))); }
+};
+
+TEST_F(ScanFixture, FindsExtremesAndReportsEachColumn) {
+    use(test::greyImage({{128, 0, 7}, {255, 128, 9}}));
+    cmdGetHighLowColor_Click(host);
+    EXPECT_EQ(s.gintCurHighColor, 255);
+    EXPECT_EQ(s.gintCurLowColor, 0);
+    EXPECT_EQ(host.statuses, (std::vector<std::string>{"WORKING... Getting Highest & Lowest Colors 33%",
+                                                       "WORKING... Getting Highest & Lowest Colors 67%",
+                                                       "WORKING... Getting Highest & Lowest Colors 100%", ""}));
+    EXPECT_EQ(host.events, (std::vector<std::string>{"controls off", "controls on"}));
+    EXPECT_FALSE(s.gblnBusy);
+    EXPECT_EQ(s.gintHighColor, 0) << "only a scan for opening stores the opening range";
+}
+
+TEST_F(ScanFixture, UniformImageAndWideStrips) {
+    // Wider than one strip of columns, so strips and the per-column fold both matter.
+    HeightImage img(700, 3, 128);
+    img.setPixel(650, 2, fcnGrayColor(200));
+    img.setPixel(3, 1, fcnGrayColor(20));
+    use(img);
+    cmdGetHighLowColor_Click(host);
+    EXPECT_EQ(s.gintCurHighColor, 200);
+    EXPECT_EQ(s.gintCurLowColor, 20);
+    use(HeightImage(5, 5, 128));
+    cmdGetHighLowColor_Click(host);
+    EXPECT_EQ(s.gintCurHighColor, 128);
+    EXPECT_EQ(s.gintCurLowColor, 128);
+}
+
+TEST_F(ScanFixture, CancelAfterFirstColumnKeepsThatColumnsExtremesAndClearsTheRequest) {
+    use(test::greyImage({{100, 0, 7}, {150, 255, 9}}));
+    host.onYield = [&] { s.gblnCancel = true; };
+    cmdGetHighLowColor_Click(host);
+    EXPECT_EQ(s.gintCurHighColor, 150);
+    EXPECT_EQ(s.gintCurLowColor, 100);
+    EXPECT_FALSE(s.gblnCancel);
+    EXPECT_TRUE(host.controlsEnabled);
+    EXPECT_EQ(host.status, "");
+}
+
+TEST_F(ScanFixture, OpeningIgnoresCancelAndStoresTheOpeningRange) {
+    use(test::greyImage({{100, 0, 7}, {150, 255, 9}}));
+    s.gblnOpening = true;
+    host.onYield = [&] { s.gblnCancel = true; };
+    cmdGetHighLowColor_Click(host);
+    EXPECT_EQ(s.gintHighColor, 255);
+    EXPECT_EQ(s.gintLowColor, 0);
+}
+
+TEST_F(ScanFixture, InsideAnotherOperationLeavesFlagsAndControlsAlone) {
+    use(test::greyImage({{1, 2}}));
+    s.gblnBusy = s.gblnDrawing = true;
+    s.gblnCancel = true;
+    cmdGetHighLowColor_Click(host);
+    EXPECT_TRUE(s.gblnBusy);
+    EXPECT_TRUE(s.gblnCancel) << "the owner clears a cancel request";
+    EXPECT_TRUE(host.events.empty());
+    EXPECT_EQ(s.gintCurHighColor, 1) << "stopped after the first column";
+}
+
+TEST_F(ScanFixture, ColourPixelsReadAsTheirBlue) {
+    HeightImage img(2, 1);
+    img.setPixel(0, 0, 255);               // pure red: level 0
+    img.setPixel(1, 0, 0x0A0000 | 0xFF);   // blue 10
+    use(img);
+    cmdGetHighLowColor_Click(host);
+    EXPECT_EQ(s.gintCurHighColor, 10);
+    EXPECT_EQ(s.gintCurLowColor, 0);
+}
+
+}  // namespace
+}  // namespace morv

@@ -1,0 +1,96 @@
+#pragma once
+#include <deque>
+#include <functional>
+#include <map>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/App.h"
+#include "engine/Host.h"
+
+namespace morv::test {
+
+/// What a scripted prompter saw: one entry per box or dialog shown.
+struct Shown {
+    std::string kind;   // "msgBox", "open" or "save"
+    std::string text;   // the box's text, or the dialog's initial name
+    int style = 0;
+    std::string title;
+};
+
+/// Answers message boxes and file dialogs from a queue and records every one shown.
+/// An unexpected box (nothing queued) fails the test.
+class ScriptedPrompter : public Prompter {
+public:
+    std::deque<int> answers;
+    std::deque<std::string> fileNames;
+    std::vector<Shown> shown;
+
+    int msgBox(std::string_view text, int style, std::string_view title) override;
+    std::string openFileName(std::string_view filter, int filterIndex, std::string_view initial) override;
+    std::string saveFileName(std::string_view initial) override;
+};
+
+/// Thrown by a test App's endProgram: no trap catches it.
+struct ProgramEnded {};
+
+/// An App whose prompter is a ScriptedPrompter and whose Abort throws ProgramEnded.
+struct TestApp {
+    App app;
+    ScriptedPrompter prompter;
+    TestApp();
+};
+
+/// A Host without windows that records what the commands did to the window side.
+class RecordingHost : public Host {
+public:
+    explicit RecordingHost(App& app) : m_app(app) {}
+
+    App& app() override { return m_app; }
+    Document& document() override { return doc; }
+    TerrainControls controls() const override { return ctl; }
+    void SetControlsEnabled(bool on) override { events.push_back(on ? "controls on" : "controls off"); controlsEnabled = on; }
+    void setWaitCursor(bool on) override { waitCursor = on; }
+    void setStatus(const std::string& text) override { statuses.push_back(text); status = text; }
+    void doEvents() override { ++yields; if (onYield) onYield(); }
+    void setShowContours(bool ticked) override { showContours = ticked; contourVisible = ticked; events.push_back(ticked ? "show contours" : "hide contours"); }
+    void setContourVisible(bool visible) override { contourVisible = visible; }
+    void setPictureCaption(const std::string& c) override { caption = c; }
+    void refreshPicture() override { ++refreshes; }
+    bool saveEnabled() const override { return save; }
+    void setSaveEnabled(bool on) override { save = on; }
+    void setGroundLevelValue(int v) override;
+    void beep() override { ++beeps; }
+    std::shared_ptr<HeightImage> loadPicture(const std::string& path) override;
+
+    Document doc;
+    TerrainControls ctl;
+    std::vector<std::string> events, statuses;
+    std::string status, caption;
+    bool controlsEnabled = true, waitCursor = false, showContours = false, contourVisible = false, save = false;
+    int yields = 0, refreshes = 0, beeps = 0;
+    std::function<void()> onYield;
+    /// Files the host "loads" by path; a path not here throws error 53.
+    std::map<std::string, HeightImage> files;
+
+private:
+    App& m_app;
+};
+
+/// A grey picture from rows of levels.
+HeightImage greyImage(const std::vector<std::vector<int>>& rows);
+
+/// A fresh temporary folder, removed at the end of the test.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    const std::filesystem::path& path() const { return m_path; }
+    std::string file(const std::string& name) const { return (m_path / name).string(); }
+
+private:
+    std::filesystem::path m_path;
+};
+
+}  // namespace morv::test
