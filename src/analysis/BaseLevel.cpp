@@ -17,7 +17,8 @@ int ContourSum::average() const {
 bool sumUnderContours(const HeightImage& height, const HeightImage& contour, ContourSum& total, const ColumnHook& hook) {
     const int w = height.width(), h = height.height();
     const bool fast = height.isGrey() && contour.isGrey() && contour.width() == w && contour.height() == h;
-    std::vector<std::int64_t> colSum(kColumnStrip), colCount(kColumnStrip);
+    // Per column of a strip; a column's sum stays below 32767 x 255, so 32 bits do.
+    std::vector<std::uint32_t> colSum(kColumnStrip), colCount(kColumnStrip);
     auto strip = [&](int x0, int x1) {
         const std::size_t n = std::size_t(x1 - x0);
         std::fill_n(colSum.begin(), n, 0);
@@ -27,11 +28,13 @@ bool sumUnderContours(const HeightImage& height, const HeightImage& contour, Con
                 const std::size_t at = std::size_t(y) * std::size_t(w) + std::size_t(x0);
                 const std::uint8_t* c = contour.grey() + at;
                 const std::uint8_t* g = height.grey() + at;
-                for (std::size_t i = 0; i < n; ++i)
-                    if (c[i] == 0) {
-                        colSum[i] += g[i];
-                        ++colCount[i];
-                    }
+                std::uint32_t* sum = colSum.data();
+                std::uint32_t* count = colCount.data();
+                for (std::size_t i = 0; i < n; ++i) {
+                    const std::uint32_t black = c[i] == 0;
+                    sum[i] += g[i] * black;
+                    count[i] += black;
+                }
             } else {
                 for (int x = x0; x < x1; ++x)
                     if (contour.pixel(x, y) == 0) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/ColumnWalk.h"
+#include "engine/LevelMap.h"
 
 namespace morv {
 
@@ -79,8 +80,7 @@ bool runPass(HeightImage& image, const PassTable& table, const ColumnHook& hook)
         for (int y = 0; y < h; ++y) {
             const std::size_t at = std::size_t(y) * std::size_t(w) + std::size_t(x0);
             if (image.isGrey()) {
-                std::uint8_t* row = image.grey() + at;
-                for (std::size_t i = 0; i < n; ++i) row[i] = lut[row[i]];
+                mapLevels(image.grey() + at, n, lut);
             } else {
                 Colour* row = image.colour() + at;
                 for (std::size_t i = 0; i < n; ++i) {
