@@ -59,6 +59,17 @@ std::shared_ptr<HeightImage> RecordingHost::loadPicture(const std::string& path)
     return std::make_shared<HeightImage>(it->second);
 }
 
+std::string RecordingHost::askOverwrite() {
+    events.push_back("ask overwrite");
+    if (overwriteAnswers.empty()) {
+        ADD_FAILURE() << "unexpected overwrite question";
+        return "2";
+    }
+    std::string a = overwriteAnswers.front();
+    overwriteAnswers.pop_front();
+    return a;
+}
+
 HeightImage greyImage(const std::vector<std::vector<int>>& rows) {
     const int h = int(rows.size()), w = h ? int(rows[0].size()) : 0;
     HeightImage img(w, h);

@@ -32,6 +32,15 @@ public:
     void beep() override {}
     std::shared_ptr<HeightImage> loadPicture(const std::string& path) override;
 
+    void setToolbarsVisible(bool) override {}
+    void fitSliders() override {}
+    void showPictureWindow() override {}
+    void unloadPictureWindow() override {}
+    void setSaveAsCloseEnabled(bool) override {}
+    void focusGroundLevel() override {}
+    void setScaleUpOff() override { m_app.session.gblnScaleUp = false; }
+    std::string askOverwrite() override { return "2"; }
+
     /// Keeps an already loaded picture as the file's content for later loads.
     void remember(const std::string& path, std::shared_ptr<const HeightImage> image);
 
