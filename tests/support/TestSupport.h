@@ -82,7 +82,7 @@ public:
     bool controlsEnabled = true, waitCursor = false, showContours = false, contourVisible = false, save = false;
     int yields = 0, refreshes = 0, beeps = 0;
     std::function<void()> onYield;
-    /// Files the host "loads" by path; a path not here throws error 53.
+    /// Files the host "loads" by path; other paths are read from disk.
     std::map<std::string, HeightImage> files;
 
 private:
