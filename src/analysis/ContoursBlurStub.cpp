@@ -1,5 +1,4 @@
-// Stand-ins until contour drawing and the blur land.
-#include "analysis/Blur.h"
+// Stand-in until contour drawing lands.
 #include "analysis/Contours.h"
 #include "core/Routine.h"
 #include "engine/Host.h"
@@ -7,7 +6,5 @@
 namespace morv {
 
 void cmdNewCoast_Click(Host& host) { Routine r(host.app(), "frmMain.cmdNewCoast_Click"); }
-void LoadBlurData(Host& host) { Routine r(host.app(), "frmMain.LoadBlurData"); }
-void ApplyBlur(Host& host) { Routine r(host.app(), "frmMain.ApplyBlur"); }
 
 }  // namespace morv
