@@ -115,6 +115,14 @@ TEST(BlurPicture, ResultDoesNotDependOnThreadsOrOnStoppingWhenSettled) {
     }
 }
 
+TEST(BlurPicture, OneSettledBandDoesNotStopTheOthers) {
+    // Flat but for the last rows: the upper band comes out unchanged from the first
+    // iteration while the lower one still changes.
+    HeightImage img = randomGrey(20, 200, 21);
+    std::fill_n(img.grey(), 20 * 190, std::uint8_t(50));
+    EXPECT_EQ(blurred(img, 5, {2, true}), blurred(img, 5, {1, false}));
+}
+
 TEST(BlurPicture, SingleWhitePixelSpreadsToAllEightNeighboursAndDims) {
     HeightImage img(5, 5, 0);
     img.setPixel(2, 2, fcnGrayColor(255));
