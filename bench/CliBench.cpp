@@ -41,7 +41,7 @@ long runCli(const std::vector<std::string>& args) {
 
 void cliBench(benchmark::State& state, int side, std::vector<std::string> options) {
     const std::string folder = benchFolder();
-    const std::string map = morv::bench::realisticMapFile(folder, side);
+    const std::string map = morv::bench::hillyMapFile(folder, side);
     std::vector<std::string> args = {"redraw", map};
     args.insert(args.end(), options.begin(), options.end());
     args.insert(args.end(), {"-o", folder + "/out.bmp", "--force"});
@@ -62,7 +62,7 @@ void BM_CliRedrawFlattenBlur48_4096(benchmark::State& s) { cliBench(s, 4096, {"-
 void BM_CliRedrawFlattenBlur48_16384(benchmark::State& s) { cliBench(s, 16384, {"--flatten", "50", "--blur", "48"}); }
 
 void BM_CliInfo_4096(benchmark::State& state) {
-    const std::string map = morv::bench::realisticMapFile(benchFolder(), 4096);
+    const std::string map = morv::bench::hillyMapFile(benchFolder(), 4096);
     for (auto _ : state) runCli({"info", map});
 }
 

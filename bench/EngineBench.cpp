@@ -11,7 +11,7 @@ namespace {
 using namespace morv;
 
 const HeightImage& map4096() {
-    static const HeightImage m = bench::realisticMap(4096);
+    static const HeightImage m = bench::hillyMap(4096);
     return m;
 }
 

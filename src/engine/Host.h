@@ -1,5 +1,6 @@
 #pragma once
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/App.h"
@@ -24,12 +25,21 @@ struct TerrainControls {
     bool autoContours = false;           // chkAutoContLine
 };
 
+/// What the blur's preparation keeps until the blur runs: the size of the height
+/// picture it was prepared for. The blur allocates its work memory only while it
+/// runs, so this is all Close has to release.
+struct BlurState {
+    int width = 0;
+    int height = 0;
+};
+
 /// The open image pair (the picture window's two displays) and the name the file
 /// dialog holds, which Redraw and the reverts reload from.
 struct Document {
     Picture disp;           // picDisp: the height image
     Picture dispCL;         // picDispCL: the contour image (empty when there was none)
     std::string dialogFileName;  // cdbMain's current file name
+    std::optional<BlurState> blur;  // set by LoadBlurData, dropped by Close
 };
 
 /// The main window as the commands see it: the state it keeps in its widgets and

@@ -1,0 +1,14 @@
+#pragma once
+#include <cstdint>
+#include <string_view>
+
+namespace morv {
+
+/// The ground level typed into the ground level box, as the scroll bar takes it:
+/// blanks around, an optional sign, digits and an optional decimal fraction,
+/// rounded to the nearest whole number with halves to the even one (64.5 -> 64,
+/// 65.5 -> 66). Throws RuntimeError 13 for text that is not a number, 6 for a
+/// number beyond the 16-bit range and 380 for one outside 0..255.
+std::int16_t groundLevelFromText(std::string_view text);
+
+}  // namespace morv
