@@ -11,6 +11,7 @@
 #include <QtGlobal>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <mutex>
@@ -85,6 +86,7 @@ void captureJpegMessages(QtMsgType type, const QMessageLogContext& context, cons
         return;
     }
     if (g_previousHandler) g_previousHandler(type, context, message);
+    else std::fprintf(stderr, "%s\n", qPrintable(message));
 }
 
 /// Installs the capturing handler and the JPEG allocation limit for one read.
@@ -129,11 +131,15 @@ HeightImage loadJpeg(int fd, const std::string& path, std::uint64_t budget) {
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
         throw accessError(path, file.errorString().toStdString());
     QImageReader reader(&file, "jpeg");
+    if (!reader.canRead())
+        throw pictureError(path, "cannot be read as a JPEG picture: " + reader.errorString().toStdString());
     const QSize size = reader.size();
     if (!size.isValid() || !complaint.empty()) throw pictureError(path, "damaged JPEG header");
     checkSize(path, size.width(), size.height());
     const bool greyFile = reader.imageFormat() == QImage::Format_Grayscale8;
     const std::uint64_t pixels = std::uint64_t(size.width()) * std::uint64_t(size.height());
+    // Qt's decoded picture (one or four bytes a pixel) plus ours, which for colour
+    // briefly holds both planes while it is promoted.
     checkBudget(path, greyFile ? 2 * pixels : 9 * pixels, budget);
 
     QImage decoded;

@@ -8,6 +8,7 @@
 
 #include <QBuffer>
 #include <QImage>
+#include <QImageWriter>
 #include <QtGlobal>
 
 #include <chrono>
@@ -119,6 +120,15 @@ TEST(LoadPicture, JpegsLoadIntoTheGreyPlaneWhenTheyCan) {
     EXPECT_NEAR(fcnGrayLevel(gc->pixel(20, 15)), 60, 2);
     EXPECT_FALSE(c->isGrey());
     EXPECT_GT(c->pixel(20, 15) & 0xFF, 230);
+
+    QByteArray progressive;
+    QBuffer buffer(&progressive);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setProgressiveScanWrite(true);
+    ASSERT_TRUE(writer.write(colour));
+    writeAll(dir.file("p.jpg"), progressive.toStdString());
+    EXPECT_GT(loadPictureFile(dir.file("p.jpg"))->pixel(5, 5) & 0xFF, 230);
 }
 
 TEST(LoadPicture, DamagedOrHugeJpegsAreRefusedAndLogHandlingIsRestored) {
