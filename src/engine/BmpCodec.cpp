@@ -47,7 +47,6 @@ namespace {
 
 constexpr std::uint32_t kRgb = 0, kRle8 = 1, kRle4 = 2, kBitfields = 3;
 constexpr std::uint64_t kFileHeaderSize = 14;
-constexpr Colour kNoColour = -1;
 
 std::uint16_t le16(const std::uint8_t* p) noexcept { return std::uint16_t(p[0] | (p[1] << 8)); }
 std::uint32_t le32(const std::uint8_t* p) noexcept {
