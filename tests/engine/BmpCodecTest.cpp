@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <functional>
 #include <random>
 
@@ -302,6 +305,22 @@ TEST(BmpReader, HostileFilesAreRefusedWithAReason) {
     }
 }
 
+TEST(BmpReader, HeaderReportsTheCheckedLayout) {
+    BmpFile f;
+    f.bitCount = 8, f.width = 3, f.height = -2, f.palette = {grey(0), grey(9)};
+    f.pixels = packRows(8, {{0, 1, 1}, {1, 0, 0}});
+    const std::string bytes = f.bytes();
+    MemorySource src({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
+    const BmpHeader h = readBmpHeader(src, "t.bmp");
+    EXPECT_EQ(h.width, 3);
+    EXPECT_EQ(h.height, 2);
+    EXPECT_TRUE(h.topDown);
+    EXPECT_EQ(h.paletteSize, 2);
+    EXPECT_TRUE(h.paletteGrey);
+    EXPECT_EQ(h.pixelOffset, 14u + 40u + 8u);
+    EXPECT_EQ(h.pixelBytes, 8u);
+}
+
 TEST(BmpReader, PicturesBeyondTheMemoryBudgetAreRefusedBeforeAllocating) {
     BmpFile f;
     f.width = 4, f.height = 4, f.pixels = packRows(24, std::vector<std::vector<std::uint32_t>>(4, {0, 0, 0, kRed}));
@@ -313,6 +332,23 @@ TEST(BmpReader, PicturesBeyondTheMemoryBudgetAreRefusedBeforeAllocating) {
     }
     EXPECT_THROW(decode(f.bytes(), 16 + 32), RuntimeError);  // grey fits, colour does not
     EXPECT_FALSE(decode(f.bytes(), 80).isGrey());
+}
+
+TEST(BmpReader, CorpusFilesDecodeOrAreRefusedCleanly) {
+    // Seed files of each kind the reader supports, plus any input that once broke it.
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(MORV_BMP_CORPUS)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        std::ostringstream bytes;
+        bytes << in.rdbuf();
+        ++files;
+        try {
+            EXPECT_FALSE(decode(bytes.str(), std::uint64_t(16) << 20).empty()) << entry.path();
+        } catch (const RuntimeError& e) {
+            EXPECT_TRUE(e.number() == err::InvalidPicture || e.number() == err::OutOfMemory) << entry.path();
+        }
+    }
+    EXPECT_GT(files, 0);
 }
 
 }  // namespace
