@@ -8,6 +8,7 @@ namespace morv {
 
 void cmdNewCoast_Click(Host& host) { Routine r(host.app(), "frmMain.cmdNewCoast_Click"); }
 void LoadBlurData(Host& host) { Routine r(host.app(), "frmMain.LoadBlurData"); }
+void releaseBlurData(Host&) {}
 void ApplyBlur(Host& host) { Routine r(host.app(), "frmMain.ApplyBlur"); }
 
 }  // namespace morv

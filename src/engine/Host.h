@@ -70,6 +70,26 @@ public:
     virtual void beep() = 0;
     /// Loads a picture file for a display (BMP or JPG). Throws RuntimeError.
     virtual std::shared_ptr<HeightImage> loadPicture(const std::string& path) = 0;
+
+    // The frame around the picture window, as the file commands change it.
+    /// Shows or hides the two tool panels.
+    virtual void setToolbarsVisible(bool visible) = 0;
+    /// Sizes the two vertical sliders to the left panel's height.
+    virtual void fitSliders() = 0;
+    /// Makes the picture window for the document's pictures (first use creates it),
+    /// sized to the height picture plus its frame, at the top left, and shows it.
+    virtual void showPictureWindow() = 0;
+    /// Unloads the picture window; its close request sees gblnClosing and lets it go.
+    virtual void unloadPictureWindow() = 0;
+    /// Enables or disables File > Save As and File > Close.
+    virtual void setSaveAsCloseEnabled(bool enabled) = 0;
+    /// Gives the keyboard focus to the ground level box.
+    virtual void focusGroundLevel() = 0;
+    /// Turns Scale Up Mountains off: Tag "False", caption not bold, gblnScaleUp false.
+    virtual void setScaleUpOff() = 0;
+    /// Shows the overwrite question modally; returns its answer "6" (Yes), "7" (No)
+    /// or "2" (Cancel).
+    virtual std::string askOverwrite() = 0;
 };
 
 }  // namespace morv

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "core/RuntimeError.h"
+#include "engine/ImageIO.h"
 
 namespace morv::test {
 
@@ -55,8 +56,19 @@ void RecordingHost::setGroundLevelValue(int v) {
 std::shared_ptr<HeightImage> RecordingHost::loadPicture(const std::string& path) {
     events.push_back("load " + path);
     auto it = files.find(path);
-    if (it == files.end()) throw RuntimeError(err::FileNotFound);
+    if (it == files.end()) return loadPictureFile(path);
     return std::make_shared<HeightImage>(it->second);
+}
+
+std::string RecordingHost::askOverwrite() {
+    events.push_back("ask overwrite");
+    if (overwriteAnswers.empty()) {
+        ADD_FAILURE() << "unexpected overwrite question";
+        return "2";
+    }
+    std::string a = overwriteAnswers.front();
+    overwriteAnswers.pop_front();
+    return a;
 }
 
 HeightImage greyImage(const std::vector<std::vector<int>>& rows) {

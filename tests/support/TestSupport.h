@@ -63,15 +63,26 @@ public:
     void setGroundLevelValue(int v) override;
     void beep() override { ++beeps; }
     std::shared_ptr<HeightImage> loadPicture(const std::string& path) override;
+    void setToolbarsVisible(bool visible) override { toolbars = visible; }
+    void fitSliders() override { events.push_back("fit sliders"); }
+    void showPictureWindow() override { pictureWindow = true; events.push_back("show picture"); }
+    void unloadPictureWindow() override { pictureWindow = false; events.push_back("unload picture"); }
+    void setSaveAsCloseEnabled(bool on) override { saveAsClose = on; }
+    void focusGroundLevel() override { events.push_back("focus ground"); }
+    void setScaleUpOff() override { ctl.scaleTag = "False"; m_app.session.gblnScaleUp = false; }
+    std::string askOverwrite() override;
 
     Document doc;
     TerrainControls ctl;
     std::vector<std::string> events, statuses;
     std::string status, caption;
+    bool toolbars = false, pictureWindow = false, saveAsClose = false;
+    /// Answers of the overwrite question, in order; an unexpected question fails the test.
+    std::deque<std::string> overwriteAnswers;
     bool controlsEnabled = true, waitCursor = false, showContours = false, contourVisible = false, save = false;
     int yields = 0, refreshes = 0, beeps = 0;
     std::function<void()> onYield;
-    /// Files the host "loads" by path; a path not here throws error 53.
+    /// Files the host "loads" by path; other paths are read from disk.
     std::map<std::string, HeightImage> files;
 
 private:

@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Configures and builds Morv in build/ (release build with the tests and benchmarks).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup-debian.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+cmake --build build

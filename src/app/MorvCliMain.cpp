@@ -1,0 +1,28 @@
+// morv-cli: the headless front end for batch work on many height maps.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/cli/CliHost.h"
+#include "app/cli/CliOptions.h"
+#include "core/Trace.h"
+#include "morv/Version.h"
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    const morv::cli::Parsed parsed = morv::cli::parseArguments(args);
+    if (!parsed.options) {
+        std::fprintf(stderr, "morv-cli: %s\n", parsed.error.c_str());
+        return 2;
+    }
+    switch (parsed.options->command) {
+    case morv::cli::Command::Help:
+        std::fputs(morv::cli::usageText().c_str(), stdout);
+        return 0;
+    case morv::cli::Command::Version:
+        std::printf("morv-cli %s\n", morv::formatVersion(morv::build::kMajor, morv::build::kMinor, morv::build::kRevision).c_str());
+        return 0;
+    default:
+        return morv::cli::run(*parsed.options);
+    }
+}

@@ -1,0 +1,39 @@
+#pragma once
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace morv::cli {
+
+enum class Command { Redraw, Info, Help, Version };
+
+/// What the command line asked for.
+struct Options {
+    Command command = Command::Help;
+    std::string input;
+    int ground = 128;
+    bool calcBase = false;
+    char mountains = 0;       // 'F' flatten, 'L' lower, 0 none
+    int mountainsPercent = 0;
+    char valleys = 0;         // 'F' fill, 'I' invert, 0 none
+    int valleysPercent = 100;
+    bool scaleUp = false;
+    int blur = 0;
+    bool contours = false;
+    std::string output;       // empty: the result name
+    bool force = false;
+};
+
+/// The outcome of reading the arguments: options, or a usage error's message.
+struct Parsed {
+    std::optional<Options> options;
+    std::string error;
+};
+
+/// Reads the arguments after the program name. Never throws; bad usage gives an error.
+Parsed parseArguments(const std::vector<std::string>& args);
+
+/// The --help text.
+std::string usageText();
+
+}  // namespace morv::cli

@@ -1,0 +1,16 @@
+#pragma once
+#include <string>
+
+#include "core/Trace.h"
+
+namespace morv {
+
+/// The program's version as "MMMM.mmmm.rrrr", from the build's project version;
+/// this is what start-up puts into gstrVersion.
+std::string versionText();
+
+/// The program's version record (company, title, product, executable, description,
+/// copyright and version numbers), as the trace log's header shows it.
+VersionRecord versionRecord();
+
+}  // namespace morv

@@ -1,0 +1,15 @@
+#pragma once
+#include <string>
+
+#include "engine/Host.h"
+
+namespace morv {
+
+/// The name Redraw gives its result: the image path less its last four characters,
+/// "_" W "x" H, the mountains code ("_MSU-", "_MF-" or "_ML-" with the mountains
+/// bar), the valleys code ("_VF-" or "_VI-" with the valleys bar), "_B-" with the
+/// blur bar, and "." + extension ("bmp", which is also stored in imageExt).
+std::string resultName(const std::string& imageFile, int width, int height, const TerrainControls& controls,
+                       std::string& imageExt);
+
+}  // namespace morv

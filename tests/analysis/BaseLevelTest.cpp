@@ -1,0 +1,76 @@
+#include <gtest/gtest.h>
+
+#include "analysis/BaseLevel.h"
+#include "support/TestSupport.h"
+
+namespace morv {
+namespace {
+
+struct CalcBase : ::testing::Test {
+    test::TestApp t;
+    test::RecordingHost host{t.app};
+    Session& s = t.app.session;
+    void use(const HeightImage& height, const HeightImage& contour) {
+        host.doc.disp.replace(std::make_shared<HeightImage>(height));
+        host.doc.dispCL.replace(std::make_shared<HeightImage>(contour));
+    }
+};
+
+TEST_F(CalcBase, AveragesUnderPureBlackRoundingHalvesToEven) {
+    struct Case {
+        std::vector<int> levels;
+        int expected;
+    };
+    const Case cases[] = {{{100, 101, 103}, 101}, {{100, 101}, 100}, {{5, 0}, 2}, {{7, 0}, 4}, {{3, 4}, 4}};
+    for (const Case& c : cases) {
+        const int n = int(c.levels.size());
+        HeightImage height(n, 2, 0), contour(n, 2, 255);
+        for (int x = 0; x < n; ++x) {
+            height.setPixel(x, 1, fcnGrayColor(c.levels[std::size_t(x)]));
+            contour.setPixel(x, 1, 0);
+        }
+        ContourSum sum;
+        sumUnderContours(height, contour, sum, nullptr);
+        EXPECT_EQ(sum.average(), c.expected);
+    }
+}
+
+TEST_F(CalcBase, SetsTheGroundLevelAndHidesTheContours) {
+    use(test::greyImage({{100, 101}, {103, 200}}), test::greyImage({{0, 0}, {0, 1}}));
+    host.contourVisible = true;
+    cmdCalcCL_Click(host);
+    EXPECT_EQ(s.gintGroundLevel, 101);
+    EXPECT_EQ(s.glngGroundColor, fcnGrayColor(101));
+    EXPECT_FALSE(host.contourVisible);
+    EXPECT_EQ(host.statuses.front(), "WORKING... Calculating Average Coastline Color");
+    EXPECT_EQ(host.statuses[1], "WORKING... Calculating Average Coastline Color 50%");
+    EXPECT_EQ(host.status, "");
+    EXPECT_FALSE(s.gblnBusy);
+    EXPECT_TRUE(host.controlsEnabled);
+}
+
+TEST_F(CalcBase, DarkGreyIsNotAContourAndNoBlackGivesZero) {
+    HeightImage contour(2, 2, 1);
+    use(HeightImage(2, 2, 90), contour);
+    cmdCalcCL_Click(host);
+    EXPECT_EQ(s.gintGroundLevel, 0);
+}
+
+TEST_F(CalcBase, MissingContourImageGivesZero) {
+    use(HeightImage(2, 2, 90), HeightImage());
+    cmdCalcCL_Click(host);
+    EXPECT_EQ(s.gintGroundLevel, 0);
+}
+
+TEST_F(CalcBase, CancelLeavesTheLevelAndClearsTheRequest) {
+    use(test::greyImage({{100, 101}, {103, 200}}), test::greyImage({{0, 0}, {0, 1}}));
+    host.onYield = [&] { s.gblnCancel = true; };
+    cmdCalcCL_Click(host);
+    EXPECT_EQ(s.gintGroundLevel, 128);
+    EXPECT_FALSE(s.gblnCancel);
+    EXPECT_TRUE(host.contourVisible) << "a cancel leaves the contour image shown";
+    EXPECT_EQ(std::count(host.events.begin(), host.events.end(), std::string("ground 101")), 0);
+}
+
+}  // namespace
+}  // namespace morv

@@ -1,0 +1,127 @@
+#include <gtest/gtest.h>
+
+#include "engine/Passes.h"
+#include "engine/TerrainSettings.h"
+#include "support/TestSupport.h"
+
+namespace morv {
+namespace {
+
+/// The level a grey pixel of level g has after the pass.
+int after(const PassTable& t, int g) {
+    HeightImage img(1, 1, std::uint8_t(g));
+    runPass(img, t, nullptr);
+    return fcnGrayLevel(img.pixel(0, 0));
+}
+
+struct Case {
+    const char* what;
+    PassTable table;
+    int from, to;
+};
+
+TEST(Passes, LevelsTable) {
+    const float half = mountainFactorFromBar(50);
+    const Case cases[] = {
+        {"flatten 50: 200", flattenTable(128, half), 200, 164},
+        {"flatten 50: 129 rounds down", flattenTable(128, half), 129, 128},
+        {"flatten 50: ground untouched", flattenTable(128, half), 128, 128},
+        {"flatten 50: valley untouched", flattenTable(128, half), 20, 20},
+        {"flatten 100", flattenTable(128, 1.0f), 255, 128},
+        {"lower 50 H228: 200", lowerTable(128, 228, half), 200, 150},
+        {"lower 50 H228: stops at G", lowerTable(128, 228, half), 150, 128},
+        {"lower 100 H229 G100: 229", lowerTable(100, 229, 1.0f), 229, 128},
+        {"lower 100 H229 G100: 120", lowerTable(100, 229, 1.0f), 120, 100},
+        {"lower H100 G50 raises", lowerTable(50, 100, 1.0f), 90, 118},
+        {"raise G128 H200: top", raiseTable(128, 200), 200, 255},
+        {"raise G128 H200: 164", raiseTable(128, 200), 164, 191},
+        {"raise G128 H200: 129", raiseTable(128, 200), 129, 129},
+        {"fill 50: 100", fillTable(128, 0.5), 100, 114},
+        {"fill 50: 127", fillTable(128, 0.5), 127, 127},
+        {"fill 50: 0", fillTable(128, 0.5), 0, 64},
+        {"fill 50: mountain untouched", fillTable(128, 0.5), 200, 200},
+        {"fill 100", fillTable(128, 1.0), 3, 128},
+        {"invert 100 L20: 100", invertTable(128, 20, 1.0), 100, 156},
+        {"invert 100 L20: 20", invertTable(128, 20, 1.0), 20, 236},
+        {"invert 50 L20: 100", invertTable(128, 20, 0.5), 100, 128},
+        {"invert 50 L20: 74", invertTable(128, 20, 0.5), 74, 128},
+        {"invert 50 L20: 50", invertTable(128, 20, 0.5), 50, 152},
+        {"invert 50 L20: 20", invertTable(128, 20, 0.5), 20, 182},
+        {"invert 0", invertTable(128, 20, 0.0), 50, 128},
+        {"invert L21 v.5: t=74 (74.5 to even)", invertTable(128, 21, 0.5), 74, 128},
+        {"invert L21 v.5: 73 below t", invertTable(128, 21, 0.5), 73, 129},
+        {"invert L23 v.5: t=76 (75.5 to even)", invertTable(128, 23, 0.5), 76, 128},
+        {"invert G200: saturates", invertTable(200, 0, 1.0), 0, 255},
+        {"invert G200: 100", invertTable(200, 0, 1.0), 100, 255},
+        {"invert G200: 150", invertTable(200, 0, 1.0), 150, 250},
+    };
+    for (const Case& c : cases) EXPECT_EQ(after(c.table, c.from), c.to) << c.what;
+}
+
+TEST(Passes, LowerRoundsHalvesToEven) {
+    // s = (229 - 128) x 0.5 = 50.5: 201 - 50.5 = 150.5 -> 150; 202 - 50.5 = 151.5 -> 152.
+    const PassTable t = lowerTable(128, 229, 0.5f);
+    EXPECT_EQ(after(t, 201), 150);
+    EXPECT_EQ(after(t, 202), 152);
+}
+
+TEST(Passes, RaiseFormsTheQuotientFirst) {
+    // The highest level is already 255: with G = 128 nothing moves, with G = 100
+    // these levels drop by one because the quotient is rounded before the product.
+    const PassTable same = raiseTable(128, 255);
+    for (int g = 129; g < 256; ++g) EXPECT_EQ(after(same, g), g) << g;
+    const PassTable t = raiseTable(100, 255);
+    const int drop[] = {139, 149, 159, 178, 191, 198, 205, 218, 225};
+    for (int g = 101; g < 256; ++g) {
+        const bool drops = std::find(std::begin(drop), std::end(drop), g) != std::end(drop);
+        EXPECT_EQ(after(t, g), drops ? g - 1 : g) << g;
+    }
+}
+
+TEST(Passes, ColourPixelsTakePartByWholeColourAndReadAsBlue) {
+    // Green 200, blue 128: above the ground colour although its level is 128.
+    HeightImage img(3, 1, 0);
+    img.setPixel(0, 0, 0x80C800);
+    img.setPixel(1, 0, 0x8000C8);   // red 200, blue 128: below the ground colour
+    img.setPixel(2, 0, 0x0A00FF);   // red 255, blue 10: a valley pixel of level 10
+    runPass(img, flattenTable(128, 1.0f), nullptr);
+    EXPECT_EQ(img.pixel(0, 0), fcnGrayColor(128)) << "taking part writes a grey level";
+    EXPECT_EQ(img.pixel(1, 0), 0x8000C8);
+    runPass(img, fillTable(128, 0.5), nullptr);
+    EXPECT_EQ(img.pixel(2, 0), fcnGrayColor(69));
+    EXPECT_EQ(img.pixel(1, 0), fcnGrayColor(128));
+}
+
+TEST(Passes, HookRunsAfterEveryColumnAndCanStop) {
+    HeightImage img(600, 2, 200);
+    std::vector<std::int64_t> seen;
+    EXPECT_FALSE(runPass(img, flattenTable(128, 1.0f), [&](std::int64_t v) {
+        seen.push_back(v);
+        return v == 2 * 300;
+    }));
+    ASSERT_EQ(seen.size(), 300u);
+    EXPECT_EQ(seen.front(), 2);
+    EXPECT_TRUE(runPass(img, flattenTable(128, 1.0f), nullptr));
+}
+
+TEST(Passes, StatusTextsAndStrengths) {
+    EXPECT_EQ(passStatusText(PassKind::Flatten, 50, 3), "WORKING... Flattening Mountains 50% - 3%");
+    EXPECT_EQ(passStatusText(PassKind::Lower, 0, 100), "WORKING... Lowering Mountains 0% - 100%");
+    EXPECT_EQ(passStatusText(PassKind::Raise, 7, 10), "WORKING... Raising Mountains 10%");
+    EXPECT_EQ(passStatusText(PassKind::Fill, 29, 1), "WORKING... Filling in the Valleys by 29% - 1%");
+    EXPECT_EQ(passStatusText(PassKind::Invert, 100, 1), "WORKING... Inverting the Valleys by 100% - 1%");
+    EXPECT_EQ(mountainStrength(mountainFactorFromBar(29)), 28);
+    EXPECT_EQ(valleyStrength(valleyFactorFromBar(29)), 28);
+    EXPECT_EQ(mountainStrength(mountainFactorFromBar(50)), 50);
+    EXPECT_EQ(valleyStrength(1.0), 100);
+}
+
+TEST(Passes, GreyLevelAndColourConversions) {
+    for (int g = 0; g < 256; ++g) EXPECT_EQ(fcnGrayLevel(fcnGrayColor(g)), g);
+    EXPECT_EQ(fcnGrayLevel(0x0A00FF), 10);
+    EXPECT_EQ(fcnGrayColor(300), 0xFFFFFF);
+    EXPECT_EQ(fcnGrayColor(128), 8421504);
+}
+
+}  // namespace
+}  // namespace morv

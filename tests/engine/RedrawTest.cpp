@@ -1,0 +1,162 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "engine/Redraw.h"
+#include "engine/TerrainSettings.h"
+#include "support/TestSupport.h"
+
+namespace morv {
+namespace {
+
+struct RedrawFixture : ::testing::Test {
+    test::TestApp t;
+    test::RecordingHost host{t.app};
+    Session& s = t.app.session;
+    HeightImage source;
+
+    void open(HeightImage img, const std::string& path = "/maps/hills.bmp") {
+        source = img;
+        host.files[path] = img;
+        host.doc.dialogFileName = path;
+        host.doc.disp.replace(std::make_shared<HeightImage>(img));
+        s.gstrImageFile = path;
+        s.gintHighColor = 255;
+        s.gintLowColor = 0;
+    }
+    void flatten(int percent) {
+        host.ctl.flattenTicked = true;
+        host.ctl.mountainsValue = percent;
+        s.gsngMountainFactor = mountainFactorFromBar(percent);
+    }
+    int count(const std::string& prefix) const {
+        return int(std::count_if(host.statuses.begin(), host.statuses.end(),
+                                 [&](const std::string& x) { return x.rfind(prefix, 0) == 0; }));
+    }
+    int level(int x, int y) const { return fcnGrayLevel(host.doc.disp.image->pixel(x, y)); }
+};
+
+TEST_F(RedrawFixture, NoTaskSelectedChangesNothing) {
+    open(HeightImage(4, 4, 200));
+    host.ctl.blurTicked = true;
+    host.ctl.blurValue = 4;
+    t.prompter.answers = {mb::OK};
+    cmdRedraw_Click(host);
+    ASSERT_EQ(t.prompter.shown.size(), 1u);
+    EXPECT_EQ(t.prompter.shown[0].title, "No Task Selected");
+    EXPECT_EQ(t.prompter.shown[0].text, "You don't have any draw options selected.");
+    EXPECT_EQ(t.prompter.shown[0].style, 64);
+    EXPECT_EQ(level(0, 0), 200);
+    EXPECT_FALSE(host.save);
+    EXPECT_EQ(host.beeps, 1);
+    EXPECT_TRUE(host.controlsEnabled);
+    EXPECT_FALSE(s.gblnBusy || s.gblnDrawing || s.gblnCancel);
+    EXPECT_EQ(s.gintTraceDepth, 0);
+}
+
+TEST_F(RedrawFixture, FlattenRunsColumnByColumnAndNamesTheResult) {
+    open(HeightImage(100, 50, 200));
+    flatten(50);
+    cmdRedraw_Click(host);
+    EXPECT_EQ(level(99, 49), 164);
+    EXPECT_EQ(host.statuses[0], "WORKING... Flattening Mountains 50% - 1%");
+    EXPECT_EQ(host.statuses[49], "WORKING... Flattening Mountains 50% - 50%");
+    EXPECT_EQ(host.statuses[99], "WORKING... Flattening Mountains 50% - 100%");
+    EXPECT_EQ(count("WORKING... Getting Highest & Lowest Colors "), 100) << "the final scan";
+    EXPECT_EQ(s.gstrResultName, "/maps/hills_100x50_MF-50_B-0.bmp");
+    EXPECT_EQ(host.caption, "Morv: /maps/hills_100x50_MF-50_B-0.bmp");
+    EXPECT_EQ(s.gintCurHighColor, 164);
+    EXPECT_TRUE(host.save);
+    EXPECT_EQ(host.status, "");
+    EXPECT_EQ(host.beeps, 1);
+    EXPECT_FALSE(host.showContours);
+    EXPECT_FALSE(s.gblnBusy || s.gblnDrawing);
+    EXPECT_EQ(host.events.front(), "controls off");
+    EXPECT_EQ(host.events.back(), "controls on");
+}
+
+TEST_F(RedrawFixture, EveryRedrawStartsAgainFromTheFile) {
+    open(test::greyImage({{200, 100}, {255, 128}}));
+    flatten(50);
+    cmdRedraw_Click(host);
+    const HeightImage first = *host.doc.disp.image;
+    cmdRedraw_Click(host);
+    EXPECT_EQ(*host.doc.disp.image, first);
+}
+
+TEST_F(RedrawFixture, CancelDuringTheValleysPassRestoresTheFile) {
+    open(test::greyImage({{200, 100, 50}, {255, 10, 128}}));
+    flatten(100);
+    host.ctl.fillTicked = true;
+    s.gdblValleyFactor = 1.0;
+    s.gstrResultName = "earlier";
+    host.caption = "/maps/hills.bmp";
+    host.save = true;
+    host.onYield = [&] {
+        if (!host.statuses.empty() && host.statuses.back().find("Filling") != std::string::npos) s.gblnCancel = true;
+    };
+    cmdRedraw_Click(host);
+    EXPECT_EQ(*host.doc.disp.image, source);
+    EXPECT_FALSE(host.save);
+    EXPECT_EQ(host.caption, "/maps/hills.bmp");
+    EXPECT_EQ(s.gstrResultName, "earlier");
+    // The request arrives in the yield of the pass's second column, whose status
+    // text is still written before the pass stops.
+    EXPECT_EQ(count("WORKING... Filling in the Valleys by 100% - "), 2);
+    EXPECT_FALSE(s.gblnCancel || s.gblnBusy || s.gblnDrawing);
+    EXPECT_TRUE(host.controlsEnabled);
+}
+
+TEST_F(RedrawFixture, ScaleUpAloneScansTwiceAndStretchesToWhite) {
+    open(test::greyImage({{200, 164}, {129, 10}}));
+    s.gblnScaleUp = true;
+    host.ctl.scaleTag = "True";
+    cmdRedraw_Click(host);
+    EXPECT_EQ(level(0, 0), 255);
+    EXPECT_EQ(level(1, 0), 191);
+    EXPECT_EQ(level(0, 1), 129);
+    EXPECT_EQ(level(1, 1), 10);
+    EXPECT_EQ(count("WORKING... Getting Highest & Lowest Colors 50%"), 2);
+    EXPECT_EQ(count("WORKING... Raising Mountains "), 2);
+    EXPECT_EQ(s.gstrResultName, "/maps/hills_2x2_MSU-0_B-0.bmp");
+}
+
+TEST_F(RedrawFixture, FlattenThenScaleUpRestoresTheTop) {
+    open(test::greyImage({{228, 178}, {128, 0}}));
+    flatten(50);
+    s.gblnScaleUp = true;
+    cmdRedraw_Click(host);
+    EXPECT_EQ(level(0, 0), 255);
+    EXPECT_EQ(s.gintCurHighColor, 255);
+}
+
+TEST_F(RedrawFixture, CancelDuringTheScanEndsInTheRaisePass) {
+    open(HeightImage(3, 3, 200));
+    s.gblnScaleUp = true;
+    host.onYield = [&] {
+        if (!host.statuses.empty() && host.statuses.back().find("Highest") != std::string::npos) s.gblnCancel = true;
+    };
+    // The scan stops after its first column but leaves the request to Redraw,
+    // which takes the cancel path after the raise pass's first column.
+    cmdRedraw_Click(host);
+    EXPECT_EQ(count("WORKING... Raising Mountains "), 1);
+    EXPECT_EQ(*host.doc.disp.image, source);
+    EXPECT_FALSE(host.save);
+}
+
+TEST_F(RedrawFixture, MissingFileGoesToTheErrorHandler) {
+    open(HeightImage(2, 2, 200));
+    host.doc.dialogFileName = "/maps/gone.bmp";
+    flatten(100);
+    t.prompter.answers = {mb::Ignore, mb::Ignore};
+    cmdRedraw_Click(host);
+    ASSERT_GE(t.prompter.shown.size(), 1u);
+    EXPECT_EQ(t.prompter.shown[0].title, "Morv: RUNTIME ERROR");
+    EXPECT_NE(t.prompter.shown[0].text.find("Err#53"), std::string::npos);
+    EXPECT_NE(t.prompter.shown[0].text.find("Routine: |frmMain.cmdRedraw_Click"), std::string::npos);
+    EXPECT_FALSE(s.gblnBusy || s.gblnDrawing);
+    EXPECT_EQ(s.gintTraceDepth, 0);
+}
+
+}  // namespace
+}  // namespace morv

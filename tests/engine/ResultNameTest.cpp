@@ -1,0 +1,80 @@
+#include <gtest/gtest.h>
+
+#include "documents/Files.h"
+#include "engine/ResultName.h"
+#include "support/TestSupport.h"
+
+namespace morv {
+namespace {
+
+TEST(ResultName, CodesFollowTheControls) {
+    struct Case {
+        const char* image;
+        int w, h;
+        TerrainControls c;
+        const char* expected;
+    };
+    TerrainControls flatten50;
+    flatten50.flattenTicked = true;
+    flatten50.mountainsValue = 50;
+    TerrainControls scaleInvert;
+    scaleInvert.scaleTag = "True";
+    scaleInvert.mountainsValue = 30;
+    scaleInvert.fillTicked = true;
+    scaleInvert.fillLetter = 'I';
+    scaleInvert.valleysValue = 100;
+    scaleInvert.blurValue = 4;
+    TerrainControls lowerScale;
+    lowerScale.flattenTicked = true;
+    lowerScale.flattenLetter = 'L';
+    lowerScale.scaleTag = "True";
+    lowerScale.mountainsValue = 20;
+    TerrainControls oddLetters;
+    oddLetters.flattenTicked = true;
+    oddLetters.flattenLetter = 'X';
+    oddLetters.fillTicked = true;
+    oddLetters.fillLetter = 'Q';
+    const Case cases[] = {
+        {"/maps/hills.jpg", 1024, 512, flatten50, "/maps/hills_1024x512_MF-50_B-0.bmp"},
+        {"/maps/hills.jpg", 1024, 512, scaleInvert, "/maps/hills_1024x512_MSU-30_VI-100_B-4.bmp"},
+        {"/maps/hills.jpg", 1024, 512, lowerScale, "/maps/hills_1024x512_ML-20_B-0.bmp"},
+        {"/maps/photo.jpeg", 8, 8, flatten50, "/maps/photo._8x8_MF-50_B-0.bmp"},
+        {"/maps/hills_1024x512_MF-50_B-0.bmp", 1024, 512, flatten50,
+         "/maps/hills_1024x512_MF-50_B-0_1024x512_MF-50_B-0.bmp"},
+        {"a.bmp", 1, 1, oddLetters, "a_1x1_B-0.bmp"},
+    };
+    for (const Case& c : cases) {
+        std::string ext = "jpg";
+        EXPECT_EQ(resultName(c.image, c.w, c.h, c.c, ext), c.expected);
+        EXPECT_EQ(ext, "bmp");
+    }
+}
+
+TEST(ContourName, CountsCharactersNotDots) {
+    EXPECT_EQ(contourPathFor("/Terrain/Ridge.bmp"), "/Terrain/RidgeCL.bmp");
+    EXPECT_EQ(contourPathFor("/Terrain/Ridge.jpg"), "/Terrain/RidgeCL.jpg");
+    EXPECT_EQ(contourPathFor("/Terrain/Ridge.jpeg"), "/Terrain/Ridge.CL.peg");
+}
+
+TEST(FileExists, OrdinaryFilesOnly) {
+    test::TempDir dir;
+    test::TestApp t;
+    std::FILE* f = std::fopen(dir.file("Ridge.bmp").c_str(), "w");
+    std::fclose(f);
+    f = std::fopen(dir.file(".hidden.bmp").c_str(), "w");
+    std::fclose(f);
+    std::filesystem::create_directory(dir.path() / "folder.bmp");
+    EXPECT_TRUE(fcnFileExists(t.app, dir.file("Ridge.bmp")));
+    EXPECT_FALSE(fcnFileExists(t.app, dir.file("RidgeCL.bmp")));
+    EXPECT_FALSE(fcnFileExists(t.app, dir.file("folder.bmp")));
+    EXPECT_FALSE(fcnFileExists(t.app, dir.file(".hidden.bmp")));
+    EXPECT_FALSE(fcnFileExists(t.app, ""));
+    EXPECT_TRUE(fcnFileExists(t.app, dir.file("R*.bmp")));
+    EXPECT_TRUE(fcnFileExists(t.app, dir.file("Ridge.?mp")));
+    EXPECT_FALSE(fcnFileExists(t.app, dir.file("*.jpg")));
+    EXPECT_FALSE(fcnFileExists(t.app, dir.file("fold*")));
+    EXPECT_EQ(t.app.session.gintTraceDepth, 0);
+}
+
+}  // namespace
+}  // namespace morv
