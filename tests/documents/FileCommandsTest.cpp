@@ -77,7 +77,9 @@ TEST_F(FileCommands, OpenWarnsAboutSquareSizesOffTheBoardGrid) {
     for (const Case& c : cases) {
         test::TestApp app;
         test::RecordingHost h{app.app};
-        app.prompter.fileNames.push_back(writeMap("m" + std::to_string(c.w) + "x" + std::to_string(c.h) + ".bmp", c.w, c.h));
+        std::string name = "m";
+        name.append(std::to_string(c.w)).append("x").append(std::to_string(c.h)).append(".bmp");
+        app.prompter.fileNames.push_back(writeMap(name, c.w, c.h));
         if (c.title) app.prompter.answers.push_back(mb::OK);
         mnuFileOpen_Click(h);
         ASSERT_EQ(app.prompter.shown.size(), c.title ? 2u : 1u) << c.w;
