@@ -186,7 +186,7 @@ int run(const Options& o) {
         return o.command == Command::Info ? runInfo(app, o) : runRedraw(app, o);
     } catch (const std::exception&) {
         const RuntimeError e = toRuntimeError(std::current_exception());
-        std::fprintf(stderr, "morv-cli: %s\n", e.description().c_str());
+        std::fprintf(stderr, "morv-cli: %s\n", oneLine(e.description()).c_str());
         return 1;
     }
 }
