@@ -126,6 +126,20 @@ TEST_F(CliRun, ScaleUpAloneAndLowerNameTheirCodes) {
     EXPECT_EQ(bytesOf(dir.file("low.jpg")).substr(0, 2), "BM") << "always a BMP";
 }
 
+TEST_F(CliRun, ContoursAndBlurRunAfterThePasses) {
+    std::filesystem::remove(dir.file("hillsCL.bmp"));
+    CliResult r = morvCli("redraw hills.bmp --flatten 0 --contours -o c.bmp", dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "c.bmp\ncCL.bmp\n") << "--contours writes a contour image the input lacked";
+    const auto contour = loadPictureFile(dir.file("cCL.bmp"));
+    EXPECT_EQ(contour->pixel(0, 0), 0) << "ground beside higher terrain";
+    EXPECT_EQ(fcnGrayLevel(contour->pixel(1, 0)), 200) << "elsewhere a copy of the height image";
+    r = morvCli("redraw hills.bmp --flatten 0 --blur 2 -o b.bmp", dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "b.bmp\n") << "no contour image in, none out";
+    EXPECT_NE(*loadPictureFile(dir.file("b.bmp")), *loadPictureFile(dir.file("hills.bmp")));
+}
+
 TEST_F(CliRun, CalcBaseSetsTheGroundFromTheContours) {
     const CliResult r = morvCli("redraw hills.bmp --calc-base --ground 3 --flatten 100 -o out.bmp", dir);
     ASSERT_EQ(r.status, 0) << r.err;
