@@ -1,0 +1,63 @@
+// morv: the desktop program.
+#include <QApplication>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/AppInfo.h"
+#include "core/RuntimeError.h"
+#include "ui/CommandLine.h"
+#include "ui/FrmMain.h"
+#include "ui/FrmSplash.h"
+#include "ui/QtPrompter.h"
+
+namespace {
+
+std::vector<std::string> argumentsOf(const QStringList& list) {
+    std::vector<std::string> args;
+    for (qsizetype i = 1; i < list.size(); ++i) args.push_back(list[i].toStdString());
+    return args;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // --help and --version need no display: answer them before the toolkit starts.
+    const morv::CommandLine early = morv::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    if (early.help) {
+        std::fputs(morv::commandLineUsage().c_str(), stdout);
+        return 0;
+    }
+    if (early.version) {
+        std::printf("morv %s\n", morv::versionText().c_str());
+        return 0;
+    }
+
+    QApplication qapp(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Morv"));
+    // The toolkit has taken its own options (-platform, ...) out of the list.
+    const morv::CommandLine line = morv::parseCommandLine(argumentsOf(QCoreApplication::arguments()));
+
+    morv::App app;
+    morv::QtPrompter prompter;
+    app.prompter = &prompter;
+
+    std::unique_ptr<morv::FrmMain> frmMain;
+    auto showMain = [&] {
+        if (!frmMain) frmMain = std::make_unique<morv::FrmMain>(app);
+        prompter.setParent(frmMain.get());
+        frmMain->show();
+    };
+    try {
+        auto* frmSplash = new morv::FrmSplash(app, line, showMain);
+        frmSplash->show();
+    } catch (const morv::RuntimeError& e) {
+        std::fprintf(stderr, "morv: run-time error %d: %s\n", int(e.number()), e.description().c_str());
+        return 1;
+    }
+    const int status = QApplication::exec();
+    frmMain.reset();
+    app.trace.closeLog();
+    return status;
+}
