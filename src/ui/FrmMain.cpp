@@ -52,6 +52,15 @@ QScrollBar* scrollBar(QWidget* parent, const char* name, Qt::Orientation o, int 
     return s;
 }
 
+/// Keeps a check box wide enough for the longest caption it will be given.
+void reserveWidthFor(QCheckBox* box, const QString& longest) {
+    const QString caption = box->text();
+    box->ensurePolished();
+    box->setText(longest);
+    box->setMinimumWidth(box->sizeHint().width());
+    box->setText(caption);
+}
+
 }  // namespace
 
 FrmMain::FrmMain(App& app, QWidget* parent) : QMainWindow(parent), m_app(app) {
@@ -166,8 +175,8 @@ void FrmMain::buildMainToolbar() {
     chkFlatten->setProperty("Tag", QStringLiteral("Flatten"));
     chkFill = checkBox(p, "chkFill", "Fill in &Valleys", "Select this to fill in all valleys. Right-Click to toggle Fill or Invert");
     // Room for the longest caption a mode and value can give.
-    chkFlatten->setMinimumWidth(chkFlatten->sizeHint().width() + fontMetrics().horizontalAdvance(QStringLiteral(" by 100%")));
-    chkFill->setMinimumWidth(chkFill->sizeHint().width() + fontMetrics().horizontalAdvance(QStringLiteral(" by 100%")));
+    reserveWidthFor(chkFlatten, QStringLiteral("Flatten Mountains by 100%"));
+    reserveWidthFor(chkFill, QStringLiteral("Invert Valleys by 100%"));
 
     cmdGetHighLowColor = button(p, "cmdGetHighLowColor", "Get &High/Low Colors", "This calculates the highest and lowest colors used.");
     cmdNewCoast = button(p, "cmdNewCoast", "Make New Contours", "Draws contour lines at the base of mountains.");
@@ -175,7 +184,7 @@ void FrmMain::buildMainToolbar() {
                                "Check this option to automatically draw contour lines during the redraw");
     chkBlur = checkBox(p, "chkBlur", "Apply &Blur Effect - 0",
                        "Check this box to apply a blur with the ammount specified by the scrollbar below");
-    chkBlur->setMinimumWidth(chkBlur->sizeHint().width() + fontMetrics().horizontalAdvance(QStringLiteral("00")));
+    reserveWidthFor(chkBlur, QStringLiteral("Apply Blur Effect - 48"));
     hsbBlur = scrollBar(p, "hsbBlur", Qt::Horizontal, 0, 48, 2, 16, 0);
 
     auto* row = new QHBoxLayout(p);
