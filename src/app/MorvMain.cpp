@@ -1,5 +1,7 @@
 // morv: the desktop program.
 #include <QApplication>
+#include <QScreen>
+#include <QTimer>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -18,6 +20,21 @@ std::vector<std::string> argumentsOf(const QStringList& list) {
     std::vector<std::string> args;
     for (qsizetype i = 1; i < list.size(); ++i) args.push_back(list[i].toStdString());
     return args;
+}
+
+/// For scripts/screenshot.sh: with MORV_SCREENSHOT set to a PNG path, the program
+/// grabs the whole screen after MORV_SCREENSHOT_AFTER seconds (20 unless given),
+/// saves it there and ends.
+void armScreenshot() {
+    const QString path = qEnvironmentVariable("MORV_SCREENSHOT");
+    if (path.isEmpty()) return;
+    bool ok = false;
+    int seconds = qEnvironmentVariableIntValue("MORV_SCREENSHOT_AFTER", &ok);
+    if (!ok || seconds <= 0) seconds = 20;
+    QTimer::singleShot(seconds * 1000, [path] {
+        if (QScreen* screen = QGuiApplication::primaryScreen()) screen->grabWindow(0).save(path, "PNG");
+        QCoreApplication::exit(0);
+    });
 }
 
 }  // namespace
@@ -56,6 +73,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "morv: run-time error %d: %s\n", int(e.number()), e.description().c_str());
         return 1;
     }
+    armScreenshot();
     const int status = QApplication::exec();
     frmMain.reset();
     app.trace.closeLog();
