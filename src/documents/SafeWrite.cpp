@@ -35,6 +35,8 @@ StagedFile::StagedFile(std::string target) : m_target(std::move(target)) {
     struct stat st {};
     if (::stat(folder.c_str(), &st) != 0) throw fileError(m_target, errno);
     if (!S_ISDIR(st.st_mode)) throw fileError(m_target, ENOTDIR);
+    // A file its owner marked read-only is not replaced behind their back.
+    if (::access(m_target.c_str(), F_OK) == 0 && ::access(m_target.c_str(), W_OK) != 0) throw fileError(m_target, errno);
     const auto slash = m_target.find_last_of('/');
     const std::string prefix = slash == std::string::npos ? std::string() : m_target.substr(0, slash + 1);
     std::string tmpl = prefix + "." + m_target.substr(prefix.size()) + ".morv-XXXXXX";

@@ -12,7 +12,7 @@ namespace morv {
 class StagedFile {
 public:
     /// Creates the temporary file in target's folder. Throws RuntimeError
-    /// (53 missing folder, 75 not writable, 61 disk full).
+    /// (53 missing folder, 75 folder or existing target not writable, 61 disk full).
     explicit StagedFile(std::string target);
     ~StagedFile();
     StagedFile(const StagedFile&) = delete;

@@ -11,6 +11,7 @@
 
 #include "core/RuntimeError.h"
 #include "engine/ImageIO.h"
+#include "engine/PixelPack.h"
 
 namespace morv {
 
@@ -340,14 +341,7 @@ public:
     /// A row of 24-bit blue-green-red pixels.
     void putBgr(int y, const std::uint8_t* p) {
         if (m_grey) {
-            std::uint8_t* g = greyRow(y);
-            std::uint8_t mixed = 0;
-            for (std::size_t x = 0; x < m_width; ++x) {
-                const std::uint8_t b = p[3 * x], gr = p[3 * x + 1], r = p[3 * x + 2];
-                mixed |= std::uint8_t((b ^ gr) | (gr ^ r));
-                g[x] = b;
-            }
-            if (mixed == 0) return;
+            if (unpackBgrToGrey(p, m_width, greyRow(y))) return;
             promote();
         }
         Colour* c = colourRow(y);
@@ -559,8 +553,7 @@ void writeBmp24(const HeightImage& image, const ByteSink& sink) {
     for (int y = h - 1; y >= 0; --y) {
         std::uint8_t* p = chunk.data() + used;
         if (image.isGrey()) {
-            const std::uint8_t* g = image.grey() + std::size_t(y) * width;
-            for (std::size_t x = 0; x < width; ++x) p[3 * x] = p[3 * x + 1] = p[3 * x + 2] = g[x];
+            packGreyToBgr(image.grey() + std::size_t(y) * width, width, p);
         } else {
             const Colour* c = image.colour() + std::size_t(y) * width;
             for (std::size_t x = 0; x < width; ++x) {

@@ -14,7 +14,9 @@ constexpr bool isGreyColour(Colour c) noexcept {
 
 HeightImage::HeightImage(int width, int height, std::uint8_t fill)
     : m_width(width), m_height(height),
-      m_grey(static_cast<std::size_t>(std::int64_t(width) * height), fill) {}
+      m_grey(static_cast<std::size_t>(std::int64_t(width) * height)) {
+    if (fill != 0) std::memset(m_grey.data(), fill, m_grey.size());
+}
 
 Colour HeightImage::pixel(int x, int y) const noexcept {
     if (x < 0 || y < 0 || x >= m_width || y >= m_height) return -1;
@@ -38,25 +40,25 @@ void HeightImage::setPixel(int x, int y, Colour c) {
 
 void HeightImage::promoteToColour() {
     if (!isGrey() || empty()) return;
-    std::vector<Colour> colour(m_grey.size());
+    PixelBuffer<Colour> colour(m_grey.size());
     std::transform(m_grey.begin(), m_grey.end(), colour.begin(), [](std::uint8_t g) { return Colour(g) * 65793; });
     m_colour = std::move(colour);
-    std::vector<std::uint8_t>().swap(m_grey);
+    m_grey.clear();
 }
 
 bool HeightImage::demoteIfGrey() {
     if (isGrey()) return true;
     if (!std::all_of(m_colour.begin(), m_colour.end(), isGreyColour)) return false;
-    std::vector<std::uint8_t> grey(m_colour.size());
+    PixelBuffer<std::uint8_t> grey(m_colour.size());
     std::transform(m_colour.begin(), m_colour.end(), grey.begin(), [](Colour c) { return std::uint8_t(c & 0xFF); });
     m_grey = std::move(grey);
-    std::vector<Colour>().swap(m_colour);
+    m_colour.clear();
     return true;
 }
 
 bool operator==(const HeightImage& a, const HeightImage& b) {
     if (a.m_width != b.m_width || a.m_height != b.m_height) return false;
-    if (a.isGrey() && b.isGrey()) return a.m_grey == b.m_grey;
+    if (a.isGrey() && b.isGrey()) return std::equal(a.m_grey.begin(), a.m_grey.end(), b.m_grey.begin());
     for (int y = 0; y < a.m_height; ++y)
         for (int x = 0; x < a.m_width; ++x)
             if (a.pixel(x, y) != b.pixel(x, y)) return false;

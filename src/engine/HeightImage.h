@@ -3,6 +3,8 @@
 #include <memory>
 #include <vector>
 
+#include "engine/PixelBuffer.h"
+
 namespace morv {
 
 /// A pixel colour: red + 256 x green + 65536 x blue, that is 0x00BBGGRR.
@@ -61,8 +63,8 @@ public:
 private:
     int m_width = 0;
     int m_height = 0;
-    std::vector<std::uint8_t> m_grey;
-    std::vector<Colour> m_colour;
+    PixelBuffer<std::uint8_t> m_grey;
+    PixelBuffer<Colour> m_colour;
 };
 
 /// A display of the picture window: the picture it holds and a count of commits.

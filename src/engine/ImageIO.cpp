@@ -1,5 +1,8 @@
 #include "engine/ImageIO.h"
 
+#include <exception>
+#include <thread>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -214,10 +217,26 @@ void savePictureFiles(const std::vector<PictureWrite>& writes) {
     }
     std::vector<StagedFile> staged;
     staged.reserve(writes.size());
-    for (const auto& w : writes) {
-        StagedFile& file = staged.emplace_back(w.path);
-        writeBmp24(*w.image, [&file](const void* data, std::size_t size) { file.write(data, size); });
+    for (const auto& w : writes) staged.emplace_back(w.path);
+    // Each file is encoded and written on a thread of its own (a pair takes the
+    // time of one); the first error stops the save before anything is renamed.
+    std::vector<std::exception_ptr> errors(writes.size());
+    auto writeOne = [&](std::size_t i) {
+        try {
+            StagedFile& file = staged[i];
+            writeBmp24(*writes[i].image, [&file](const void* data, std::size_t size) { file.write(data, size); });
+            file.finish();
+        } catch (...) {
+            errors[i] = std::current_exception();
+        }
+    };
+    {
+        std::vector<std::jthread> helpers;
+        for (std::size_t i = 1; i < writes.size(); ++i) helpers.emplace_back(writeOne, i);
+        if (!writes.empty()) writeOne(0);
     }
+    for (const auto& e : errors)
+        if (e) std::rethrow_exception(e);
     commitAll(staged);
 }
 

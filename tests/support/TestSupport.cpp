@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <random>
 
 #include "core/RuntimeError.h"
@@ -77,6 +80,19 @@ HeightImage greyImage(const std::vector<std::vector<int>>& rows) {
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) img.setPixel(x, y, fcnGrayColor(rows[std::size_t(y)][std::size_t(x)]));
     return img;
+}
+
+int asUnprivilegedUser(const std::function<int()>& body) {
+    if (::geteuid() != 0) return body();
+    const pid_t child = ::fork();
+    if (child < 0) return -1;
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(255);
+        ::_exit(body() & 0xFF);
+    }
+    int status = 0;
+    if (::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) == 255) return -1;
+    return WEXITSTATUS(status);
 }
 
 TempDir::TempDir() {

@@ -92,6 +92,11 @@ private:
 /// A grey picture from rows of levels.
 HeightImage greyImage(const std::vector<std::vector<int>>& rows);
 
+/// Runs body in a child process as an unprivileged user (nobody) when this process
+/// runs as root, or directly otherwise; returns body's result, or -1 when the
+/// child could not drop its rights.
+int asUnprivilegedUser(const std::function<int()>& body);
+
 /// A fresh temporary folder, removed at the end of the test.
 class TempDir {
 public:

@@ -64,15 +64,19 @@ void CliHost::setGroundLevelValue(int value) {
 }
 
 std::shared_ptr<HeightImage> CliHost::loadPicture(const std::string& path) {
-    if (m_cached && path == m_cachedPath) return std::make_shared<HeightImage>(*m_cached);
-    auto image = loadPictureFile(path);
-    remember(path, std::make_shared<const HeightImage>(*image));
-    return image;
+    if (m_handOver && path == m_handOverPath) {
+        // The picture as opened is still untouched (opening only reads it), so
+        // Redraw's reload takes it over instead of decoding the file again.
+        std::shared_ptr<HeightImage> image = std::move(m_handOver);
+        m_handOver.reset();
+        return image;
+    }
+    return loadPictureFile(path);
 }
 
-void CliHost::remember(const std::string& path, std::shared_ptr<const HeightImage> image) {
-    m_cachedPath = path;
-    m_cached = std::move(image);
+void CliHost::handOverOnce(const std::string& path, std::shared_ptr<HeightImage> image) {
+    m_handOverPath = path;
+    m_handOver = std::move(image);
 }
 
 namespace {
@@ -122,12 +126,13 @@ int runRedraw(App& app, const Options& o) {
     });
     std::shared_ptr<HeightImage> image;
     try {
-        image = host.loadPicture(o.input);
+        image = loadPictureFile(o.input);
     } catch (...) {
         contourLoad.wait();
         throw;
     }
     std::shared_ptr<HeightImage> contour = contourLoad.get();
+    host.handOverOnce(o.input, image);
 
     // Where the results go, checked before any work is done.
     const TerrainControls controls = host.controls();
@@ -181,7 +186,7 @@ int run(const Options& o) {
         return o.command == Command::Info ? runInfo(app, o) : runRedraw(app, o);
     } catch (const std::exception&) {
         const RuntimeError e = toRuntimeError(std::current_exception());
-        std::fprintf(stderr, "morv-cli: %s\n", e.description().c_str());
+        std::fprintf(stderr, "morv-cli: %s\n", oneLine(e.description()).c_str());
         return 1;
     }
 }

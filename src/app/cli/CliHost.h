@@ -8,8 +8,8 @@
 namespace morv::cli {
 
 /// The window side for a run without windows: the controls come from the options,
-/// progress goes to a bar on standard error when that is a terminal, and the last
-/// picture loaded is kept so that Redraw's reload costs a copy, not a decode.
+/// progress goes to a bar on standard error when that is a terminal, and the picture
+/// as opened is handed to Redraw's reload instead of decoding the file twice.
 class CliHost : public Host {
 public:
     CliHost(App& app, const Options& options, bool progressBar);
@@ -41,8 +41,9 @@ public:
     void setScaleUpOff() override { m_app.session.gblnScaleUp = false; }
     std::string askOverwrite() override { return "2"; }
 
-    /// Keeps an already loaded picture as the file's content for later loads.
-    void remember(const std::string& path, std::shared_ptr<const HeightImage> image);
+    /// Makes the next load of path return image itself: the picture as opened,
+    /// which nothing changes before Redraw reloads it.
+    void handOverOnce(const std::string& path, std::shared_ptr<HeightImage> image);
 
 private:
     App& m_app;
@@ -51,8 +52,8 @@ private:
     bool m_progressBar;
     bool m_save = false;
     std::string m_shown;
-    std::string m_cachedPath;
-    std::shared_ptr<const HeightImage> m_cached;
+    std::string m_handOverPath;
+    std::shared_ptr<HeightImage> m_handOver;
 };
 
 /// Runs a parsed command; returns the exit status. Errors are reported as one line

@@ -1,6 +1,7 @@
 #include "app/cli/CliOptions.h"
 
 #include <charconv>
+#include <cstdio>
 
 namespace morv::cli {
 
@@ -17,6 +18,24 @@ bool readWhole(const std::string& text, int lo, int hi, int& out) {
 }
 
 }  // namespace
+
+std::string oneLine(const std::string& text) {
+    std::string out;
+    for (unsigned char c : text) {
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c < 0x20 || c == 0x7F) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\x%02X", c);
+            out += buf;
+        } else {
+            out += char(c);
+        }
+    }
+    return out;
+}
 
 std::string usageText() {
     return "Usage: morv-cli redraw INPUT [options]\n"
@@ -66,7 +85,7 @@ Parsed parseArguments(const std::vector<std::string>& args) {
     const std::string& cmd = args[0];
     if (cmd == "redraw") o.command = Command::Redraw;
     else if (cmd == "info") o.command = Command::Info;
-    else return fail("unknown command '" + cmd + "' (try 'morv-cli --help')");
+    else return fail("unknown command '" + oneLine(cmd) + "' (try 'morv-cli --help')");
 
     bool haveInput = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
@@ -95,14 +114,14 @@ Parsed parseArguments(const std::vector<std::string>& args) {
             if (!takeValue(v)) return std::string(name) + " needs a value";
             if (!readWhole(v, lo, hi, out))
                 return std::string(name) + " takes a whole number from " + std::to_string(lo) + " to " + std::to_string(hi) +
-                       ", not '" + v + "'";
+                       ", not '" + oneLine(v) + "'";
             return {};
         };
-        auto flag = [&]() -> std::string { return inlineValue ? a + " takes no value" : std::string(); };
+        auto flag = [&]() -> std::string { return inlineValue ? oneLine(a) + " takes no value" : std::string(); };
 
         std::string problem;
         const bool redrawOnly = a != "--" && a.rfind("-", 0) == 0;
-        if (redrawOnly && o.command == Command::Info) return fail("info takes no option " + a);
+        if (redrawOnly && o.command == Command::Info) return fail("info takes no option " + oneLine(a));
         if (a == "--ground") {
             problem = number("--ground", 0, 255, o.ground);
         } else if (a == "--calc-base") {
@@ -125,20 +144,20 @@ Parsed parseArguments(const std::vector<std::string>& args) {
             problem = flag();
             o.contours = true;
         } else if (a == "-o" || a == "--output") {
-            if (!takeValue(o.output) || o.output.empty()) problem = a + " needs a path";
+            if (!takeValue(o.output) || o.output.empty()) problem = oneLine(a) + " needs a path";
         } else if (a == "--force") {
             problem = flag();
             o.force = true;
         } else if (a.size() > 1 && a[0] == '-') {
-            problem = "unknown option '" + a + "'";
+            problem = "unknown option '" + oneLine(a) + "'";
         } else {
-            if (haveInput) return fail("more than one INPUT given ('" + o.input + "' and '" + a + "')");
+            if (haveInput) return fail("more than one INPUT given ('" + oneLine(o.input) + "' and '" + oneLine(a) + "')");
             o.input = a;
             haveInput = true;
         }
         if (!problem.empty()) return fail(problem);
     }
-    if (!haveInput || o.input.empty()) return fail(cmd + " needs an INPUT height map");
+    if (!haveInput || o.input.empty()) return fail(oneLine(cmd) + " needs an INPUT height map");
     if (o.command == Command::Redraw && !o.mountains && !o.valleys && !o.scaleUp)
         return fail("no task: give --flatten, --lower, --fill, --invert or --scale-up");
     return {o, {}};

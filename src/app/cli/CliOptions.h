@@ -33,6 +33,10 @@ struct Parsed {
 /// Reads the arguments after the program name. Never throws; bad usage gives an error.
 Parsed parseArguments(const std::vector<std::string>& args);
 
+/// The text with control characters escaped (\n, \t, \xNN), so that a message
+/// quoting it stays on one line.
+std::string oneLine(const std::string& text);
+
 /// The --help text.
 std::string usageText();
 

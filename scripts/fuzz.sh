@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with Clang in build-fuzz/ and runs each for a bounded
+# time (seconds, default 60) from the kept inputs under tests/corpus/. A crash leaves
+# its input in build-fuzz/findings/ and fails the run: keep it under tests/corpus/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds="${1:-60}"
+scripts/setup-debian.sh
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORV_FUZZ=ON \
+  -DMORV_BUILD_TESTS=OFF -DMORV_BUILD_BENCH=OFF >/dev/null
+cmake --build build-fuzz --target fuzz_load_bmp fuzz_cli_args
+mkdir -p build-fuzz/findings
+for target in load_bmp:bmp cli_args:cli; do
+  name="${target%%:*}"; corpus="${target##*:}"
+  work="build-fuzz/corpus-$name"
+  mkdir -p "$work"
+  cp -n tests/corpus/"$corpus"/* "$work"/ 2>/dev/null || true
+  echo "== fuzz_$name for ${seconds}s"
+  build-fuzz/fuzz/fuzz_"$name" "$work" -max_total_time="$seconds" -rss_limit_mb=2048 \
+    -artifact_prefix=build-fuzz/findings/"$name"- -print_final_stats=1 2>&1 | grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb|Done|==[0-9]+==|SUMMARY)' || true
+  if ls build-fuzz/findings/"$name"-* >/dev/null 2>&1; then
+    echo "fuzz_$name found a failing input: $(ls build-fuzz/findings/"$name"-*)"
+    exit 1
+  fi
+done
