@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds Morv and runs the main job on the bundled sample height map.
+# Builds Morv and opens the window with the bundled sample height map as the
+# current image path (File > Open starts from it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/build.sh
-build/src/app/morv-cli info build/samples/Hills.bmp
-build/src/app/morv-cli redraw build/samples/Hills.bmp --flatten 50 --fill 50 --scale-up --force
+exec build/src/app/morv build/samples/Hills.bmp

@@ -1,0 +1,177 @@
+#pragma once
+#include <QMainWindow>
+#include <QPointer>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "core/App.h"
+#include "engine/Host.h"
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QMdiArea;
+class QMenu;
+class QPushButton;
+class QScrollBar;
+class QTimer;
+
+namespace morv {
+
+class FrmOverWrite;
+class FrmPicture;
+
+/// The main window: menus, the two tool panels, the status bar and the picture
+/// window inside its document area. It keeps the state the commands read in its
+/// widgets and carries out their effects (the Host side); the commands themselves
+/// live in the library.
+class FrmMain : public QMainWindow, public Host {
+public:
+    /// Builds the window and runs its load handler (MDIForm_Load).
+    explicit FrmMain(App& app, QWidget* parent = nullptr);
+    ~FrmMain() override;
+
+    // Host: what the commands read and do.
+    App& app() override { return m_app; }
+    Document& document() override { return m_doc; }
+    TerrainControls controls() const override;
+    void SetControlsEnabled(bool CtrlEnabled) override;
+    void setWaitCursor(bool on) override;
+    void setStatus(const std::string& text) override;
+    void doEvents() override;
+    void setShowContours(bool ticked) override;
+    void setContourVisible(bool visible) override;
+    void setPictureCaption(const std::string& caption) override;
+    void refreshPicture() override;
+    bool saveEnabled() const override;
+    void setSaveEnabled(bool enabled) override;
+    /// Assigns the ground level bar; a value outside 0..255 is refused with error 380.
+    void setGroundLevelValue(int value) override;
+    void beep() override;
+    std::shared_ptr<HeightImage> loadPicture(const std::string& path) override;
+    void setToolbarsVisible(bool visible) override;
+    void fitSliders() override;
+    void showPictureWindow() override;
+    void unloadPictureWindow() override;
+    void setSaveAsCloseEnabled(bool enabled) override;
+    void focusGroundLevel() override;
+    void setScaleUpOff() override;
+    std::string askOverwrite() override;
+
+    /// The picture window while an image is open, else null.
+    FrmPicture* picture() const;
+    /// The last answer of the overwrite dialog ("6", "7", "2"; "" before the first).
+    const std::string& overwriteAnswer() const { return m_overwriteAnswer; }
+
+    /// Shows the overwrite dialog modally; replaceable so a test can act on the
+    /// dialog as a user would. The default runs the dialog's own event loop.
+    std::function<void(FrmOverWrite&)> showOverWriteModally;
+    /// Runs after every yield of a long operation (tests press keys there).
+    std::function<void()> afterYield;
+    /// Runs with every text written to the status bar.
+    std::function<void(const std::string&)> statusWritten;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildMenus();
+    void buildMainToolbar();
+    void buildScrollToolbar();
+    void buildStatusbar();
+    void connectHandlers();
+    /// The picture window, made on first use (hidden until shown).
+    FrmPicture* ensurePicture();
+
+    // Frame (FrmMain.cpp).
+    void MDIForm_Load();
+    void MDIForm_Resize();
+    void tmrResize_Timer();
+    void MDIForm_MouseMove();
+    void mnuFileQuit_Click();
+    void mnuToolsCalcImgSize_Click();
+    void mnuAbout_Click();
+    void mnuMakeDLFiles_Click();
+    void mnuOptionsOverwrite_Click();
+
+    // Terrain settings, ground level and blur (FrmMainTerrain.cpp).
+    void chkFlatten_Click();
+    void chkFill_Click();
+    void chkFlatten_MouseDown(Qt::MouseButton button);
+    void chkFill_MouseDown(Qt::MouseButton button);
+    void vsbMountains_Scroll(int value);
+    void vsbMountains_Change();
+    void vsbValleys_Scroll(int value);
+    void vsbValleys_Change();
+    void cmdScale_Click();
+    void noTerrainCheck();
+    void vsbGroundLevel_Change();
+    void txtGroundLevel_GotFocus();
+    bool txtGroundLevel_KeyPress(int key);
+    void txtGroundLevel_LostFocus();
+    void chkShowCoast_Click();
+    void hsbBlur_Change();
+    void hsbBlur_Scroll(int value);
+    void applyBlurCaption(int value);
+
+    // Commands (FrmMainCommands.cpp): the buttons and the File menu.
+    void cmdRedraw_Click();
+    void cmdCalcCL_Click();
+    void cmdGetHighLowColor_Click();
+    void cmdNewCoast_Click();
+    void mnuFileOpen_Click();
+    void mnuFileSave_Click();
+    void mnuFileSaveAs_Click();
+    void mnuFileClose_Click();
+
+    App& m_app;
+    Document m_doc;
+    std::string m_overwriteAnswer;
+    QPointer<FrmPicture> m_picture;
+    bool m_waitCursor = false;
+
+    QMdiArea* m_mdi = nullptr;
+    QTimer* tmrResize = nullptr;
+
+    QMenu* mnuFile = nullptr;
+    QAction* mnuFileOpen = nullptr;
+    QAction* mnuFileSave = nullptr;
+    QAction* mnuFileSaveAs = nullptr;
+    QAction* mnuFileClose = nullptr;
+    QAction* mnuFileQuit = nullptr;
+    QMenu* mnuTools = nullptr;
+    QAction* mnuToolsCalcImgSize = nullptr;
+    QMenu* mnuOptions = nullptr;
+    QAction* mnuOptionsOverwrite = nullptr;
+    QAction* mnuAbout = nullptr;
+    QAction* mnuMakeDLFiles = nullptr;
+
+    QWidget* picMainToolbar = nullptr;
+    QPushButton* cmdCalcCL = nullptr;
+    QPushButton* cmdScale = nullptr;
+    QLineEdit* txtGroundLevel = nullptr;
+    QLineEdit* Text1 = nullptr;
+    QCheckBox* chkShowCoast = nullptr;
+    QScrollBar* vsbGroundLevel = nullptr;
+    QPushButton* cmdRedraw = nullptr;
+    QCheckBox* chkFlatten = nullptr;
+    QCheckBox* chkFill = nullptr;
+    QPushButton* cmdGetHighLowColor = nullptr;
+    QPushButton* cmdNewCoast = nullptr;
+    QCheckBox* chkAutoContLine = nullptr;
+    QScrollBar* hsbBlur = nullptr;
+    QCheckBox* chkBlur = nullptr;
+
+    QWidget* picScrollToolbar = nullptr;
+    QScrollBar* vsbValleys = nullptr;
+    QScrollBar* vsbMountains = nullptr;
+
+    QWidget* picStatusbar = nullptr;
+    QLabel* lblStatusbar = nullptr;
+};
+
+}  // namespace morv

@@ -1,0 +1,157 @@
+// The main window's terrain settings, ground level and blur controls.
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+
+#include "analysis/Blur.h"
+#include "analysis/GroundLevel.h"
+#include "core/Routine.h"
+#include "engine/TerrainSettings.h"
+#include "ui/FrmMain.h"
+
+namespace morv {
+
+namespace {
+
+char firstLetter(const QCheckBox* box) {
+    const QString t = box->text();
+    return t.isEmpty() ? '\0' : t.at(0).toLatin1();
+}
+
+}  // namespace
+
+void FrmMain::chkFlatten_Click() {
+    Routine r(m_app, "frmMain.chkFlatten_Click");
+    r([&] { vsbMountains->setFocus(Qt::OtherFocusReason); });
+}
+
+void FrmMain::chkFill_Click() {
+    Routine r(m_app, "frmMain.chkFill_Click");
+    r([&] { vsbValleys->setFocus(Qt::OtherFocusReason); });
+}
+
+void FrmMain::chkFlatten_MouseDown(Qt::MouseButton button) {
+    Routine r(m_app, "frmMain.chkFlatten_MouseDown");
+    if (button != Qt::RightButton) return;
+    r([&] {
+        // The tag picks Redraw's pass, the caption's letter the result name: both change together.
+        switch (firstLetter(chkFlatten)) {
+        case 'F':
+            chkFlatten->setProperty("Tag", QStringLiteral("Lower"));
+            chkFlatten->setText(QString::fromStdString(mountainsCaption('L', vsbMountains->value())));
+            break;
+        case 'L':
+            chkFlatten->setProperty("Tag", QStringLiteral("Flatten"));
+            chkFlatten->setText(QString::fromStdString(mountainsCaption('F', vsbMountains->value())));
+            break;
+        default: break;
+        }
+    });
+}
+
+void FrmMain::chkFill_MouseDown(Qt::MouseButton button) {
+    Routine r(m_app, "frmMain.chkFill_MouseDown");
+    if (button != Qt::RightButton) return;
+    r([&] {
+        switch (firstLetter(chkFill)) {
+        case 'I': chkFill->setText(QString::fromStdString(valleysCaption('F', vsbValleys->value()))); break;
+        case 'F': chkFill->setText(QString::fromStdString(valleysCaption('I', vsbValleys->value()))); break;
+        default: break;
+        }
+    });
+}
+
+void FrmMain::vsbMountains_Scroll(int value) {
+    Routine r(m_app, "frmMain.vsbMountains_Scroll");
+    r([&] { chkFlatten->setText(QString::fromStdString(mountainsCaption(firstLetter(chkFlatten), value))); });
+}
+
+void FrmMain::vsbValleys_Scroll(int value) {
+    Routine r(m_app, "frmMain.vsbValleys_Scroll");
+    r([&] { chkFill->setText(QString::fromStdString(valleysCaption(firstLetter(chkFill), value))); });
+}
+
+void FrmMain::noTerrainCheck() {
+    if (rendersFlatTerrain(firstLetter(chkFill), vsbValleys->value(), vsbMountains->value()))
+        showMessage(m_app, "This setting will render completely flat terrain.", mb::Information, "No Terrain");
+}
+
+void FrmMain::vsbMountains_Change() {
+    Routine r(m_app, "frmMain.vsbMountains_Change");
+    r([&] { noTerrainCheck(); });
+    r([&] { chkFlatten->setText(QString::fromStdString(mountainsCaption(firstLetter(chkFlatten), vsbMountains->value()))); });
+    r([&] { m_app.session.gsngMountainFactor = mountainFactorFromBar(vsbMountains->value()); });
+}
+
+void FrmMain::vsbValleys_Change() {
+    Routine r(m_app, "frmMain.vsbValleys_Change");
+    r([&] { chkFill->setText(QString::fromStdString(valleysCaption(firstLetter(chkFill), vsbValleys->value()))); });
+    r([&] { noTerrainCheck(); });
+    r([&] { m_app.session.gdblValleyFactor = valleyFactorFromBar(vsbValleys->value()); });
+}
+
+void FrmMain::cmdScale_Click() {
+    Routine r(m_app, "frmMain.cmdScale_Click");
+    r([&] {
+        const QString tag = cmdScale->property("Tag").toString();
+        if (tag == QStringLiteral("True")) {
+            setScaleUpOff();
+        } else if (tag == QStringLiteral("False")) {
+            cmdScale->setProperty("Tag", QStringLiteral("True"));
+            QFont f = cmdScale->font();
+            f.setBold(true);
+            cmdScale->setFont(f);
+            m_app.session.gblnScaleUp = true;
+        }
+    });
+}
+
+void FrmMain::vsbGroundLevel_Change() {
+    Routine r(m_app, "frmMain.vsbGroundLevel_Change");
+    const int value = vsbGroundLevel->value();
+    r([&] { txtGroundLevel->setText(QString::number(value)); });
+    r([&] { m_app.session.gintGroundLevel = std::int16_t(value); });
+    r([&] { m_app.session.glngGroundColor = fcnGrayColor(value); });
+}
+
+void FrmMain::txtGroundLevel_GotFocus() {
+    Routine r(m_app, "frmMain.txtGroundLevel_GotFocus");
+    r([&] { txtGroundLevel->selectAll(); });
+}
+
+bool FrmMain::txtGroundLevel_KeyPress(int key) {
+    Routine r(m_app, "frmMain.txtGroundLevel_KeyPress");
+    if (key != Qt::Key_Return && key != Qt::Key_Enter) return false;
+    // Enter is swallowed: no beep, no character.
+    r([&] { setGroundLevelValue(int(groundLevelFromText(txtGroundLevel->text().toStdString()))); });
+    return true;
+}
+
+void FrmMain::txtGroundLevel_LostFocus() {
+    Routine r(m_app, "frmMain.txtGroundLevel_LostFocus");
+    r([&] { setGroundLevelValue(int(groundLevelFromText(txtGroundLevel->text().toStdString()))); });
+}
+
+void FrmMain::chkShowCoast_Click() {
+    Routine r(m_app, "frmMain.chkShowCoast_Click");
+    r([&] { setContourVisible(chkShowCoast->isChecked()); });
+}
+
+void FrmMain::applyBlurCaption(int value) {
+    const BlurCheckBox box = blurCheckBoxFor(value);
+    chkBlur->setText(QString::fromStdString(box.caption));
+    chkBlur->setChecked(box.ticked);
+}
+
+void FrmMain::hsbBlur_Change() {
+    Routine r(m_app, "frmMain.hsbBlur_Change");
+    r([&] { applyBlurCaption(hsbBlur->value()); });
+}
+
+void FrmMain::hsbBlur_Scroll(int value) {
+    Routine r(m_app, "frmMain.hsbBlur_Scroll");
+    r([&] { applyBlurCaption(value); });
+}
+
+}  // namespace morv

@@ -1,0 +1,62 @@
+#pragma once
+#include <QMdiSubWindow>
+
+#include "engine/Host.h"
+
+class QScrollArea;
+
+namespace morv {
+
+class PictureBox;
+
+/// The picture window: the one document window inside the main window. Shows the
+/// height display picDisp and, over it while contours are shown, the contour
+/// display picDispCL, one screen pixel per image pixel, scrolling when larger than
+/// the room it has. Gives the pixel readout, Esc to cancel, Ctrl+C to copy the
+/// contour display, the double-click reverts, and its close request runs File > Close.
+class FrmPicture : public QMdiSubWindow {
+public:
+    FrmPicture(Host& host, Document& document);
+
+    /// Brings both displays up to the pictures' latest commits.
+    void sync();
+    /// Shows or hides the contour display over the height display.
+    void setContourVisible(bool visible);
+    /// Sizes the window to the height picture plus its frame, at most room.
+    void fitToPicture(QSize room);
+    /// Closes the window for good (File > Close takes it down).
+    void unload();
+
+    PictureBox* picDisp() const { return m_disp; }
+    PictureBox* picDispCL() const { return m_dispCL; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void keyPressed(QKeyEvent* event);
+    void Form_KeyDown(int KeyCode, Qt::KeyboardModifiers Shift);
+    void Form_KeyPress();
+    void Form_MouseMove();
+    bool Form_QueryUnload();
+    void picDisp_DblClick();
+    void picDispCL_DblClick();
+    void picDisp_MouseMove(int X, int Y);
+    void picDispCL_MouseMove(int X, int Y);
+    void readout(const Picture& picture, int X, int Y);
+    void revertHeightDisplay();
+
+    Host& m_host;
+    App& m_app;
+    Document& m_doc;
+    QScrollArea* m_scroll = nullptr;
+    QWidget* m_canvas = nullptr;
+    PictureBox* m_disp = nullptr;
+    PictureBox* m_dispCL = nullptr;
+    bool m_inQueryUnload = false;
+    bool m_unloading = false;
+};
+
+}  // namespace morv

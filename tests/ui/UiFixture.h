@@ -1,0 +1,62 @@
+#pragma once
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QString>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/TestSupport.h"
+#include "ui/FrmMain.h"
+#include "ui/FrmPicture.h"
+
+namespace morv::test {
+
+/// A height map rising from level 0 at the left edge to 255 at the right.
+HeightImage rampImage(int width, int height);
+
+/// The main window as a user meets it, with a scripted prompter answering its
+/// message boxes and file dialogs, and a temporary folder for the maps.
+class UiTest : public ::testing::Test {
+protected:
+    UiTest();
+    ~UiTest() override;
+
+    /// The child widget or action of the main window with that object name.
+    template <class T>
+    T* child(const char* name) const {
+        T* found = main->findChild<T*>(QString::fromUtf8(name));
+        EXPECT_NE(found, nullptr) << "no " << name;
+        return found;
+    }
+    QAction* action(const char* name) const { return child<QAction>(name); }
+
+    /// Writes a height map and its contour map (white, or the one given) into the
+    /// temporary folder; returns the height map's path.
+    std::string writePair(const std::string& name, const HeightImage& height, const HeightImage* contour = nullptr);
+    /// File > Open choosing path in the dialog.
+    void open(const std::string& path);
+    /// Writes a ramp map of the given size and opens it.
+    std::string openRamp(int width, int height, const std::string& name = "hills.bmp");
+    /// Clicks a button or check box of the main window with the left mouse button.
+    void click(const char* name);
+    /// Clicks a check box of the main window with the right mouse button.
+    void rightClick(const char* name);
+    /// Types into the ground level box, then presses Enter or leaves the box.
+    void typeGroundLevel(const QString& text, bool pressEnter = true);
+    /// The picture window, or null when none is open.
+    FrmPicture* picture() const { return main->picture(); }
+    /// The status bar's text now.
+    std::string statusText() const;
+
+    TestApp t;
+    ScriptedPrompter& prompter = t.prompter;
+    Session& s = t.app.session;
+    TempDir dir;
+    std::unique_ptr<FrmMain> main;
+    /// Every text written to the status bar, in order.
+    std::vector<std::string> statuses;
+};
+
+}  // namespace morv::test
