@@ -36,23 +36,6 @@ struct RedrawFixture : ::testing::Test {
     int level(int x, int y) const { return fcnGrayLevel(host.doc.disp.image->pixel(x, y)); }
 };
 
-TEST_F(RedrawFixture, NoTaskSelectedChangesNothing) {
-    open(HeightImage(4, 4, 200));
-    host.ctl.blurTicked = true;
-    host.ctl.blurValue = 4;
-    t.prompter.answers = {mb::OK};
-    cmdRedraw_Click(host);
-    ASSERT_EQ(t.prompter.shown.size(), 1u);
-    EXPECT_EQ(t.prompter.shown[0].title, "No Task Selected");
-    EXPECT_EQ(t.prompter.shown[0].text, "You don't have any draw options selected.");
-    EXPECT_EQ(t.prompter.shown[0].style, 64);
-    EXPECT_EQ(level(0, 0), 200);
-    EXPECT_FALSE(host.save);
-    EXPECT_EQ(host.beeps, 1);
-    EXPECT_TRUE(host.controlsEnabled);
-    EXPECT_FALSE(s.gblnBusy || s.gblnDrawing || s.gblnCancel);
-    EXPECT_EQ(s.gintTraceDepth, 0);
-}
 
 TEST_F(RedrawFixture, FlattenRunsColumnByColumnAndNamesTheResult) {
     open(HeightImage(100, 50, 200));
@@ -75,14 +58,6 @@ TEST_F(RedrawFixture, FlattenRunsColumnByColumnAndNamesTheResult) {
     EXPECT_EQ(host.events.back(), "controls on");
 }
 
-TEST_F(RedrawFixture, EveryRedrawStartsAgainFromTheFile) {
-    open(test::greyImage({{200, 100}, {255, 128}}));
-    flatten(50);
-    cmdRedraw_Click(host);
-    const HeightImage first = *host.doc.disp.image;
-    cmdRedraw_Click(host);
-    EXPECT_EQ(*host.doc.disp.image, first);
-}
 
 TEST_F(RedrawFixture, CancelDuringTheValleysPassRestoresTheFile) {
     open(test::greyImage({{200, 100, 50}, {255, 10, 128}}));
