@@ -17,6 +17,9 @@
 #include "core/Routine.h"
 #include "engine/ImageIO.h"
 #include "engine/TerrainSettings.h"
+#include "tools/ReleaseFiles.h"
+#include "ui/FrmAbout.h"
+#include "ui/FrmCalcImgSize.h"
 #include "ui/FrmOverWrite.h"
 #include "ui/FrmPicture.h"
 
@@ -99,6 +102,8 @@ FrmMain::FrmMain(App& app, QWidget* parent) : QMainWindow(parent), m_app(app) {
     tmrResize->setSingleShot(true);
 
     showOverWriteModally = [](FrmOverWrite& dialog) { dialog.exec(); };
+    showCalcImgSizeModally = [](FrmCalcImgSize& dialog) { dialog.exec(); };
+    showAboutModally = [](FrmAbout& dialog) { dialog.exec(); };
     connectHandlers();
     MDIForm_Load();
     // Enabled from the start: it also fires once, 50 ms after the window loads.
@@ -107,6 +112,7 @@ FrmMain::FrmMain(App& app, QWidget* parent) : QMainWindow(parent), m_app(app) {
 
 FrmMain::~FrmMain() {
     if (m_picture) delete m_picture.data();
+    if (m_calcImgSize) delete m_calcImgSize.data();
 }
 
 void FrmMain::buildMenus() {
@@ -387,6 +393,8 @@ std::string FrmMain::askOverwrite() {
 
 FrmPicture* FrmMain::picture() const { return m_picture.data(); }
 
+FrmCalcImgSize* FrmMain::calcImgSize() const { return m_calcImgSize.data(); }
+
 // ---- Frame handlers ----------------------------------------------------------
 
 void FrmMain::connectHandlers() {
@@ -534,11 +542,26 @@ void FrmMain::mnuFileQuit_Click() {
     });
 }
 
-void FrmMain::mnuToolsCalcImgSize_Click() { Routine r(m_app, "frmMain.mnuToolsCalcImgSize_Click"); }
+void FrmMain::mnuToolsCalcImgSize_Click() {
+    // Only shows the window: the calculation is traced and trapped on its button.
+    if (!m_calcImgSize) m_calcImgSize = new FrmCalcImgSize(m_app, this);
+    showCalcImgSizeModally(*m_calcImgSize);
+}
 
-void FrmMain::mnuAbout_Click() { Routine r(m_app, "frmMain.mnuAbout_Click"); }
+void FrmMain::mnuAbout_Click() {
+    Routine r(m_app, "frmMain.mnuAbout_Click");
+    r([&] {
+        // Loaded afresh for each showing and unloaded after it, its check with it.
+        FrmAbout frmAbout(m_app, this);
+        showAboutModally(frmAbout);
+    });
+}
 
-void FrmMain::mnuMakeDLFiles_Click() { Routine r(m_app, "frmMain.mnuMakeDLFiles_Click"); }
+void FrmMain::mnuMakeDLFiles_Click() {
+    // The release maker traces and traps itself, then unloads this window: the
+    // picture window's close request runs first, as for any close.
+    morv::mnuMakeDLFiles_Click(m_app, releaseFolder(), ownExecutablePath(), [this] { close(); });
+}
 
 void FrmMain::mnuOptionsOverwrite_Click() {
     // The entry's check mark has already flipped; the option follows it.

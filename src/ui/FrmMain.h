@@ -20,6 +20,8 @@ class QTimer;
 
 namespace morv {
 
+class FrmAbout;
+class FrmCalcImgSize;
 class FrmOverWrite;
 class FrmPicture;
 
@@ -68,6 +70,13 @@ public:
     /// Shows the overwrite dialog modally; replaceable so a test can act on the
     /// dialog as a user would. The default runs the dialog's own event loop.
     std::function<void(FrmOverWrite&)> showOverWriteModally;
+    /// Shows the size calculator modally; replaceable so a test can type and press
+    /// Calculate. The default runs the window's own event loop.
+    std::function<void(FrmCalcImgSize&)> showCalcImgSizeModally;
+    /// Shows the about window modally; replaceable like the others.
+    std::function<void(FrmAbout&)> showAboutModally;
+    /// The size calculator once it has been used, else null.
+    FrmCalcImgSize* calcImgSize() const;
     /// Runs after every yield of a long operation (tests press keys there).
     std::function<void()> afterYield;
     /// Runs with every text written to the status bar.
@@ -132,6 +141,7 @@ private:
     Document m_doc;
     std::string m_overwriteAnswer;
     QPointer<FrmPicture> m_picture;
+    QPointer<FrmCalcImgSize> m_calcImgSize;
     bool m_waitCursor = false;
 
     QMdiArea* m_mdi = nullptr;
