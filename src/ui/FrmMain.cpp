@@ -140,6 +140,10 @@ void FrmMain::buildMenus() {
     mnuOptionsOverwrite = entry(mnuOptions, "mnuOptionsOverwrite", "OverWrite &Notification");
     mnuOptionsOverwrite->setCheckable(true);
     mnuOptionsOverwrite->setChecked(true);
+    // Lines where the base boards fall; off at start, kept for the run.
+    mnuOptionsBoardGrid = entry(mnuOptions, "mnuOptionsBoardGrid", "Show Board Grid");
+    mnuOptionsBoardGrid->setCheckable(true);
+    mnuOptionsBoardGrid->setChecked(false);
 
     // "About" is an entry of the menu bar itself that opens its window when chosen.
     mnuAbout = menuBar()->addAction(QStringLiteral("&About"));
@@ -350,6 +354,7 @@ void FrmMain::fitSliders() {
 FrmPicture* FrmMain::ensurePicture() {
     if (!m_picture) {
         m_picture = new FrmPicture(*this, m_doc);
+        m_picture->setBoardGrid(mnuOptionsBoardGrid->isChecked());
         m_mdi->addSubWindow(m_picture);
         m_picture->hide();
     }
@@ -406,6 +411,7 @@ void FrmMain::connectHandlers() {
     connect(mnuFileQuit, &QAction::triggered, this, &FrmMain::mnuFileQuit_Click);
     connect(mnuToolsCalcImgSize, &QAction::triggered, this, &FrmMain::mnuToolsCalcImgSize_Click);
     connect(mnuOptionsOverwrite, &QAction::triggered, this, &FrmMain::mnuOptionsOverwrite_Click);
+    connect(mnuOptionsBoardGrid, &QAction::triggered, this, &FrmMain::mnuOptionsBoardGrid_Click);
     connect(mnuAbout, &QAction::triggered, this, &FrmMain::mnuAbout_Click);
     connect(mnuMakeDLFiles, &QAction::triggered, this, &FrmMain::mnuMakeDLFiles_Click);
 
@@ -566,6 +572,13 @@ void FrmMain::mnuMakeDLFiles_Click() {
 void FrmMain::mnuOptionsOverwrite_Click() {
     // The entry's check mark has already flipped; the option follows it.
     m_app.session.gblnOverwriteNotify = mnuOptionsOverwrite->isChecked();
+}
+
+void FrmMain::mnuOptionsBoardGrid_Click() {
+    Routine r(m_app, "frmMain.mnuOptionsBoardGrid_Click");
+    r([&] {
+        if (m_picture) m_picture->setBoardGrid(mnuOptionsBoardGrid->isChecked());
+    });
 }
 
 }  // namespace morv

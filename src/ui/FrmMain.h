@@ -106,6 +106,7 @@ private:
     void mnuAbout_Click();
     void mnuMakeDLFiles_Click();
     void mnuOptionsOverwrite_Click();
+    void mnuOptionsBoardGrid_Click();
 
     // Terrain settings, ground level and blur (FrmMainTerrain.cpp).
     void chkFlatten_Click();
@@ -157,6 +158,7 @@ private:
     QAction* mnuToolsCalcImgSize = nullptr;
     QMenu* mnuOptions = nullptr;
     QAction* mnuOptionsOverwrite = nullptr;
+    QAction* mnuOptionsBoardGrid = nullptr;
     QAction* mnuAbout = nullptr;
     QAction* mnuMakeDLFiles = nullptr;
 
