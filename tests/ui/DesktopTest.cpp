@@ -1,9 +1,13 @@
-// Working with the desktop: the base-board grid.
+// Working with the desktop: the base-board grid and reaching the menus from the
+// keyboard.
 #include <QApplication>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QTest>
 
 #include "engine/ImageIO.h"
+#include "ui/FrmCalcImgSize.h"
 #include "ui/PictureBox.h"
 #include "ui/UiFixture.h"
 
@@ -57,6 +61,35 @@ TEST_F(BoardGrid, LastsForTheRunAcrossClosingAndOpening) {
     open(path);
     EXPECT_TRUE(picture()->picDisp()->boardGrid());
     EXPECT_TRUE(picture()->picDispCL()->boardGrid());
+}
+
+// ---- Keyboard ----------------------------------------------------------------------
+
+using Keyboard = UiTest;
+
+TEST_F(Keyboard, EveryMenuOfTheMenuBarHasItsOwnMnemonic) {
+    QList<QKeySequence> seen;
+    for (QAction* a : main->menuBar()->actions()) {
+        if (!a->isVisible()) continue;
+        const QKeySequence key = QKeySequence::mnemonic(a->text());
+        EXPECT_FALSE(key.isEmpty()) << a->text().toStdString();
+        EXPECT_FALSE(seen.contains(key)) << a->text().toStdString();
+        seen.push_back(key);
+    }
+    EXPECT_EQ(seen.size(), 4);
+}
+
+TEST_F(Keyboard, EntriesWithoutTheirOwnLetterAreReachedWithTheArrowKeys) {
+    int shown = 0;
+    main->showCalcImgSizeModally = [&](FrmCalcImgSize&) { ++shown; };
+    main->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(main.get()));
+    QTest::keyClick(main.get(), Qt::Key_T, Qt::AltModifier);
+    QMenu* tools = child<QMenu>("mnuTools");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tools->isVisible(); }, 1000));
+    QTest::keyClick(tools, Qt::Key_Down);
+    QTest::keyClick(tools, Qt::Key_Return);
+    EXPECT_EQ(shown, 1);
 }
 
 }  // namespace
