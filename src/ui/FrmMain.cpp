@@ -3,6 +3,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QUrl>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -15,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include "core/Routine.h"
+#include "documents/FileCommands.h"
 #include "engine/ImageIO.h"
 #include "engine/TerrainSettings.h"
 #include "tools/ReleaseFiles.h"
@@ -104,6 +110,10 @@ FrmMain::FrmMain(App& app, QWidget* parent) : QMainWindow(parent), m_app(app) {
     showOverWriteModally = [](FrmOverWrite& dialog) { dialog.exec(); };
     showCalcImgSizeModally = [](FrmCalcImgSize& dialog) { dialog.exec(); };
     showAboutModally = [](FrmAbout& dialog) { dialog.exec(); };
+    // A height image dropped from a file manager opens as File > Open would; the
+    // ground level box must not take the file's name as typed text instead.
+    setAcceptDrops(true);
+    txtGroundLevel->setAcceptDrops(false);
     connectHandlers();
     MDIForm_Load();
     // Enabled from the start: it also fires once, 50 ms after the window loads.
@@ -579,6 +589,50 @@ void FrmMain::mnuOptionsBoardGrid_Click() {
     r([&] {
         if (m_picture) m_picture->setBoardGrid(mnuOptionsBoardGrid->isChecked());
     });
+}
+
+// ---- Dropped files -------------------------------------------------------------
+
+std::string FrmMain::droppableFile(const QMimeData* data) const {
+    if (!data || !mnuFile->menuAction()->isEnabled() || !mnuFileOpen->isEnabled()) return {};
+    if (m_app.session.gblnBusy || m_app.session.gblnDrawing) return {};
+    const QList<QUrl> urls = data->urls();
+    if (urls.size() != 1 || !urls.front().isLocalFile()) return {};
+    const QString path = urls.front().toLocalFile();
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix != QLatin1String("bmp") && suffix != QLatin1String("jpg") && suffix != QLatin1String("jpeg")) return {};
+    return path.toStdString();
+}
+
+void FrmMain::dragEnterEvent(QDragEnterEvent* event) {
+    if (droppableFile(event->mimeData()).empty())
+        event->ignore();
+    else
+        event->acceptProposedAction();
+}
+
+void FrmMain::dragMoveEvent(QDragMoveEvent* event) {
+    if (droppableFile(event->mimeData()).empty())
+        event->ignore();
+    else
+        event->acceptProposedAction();
+}
+
+void FrmMain::dropEvent(QDropEvent* event) {
+    const std::string path = droppableFile(event->mimeData());
+    if (path.empty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    MDIForm_OLEDragDrop(path);
+}
+
+void FrmMain::MDIForm_OLEDragDrop(const std::string& path) {
+    Routine r(m_app, "frmMain.MDIForm_OLEDragDrop");
+    // Every step and question of File > Open, the unsaved-changes one first; only
+    // the file dialog is left out.
+    r([&] { openFile(*this, path); });
 }
 
 }  // namespace morv

@@ -10,6 +10,10 @@
 
 class QAction;
 class QCheckBox;
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
+class QMimeData;
 class QLabel;
 class QLineEdit;
 class QMdiArea;
@@ -86,8 +90,14 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
+    /// The height image a drag carries: one local .bmp, .jpg or .jpeg file, while
+    /// File > Open is usable; "" otherwise.
+    std::string droppableFile(const QMimeData* data) const;
     void buildMenus();
     void buildMainToolbar();
     void buildScrollToolbar();
@@ -107,6 +117,7 @@ private:
     void mnuMakeDLFiles_Click();
     void mnuOptionsOverwrite_Click();
     void mnuOptionsBoardGrid_Click();
+    void MDIForm_OLEDragDrop(const std::string& path);
 
     // Terrain settings, ground level and blur (FrmMainTerrain.cpp).
     void chkFlatten_Click();

@@ -1,10 +1,14 @@
-// Working with the desktop: the base-board grid and reaching the menus from the
-// keyboard.
+// Working with the desktop: dropping a map on the window, the base-board grid and
+// reaching the menus from the keyboard.
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTest>
+#include <QUrl>
 
 #include "engine/ImageIO.h"
 #include "ui/FrmCalcImgSize.h"
@@ -13,6 +17,59 @@
 
 namespace morv::test {
 namespace {
+
+// ---- Dropping files ---------------------------------------------------------------
+
+class Drop : public UiTest {
+protected:
+    /// Drags the URLs over the main window and drops them there; returns whether
+    /// the window accepted the drag.
+    bool drop(const QList<QUrl>& urls) {
+        QMimeData data;
+        data.setUrls(urls);
+        const QPoint at(main->width() / 2, main->height() / 2);
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(main.get(), &enter);
+        if (!enter.isAccepted()) return false;
+        QDropEvent dropped(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(main.get(), &dropped);
+        return dropped.isAccepted();
+    }
+    static QUrl file(const std::string& path) { return QUrl::fromLocalFile(QString::fromStdString(path)); }
+};
+
+TEST_F(Drop, ADroppedMapOpensWithoutTheFileDialog) {
+    const std::string path = writePair("Ridge.BMP", rampImage(40, 20));
+    EXPECT_TRUE(drop({file(path)}));
+    ASSERT_NE(picture(), nullptr);
+    EXPECT_EQ(s.gstrImageFile, path);
+    EXPECT_EQ(*main->document().disp.image, rampImage(40, 20));
+    EXPECT_TRUE(prompter.shown.empty());
+}
+
+TEST_F(Drop, OtherFilesSeveralFilesAndRemoteAddressesAreRefused) {
+    const std::string a = writePair("a.bmp", rampImage(16, 8));
+    const std::string b = writePair("b.jpg", rampImage(16, 8));
+    EXPECT_FALSE(drop({file(dir.file("notes.png"))}));
+    EXPECT_FALSE(drop({file(a), file(b)}));
+    EXPECT_FALSE(drop({QUrl(QStringLiteral("http://127.0.0.1/a.bmp"))}));
+    EXPECT_FALSE(drop({}));
+    EXPECT_EQ(picture(), nullptr);
+}
+
+TEST_F(Drop, UnsavedChangesAreAskedAboutFirst) {
+    const std::string first = openRamp(40, 20);
+    click("chkFlatten");
+    child<QScrollBar>("vsbMountains")->setValue(60);
+    click("cmdRedraw");
+    const std::string second = writePair("second.jpeg", rampImage(24, 16));
+    prompter.shown.clear();
+    prompter.answers = {mb::Cancel};
+    EXPECT_TRUE(drop({file(second)}));
+    ASSERT_EQ(prompter.shown.size(), 1u);
+    EXPECT_EQ(prompter.shown[0].kind, "msgBox");
+    EXPECT_EQ(s.gstrImageFile, first);
+}
 
 // ---- The base-board grid ---------------------------------------------------------
 
