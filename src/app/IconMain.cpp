@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "app/AppIcon.h"
+#include "ui/AppIcon.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/AppIcon.h"
+#include "ui/AppIcon.h"
 #include "core/AppInfo.h"
 #include "core/RuntimeError.h"
 #include "ui/CommandLine.h"

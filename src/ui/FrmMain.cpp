@@ -3,6 +3,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QUrl>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -15,8 +20,12 @@
 #include <QVBoxLayout>
 
 #include "core/Routine.h"
+#include "documents/FileCommands.h"
 #include "engine/ImageIO.h"
 #include "engine/TerrainSettings.h"
+#include "tools/ReleaseFiles.h"
+#include "ui/FrmAbout.h"
+#include "ui/FrmCalcImgSize.h"
 #include "ui/FrmOverWrite.h"
 #include "ui/FrmPicture.h"
 
@@ -99,6 +108,12 @@ FrmMain::FrmMain(App& app, QWidget* parent) : QMainWindow(parent), m_app(app) {
     tmrResize->setSingleShot(true);
 
     showOverWriteModally = [](FrmOverWrite& dialog) { dialog.exec(); };
+    showCalcImgSizeModally = [](FrmCalcImgSize& dialog) { dialog.exec(); };
+    showAboutModally = [](FrmAbout& dialog) { dialog.exec(); };
+    // A height image dropped from a file manager opens as File > Open would; the
+    // ground level box must not take the file's name as typed text instead.
+    setAcceptDrops(true);
+    txtGroundLevel->setAcceptDrops(false);
     connectHandlers();
     MDIForm_Load();
     // Enabled from the start: it also fires once, 50 ms after the window loads.
@@ -107,6 +122,7 @@ FrmMain::FrmMain(App& app, QWidget* parent) : QMainWindow(parent), m_app(app) {
 
 FrmMain::~FrmMain() {
     if (m_picture) delete m_picture.data();
+    if (m_calcImgSize) delete m_calcImgSize.data();
 }
 
 void FrmMain::buildMenus() {
@@ -134,6 +150,10 @@ void FrmMain::buildMenus() {
     mnuOptionsOverwrite = entry(mnuOptions, "mnuOptionsOverwrite", "OverWrite &Notification");
     mnuOptionsOverwrite->setCheckable(true);
     mnuOptionsOverwrite->setChecked(true);
+    // Lines where the base boards fall; off at start, kept for the run.
+    mnuOptionsBoardGrid = entry(mnuOptions, "mnuOptionsBoardGrid", "Show Board Grid");
+    mnuOptionsBoardGrid->setCheckable(true);
+    mnuOptionsBoardGrid->setChecked(false);
 
     // "About" is an entry of the menu bar itself that opens its window when chosen.
     mnuAbout = menuBar()->addAction(QStringLiteral("&About"));
@@ -344,6 +364,7 @@ void FrmMain::fitSliders() {
 FrmPicture* FrmMain::ensurePicture() {
     if (!m_picture) {
         m_picture = new FrmPicture(*this, m_doc);
+        m_picture->setBoardGrid(mnuOptionsBoardGrid->isChecked());
         m_mdi->addSubWindow(m_picture);
         m_picture->hide();
     }
@@ -387,6 +408,8 @@ std::string FrmMain::askOverwrite() {
 
 FrmPicture* FrmMain::picture() const { return m_picture.data(); }
 
+FrmCalcImgSize* FrmMain::calcImgSize() const { return m_calcImgSize.data(); }
+
 // ---- Frame handlers ----------------------------------------------------------
 
 void FrmMain::connectHandlers() {
@@ -398,6 +421,7 @@ void FrmMain::connectHandlers() {
     connect(mnuFileQuit, &QAction::triggered, this, &FrmMain::mnuFileQuit_Click);
     connect(mnuToolsCalcImgSize, &QAction::triggered, this, &FrmMain::mnuToolsCalcImgSize_Click);
     connect(mnuOptionsOverwrite, &QAction::triggered, this, &FrmMain::mnuOptionsOverwrite_Click);
+    connect(mnuOptionsBoardGrid, &QAction::triggered, this, &FrmMain::mnuOptionsBoardGrid_Click);
     connect(mnuAbout, &QAction::triggered, this, &FrmMain::mnuAbout_Click);
     connect(mnuMakeDLFiles, &QAction::triggered, this, &FrmMain::mnuMakeDLFiles_Click);
 
@@ -534,15 +558,81 @@ void FrmMain::mnuFileQuit_Click() {
     });
 }
 
-void FrmMain::mnuToolsCalcImgSize_Click() { Routine r(m_app, "frmMain.mnuToolsCalcImgSize_Click"); }
+void FrmMain::mnuToolsCalcImgSize_Click() {
+    // Only shows the window: the calculation is traced and trapped on its button.
+    if (!m_calcImgSize) m_calcImgSize = new FrmCalcImgSize(m_app, this);
+    showCalcImgSizeModally(*m_calcImgSize);
+}
 
-void FrmMain::mnuAbout_Click() { Routine r(m_app, "frmMain.mnuAbout_Click"); }
+void FrmMain::mnuAbout_Click() {
+    Routine r(m_app, "frmMain.mnuAbout_Click");
+    r([&] {
+        // Loaded afresh for each showing and unloaded after it, its check with it.
+        FrmAbout frmAbout(m_app, this);
+        showAboutModally(frmAbout);
+    });
+}
 
-void FrmMain::mnuMakeDLFiles_Click() { Routine r(m_app, "frmMain.mnuMakeDLFiles_Click"); }
+void FrmMain::mnuMakeDLFiles_Click() {
+    // The release maker traces and traps itself, then unloads this window: the
+    // picture window's close request runs first, as for any close.
+    morv::mnuMakeDLFiles_Click(m_app, releaseFolder(), ownExecutablePath(), [this] { close(); });
+}
 
 void FrmMain::mnuOptionsOverwrite_Click() {
     // The entry's check mark has already flipped; the option follows it.
     m_app.session.gblnOverwriteNotify = mnuOptionsOverwrite->isChecked();
+}
+
+void FrmMain::mnuOptionsBoardGrid_Click() {
+    Routine r(m_app, "frmMain.mnuOptionsBoardGrid_Click");
+    r([&] {
+        if (m_picture) m_picture->setBoardGrid(mnuOptionsBoardGrid->isChecked());
+    });
+}
+
+// ---- Dropped files -------------------------------------------------------------
+
+std::string FrmMain::droppableFile(const QMimeData* data) const {
+    if (!data || !mnuFile->menuAction()->isEnabled() || !mnuFileOpen->isEnabled()) return {};
+    if (m_app.session.gblnBusy || m_app.session.gblnDrawing) return {};
+    const QList<QUrl> urls = data->urls();
+    if (urls.size() != 1 || !urls.front().isLocalFile()) return {};
+    const QString path = urls.front().toLocalFile();
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix != QLatin1String("bmp") && suffix != QLatin1String("jpg") && suffix != QLatin1String("jpeg")) return {};
+    return path.toStdString();
+}
+
+void FrmMain::dragEnterEvent(QDragEnterEvent* event) {
+    if (droppableFile(event->mimeData()).empty())
+        event->ignore();
+    else
+        event->acceptProposedAction();
+}
+
+void FrmMain::dragMoveEvent(QDragMoveEvent* event) {
+    if (droppableFile(event->mimeData()).empty())
+        event->ignore();
+    else
+        event->acceptProposedAction();
+}
+
+void FrmMain::dropEvent(QDropEvent* event) {
+    const std::string path = droppableFile(event->mimeData());
+    if (path.empty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    MDIForm_OLEDragDrop(path);
+}
+
+void FrmMain::MDIForm_OLEDragDrop(const std::string& path) {
+    Routine r(m_app, "frmMain.MDIForm_OLEDragDrop");
+    // Every step and question of File > Open, the unsaved-changes one first; only
+    // the file dialog is left out.
+    r([&] { openFile(*this, path); });
 }
 
 }  // namespace morv

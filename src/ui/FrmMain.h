@@ -10,6 +10,10 @@
 
 class QAction;
 class QCheckBox;
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
+class QMimeData;
 class QLabel;
 class QLineEdit;
 class QMdiArea;
@@ -20,6 +24,8 @@ class QTimer;
 
 namespace morv {
 
+class FrmAbout;
+class FrmCalcImgSize;
 class FrmOverWrite;
 class FrmPicture;
 
@@ -68,6 +74,13 @@ public:
     /// Shows the overwrite dialog modally; replaceable so a test can act on the
     /// dialog as a user would. The default runs the dialog's own event loop.
     std::function<void(FrmOverWrite&)> showOverWriteModally;
+    /// Shows the size calculator modally; replaceable so a test can type and press
+    /// Calculate. The default runs the window's own event loop.
+    std::function<void(FrmCalcImgSize&)> showCalcImgSizeModally;
+    /// Shows the about window modally; replaceable like the others.
+    std::function<void(FrmAbout&)> showAboutModally;
+    /// The size calculator once it has been used, else null.
+    FrmCalcImgSize* calcImgSize() const;
     /// Runs after every yield of a long operation (tests press keys there).
     std::function<void()> afterYield;
     /// Runs with every text written to the status bar.
@@ -77,8 +90,14 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
+    /// The height image a drag carries: one local .bmp, .jpg or .jpeg file, while
+    /// File > Open is usable; "" otherwise.
+    std::string droppableFile(const QMimeData* data) const;
     void buildMenus();
     void buildMainToolbar();
     void buildScrollToolbar();
@@ -97,6 +116,8 @@ private:
     void mnuAbout_Click();
     void mnuMakeDLFiles_Click();
     void mnuOptionsOverwrite_Click();
+    void mnuOptionsBoardGrid_Click();
+    void MDIForm_OLEDragDrop(const std::string& path);
 
     // Terrain settings, ground level and blur (FrmMainTerrain.cpp).
     void chkFlatten_Click();
@@ -132,6 +153,7 @@ private:
     Document m_doc;
     std::string m_overwriteAnswer;
     QPointer<FrmPicture> m_picture;
+    QPointer<FrmCalcImgSize> m_calcImgSize;
     bool m_waitCursor = false;
 
     QMdiArea* m_mdi = nullptr;
@@ -147,6 +169,7 @@ private:
     QAction* mnuToolsCalcImgSize = nullptr;
     QMenu* mnuOptions = nullptr;
     QAction* mnuOptionsOverwrite = nullptr;
+    QAction* mnuOptionsBoardGrid = nullptr;
     QAction* mnuAbout = nullptr;
     QAction* mnuMakeDLFiles = nullptr;
 

@@ -61,6 +61,11 @@ void FrmPicture::setContourVisible(bool visible) {
     if (visible) m_dispCL->raise();
 }
 
+void FrmPicture::setBoardGrid(bool on) {
+    m_disp->setBoardGrid(on);
+    m_dispCL->setBoardGrid(on);
+}
+
 void FrmPicture::fitToPicture(QSize room) {
     sync();
     // The frame is what the window adds around its content; one screen pixel per

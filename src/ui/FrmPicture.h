@@ -24,6 +24,8 @@ public:
     void setContourVisible(bool visible);
     /// Sizes the window to the height picture plus its frame, at most room.
     void fitToPicture(QSize room);
+    /// Shows or hides the base-board grid over both displays.
+    void setBoardGrid(bool on);
     /// Closes the window for good (File > Close takes it down).
     void unload();
 

@@ -3,6 +3,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace morv {
 
 QImage toQImage(const HeightImage& image) {
@@ -51,12 +53,29 @@ const QImage& PictureBox::shownImage() {
 
 QSize PictureBox::sizeHint() const { return {m_picture.width(), m_picture.height()}; }
 
+void PictureBox::setBoardGrid(bool on) {
+    if (m_grid == on) return;
+    m_grid = on;
+    update();
+}
+
 void PictureBox::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    if (m_image.isNull())
-        painter.fillRect(event->rect(), palette().window());
-    else
-        painter.drawImage(event->rect().topLeft(), m_image, event->rect());
+    const QRect area = event->rect();
+    if (m_image.isNull()) {
+        painter.fillRect(area, palette().window());
+        return;
+    }
+    painter.drawImage(area.topLeft(), m_image, area);
+    if (!m_grid) return;
+    // Over the picture on screen only: the picture itself, what is saved and the
+    // readout never see the grid. A colour no grey level has, so it always shows.
+    painter.setPen(QPen(QColor(0, 160, 255), 0));
+    const int w = m_image.width(), h = m_image.height();
+    for (int x = kBoardGridStep; x < w; x += kBoardGridStep)
+        if (x >= area.left() && x <= area.right()) painter.drawLine(x, area.top(), x, std::min(area.bottom(), h - 1));
+    for (int y = kBoardGridStep; y < h; y += kBoardGridStep)
+        if (y >= area.top() && y <= area.bottom()) painter.drawLine(area.left(), y, std::min(area.right(), w - 1), y);
 }
 
 void PictureBox::mouseMoveEvent(QMouseEvent* event) {

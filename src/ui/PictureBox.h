@@ -8,6 +8,9 @@
 
 namespace morv {
 
+/// Pixels between two lines of the base-board grid: one board's width.
+inline constexpr int kBoardGridStep = 144;
+
 /// The picture of a HeightImage as Qt shows it: grey pictures as Grayscale8, colour
 /// ones (0x00BBGGRR) as RGB32 with red and blue swapped. Makes exactly one copy.
 QImage toQImage(const HeightImage& image);
@@ -25,6 +28,10 @@ public:
     const QImage& shownImage();
     /// How many copies of the picture were made so far (one per commit shown).
     int copiesMade() const { return m_copies; }
+    /// Shows or hides the base-board grid drawn over the picture on screen.
+    void setBoardGrid(bool on);
+    /// True while the base-board grid is shown.
+    bool boardGrid() const { return m_grid; }
 
     /// Runs on every mouse move over the display, with the image coordinates.
     std::function<void(int x, int y)> onMouseMove;
@@ -47,6 +54,7 @@ private:
     std::uint64_t m_shownCommits = 0;
     QImage m_image;
     int m_copies = 0;
+    bool m_grid = false;
 };
 
 }  // namespace morv
