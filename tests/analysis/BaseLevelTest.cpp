@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "analysis/BaseLevel.h"
+#include "analysis/Blur.h"
+#include "analysis/ColourRange.h"
+#include "analysis/Contours.h"
 #include "support/TestSupport.h"
 
 namespace morv {
@@ -70,6 +73,29 @@ TEST_F(CalcBase, CancelLeavesTheLevelAndClearsTheRequest) {
     EXPECT_FALSE(s.gblnCancel);
     EXPECT_TRUE(host.contourVisible) << "a cancel leaves the contour image shown";
     EXPECT_EQ(std::count(host.events.begin(), host.events.end(), std::string("ground 101")), 0);
+}
+
+}  // namespace
+}  // namespace morv
+
+namespace morv {
+namespace {
+
+// After a failed load answered with Ignore the displays can be empty: every
+// command that walks them must simply find nothing to do.
+TEST(EmptyPicture, CommandsFindNothingToDo) {
+    test::TestApp t;
+    test::RecordingHost host{t.app};
+    host.ctl.blurValue = 8;
+    cmdGetHighLowColor_Click(host);
+    EXPECT_EQ(t.app.session.gintCurHighColor, 0);
+    LoadBlurData(host);
+    ApplyBlur(host);
+    cmdNewCoast_Click(host);
+    cmdCalcCL_Click(host);
+    EXPECT_EQ(t.app.session.gintGroundLevel, 0);
+    EXPECT_TRUE(host.doc.disp.image->empty());
+    EXPECT_TRUE(t.prompter.shown.empty()) << "no error on the way";
 }
 
 }  // namespace
