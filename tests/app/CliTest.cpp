@@ -84,13 +84,6 @@ CliResult morvCli(const std::string& args, const test::TempDir& dir) {
     return r;
 }
 
-std::string bytesOf(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
 struct CliRun : ::testing::Test {
     test::TempDir dir;
     void SetUp() override {
@@ -110,7 +103,7 @@ TEST_F(CliRun, RedrawWritesTheResultPairUnderTheResultName) {
     EXPECT_EQ(r.err, "");
     const auto result = loadPictureFile(dir.file("hills_4x3_MF-50_VF-50_B-0.bmp"));
     EXPECT_EQ(*result, test::greyImage({{128, 164, 178, 128}, {114, 128, 144, 74}, {128, 128, 128, 128}}));
-    EXPECT_EQ(bytesOf(dir.file("hills_4x3_MF-50_VF-50_B-0.bmp")).substr(0, 2), "BM");
+    EXPECT_EQ(test::readFile(dir.file("hills_4x3_MF-50_VF-50_B-0.bmp")).substr(0, 2), "BM");
     const auto contour = loadPictureFile(dir.file("hills_4x3_MF-50_VF-50_B-0CL.bmp"));
     EXPECT_EQ(contour->pixel(0, 0), 0);
 }
@@ -123,7 +116,7 @@ TEST_F(CliRun, ScaleUpAloneAndLowerNameTheirCodes) {
     r = morvCli("redraw hills.bmp --lower 100 --invert 100 -o low.jpg", dir);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "low.jpg\nlowCL.jpg\n");
-    EXPECT_EQ(bytesOf(dir.file("low.jpg")).substr(0, 2), "BM") << "always a BMP";
+    EXPECT_EQ(test::readFile(dir.file("low.jpg")).substr(0, 2), "BM") << "always a BMP";
 }
 
 TEST_F(CliRun, ContoursAndBlurRunAfterThePasses) {
@@ -152,11 +145,11 @@ TEST_F(CliRun, ExistingOutputNeedsForceAndIsOtherwiseUntouched) {
     CliResult r = morvCli("redraw hills.bmp --flatten 10 -o out.bmp", dir);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "morv-cli: out.bmp exists (use --force to replace it)\n");
-    EXPECT_EQ(bytesOf(dir.file("out.bmp")), "precious");
+    EXPECT_EQ(test::readFile(dir.file("out.bmp")), "precious");
     EXPECT_FALSE(std::filesystem::exists(dir.file("outCL.bmp")));
     r = morvCli("redraw hills.bmp --flatten 10 -o out.bmp --force", dir);
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(bytesOf(dir.file("out.bmp")).substr(0, 2), "BM");
+    EXPECT_EQ(test::readFile(dir.file("out.bmp")).substr(0, 2), "BM");
 }
 
 TEST_F(CliRun, FailuresAreOneLineAndWriteNothing) {

@@ -9,13 +9,6 @@
 namespace morv {
 namespace {
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
 std::time_t at(int y, int mo, int d, int h, int mi, int s) {
     std::tm tm{};
     tm.tm_year = y - 1900;
@@ -62,7 +55,7 @@ TEST(Trace, LogHasHeaderAndNestedLinesWithBarsAndCrLf) {
         "261205.134653- ||frmMain.MDIForm_Load - ENTER\r\n"
         "261205.134653- ||frmMain.MDIForm_Load - EXIT\r\n"
         "261205.134653- |frmSplash.Timer1_Timer - EXIT\r\n";
-    EXPECT_EQ(readFile(dir.file("Morv.log")), expected);
+    EXPECT_EQ(test::readFile(dir.file("Morv.log")), expected);
     EXPECT_EQ(app.session.gintTraceDepth, 0);
 }
 
@@ -100,7 +93,7 @@ TEST(Trace, EarlyReturnTracesExitOnce) {
     routine(true);
     routine(false);
     t.app.trace.closeLog();
-    const std::string log = readFile(dir.file("Morv.log"));
+    const std::string log = test::readFile(dir.file("Morv.log"));
     std::size_t exits = 0;
     for (std::size_t p = log.find("- EXIT"); p != std::string::npos; p = log.find("- EXIT", p + 1)) ++exits;
     EXPECT_EQ(exits, 2u);

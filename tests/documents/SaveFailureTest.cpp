@@ -14,13 +14,6 @@
 namespace morv {
 namespace {
 
-std::string bytesOf(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
 std::size_t entries(const std::filesystem::path& dir) {
     std::size_t n = 0;
     for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir)) ++n;
@@ -48,12 +41,12 @@ TEST(SaveFailure, AFullDiskKeepsTheOldFilesAndLeavesNoTemporaries) {
     } unmount{disk};
     const HeightImage small(8, 8, 10), big(1024, 1024, 20);  // the big one needs 3 MiB
     savePictureFiles({{&small, disk + "/map.bmp"}, {&small, disk + "/mapCL.bmp"}});
-    const std::string before = bytesOf(disk + "/map.bmp");
+    const std::string before = test::readFile(disk + "/map.bmp");
 
     EXPECT_EQ(saveError({{&big, disk + "/map.bmp"}, {&small, disk + "/mapCL.bmp"}}), err::DiskFull);
     EXPECT_EQ(saveError({{&small, disk + "/map.bmp"}, {&big, disk + "/mapCL.bmp"}}), err::DiskFull);
-    EXPECT_EQ(bytesOf(disk + "/map.bmp"), before);
-    EXPECT_EQ(bytesOf(disk + "/mapCL.bmp"), before);
+    EXPECT_EQ(test::readFile(disk + "/map.bmp"), before);
+    EXPECT_EQ(test::readFile(disk + "/mapCL.bmp"), before);
     EXPECT_EQ(entries(disk), 2u);
 }
 
@@ -69,7 +62,7 @@ TEST(SaveFailure, ReadOnlyFoldersAndFilesAreLeftAlone) {
     ASSERT_EQ(::chmod(open.c_str(), 0777), 0);
     ASSERT_EQ(::chmod((open + "/kept.bmp").c_str(), 0444), 0);
     ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
-    const std::string before = bytesOf(locked + "/map.bmp");
+    const std::string before = test::readFile(locked + "/map.bmp");
     const int result = test::asUnprivilegedUser([&] {
         const HeightImage other(4, 4, 99);
         const int intoFolder = saveError({{&other, locked + "/map.bmp"}});
@@ -78,8 +71,8 @@ TEST(SaveFailure, ReadOnlyFoldersAndFilesAreLeftAlone) {
     });
     if (result < 0) GTEST_SKIP() << "cannot drop to an unprivileged user";
     EXPECT_EQ(result, 0);
-    EXPECT_EQ(bytesOf(locked + "/map.bmp"), before);
-    EXPECT_EQ(bytesOf(open + "/kept.bmp"), before);
+    EXPECT_EQ(test::readFile(locked + "/map.bmp"), before);
+    EXPECT_EQ(test::readFile(open + "/kept.bmp"), before);
     EXPECT_EQ(entries(locked), 1u);
     EXPECT_EQ(entries(open), 1u);
 }

@@ -20,12 +20,6 @@
 namespace morv {
 namespace {
 
-std::string readAll(const std::string& path) {
-    std::ostringstream s;
-    s << std::ifstream(path, std::ios::binary).rdbuf();
-    return s.str();
-}
-
 void writeAll(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 std::string bmpBytes(const HeightImage& image) {
@@ -145,11 +139,11 @@ TEST(SavePictures, WritesExactBytesOrLeavesEverythingAsItWas) {
         EXPECT_EQ(e.number(), err::FileNotFound);
         EXPECT_NE(e.description().find("no/such/folder/b.bmp"), std::string::npos);
     }
-    EXPECT_EQ(readAll(dir.file("a.bmp")), "old content");
+    EXPECT_EQ(test::readFile(dir.file("a.bmp")), "old content");
     EXPECT_EQ(entriesIn(dir.path()), 1u) << "no temporary is left";
     savePictureFiles({{&grey, dir.file("a.bmp")}, {&colour, dir.file("b.jpg")}});
-    EXPECT_EQ(readAll(dir.file("a.bmp")), bmpBytes(grey));
-    EXPECT_EQ(readAll(dir.file("b.jpg")), bmpBytes(colour));
+    EXPECT_EQ(test::readFile(dir.file("a.bmp")), bmpBytes(grey));
+    EXPECT_EQ(test::readFile(dir.file("b.jpg")), bmpBytes(colour));
     EXPECT_EQ(entriesIn(dir.path()), 2u);
 }
 

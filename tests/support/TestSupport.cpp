@@ -5,7 +5,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <random>
+#include <sstream>
 
 #include "core/RuntimeError.h"
 #include "engine/ImageIO.h"
@@ -72,6 +74,13 @@ std::string RecordingHost::askOverwrite() {
     std::string a = overwriteAnswers.front();
     overwriteAnswers.pop_front();
     return a;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
 }
 
 HeightImage greyImage(const std::vector<std::vector<int>>& rows) {

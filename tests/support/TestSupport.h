@@ -89,6 +89,9 @@ private:
     App& m_app;
 };
 
+/// A file's whole content ("" when it cannot be read).
+std::string readFile(const std::string& path);
+
 /// A grey picture from rows of levels.
 HeightImage greyImage(const std::vector<std::vector<int>>& rows);
 

@@ -13,11 +13,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 void writeFile(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 TEST(ReleaseFiles, TwoRunsLeaveOneOfEachAndOnlyOldMarkersAndArchivesGo) {
@@ -41,10 +36,10 @@ TEST(ReleaseFiles, TwoRunsLeaveOneOfEachAndOnlyOldMarkersAndArchivesGo) {
         "<html><head><title>0001.0002.0034</title></head><body><center><font size=5>The Current Version of Morv is<br>\r\r\n"
         "0001.0002.0034\r\r\n"
         "</center></body></html>\r\n";
-    EXPECT_EQ(readFile(release + "/Morv.ver"), page);
-    EXPECT_EQ(readFile(release + "/Morv.html"), page);
-    EXPECT_EQ(readFile(release + "/Morv_v0001.0002.0034.txt"), "");
-    EXPECT_EQ(readFile(release + "/morv"), readFile(exe));
+    EXPECT_EQ(test::readFile(release + "/Morv.ver"), page);
+    EXPECT_EQ(test::readFile(release + "/Morv.html"), page);
+    EXPECT_EQ(test::readFile(release + "/Morv_v0001.0002.0034.txt"), "");
+    EXPECT_EQ(test::readFile(release + "/morv"), test::readFile(exe));
     EXPECT_EQ(fs::status(release + "/morv").permissions() & fs::perms::owner_exec, fs::perms::owner_exec);
     EXPECT_TRUE(t.prompter.shown.empty());
 }

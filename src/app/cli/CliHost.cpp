@@ -83,21 +83,31 @@ namespace {
 
 [[noreturn]] void failRun(const std::string& message) { throw RuntimeError(0, message); }
 
-int runInfo(App& app, const Options& o) {
-    // The two pictures load side by side: each is a separate file and decode.
-    const std::string contourPath = contourPathFor(o.input);
-    const bool hasContour = fcnFileExists(app, contourPath);
+/// A height map and, when there is one, its contour image.
+struct MapPair {
+    std::shared_ptr<HeightImage> image, contour;
+};
+
+/// Loads the map and its contour image side by side: two files, two decodes.
+MapPair loadPair(const std::string& input, const std::string& contourPath, bool hasContour) {
     auto contourLoad = std::async(std::launch::async, [&]() -> std::shared_ptr<HeightImage> {
         return hasContour ? loadPictureFile(contourPath) : nullptr;
     });
-    std::shared_ptr<HeightImage> image;
+    MapPair pair;
     try {
-        image = loadPictureFile(o.input);
+        pair.image = loadPictureFile(input);
     } catch (...) {
         contourLoad.wait();
         throw;
     }
-    const std::shared_ptr<HeightImage> contour = contourLoad.get();
+    pair.contour = contourLoad.get();
+    return pair;
+}
+
+int runInfo(App& app, const Options& o) {
+    const std::string contourPath = contourPathFor(o.input);
+    const bool hasContour = fcnFileExists(app, contourPath);
+    const auto [image, contour] = loadPair(o.input, contourPath, hasContour);
     GreyRange range;
     scanGreyRange(*image, range, nullptr);
     std::string base = "none";
@@ -121,17 +131,7 @@ int runRedraw(App& app, const Options& o) {
     const std::string contourPath = contourPathFor(o.input);
     const bool hasContour = fcnFileExists(app, contourPath);
     if (o.calcBase && !hasContour) failRun(o.input + " has no contour image (" + contourPath + ")");
-    auto contourLoad = std::async(std::launch::async, [&]() -> std::shared_ptr<HeightImage> {
-        return hasContour ? loadPictureFile(contourPath) : nullptr;
-    });
-    std::shared_ptr<HeightImage> image;
-    try {
-        image = loadPictureFile(o.input);
-    } catch (...) {
-        contourLoad.wait();
-        throw;
-    }
-    std::shared_ptr<HeightImage> contour = contourLoad.get();
+    const auto [image, contour] = loadPair(o.input, contourPath, hasContour);
     host.handOverOnce(o.input, image);
 
     // Where the results go, checked before any work is done.
