@@ -1,10 +1,7 @@
-// Saving the result and closing the image, with the unsaved-changes question.
-#include <QPushButton>
-#include <QScrollBar>
-#include <filesystem>
+// Saving the result, the "File Already Exists" dialog, and closing the image with
+// the unsaved-changes question.
+#include <QTimer>
 
-#include "documents/Files.h"
-#include "engine/ImageIO.h"
 #include "ui/FrmOverWrite.h"
 #include "ui/UiFixture.h"
 
@@ -15,98 +12,127 @@ class SaveClose : public UiTest {
 protected:
     SaveClose() {
         path = openRamp(48, 24);
-        click("chkFlatten");
-        child<QScrollBar>("vsbMountains")->setValue(60);
-        click("cmdRedraw");
-        result = *main->document().disp.image;
+        result = flattenAndRedraw();
         main->showOverWriteModally = [](FrmOverWrite&) { ADD_FAILURE() << "unexpected overwrite question"; };
     }
+    /// Answers the overwrite dialog: ticks its box or not, then presses a button
+    /// (null: its close control); returns how often it was shown.
+    int answerOverwrite(bool tick, const char* button, const char* menu = "mnuFileSave") {
+        int shown = 0;
+        main->showOverWriteModally = [&](FrmOverWrite& d) {
+            ++shown;
+            auto* box = d.findChild<QCheckBox*>(QStringLiteral("Check1"));
+            EXPECT_FALSE(box->isChecked());
+            box->setChecked(tick);
+            if (button) {
+                d.findChild<QPushButton*>(QString::fromUtf8(button))->click();
+            } else {
+                d.show();
+                d.close();
+            }
+        };
+        action(menu)->trigger();
+        return shown;
+    }
+    bool written() const { return *loadPictureFile(path) == result; }
     std::string path;
     HeightImage result;
 };
 
-TEST_F(SaveClose, SaveAsOffersTheResultNameAndWritesBothPictures) {
-    const std::string target = dir.file("out.bmp");
-    prompter.fileNames.push_back(target);
-    action("mnuFileSaveAs")->trigger();
-    EXPECT_EQ(prompter.shown.back().kind, "save");
-    EXPECT_EQ(prompter.shown.back().text, s.gstrResultName);
-    EXPECT_EQ(*loadPictureFile(target), result);
-    EXPECT_EQ(*loadPictureFile(dir.file("outCL.bmp")), *main->document().dispCL.image);
-    EXPECT_FALSE(action("mnuFileSave")->isEnabled());
-    EXPECT_EQ(s.gstrImageFile, target);
-    EXPECT_NE(picture()->windowTitle().indexOf(QStringLiteral("Morv: ")), -1);
-}
-
-TEST_F(SaveClose, SaveAsOntoAnExistingFileDeclinedKeepsTheSessionOnItsFiles) {
-    main->showOverWriteModally = [](FrmOverWrite& d) { d.findChild<QPushButton*>(QStringLiteral("Command2"))->click(); };
+TEST_F(SaveClose, SaveAsDeclinedKeepsTheSessionOnItsFilesAndAcceptedWritesBothPictures) {
     prompter.fileNames.push_back(path);
-    action("mnuFileSaveAs")->trigger();
-    EXPECT_EQ(*loadPictureFile(path), rampImage(48, 24));
+    answerOverwrite(false, "Command2", "mnuFileSaveAs");
+    EXPECT_FALSE(written());
     EXPECT_TRUE(action("mnuFileSave")->isEnabled());
     EXPECT_EQ(s.gstrImageFile, path);
     EXPECT_EQ(main->document().dialogFileName, path);
+
+    const std::string target = dir.file("out.bmp");
+    prompter.fileNames.push_back(target);
+    action("mnuFileSaveAs")->trigger();
+    EXPECT_EQ(lastShown().text, s.gstrResultName);  // the dialog offers the result's name
+    EXPECT_EQ(*loadPictureFile(target), result);
+    EXPECT_EQ(*loadPictureFile(dir.file("outCL.bmp")), *main->document().dispCL.image);
+    EXPECT_EQ(s.gstrImageFile, target);
 }
 
-TEST_F(SaveClose, CloseCancelledKeepsEverythingOpen) {
-    prompter.answers.push_back(mb::Cancel);
+TEST_F(SaveClose, TheOverwriteAnswerDecidesTheWriteAndTheTickedBoxStopsTheQuestion) {
+    struct Row {
+        bool tick;
+        const char* button;
+        bool written;
+        const char* answer;
+        bool stillAsks;
+    };
+    const Row table[] = {
+        {false, "Command1", true, "6", true},  {true, "Command1", true, "6", false},
+        {false, "Command2", false, "7", true}, {true, "Command2", false, "7", false},
+        {false, "Command1", true, "6", true},  {true, nullptr, false, "2", true},  // closing must not reuse the Yes
+        {true, "Command3", false, "2", true},
+    };
+    for (const Row& row : table) {
+        if (!s.gblnOverwriteNotify) action("mnuOptionsOverwrite")->trigger();
+        writePair("hills.bmp", rampImage(48, 24));
+        click("cmdRedraw");
+        EXPECT_EQ(answerOverwrite(row.tick, row.button), 1);
+        const std::string what = std::string(row.button ? row.button : "close") + (row.tick ? " ticked" : "");
+        EXPECT_EQ(written(), row.written) << what;
+        EXPECT_EQ(action("mnuFileSave")->isEnabled(), !row.written) << what;
+        EXPECT_EQ(main->overwriteAnswer(), row.answer) << what;
+        EXPECT_EQ(s.gblnOverwriteNotify, row.stillAsks) << what;
+        EXPECT_EQ(action("mnuOptionsOverwrite")->isChecked(), row.stillAsks) << what;
+    }
+    action("mnuOptionsOverwrite")->trigger();
+    EXPECT_FALSE(action("mnuOptionsOverwrite")->isChecked());
+    EXPECT_EQ(answerOverwrite(false, "Command3"), 0);
+    EXPECT_TRUE(written());
+}
+
+TEST_F(SaveClose, TheOverwriteDialogAnswersEnterWithNoAndEscWithCancel) {
+    for (auto [key, answer] : {std::pair{Qt::Key_Return, "7"}, {Qt::Key_Escape, "2"}}) {
+        main->showOverWriteModally = [](FrmOverWrite& d) { d.exec(); };
+        QTimer::singleShot(0, [key = key] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            ASSERT_NE(dialog, nullptr);
+            QTest::keyClick(dialog, key);
+        });
+        action("mnuFileSave")->trigger();
+        EXPECT_EQ(main->overwriteAnswer(), answer);
+        EXPECT_FALSE(written());
+    }
+}
+
+TEST_F(SaveClose, ClosingAnUnsavedResultAsksFirstWhicheverWayItIsClosed) {
+    for (int way : {0, 1, 2}) {  // the menu, the picture window's close control, the main window's
+        prompter.answers.push_back(mb::Cancel);
+        if (way == 0)
+            action("mnuFileClose")->trigger();
+        else
+            EXPECT_FALSE(way == 1 ? picture()->close() : main->close());
+        EXPECT_EQ(lastShown().title, "FILE NOT SAVED");
+        EXPECT_EQ(lastShown().style, 35);
+        ASSERT_NE(picture(), nullptr);
+        EXPECT_TRUE(main->isVisible());
+    }
+    prompter.answers.push_back(mb::Yes);
+    prompter.fileNames.push_back("");  // the save dialog cancelled
     action("mnuFileClose")->trigger();
-    EXPECT_EQ(prompter.shown.back().title, "FILE NOT SAVED");
-    EXPECT_EQ(prompter.shown.back().text, "The current image has not been saved.  Do you want to save the file first?");
-    EXPECT_EQ(prompter.shown.back().style, 35);
     ASSERT_NE(picture(), nullptr);
     EXPECT_TRUE(action("mnuFileSave")->isEnabled());
-}
 
-TEST_F(SaveClose, CloseAnsweredNoTakesTheImageDownUnsaved) {
-    click("cmdScale");
+    prompter.answers.push_back(mb::Yes);
+    prompter.fileNames.push_back(dir.file("kept.bmp"));
+    action("mnuFileClose")->trigger();
+    EXPECT_EQ(picture(), nullptr);
+    EXPECT_EQ(*loadPictureFile(dir.file("kept.bmp")), result);
+
+    open(path);
+    flattenAndRedraw();
     prompter.answers.push_back(mb::No);
     action("mnuFileClose")->trigger();
     EXPECT_EQ(picture(), nullptr);
     EXPECT_FALSE(child<QWidget>("picMainToolbar")->isVisible());
-    EXPECT_FALSE(action("mnuFileSave")->isEnabled());
-    EXPECT_FALSE(action("mnuFileSaveAs")->isEnabled());
-    EXPECT_FALSE(action("mnuFileClose")->isEnabled());
-    EXPECT_EQ(child<QPushButton>("cmdScale")->property("Tag").toString(), QStringLiteral("False"));
-    EXPECT_EQ(s.gstrImageFile, "");
     EXPECT_EQ(*loadPictureFile(path), rampImage(48, 24));
-}
-
-TEST_F(SaveClose, CloseAnsweredYesThenCancelInTheSaveDialogKeepsTheImageOpen) {
-    prompter.answers.push_back(mb::Yes);
-    prompter.fileNames.push_back("");
-    action("mnuFileClose")->trigger();
-    ASSERT_NE(picture(), nullptr);
-    EXPECT_TRUE(action("mnuFileSave")->isEnabled());
-    EXPECT_EQ(*main->document().disp.image, result);
-}
-
-TEST_F(SaveClose, CloseAnsweredYesSavesThenCloses) {
-    const std::string target = dir.file("kept.bmp");
-    prompter.answers.push_back(mb::Yes);
-    prompter.fileNames.push_back(target);
-    action("mnuFileClose")->trigger();
-    EXPECT_EQ(picture(), nullptr);
-    EXPECT_EQ(*loadPictureFile(target), result);
-}
-
-TEST_F(SaveClose, ThePictureWindowsCloseControlAsksFirst) {
-    prompter.answers.push_back(mb::Cancel);
-    EXPECT_FALSE(picture()->close());
-    ASSERT_NE(picture(), nullptr);
-    EXPECT_TRUE(picture()->isVisible());
-    prompter.answers.push_back(mb::No);
-    EXPECT_TRUE(picture()->close());
-    EXPECT_EQ(picture(), nullptr);
-    EXPECT_FALSE(action("mnuFileClose")->isEnabled());
-}
-
-TEST_F(SaveClose, ClosingTheMainWindowGoesThroughThePictureWindow) {
-    prompter.answers.push_back(mb::Cancel);
-    EXPECT_FALSE(main->close());
-    EXPECT_TRUE(main->isVisible());
-    prompter.answers.push_back(mb::No);
-    EXPECT_TRUE(main->close());
 }
 
 }  // namespace

@@ -1,101 +1,125 @@
-// Starting the program: the splash, the empty main window and its frame.
-#include <QCheckBox>
+// Starting the program: the command line, the message boxes, the splash and the
+// empty main window.
 #include <QDir>
-#include <QLabel>
-#include <QMenuBar>
-#include <QPushButton>
-#include <QScrollBar>
-#include <QTest>
+#include <QMessageBox>
+#include <QTimer>
 #include <fstream>
 #include <sstream>
 
 #include "core/AppInfo.h"
+#include "ui/CommandLine.h"
 #include "ui/FrmSplash.h"
+#include "ui/QtPrompter.h"
 #include "ui/UiFixture.h"
 
 namespace morv::test {
 namespace {
 
+TEST(CommandLine, SwitchesAreWholeArgumentsInAnyCaseAndOtherArgumentsAreTheImage) {
+    struct Row {
+        std::vector<std::string> args;
+        bool log, programmer, help, version;
+        std::string imageFile;
+    };
+    const std::vector<Row> table = {
+        {{"/LOG"}, true, false, false, false, ""},
+        {{"/Log", "/prgm"}, true, true, false, false, ""},
+        {{"/PRGM", "/home/me/maps/Ridge.bmp"}, false, true, false, false, "/home/me/maps/Ridge.bmp"},
+        {{"/home/me/logs/map.bmp"}, false, false, false, false, "/home/me/logs/map.bmp"},
+        {{"/home/me/prgm/LOG.bmp", "/LOGS"}, false, false, false, false, "/LOGS"},
+        {{"--help"}, false, false, true, false, ""},
+        {{"--version"}, false, false, false, true, ""},
+    };
+    for (const Row& row : table) {
+        const CommandLine line = parseCommandLine(row.args);
+        EXPECT_EQ(std::tie(line.log, line.programmer, line.help, line.version, line.imageFile),
+                  std::tie(row.log, row.programmer, row.help, row.version, row.imageFile))
+            << row.args.front();
+    }
+    for (const char* word : {"/LOG", "/PRGM", "--help", "--version"})
+        EXPECT_NE(commandLineUsage().find(word), std::string::npos) << word;
+}
+
+using B = QMessageBox;
+
+TEST(QtPrompter, EachStyleShowsItsIconAndDefaultAndEachButtonAnswersItsCode) {
+    struct Row {
+        int style;
+        B::StandardButton press;  // NoButton: the user presses Esc
+        int answer;
+        B::Icon icon;
+        B::StandardButton byDefault;  // NoButton: not checked
+    };
+    const Row table[] = {
+        {0, B::Ok, mb::OK, B::NoIcon, B::NoButton},
+        {1, B::Cancel, mb::Cancel, B::NoIcon, B::NoButton},
+        {2, B::Abort, mb::Abort, B::NoIcon, B::NoButton},
+        {2, B::Ignore, mb::Ignore, B::NoIcon, B::NoButton},
+        {3, B::Yes, mb::Yes, B::NoIcon, B::NoButton},
+        {274, B::Retry, mb::Retry, B::Critical, B::Retry},
+        {36, B::NoButton, mb::No, B::Question, B::Yes},
+        {35, B::NoButton, mb::Cancel, B::Question, B::NoButton},
+        {48, B::Ok, mb::OK, B::Warning, B::NoButton},
+        {64, B::Ok, mb::OK, B::Information, B::NoButton},
+    };
+    for (const Row& row : table) {
+        QtPrompter prompter;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(box->icon(), row.icon) << row.style;
+            EXPECT_EQ(box->text(), QStringLiteral("The file named...\n\n/tmp/a.bmp"));
+            EXPECT_TRUE(row.byDefault == B::NoButton || box->defaultButton() == box->button(row.byDefault)) << row.style;
+            (row.press == B::NoButton ? box->escapeButton() : box->button(row.press))->click();
+        });
+        EXPECT_EQ(prompter.msgBox("The file named...\r\r/tmp/a.bmp", row.style, "Title"), row.answer) << row.style;
+    }
+    EXPECT_EQ(qtFilters("*.bmp|*.bmp|Images: bmp, jpg|*.bmp;*.jpg"),
+              QStringList({QStringLiteral("*.bmp (*.bmp)"), QStringLiteral("Images: bmp, jpg (*.bmp *.jpg)")}));
+}
+
 using Startup = UiTest;
 
-TEST_F(Startup, BeforeAnImageOnlyOpenQuitAndTheOtherMenusAreUsable) {
+TEST_F(Startup, WithoutAnImageOnlyOpenQuitAndTheMenusAreUsableAndTheFrameHoldsItsSizeAndTheBarsTheirValues) {
     EXPECT_FALSE(child<QWidget>("picMainToolbar")->isVisible());
     EXPECT_FALSE(child<QWidget>("picScrollToolbar")->isVisible());
-    EXPECT_TRUE(action("mnuFileOpen")->isEnabled());
-    EXPECT_TRUE(action("mnuFileQuit")->isEnabled());
-    EXPECT_FALSE(action("mnuFileSave")->isEnabled());
-    EXPECT_FALSE(action("mnuFileSaveAs")->isEnabled());
-    EXPECT_FALSE(action("mnuFileClose")->isEnabled());
-    for (const char* menu : {"mnuFile", "mnuTools", "mnuOptions"}) EXPECT_TRUE(child<QMenu>(menu)->menuAction()->isEnabled());
-    EXPECT_TRUE(action("mnuAbout")->isEnabled());
-    EXPECT_TRUE(action("mnuOptionsOverwrite")->isChecked());
+    for (const char* name : {"mnuFileOpen", "mnuFileQuit", "mnuAbout"}) EXPECT_TRUE(action(name)->isEnabled()) << name;
+    for (const char* name : {"mnuFileSave", "mnuFileSaveAs", "mnuFileClose"}) EXPECT_FALSE(action(name)->isEnabled()) << name;
+    for (const char* menu : {"mnuTools", "mnuOptions"}) EXPECT_TRUE(child<QMenu>(menu)->menuAction()->isEnabled());
     EXPECT_FALSE(action("mnuMakeDLFiles")->isVisible());
-    EXPECT_EQ(main->windowTitle(), QStringLiteral("Morv:"));
-}
-
-TEST_F(Startup, TheMenusCarryTheirAccelerators) {
-    EXPECT_EQ(action("mnuFileOpen")->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
-    EXPECT_EQ(action("mnuFileSave")->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
-    EXPECT_EQ(action("mnuFileSaveAs")->shortcut(), QKeySequence(QStringLiteral("Ctrl+A")));
-    EXPECT_EQ(action("mnuFileQuit")->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
-    const QList<QAction*> file = child<QMenu>("mnuFile")->actions();
-    ASSERT_EQ(file.size(), 6);
-    EXPECT_TRUE(file[4]->isSeparator());
-}
-
-TEST_F(Startup, TheMountainsFractionStartsWhereItsBarStands) {
-    // The bar stands at 0, so the first Redraw must not flatten by 100 %.
-    EXPECT_EQ(child<QScrollBar>("vsbMountains")->value(), 0);
-    EXPECT_EQ(s.gsngMountainFactor, 0.0f);
-    EXPECT_EQ(s.gdblValleyFactor, 1.0);
-    const std::string path = openRamp(40, 20);
-    click("chkFlatten");
-    click("cmdRedraw");
-    EXPECT_EQ(*main->document().disp.image, rampImage(40, 20));
-    EXPECT_NE(picture()->windowTitle().indexOf(QStringLiteral("_MF-0_")), -1) << picture()->windowTitle().toStdString();
-}
-
-TEST_F(Startup, TheWindowStaysAtLeast1024By768) {
+    for (auto [name, key] : {std::pair{"mnuFileOpen", "Ctrl+O"}, {"mnuFileSave", "Ctrl+S"}, {"mnuFileSaveAs", "Ctrl+A"},
+                             {"mnuFileQuit", "Ctrl+Q"}})
+        EXPECT_EQ(action(name)->shortcut(), QKeySequence(QString::fromUtf8(key))) << name;
     main->resize(800, 600);
     QTest::qWait(80);
     EXPECT_GE(main->width(), 1024);
     EXPECT_GE(main->height(), 768);
+    // The mountains bar stands at 0, so the first Redraw must not flatten by 100 %.
+    openRamp(40, 20);
+    click("chkFlatten");
+    click("cmdRedraw");
+    EXPECT_EQ(*main->document().disp.image, rampImage(40, 20));
 }
 
-TEST(StartupProgrammer, ProgrammerModeShowsMakeDLFiles) {
-    TestApp t;
-    t.app.session.gblnProgrammerMode = true;
-    FrmMain main(t.app);
-    EXPECT_TRUE(main.findChild<QAction*>(QStringLiteral("mnuMakeDLFiles"))->isVisible());
-}
-
-TEST(Splash, ShowsThePlatformAndVersionOpensTheLogThenTheMainWindow) {
+TEST(Splash, ShowsThePlatformAndVersionWritesTheLogThenShowsTheMainWindow) {
     TempDir dir;
     const QString before = QDir::currentPath();
     QDir::setCurrent(QString::fromStdString(dir.path().string()));
     TestApp t;
     CommandLine line;
     line.log = true;
-    line.imageFile = "/home/me/logs/map.bmp";
     bool mainShown = false;
     QPointer<FrmSplash> splash = new FrmSplash(t.app, line, [&] { mainShown = true; });
     splash->show();
     EXPECT_EQ(splash->findChild<QLabel*>(QStringLiteral("lblPlatform"))->text(), QStringLiteral("Linux"));
     EXPECT_EQ(splash->findChild<QLabel*>(QStringLiteral("lblVersion"))->text().toStdString(), "Version " + versionText());
-    EXPECT_EQ(t.app.session.gstrVersion, versionText());
-    EXPECT_EQ(t.app.session.gstrImageFile, "/home/me/logs/map.bmp");
-    EXPECT_TRUE(t.app.session.gblnLogging);
     EXPECT_FALSE(mainShown);
-    QTest::qWait(1700);
-    EXPECT_TRUE(mainShown);
-    QTest::qWait(20);
-    EXPECT_TRUE(splash.isNull());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return mainShown && splash.isNull(); }, 3000));
     t.app.trace.closeLog();
-    std::ifstream log(dir.file("Morv.log"));
-    std::stringstream text;
-    text << log.rdbuf();
-    EXPECT_NE(text.str().find("- |frmSplash.Form_Load - ENTER"), std::string::npos) << text.str();
-    EXPECT_NE(text.str().find("frmSplash.Timer1_Timer - EXIT"), std::string::npos) << text.str();
+    std::stringstream log;
+    log << std::ifstream(dir.file("Morv.log")).rdbuf();
+    EXPECT_NE(log.str().find("- |frmSplash.Form_Load - ENTER"), std::string::npos) << log.str();
+    EXPECT_NE(log.str().find("frmSplash.Timer1_Timer - EXIT"), std::string::npos) << log.str();
     QDir::setCurrent(before);
 }
 

@@ -1,12 +1,14 @@
-// The Tools and About menus and the programmer's Make DL Files.
+// The Tools and About windows, Make DL Files, dropping a map on the window, the
+// base-board grid and reaching the menus from the keyboard.
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QHostAddress>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QSet>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTest>
-
+#include <QUrl>
 #include <cstdlib>
 #include <filesystem>
 
@@ -17,15 +19,12 @@
 namespace morv::test {
 namespace {
 
-template <class T>
-QString textOf(QWidget& window, const char* name) {
-    return window.findChild<T*>(QString::fromUtf8(name))->text();
-}
+QString textOf(QWidget& window, const char* name) { return window.findChild<QLabel*>(QString::fromUtf8(name))->text(); }
 
-class CalcImgSize : public UiTest {
-protected:
-    /// Opens the calculator, types an image size and presses Calculate.
-    FrmCalcImgSize& calculate(const char* horz, const char* vert) {
+using ToolWindows = UiTest;
+
+TEST_F(ToolWindows, TheCalculatorGivesTheLayoutAndKeepsItsWindowAfterAnOverflow) {
+    const auto calculate = [&](const char* horz, const char* vert) -> FrmCalcImgSize& {
         main->showCalcImgSizeModally = [&](FrmCalcImgSize& d) {
             QTest::keyClicks(d.findChild<QLineEdit*>(QStringLiteral("txtHorzSize")), QString::fromUtf8(horz));
             QTest::keyClicks(d.findChild<QLineEdit*>(QStringLiteral("txtVertSize")), QString::fromUtf8(vert));
@@ -33,25 +32,14 @@ protected:
         };
         action("mnuToolsCalcImgSize")->trigger();
         return *main->calcImgSize();
-    }
-};
-
-TEST_F(CalcImgSize, AnImageSizeGivesTheLayoutAndTheImageSizeThatFitsIt) {
+    };
     FrmCalcImgSize& d = calculate("1024", "512");
-    EXPECT_EQ(d.windowTitle(), QStringLiteral("Calculate Image Size"));
-    EXPECT_EQ(textOf<QLabel>(d, "lblAnswer_1"), "Your layout should be 7bbs Wide, by 3bbs High. See Number of Boards answer.");
-    EXPECT_EQ(textOf<QLineEdit>(d, "txtHorzBoards") + textOf<QLineEdit>(d, "txtVertBoards"), "73");
-    EXPECT_EQ(textOf<QLabel>(d, "lblAnswer_0"), "Your image should be 1008px Wide, by 432px High to match Trainz image size requirements.");
-    EXPECT_EQ(d.lblAnswer(1)->property("Index").toInt(), 1);
-}
-
-TEST_F(CalcImgSize, AWidthBeyond16BitsShowsTheErrorBoxAndTheWindowIsKept) {
-    FrmCalcImgSize& first = calculate("1024", "512");
-    first.findChild<QLineEdit*>(QStringLiteral("txtHorzBoards"))->setText(QStringLiteral("228"));
+    EXPECT_EQ(textOf(d, "lblAnswer_1"), "Your layout should be 7bbs Wide, by 3bbs High. See Number of Boards answer.");
+    EXPECT_EQ(textOf(d, "lblAnswer_0"), "Your image should be 1008px Wide, by 432px High to match Trainz image size requirements.");
+    d.findChild<QLineEdit*>(QStringLiteral("txtHorzBoards"))->setText(QStringLiteral("228"));
     prompter.answers = {mb::Ignore};
-    EXPECT_EQ(&calculate("", ""), &first);
-    ASSERT_EQ(prompter.shown.size(), 1u);
-    EXPECT_EQ(prompter.shown[0].text, "Encountered Err#6\rOverflow\r\rRoutine: |frmCalcImgSize.cmdCalc_Click\r    Task: \r\r");
+    EXPECT_EQ(&calculate("", ""), &d);
+    EXPECT_EQ(lastShown().text.rfind("Encountered Err#6\rOverflow\r", 0), 0u);
 }
 
 /// An HTTP server on 127.0.0.1 answering every request with reply; silent while it is empty.
@@ -79,11 +67,10 @@ struct VersionServer {
     int connections = 0;
 };
 
-class About : public UiTest {
-protected:
-    About() { s.gstrVersion = "0001.0002.0034"; }
-    /// Opens the about window, lets act run in it, then presses OK if it is still open.
-    void openAbout(const std::function<void(FrmAbout&)>& act) {
+TEST_F(ToolWindows, AboutComparesTheVersionWithThePublishedOneAndClosesSafelyMidFetch) {
+    s.gstrVersion = "0001.0002.0034";
+    VersionServer server;
+    const auto openAbout = [&](const std::function<void(FrmAbout&)>& act) {
         main->showAboutModally = [&](FrmAbout& d) {
             d.show();
             act(d);
@@ -91,37 +78,26 @@ protected:
             EXPECT_FALSE(d.isVisible());
         };
         action("mnuAbout")->trigger();
+    };
+    for (auto [published, line] : {std::pair{" 0001.0003.0000 ", "A new version 0001.0003.0000 is available."},
+                                   {"0001.0002.0034", "Morv is up to date."}}) {
+        server.publish(published);
+        openAbout([&](FrmAbout& d) {
+            EXPECT_EQ(textOf(d, "lblVersion"), QStringLiteral("v0001.0002.0034"));
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !d.checker(); }, 3000));
+            EXPECT_EQ(textOf(d, "lblUpdate"), QString::fromUtf8(line));
+        });
     }
-    static QString updateLine(FrmAbout& d) {
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !d.checker(); }, 3000));
-        return textOf<QLabel>(d, "lblUpdate");
-    }
-    VersionServer server;
-};
-
-TEST_F(About, EachOpeningShowsTheVersionAndChecksThePublishedOne) {
-    server.publish(" 0001.0003.0000 ");
-    openAbout([](FrmAbout& d) {
-        EXPECT_EQ(d.windowTitle(), QStringLiteral("About Morv"));
-        EXPECT_EQ(textOf<QLabel>(d, "lblVersion"), QStringLiteral("v0001.0002.0034"));
-        EXPECT_EQ(updateLine(d), QStringLiteral("A new version 0001.0003.0000 is available."));
-    });
-    server.publish("0001.0002.0034");
-    openAbout([](FrmAbout& d) { EXPECT_EQ(updateLine(d), QStringLiteral("Morv is up to date.")); });
-    EXPECT_EQ(server.connections, 2);
-}
-
-TEST_F(About, ClosingTheWindowWhileTheServerIsSilentIsSafe) {
+    server.reply.clear();
     openAbout([&](FrmAbout& d) {
-        EXPECT_TRUE(QTest::qWaitFor([&] { return server.connections == 1; }, 2000));
-        EXPECT_EQ(textOf<QLabel>(d, "lblUpdate"), QString());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return server.connections == 3; }, 2000));
         d.close();
     });
     QTest::qWait(100);
     EXPECT_EQ(s.gintTraceDepth, 0);
 }
 
-TEST(MakeDLFiles, WritesTheReleaseFilesThenClosesTheMainWindow) {
+TEST(MakeDLFiles, ProgrammerModeShowsItAndItWritesTheReleaseFilesThenClosesTheMainWindow) {
     TestApp t;
     TempDir release;
     ::setenv("MORV_RELEASE_DIR", release.path().c_str(), 1);
@@ -129,11 +105,84 @@ TEST(MakeDLFiles, WritesTheReleaseFilesThenClosesTheMainWindow) {
     t.app.session.gstrVersion = "0001.0002.0034";
     FrmMain main(t.app);
     main.show();
-    main.findChild<QAction*>(QStringLiteral("mnuMakeDLFiles"))->trigger();
+    QAction* make = main.findChild<QAction*>(QStringLiteral("mnuMakeDLFiles"));
+    EXPECT_TRUE(make->isVisible());
+    make->trigger();
     ::unsetenv("MORV_RELEASE_DIR");
     for (const char* name : {"Morv_v0001.0002.0034.txt", "Morv.ver", "Morv.html", "morv"})
         EXPECT_TRUE(std::filesystem::exists(release.path() / name)) << name;
     EXPECT_FALSE(main.isVisible());
+}
+
+using Desktop = UiTest;
+
+TEST_F(Desktop, ADroppedMapOpensWithoutTheDialogAfterTheUnsavedQuestionAndOtherDropsAreRefused) {
+    const auto drop = [&](const QList<QUrl>& urls) {
+        QMimeData data;
+        data.setUrls(urls);
+        const QPoint at(main->width() / 2, main->height() / 2);
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(main.get(), &enter);
+        if (!enter.isAccepted()) return false;
+        QDropEvent dropped(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(main.get(), &dropped);
+        return dropped.isAccepted();
+    };
+    const auto file = [](const std::string& path) { return QUrl::fromLocalFile(QString::fromStdString(path)); };
+    const std::string path = writePair("Ridge.BMP", rampImage(40, 20));
+    EXPECT_FALSE(drop({file(dir.file("notes.png"))}));
+    EXPECT_FALSE(drop({file(path), file(path)}));
+    EXPECT_FALSE(drop({QUrl(QStringLiteral("http://127.0.0.1/a.bmp"))}));
+    EXPECT_EQ(picture(), nullptr);
+    EXPECT_TRUE(drop({file(path)}));
+    ASSERT_NE(picture(), nullptr);
+    EXPECT_EQ(s.gstrImageFile, path);
+    EXPECT_TRUE(prompter.shown.empty());
+
+    flattenAndRedraw();
+    prompter.answers = {mb::Cancel};
+    EXPECT_TRUE(drop({file(writePair("second.jpeg", rampImage(24, 16)))}));
+    EXPECT_EQ(lastShown().title, "FILE NOT SAVED");
+    EXPECT_EQ(s.gstrImageFile, path);
+}
+
+TEST_F(Desktop, TheBoardGridDrawsEvery144PixelsOverBothDisplaysAndChangesNothingElse) {
+    const std::string path = openRamp(300, 160);
+    const auto lineAt = [](PictureBox* box, int x, int y) { return box->grab().toImage().pixel(x, y) != box->shownImage().pixel(x, y); };
+    EXPECT_FALSE(lineAt(picture()->picDisp(), 144, 10));
+    moveOver(picture()->picDisp(), 144, 10);
+    const std::string readout = statusText();
+    action("mnuOptionsBoardGrid")->trigger();
+    action("mnuFileClose")->trigger();
+    open(path);  // the grid stays on for the run
+    for (PictureBox* box : {picture()->picDisp(), picture()->picDispCL()}) {
+        EXPECT_TRUE(lineAt(box, 144, 10));
+        EXPECT_TRUE(lineAt(box, 10, 144));
+        EXPECT_FALSE(lineAt(box, 143, 10));
+    }
+    moveOver(picture()->picDisp(), 144, 10);
+    EXPECT_EQ(statusText(), readout);
+    prompter.fileNames.push_back(dir.file("saved.bmp"));
+    action("mnuFileSaveAs")->trigger();
+    EXPECT_EQ(*loadPictureFile(dir.file("saved.bmp")), rampImage(300, 160));
+}
+
+TEST_F(Desktop, EveryMenuHasItsOwnMnemonicAndEntriesWithoutOneAreReachedWithTheArrows) {
+    QSet<QKeySequence> keys;
+    for (QAction* a : main->menuBar()->actions())
+        if (a->isVisible()) keys.insert(QKeySequence::mnemonic(a->text()));
+    EXPECT_EQ(keys.size(), 4);  // four menus, four different letters
+    EXPECT_FALSE(keys.contains(QKeySequence()));
+    int shown = 0;
+    main->showCalcImgSizeModally = [&](FrmCalcImgSize&) { ++shown; };
+    main->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(main.get()));
+    QTest::keyClick(main.get(), Qt::Key_T, Qt::AltModifier);
+    QMenu* tools = child<QMenu>("mnuTools");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tools->isVisible(); }, 1000));
+    QTest::keyClick(tools, Qt::Key_Down);
+    QTest::keyClick(tools, Qt::Key_Return);
+    EXPECT_EQ(shown, 1);
 }
 
 }  // namespace

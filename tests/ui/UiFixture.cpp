@@ -1,14 +1,10 @@
 #include "ui/UiFixture.h"
 
 #include <QAbstractButton>
-#include <QApplication>
 #include <QFocusEvent>
-#include <QLabel>
-#include <QLineEdit>
-#include <QTest>
+#include <QMouseEvent>
 
 #include "documents/Files.h"
-#include "engine/ImageIO.h"
 
 namespace morv::test {
 
@@ -17,6 +13,11 @@ HeightImage rampImage(int width, int height) {
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) img.setPixel(x, y, fcnGrayColor(width > 1 ? x * 255 / (width - 1) : 0));
     return img;
+}
+
+void moveOver(QWidget* w, int x, int y) {
+    QMouseEvent move(QEvent::MouseMove, QPointF(x, y), w->mapToGlobal(QPointF(x, y)), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &move);
 }
 
 UiTest::UiTest() {
@@ -48,6 +49,13 @@ std::string UiTest::openRamp(int width, int height, const std::string& name) {
     return path;
 }
 
+HeightImage UiTest::flattenAndRedraw(int percent) {
+    if (!child<QCheckBox>("chkFlatten")->isChecked()) click("chkFlatten");
+    child<QScrollBar>("vsbMountains")->setValue(percent);
+    click("cmdRedraw");
+    return *main->document().disp.image;
+}
+
 void UiTest::click(const char* name) { QTest::mouseClick(child<QAbstractButton>(name), Qt::LeftButton); }
 
 void UiTest::rightClick(const char* name) { QTest::mouseClick(child<QAbstractButton>(name), Qt::RightButton); }
@@ -62,6 +70,17 @@ void UiTest::typeGroundLevel(const QString& text, bool pressEnter) {
         QFocusEvent leave(QEvent::FocusOut, Qt::TabFocusReason);
         QApplication::sendEvent(box, &leave);
     }
+}
+
+void UiTest::atYield(int n, std::function<void()> act) {
+    yields = 0;
+    main->afterYield = [this, n, act = std::move(act)] {
+        if (++yields == n) act();
+    };
+}
+
+void UiTest::keyInPicture(Qt::Key key, Qt::KeyboardModifiers mods) {
+    QTest::keyClick(picture()->findChild<QScrollArea*>(QStringLiteral("picScroll")), key, mods);
 }
 
 std::string UiTest::statusText() const { return child<QLabel>("lblStatusbar")->text().toStdString(); }

@@ -2,19 +2,35 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMenu>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QString>
+#include <QTest>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "engine/ImageIO.h"
 #include "support/TestSupport.h"
 #include "ui/FrmMain.h"
 #include "ui/FrmPicture.h"
+#include "ui/PictureBox.h"
 
 namespace morv::test {
 
 /// A height map rising from level 0 at the left edge to 255 at the right.
 HeightImage rampImage(int width, int height);
+
+/// Sends a mouse move to w at (x, y) with no button down.
+void moveOver(QWidget* w, int x, int y);
 
 /// The main window as a user meets it, with a scripted prompter answering its
 /// message boxes and file dialogs, and a temporary folder for the maps.
@@ -39,16 +55,25 @@ protected:
     void open(const std::string& path);
     /// Writes a ramp map of the given size and opens it.
     std::string openRamp(int width, int height, const std::string& name = "hills.bmp");
+    /// Ticks Flatten Mountains, sets its bar and presses Redraw; returns the result.
+    HeightImage flattenAndRedraw(int percent = 60);
     /// Clicks a button or check box of the main window with the left mouse button.
     void click(const char* name);
     /// Clicks a check box of the main window with the right mouse button.
     void rightClick(const char* name);
     /// Types into the ground level box, then presses Enter or leaves the box.
     void typeGroundLevel(const QString& text, bool pressEnter = true);
+    /// Runs act once, at the n-th time a running command yields to the interface;
+    /// yields counts them all.
+    void atYield(int n, std::function<void()> act);
+    /// Presses a key, with modifiers, in the picture window.
+    void keyInPicture(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier);
     /// The picture window, or null when none is open.
     FrmPicture* picture() const { return main->picture(); }
     /// The status bar's text now.
     std::string statusText() const;
+    /// The last message box or dialog shown.
+    const Shown& lastShown() const { return prompter.shown.back(); }
 
     TestApp t;
     ScriptedPrompter& prompter = t.prompter;
@@ -57,6 +82,7 @@ protected:
     std::unique_ptr<FrmMain> main;
     /// Every text written to the status bar, in order.
     std::vector<std::string> statuses;
+    int yields = 0;
 };
 
 }  // namespace morv::test
