@@ -9,12 +9,9 @@
 namespace morv {
 namespace {
 
-struct CalcBase : ::testing::Test {
-    test::TestApp t;
-    test::RecordingHost host{t.app};
-    Session& s = t.app.session;
+struct CalcBase : test::HostTest {
     void use(const HeightImage& height, const HeightImage& contour) {
-        host.doc.disp.replace(std::make_shared<HeightImage>(height));
+        show(height);
         host.doc.dispCL.replace(std::make_shared<HeightImage>(contour));
     }
 };

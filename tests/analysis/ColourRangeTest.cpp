@@ -6,15 +6,10 @@
 namespace morv {
 namespace {
 
-struct ScanFixture : ::testing::Test {
-    test::TestApp t;
-    test::RecordingHost host{t.app};
-    Session& s = t.app.session;
-    void use(HeightImage img) { host.doc.disp.replace(std::make_shared<HeightImage>(std::move(img))); }
-};
+using ScanFixture = test::HostTest;
 
 TEST_F(ScanFixture, FindsExtremesAndReportsEachColumn) {
-    use(test::greyImage({{128, 0, 7}, {255, 128, 9}}));
+    show(test::greyImage({{128, 0, 7}, {255, 128, 9}}));
     cmdGetHighLowColor_Click(host);
     EXPECT_EQ(s.gintCurHighColor, 255);
     EXPECT_EQ(s.gintCurLowColor, 0);
@@ -31,18 +26,18 @@ TEST_F(ScanFixture, UniformImageAndWideStrips) {
     HeightImage img(700, 3, 128);
     img.setPixel(650, 2, fcnGrayColor(200));
     img.setPixel(3, 1, fcnGrayColor(20));
-    use(img);
+    show(img);
     cmdGetHighLowColor_Click(host);
     EXPECT_EQ(s.gintCurHighColor, 200);
     EXPECT_EQ(s.gintCurLowColor, 20);
-    use(HeightImage(5, 5, 128));
+    show(HeightImage(5, 5, 128));
     cmdGetHighLowColor_Click(host);
     EXPECT_EQ(s.gintCurHighColor, 128);
     EXPECT_EQ(s.gintCurLowColor, 128);
 }
 
 TEST_F(ScanFixture, CancelAfterFirstColumnKeepsThatColumnsExtremesAndClearsTheRequest) {
-    use(test::greyImage({{100, 0, 7}, {150, 255, 9}}));
+    show(test::greyImage({{100, 0, 7}, {150, 255, 9}}));
     host.onYield = [&] { s.gblnCancel = true; };
     cmdGetHighLowColor_Click(host);
     EXPECT_EQ(s.gintCurHighColor, 150);
@@ -53,7 +48,7 @@ TEST_F(ScanFixture, CancelAfterFirstColumnKeepsThatColumnsExtremesAndClearsTheRe
 }
 
 TEST_F(ScanFixture, OpeningIgnoresCancelAndStoresTheOpeningRange) {
-    use(test::greyImage({{100, 0, 7}, {150, 255, 9}}));
+    show(test::greyImage({{100, 0, 7}, {150, 255, 9}}));
     s.gblnOpening = true;
     host.onYield = [&] { s.gblnCancel = true; };
     cmdGetHighLowColor_Click(host);
@@ -62,7 +57,7 @@ TEST_F(ScanFixture, OpeningIgnoresCancelAndStoresTheOpeningRange) {
 }
 
 TEST_F(ScanFixture, InsideAnotherOperationLeavesFlagsAndControlsAlone) {
-    use(test::greyImage({{1, 2}}));
+    show(test::greyImage({{1, 2}}));
     s.gblnBusy = s.gblnDrawing = true;
     s.gblnCancel = true;
     cmdGetHighLowColor_Click(host);
@@ -76,7 +71,7 @@ TEST_F(ScanFixture, ColourPixelsReadAsTheirBlue) {
     HeightImage img(2, 1);
     img.setPixel(0, 0, 255);               // pure red: level 0
     img.setPixel(1, 0, 0x0A0000 | 0xFF);   // blue 10
-    use(img);
+    show(img);
     cmdGetHighLowColor_Click(host);
     EXPECT_EQ(s.gintCurHighColor, 10);
     EXPECT_EQ(s.gintCurLowColor, 0);

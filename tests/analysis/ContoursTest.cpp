@@ -82,10 +82,7 @@ TEST(ContourRule, ReadsOnlyTheHeightPictureOfTheSameSizeAndReportsEachColumn) {
     }
 }
 
-struct NewCoastFixture : ::testing::Test {
-    test::TestApp t;
-    test::RecordingHost host{t.app};
-    Session& s = t.app.session;
+struct NewCoastFixture : test::HostTest {
     // Ground 100 on the left, a hill of 150 on the right: the contour is column 1.
     const HeightImage terrain = test::greyImage({{100, 100, 150}, {100, 100, 150}});
     const HeightImage drawn = test::greyImage({{100, 0, 150}, {100, 0, 150}});

@@ -9,10 +9,7 @@
 namespace morv {
 namespace {
 
-struct RedrawFixture : ::testing::Test {
-    test::TestApp t;
-    test::RecordingHost host{t.app};
-    Session& s = t.app.session;
+struct RedrawFixture : test::HostTest {
     HeightImage source;
 
     void open(HeightImage img, const std::string& path = "/maps/hills.bmp") {

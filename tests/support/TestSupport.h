@@ -1,4 +1,6 @@
 #pragma once
+#include <gtest/gtest.h>
+
 #include <deque>
 #include <functional>
 #include <map>
@@ -91,6 +93,15 @@ private:
 
 /// A file's whole content ("" when it cannot be read).
 std::string readFile(const std::string& path);
+
+/// A test with a fresh program and a window-less host, the height display set by show().
+struct HostTest : ::testing::Test {
+    TestApp t;
+    RecordingHost host{t.app};
+    Session& s = t.app.session;
+    /// Puts a picture on the height display.
+    void show(const HeightImage& img) { host.doc.disp.replace(std::make_shared<HeightImage>(img)); }
+};
 
 /// A grey picture from rows of levels.
 HeightImage greyImage(const std::vector<std::vector<int>>& rows);
