@@ -34,26 +34,6 @@ struct RedrawFixture : test::HostTest {
 };
 
 
-TEST_F(RedrawFixture, FlattenRunsColumnByColumnAndNamesTheResult) {
-    open(HeightImage(100, 50, 200));
-    flatten(50);
-    cmdRedraw_Click(host);
-    EXPECT_EQ(level(99, 49), 164);
-    EXPECT_EQ(host.statuses[0], "WORKING... Flattening Mountains 50% - 1%");
-    EXPECT_EQ(host.statuses[49], "WORKING... Flattening Mountains 50% - 50%");
-    EXPECT_EQ(host.statuses[99], "WORKING... Flattening Mountains 50% - 100%");
-    EXPECT_EQ(count("WORKING... Getting Highest & Lowest Colors "), 100) << "the final scan";
-    EXPECT_EQ(s.gstrResultName, "/maps/hills_100x50_MF-50_B-0.bmp");
-    EXPECT_EQ(host.caption, "Morv: /maps/hills_100x50_MF-50_B-0.bmp");
-    EXPECT_EQ(s.gintCurHighColor, 164);
-    EXPECT_TRUE(host.save);
-    EXPECT_EQ(host.status, "");
-    EXPECT_EQ(host.beeps, 1);
-    EXPECT_FALSE(host.showContours);
-    EXPECT_FALSE(s.gblnBusy || s.gblnDrawing);
-    EXPECT_EQ(host.events.front(), "controls off");
-    EXPECT_EQ(host.events.back(), "controls on");
-}
 
 
 TEST_F(RedrawFixture, CancelDuringTheValleysPassRestoresTheFile) {
