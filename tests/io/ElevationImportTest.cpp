@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <gdal.h>
 #include <ogr_spatialref.h>
 
 #include <QJsonDocument>
@@ -15,62 +14,17 @@
 
 #include "analysis/Contours.h"
 #include "io/ElevationImport.h"
+#include "support/DemFiles.h"
 
 namespace morv {
 namespace {
 
 namespace fs = std::filesystem;
 
-/// Where the UTM test tiles start: zone 32 north, near 9 E 46 N.
-constexpr double kX0 = 500000, kY0 = 5100000;
-
-struct Dem {
-    std::string driver = "GTiff";
-    int epsg = 32632;
-    double originX = kX0, originY = kY0, pixelX = 10, pixelY = -10;
-    int width = 300, height = 220;
-    std::function<double(double x, double y)> height_;  ///< height at a pixel centre in the tile's system
-    std::optional<double> noData;
-    std::string unit;
-};
-
-/// Writes a DEM through GDAL's own API: a memory grid of Float32 (Int16 for .hgt)
-/// copied out by the named driver.
-void writeDem(const std::string& path, const Dem& d) {
-    static const bool registered = (GDALAllRegister(), true);
-    (void)registered;
-    const bool hgt = d.driver == "SRTMHGT";
-    GDALDatasetH mem = GDALCreate(GDALGetDriverByName("MEM"), "", d.width, d.height, 1, hgt ? GDT_Int16 : GDT_Float32,
-                                  nullptr);
-    ASSERT_NE(mem, nullptr);
-    double gt[6] = {d.originX, d.pixelX, 0, d.originY, 0, d.pixelY};
-    GDALSetGeoTransform(mem, gt);
-    OGRSpatialReference srs;
-    srs.importFromEPSG(d.epsg);
-    GDALSetSpatialRef(mem, OGRSpatialReference::ToHandle(&srs));
-    GDALRasterBandH band = GDALGetRasterBand(mem, 1);
-    if (d.noData) GDALSetRasterNoDataValue(band, *d.noData);
-    if (!d.unit.empty()) GDALSetRasterUnitType(band, d.unit.c_str());
-    std::vector<float> row(std::size_t(d.width));
-    for (int y = 0; y < d.height; ++y) {
-        for (int x = 0; x < d.width; ++x)
-            row[std::size_t(x)] = float(d.height_(d.originX + (x + 0.5) * d.pixelX, d.originY + (y + 0.5) * d.pixelY));
-        ASSERT_EQ(GDALRasterIO(band, GF_Write, 0, y, d.width, 1, row.data(), d.width, 1, GDT_Float32, 0, 0), CE_None);
-    }
-    GDALDatasetH out = GDALCreateCopy(GDALGetDriverByName(d.driver.c_str()), path.c_str(), mem, FALSE, nullptr, nullptr,
-                                      nullptr);
-    ASSERT_NE(out, nullptr) << CPLGetLastErrorMsg();
-    GDALClose(out);
-    GDALClose(mem);
-}
-
-/// A DEM of the given heights, other fields changed by set.
-Dem dem(std::function<double(double, double)> height, const std::function<void(Dem&)>& set = {}) {
-    Dem d;
-    d.height_ = std::move(height);
-    if (set) set(d);
-    return d;
-}
+using test::dem;
+using test::Dem;
+using test::writeDem;
+constexpr double kX0 = test::kDemX0, kY0 = test::kDemY0;
 
 /// Options for the inputs, other fields changed by set.
 ImportOptions options(std::vector<std::string> inputs, const std::function<void(ImportOptions&)>& set = {}) {

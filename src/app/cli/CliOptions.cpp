@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cstdio>
 
+#include "app/cli/ImportCommand.h"
+
 namespace morv::cli {
 
 namespace {
@@ -38,8 +40,9 @@ std::string oneLine(const std::string& text) {
 }
 
 std::string usageText() {
-    return "Usage: morv-cli redraw INPUT [options]\n"
+    return std::string("Usage: morv-cli redraw INPUT [options]\n"
            "       morv-cli info INPUT\n"
+           "       morv-cli import DEM... -o MAP.bmp [options]\n"
            "\n"
            "Reshapes a grey-scale height map (BMP or JPG) and its contour image INPUT-CL.\n"
            "\n"
@@ -57,6 +60,8 @@ std::string usageText() {
            "  --force           replace existing output files\n"
            "\n"
            "info prints width, height, high, low, contour and base, one \"key: value\" a line.\n"
+           "\n") +
+           importUsageText() +
            "\n"
            "  -h, --help        show this help\n"
            "  --version         show the version\n"
