@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "engine/HeightImage.h"
-#include "engine/ImageIO.h"
+#include "io/ImageIO.h"
 #include "io/ElevationImport.h"
 
 namespace {

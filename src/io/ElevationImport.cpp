@@ -14,7 +14,7 @@
 #include <mutex>
 #include <sstream>
 
-#include "engine/ImageIO.h"
+#include "io/PictureLimits.h"
 
 namespace morv {
 

@@ -11,7 +11,7 @@
 #include <sstream>
 
 #include "app/cli/ImportCommand.h"
-#include "engine/ImageIO.h"
+#include "io/ImageIO.h"
 #include "support/DemFiles.h"
 #include "support/TestSupport.h"
 

@@ -7,10 +7,10 @@
 #include "app/cli/CliOptions.h"
 #include "app/cli/ImportCommand.h"
 #include "core/RuntimeError.h"
-#include "documents/Files.h"
-#include "documents/SafeWrite.h"
+#include "io/Files.h"
+#include "io/SafeWrite.h"
 #include "engine/HeightImage.h"
-#include "engine/ImageIO.h"
+#include "io/ImageIO.h"
 
 namespace morv::cli {
 
