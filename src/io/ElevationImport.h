@@ -94,6 +94,11 @@ int boardPixels(int grid, int boards);
 /// own contour rule). Throws ImportError with a one-line message on bad input.
 ImportResult importElevation(const ImportOptions& options);
 
+/// Shaded relief of a height map for a preview, lit from the north-west 45 degrees
+/// up: level 255 x the light falling on each pixel's slope (flat ground is 180).
+/// metresPerLevel and spacing (metres between pixels) give the slopes their steepness.
+GreyPlane shadedRelief(const GreyPlane& map, double metresPerLevel, double spacing);
+
 /// The report as lines of text ("size: 576 x 576 pixels, 4 x 4 boards"...).
 std::string reportText(const ImportReport& report);
 

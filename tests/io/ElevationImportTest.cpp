@@ -222,6 +222,28 @@ TEST_F(ElevationImport, RefusesBadInputWithOneLine) {
     }
 }
 
+TEST(ElevationPreview, ShadedReliefIsLitFromTheNorthWest) {
+    // A ramp of 1 level a pixel at 1 m a level and 1 m a pixel: slopes of 45 degrees.
+    struct Case {
+        const char* slope;
+        int dx, dy;
+        int shade;
+    } cases[] = {
+        {"flat", 0, 0, 180},
+        {"rising east, facing the light's west", 1, 0, 218},   // (0.5 + 0.707) / 1.414
+        {"rising west", -1, 0, 37},
+        {"rising south, facing north", 0, 1, 218},
+        {"rising north", 0, -1, 37},
+        {"rising south-east, facing the light", 1, 1, 251},     // (1 + 0.707) / 1.732 = 0.986
+    };
+    for (const Case& c : cases) {
+        GreyPlane map{9, 9, std::vector<std::uint8_t>(81)};
+        for (int y = 0; y < 9; ++y)
+            for (int x = 0; x < 9; ++x) map.bytes[std::size_t(y * 9 + x)] = std::uint8_t(100 + c.dx * x + c.dy * y);
+        EXPECT_NEAR(shadedRelief(map, 1.0, 1.0).bytes[4 * 9 + 4], c.shade, 1) << c.slope;
+    }
+}
+
 TEST(ElevationReport, JsonKeepsTheFigures) {
     ImportReport r;
     r.width = 576, r.height = 288, r.boardsWide = 4, r.boardsHigh = 2, r.metresPerLevel = 1.5;
