@@ -106,6 +106,8 @@ private:
     /// The height image a drag carries: one local .bmp, .jpg or .jpeg file, while
     /// File > Open is usable; "" otherwise.
     std::string droppableFile(const QMimeData* data) const;
+    // Widget building (FrmMainUi.cpp).
+    void setupUi();
     void buildMenus();
     void buildMainToolbar();
     void buildScrollToolbar();
