@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libgdal-dev gdal-bin
   clang libclang-rt-14-dev
-  xvfb xdotool xauth
+  xvfb xdotool xauth imagemagick
   desktop-file-utils appstream dpkg-dev
 )
 
