@@ -369,7 +369,8 @@ ImportResult importElevation(const ImportOptions& o) {
     char pointerOption[64];
     std::snprintf(pointerOption, sizeof pointerOption, "DATAPOINTER=%p", static_cast<void*>(heights.data()));
     const char* bandOptions[] = {pointerOption, nullptr};
-    GDALAddBand(dst.get(), GDT_Float32, const_cast<char**>(bandOptions));
+    if (GDALAddBand(dst.get(), GDT_Float32, const_cast<char**>(bandOptions)) != CE_None)
+        throw ImportError("cannot make the map's grid (" + QuietGdal::lastMessage("out of memory") + ")");
     std::array<double, 6> gt{r.originX, r.spacing, 0, r.originY, 0, -r.spacing};
     GDALSetGeoTransform(dst.get(), gt.data());
     GDALSetSpatialRef(dst.get(), OGRSpatialReference::ToHandle(&target));
@@ -377,7 +378,8 @@ ImportResult importElevation(const ImportOptions& o) {
 
     const std::string voidText = formatNumber(kVoid, 0);
     // The buffer starts void; each input is warped over what the ones before it left.
-    const char* args[] = {"-r", resamplingName(o.resampling), "-dstnodata", voidText.c_str(), "-multi", "-wo", "NUM_THREADS=ALL_CPUS", "-wm", "256", nullptr};
+    const char* args[] = {"-r", resamplingName(o.resampling), "-dstnodata", voidText.c_str(),
+                          "-multi", "-wo", "NUM_THREADS=ALL_CPUS", "-wm", "256", nullptr};
     std::unique_ptr<GDALWarpAppOptions, decltype(&GDALWarpAppOptionsFree)> warpOptions(
         GDALWarpAppOptionsNew(const_cast<char**>(args), nullptr), &GDALWarpAppOptionsFree);
     std::vector<GDALDatasetH> handles;
