@@ -13,6 +13,7 @@
 #include "core/AppInfo.h"
 #include "core/RuntimeError.h"
 #include "ui/CommandLine.h"
+#include "ui/DesktopSettings.h"
 #include "ui/FrmMain.h"
 #include "ui/FrmSplash.h"
 #include "ui/QtPrompter.h"
@@ -55,6 +56,7 @@ int main(int argc, char** argv) {
     }
 
     QApplication qapp(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Morv"));
     QApplication::setApplicationName(QStringLiteral("Morv"));
     QApplication::setDesktopFileName(QStringLiteral("morv"));
     QIcon icon;
@@ -69,9 +71,12 @@ int main(int argc, char** argv) {
 
     std::unique_ptr<morv::FrmMain> frmMain;
     auto showMain = [&] {
-        if (!frmMain) frmMain = std::make_unique<morv::FrmMain>(app);
+        if (!frmMain) {
+            frmMain = std::make_unique<morv::FrmMain>(app);
+            morv::restoreWindowGeometry(*frmMain);
+        }
         prompter.setParent(frmMain.get());
-        frmMain->show();
+        frmMain->showAtStart();
     };
     try {
         auto* frmSplash = new morv::FrmSplash(app, line, showMain);
@@ -82,6 +87,7 @@ int main(int argc, char** argv) {
     }
     armScreenshot();
     const int status = QApplication::exec();
+    if (frmMain) morv::saveWindowGeometry(*frmMain);
     frmMain.reset();
     app.trace.closeLog();
     return status;
