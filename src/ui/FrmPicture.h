@@ -1,7 +1,7 @@
 #pragma once
 #include <QMdiSubWindow>
 
-#include "engine/Host.h"
+#include "commands/Host.h"
 
 class QScrollArea;
 
@@ -18,7 +18,7 @@ class PictureBox;
 /// request runs File > Close.
 class FrmPicture : public QMdiSubWindow {
 public:
-    FrmPicture(Host& host, Document& document);
+    FrmPicture(const Host& host, Document& document);
 
     /// Brings both displays up to the pictures' latest commits.
     void sync();
@@ -67,7 +67,7 @@ private:
     void zoomStep(int direction, QPointF anchor);
     QPointF viewportCentre() const;
 
-    Host& m_host;
+    Host m_host;
     App& m_app;
     Document& m_doc;
     QScrollArea* m_scroll = nullptr;

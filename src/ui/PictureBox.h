@@ -6,13 +6,14 @@
 #include <functional>
 
 #include "engine/HeightImage.h"
+#include "engine/TerrainSettings.h"
 
 class QTimer;
 
 namespace morv {
 
 /// Pixels between two lines of the base-board grid: one board's width.
-inline constexpr int kBoardGridStep = 144;
+inline constexpr int kBoardGridStep = kPixelsPerBoard;
 
 /// The picture of a HeightImage as Qt shows it: grey pictures as Grayscale8, colour
 /// ones (0x00BBGGRR) as RGB32 with red and blue swapped. Makes exactly one copy.
