@@ -162,7 +162,7 @@ double runCli(const std::vector<std::string>& args) {
     const auto start = std::chrono::steady_clock::now();
     const pid_t pid = ::fork();
     if (pid == 0) {
-        std::freopen((benchFolder() + "/cli.out").c_str(), "w", stdout);
+        if (!std::freopen((benchFolder() + "/cli.out").c_str(), "w", stdout)) ::_exit(126);
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }
