@@ -335,12 +335,12 @@ void FrmMain::tmrResize_Timer() {
 }
 
 QSize FrmMain::frameMinimum() const {
-    const QSize designed(1024, 768);
+    const QSize least(1024, 768);
     const QScreen* where = screen();
-    if (!where) return designed;
+    if (!where) return least;
     // The frame the window manager puts around the window is known once it shows.
     const QSize frame = isVisible() ? frameGeometry().size() - geometry().size() : QSize(0, 0);
-    return designed.boundedTo(where->availableGeometry().size() - frame);
+    return least.boundedTo(where->availableGeometry().size() - frame);
 }
 
 void FrmMain::showEvent(QShowEvent* event) {
