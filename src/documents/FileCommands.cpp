@@ -1,5 +1,7 @@
 #include "documents/FileCommands.h"
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <memory>
 #include <string>
@@ -21,6 +23,13 @@ std::string lastThree(const std::string& p) { return p.substr(p.size() >= 3 ? p.
 
 bool hasFraction(float v) { return v - std::floor(v) > 0.0f; }
 
+/// True for a device, FIFO or socket: something that is there, though no picture.
+/// Loading it reports what it is, rather than "Can not be found".
+bool isSpecialFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+}
+
 /// The steps of Open after the file dialog, on the chosen path.
 void openChosen(Host& host, Routine& r, const std::string& chosen) {
     App& app = host.app();
@@ -34,7 +43,7 @@ void openChosen(Host& host, Routine& r, const std::string& chosen) {
     if (stillOpen || chosen.empty()) return;
 
     bool found = true;
-    r([&] { found = fcnFileExists(app, chosen); });
+    r([&] { found = fcnFileExists(app, chosen) || isSpecialFile(chosen); });
     if (!found) {
         r([&] {
             showMessage(app, "The file named..." + s.gstrCR2 + chosen + s.gstrCR2 + "Can not be found.", mb::OKOnly + mb::Critical,
@@ -64,7 +73,7 @@ void openChosen(Host& host, Routine& r, const std::string& chosen) {
         doc.dialogFileName = chosen;
     });
     bool contourFound = true;
-    r([&] { contourFound = fcnFileExists(app, s.gstrContourFile); });
+    r([&] { contourFound = fcnFileExists(app, s.gstrContourFile) || isSpecialFile(s.gstrContourFile); });
     bool loaded = false;
     if (!contourFound) {
         int answer = mb::No;
@@ -84,6 +93,7 @@ void openChosen(Host& host, Routine& r, const std::string& chosen) {
             // Both pictures load before either display changes, so a failure leaves neither half-loaded.
             auto height = host.loadPicture(s.gstrImageFile);
             auto contour = host.loadPicture(s.gstrContourFile);
+            checkPairSizes(*height, s.gstrImageFile, *contour, s.gstrContourFile);
             doc.disp.replace(std::move(height));
             doc.dispCL.replace(std::move(contour));
         });

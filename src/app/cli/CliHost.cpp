@@ -101,6 +101,7 @@ MapPair loadPair(const std::string& input, const std::string& contourPath, bool 
         throw;
     }
     pair.contour = contourLoad.get();
+    if (pair.contour) checkPairSizes(*pair.image, input, *pair.contour, contourPath);
     return pair;
 }
 
@@ -116,12 +117,14 @@ int runInfo(App& app, const Options& o) {
         sumUnderContours(*image, *contour, sum, nullptr);
         base = std::to_string(sum.average());
     }
+    // Paths are printed as the error lines print them: one line whatever they hold.
     std::printf("width: %d\nheight: %d\nhigh: %d\nlow: %d\ncontour: %s\nbase: %s\n", image->width(), image->height(),
-                range.high, range.low, hasContour ? contourPath.c_str() : "none", base.c_str());
+                range.high, range.low, hasContour ? oneLine(contourPath).c_str() : "none", base.c_str());
     return 0;
 }
 
-bool exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+/// The message for an output that exists and may not be replaced.
+[[noreturn]] void failExists(const TargetExists& e) { failRun(e.path() + " exists (use --force to replace it)"); }
 
 int runRedraw(App& app, const Options& o) {
     Session& s = app.session;
@@ -140,9 +143,14 @@ int runRedraw(App& app, const Options& o) {
     const std::string output = o.output.empty() ? resultName(o.input, image->width(), image->height(), controls, ext) : o.output;
     const bool writeContour = hasContour || o.contours;
     const std::string contourOutput = contourPathFor(output);
-    if (!o.force) {
-        if (exists(output)) failRun(output + " exists (use --force to replace it)");
-        if (writeContour && exists(contourOutput)) failRun(contourOutput + " exists (use --force to replace it)");
+    std::vector<std::string> targets{output};
+    if (writeContour) targets.push_back(contourOutput);
+    const Existing existing = o.force ? Existing::Replace : Existing::Refuse;
+    // Every output is checked before any work (and again, atomically, when written).
+    try {
+        checkTargets(targets, existing);
+    } catch (const TargetExists& e) {
+        failExists(e);
     }
 
     // Open: the pictures, the paths, the opening range and the blur preparation.
@@ -171,8 +179,12 @@ int runRedraw(App& app, const Options& o) {
     if (writeContour) writes.push_back({doc.dispCL.image.get(), contourOutput});
     if (writeContour && doc.dispCL.image->empty())
         failRun("the contour image of " + o.input + " is empty; nothing written");
-    savePictureFiles(writes);
-    for (const auto& w : writes) std::printf("%s\n", w.path.c_str());
+    try {
+        savePictureFiles(writes, existing);
+    } catch (const TargetExists& e) {
+        failExists(e);
+    }
+    for (const auto& w : writes) std::printf("%s\n", oneLine(w.path).c_str());
     return 0;
 }
 
