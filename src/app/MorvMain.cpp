@@ -12,6 +12,7 @@
 #include "ui/AppIcon.h"
 #include "core/AppInfo.h"
 #include "core/RuntimeError.h"
+#include "documents/SafeWrite.h"
 #include "ui/CommandLine.h"
 #include "ui/FrmMain.h"
 #include "ui/FrmSplash.h"
@@ -64,6 +65,11 @@ int main(int argc, char** argv) {
     const morv::CommandLine line = morv::parseCommandLine(argumentsOf(QCoreApplication::arguments()));
 
     morv::App app;
+    // Abort ends the process without destructors: no temporary of a save outlives it.
+    app.endProgram = [end = app.endProgram] {
+        morv::removeStagedTemporaries();
+        end();
+    };
     morv::QtPrompter prompter;
     app.prompter = &prompter;
 
@@ -83,6 +89,7 @@ int main(int argc, char** argv) {
     armScreenshot();
     const int status = QApplication::exec();
     frmMain.reset();
+    morv::removeStagedTemporaries();
     app.trace.closeLog();
     return status;
 }

@@ -65,8 +65,16 @@ std::optional<std::string> processStart(long pid) {
     return std::nullopt;
 }
 
-const std::string& ownTag() {
-    static const std::string tag = std::to_string(long(::getpid())) + "-" + processStart(::getpid()).value_or("0");
+/// "PID-START" of this process; computed again in a forked child.
+std::string ownTag() {
+    static std::mutex mutex;
+    static long pid = 0;
+    static std::string tag;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (pid != long(::getpid())) {
+        pid = long(::getpid());
+        tag = std::to_string(pid) + "-" + processStart(pid).value_or("0");
+    }
     return tag;
 }
 
