@@ -14,7 +14,7 @@
 #include <jpeglib.h>
 
 #include "core/RuntimeError.h"
-#include "engine/ImageIO.h"
+#include "io/ImageIO.h"
 #include "support/TestSupport.h"
 
 namespace morv {

@@ -1,0 +1,154 @@
+#include "io/ImageIO.h"
+
+#include <exception>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <new>
+
+#include "core/RuntimeError.h"
+#include "io/BmpCodec.h"
+#include "io/JpegDecoder.h"
+#include "io/PictureLimits.h"
+#include "io/SafeWrite.h"
+
+namespace morv {
+
+namespace {
+
+std::uint64_t memoryBudget() {
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    std::uint64_t budget = std::numeric_limits<std::uint64_t>::max();
+    if (pages > 0 && pageSize > 0) budget = std::uint64_t(pages) * std::uint64_t(pageSize) / 2;
+    // Under an address-space cap (ulimit -v) half of the cap is what a picture may take.
+    struct rlimit cap {};
+    if (::getrlimit(RLIMIT_AS, &cap) == 0 && cap.rlim_cur != RLIM_INFINITY) budget = std::min<std::uint64_t>(budget, cap.rlim_cur / 2);
+    return budget;
+}
+
+RuntimeError accessError(const std::string& path, const std::string& reason) {
+    return RuntimeError(err::PathFileAccess,
+                        RuntimeError::standardDescription(err::PathFileAccess) + ": " + path + ": " + reason);
+}
+
+class FileHandle {
+public:
+    explicit FileHandle(int fd) noexcept : m_fd(fd) {}
+    ~FileHandle() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    int get() const noexcept { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+void checkSize(const std::string& path, std::int64_t width, std::int64_t height) {
+    if (width <= 0 || height <= 0) throw pictureError(path, "the picture has no pixels");
+    if (width > kMaxPictureSide || height > kMaxPictureSide || width * height > kMaxPictureArea)
+        throw pictureError(path, std::to_string(width) + " x " + std::to_string(height) +
+                                     " pixels is beyond the size limits (" + std::to_string(kMaxPictureSide) + " pixels a side, " +
+                                     std::to_string(kMaxPictureAreaSide) + " x " + std::to_string(kMaxPictureAreaSide) +
+                                     " in all)");
+}
+
+void checkBudget(const std::string& path, std::uint64_t need, std::uint64_t budget) {
+    if (need > budget) throw beyondBudgetError(path, need, budget);
+}
+
+HeightImage loadJpeg(int fd, const std::string& path, std::uint64_t budget) {
+    // The header alone says what the picture costs: refused from there before any
+    // pixel is decoded, and decoded with the budget in force.
+    JpegReader reader(fd, path);
+    checkSize(path, reader.width(), reader.height());
+    checkBudget(path, reader.memoryNeeded(), budget);
+    return reader.decode(budget);
+}
+
+HeightImage loadOpenFile(int fd, const std::string& path, std::uint64_t length) {
+    std::uint8_t magic[3] = {};
+    ssize_t got;
+    do got = ::pread(fd, magic, sizeof magic, 0);
+    while (got < 0 && errno == EINTR);
+    if (got < 0) throw fileError(path, errno);
+    if (got >= 2 && magic[0] == 'B' && magic[1] == 'M') {
+        FileSource source(fd, path, length);
+        return decodeBmp(source, path, memoryBudget());
+    }
+    if (got == 3 && magic[0] == 0xFF && magic[1] == 0xD8 && magic[2] == 0xFF) return loadJpeg(fd, path, memoryBudget());
+    throw pictureError(path, length == 0 ? "the file is empty, not a BMP or JPEG picture"
+                                         : "not a BMP or JPEG picture");
+}
+
+}  // namespace
+
+std::shared_ptr<HeightImage> loadPictureFile(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) throw fileError(path, errno);
+    if (!S_ISREG(st.st_mode)) throw accessError(path, notRegularFileReason(st.st_mode));
+    FileHandle file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (file.get() < 0) throw fileError(path, errno);
+    if (::fstat(file.get(), &st) != 0) throw fileError(path, errno);
+    if (!S_ISREG(st.st_mode)) throw accessError(path, notRegularFileReason(st.st_mode));
+    try {
+        return std::make_shared<HeightImage>(loadOpenFile(file.get(), path, std::uint64_t(st.st_size)));
+    } catch (const std::bad_alloc&) {
+        throw outOfMemoryError(path, "not enough memory for the picture");
+    }
+}
+
+void checkPairSizes(const HeightImage& height, const std::string& heightPath, const HeightImage& contour,
+                    const std::string& contourPath) {
+    if (contour.width() == height.width() && contour.height() == height.height()) return;
+    throw pictureError(contourPath, "the contour image is " + std::to_string(contour.width()) + " x " +
+                                        std::to_string(contour.height()) + " pixels but its height image " + heightPath +
+                                        " is " + std::to_string(height.width()) + " x " + std::to_string(height.height()));
+}
+
+void savePictureFiles(const std::vector<PictureWrite>& writes, Existing existing) {
+    std::vector<std::string> targets;
+    for (const auto& w : writes) {
+        if (!w.image || w.image->empty()) throw pictureError(w.path, "an empty picture cannot be saved");
+        checkSize(w.path, w.image->width(), w.image->height());
+        targets.push_back(w.path);
+    }
+    // Every target is checked before any is touched.
+    std::vector<StagedFile> staged = stageFiles(targets, existing);
+    // Each file is encoded and written on a thread of its own (a pair takes the
+    // time of one); the first error stops the save before anything is committed.
+    std::vector<std::exception_ptr> errors(writes.size());
+    auto writeOne = [&](std::size_t i) {
+        try {
+            StagedFile& file = staged[i];
+            writeBmp24(*writes[i].image, [&file](const void* data, std::size_t size) { file.write(data, size); });
+            file.finish();
+        } catch (const std::bad_alloc&) {
+            errors[i] = std::make_exception_ptr(outOfMemoryError(writes[i].path, "not enough memory to write the picture"));
+        } catch (...) {
+            errors[i] = std::current_exception();
+        }
+    };
+    {
+        std::vector<std::jthread> helpers;
+        for (std::size_t i = 1; i < writes.size(); ++i) helpers.emplace_back(writeOne, i);
+        if (!writes.empty()) writeOne(0);
+    }
+    for (const auto& e : errors)
+        if (e) std::rethrow_exception(e);
+    commitAll(staged);
+}
+
+}  // namespace morv
