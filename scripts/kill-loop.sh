@@ -23,17 +23,25 @@ cd "$work"
 map=$("$lean" make "$side" .)
 task=(redraw "$map" --flatten 50 --fill 50 --scale-up)
 
-# The new pair, and how long a run takes (the kills fall within that time).
-start=$(date +%s%N)
+# The new pair, and the old pair: two files the new pair can be told from.
 "$cli" "${task[@]}" -o new.bmp >/dev/null
-took_ms=$(( ($(date +%s%N) - start) / 1000000 ))
-new=$(cat new.bmp | md5sum)
-newCL=$(cat newCL.bmp | md5sum)
-# The old pair: two files the new pair can be told from.
+new=$(md5sum <new.bmp)
+newCL=$(md5sum <newCL.bmp)
 cp "$map" old.bmp
 cp "$map" oldCL.bmp
 old=$(md5sum <old.bmp)
 oldCL=$(md5sum <oldCL.bmp)
+# How long a run over a freshly copied old pair takes, as in the loop (the copy's
+# write-back slows it): the kills fall within that time.
+took_ms=0
+for _ in 1 2 3; do
+  cp old.bmp out.bmp
+  cp oldCL.bmp outCL.bmp
+  start=$(date +%s%N)
+  "$cli" "${task[@]}" -o out.bmp --force >/dev/null
+  t=$(( ($(date +%s%N) - start) / 1000000 ))
+  [ "$t" -gt "$took_ms" ] && took_ms=$t
+done
 
 state() {  # old, new, torn or missing, from out.bmp and outCL.bmp
   local a b
