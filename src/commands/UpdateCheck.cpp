@@ -1,6 +1,7 @@
 #include "commands/UpdateCheck.h"
 
 #include <QNetworkProxy>
+#include <QNetworkProxyFactory>
 #include <QSslSocket>
 #include <QTcpSocket>
 
@@ -45,9 +46,8 @@ std::string withoutTrailingSlashes(std::string s) {
 
 }  // namespace
 
-std::string updateServerFrom(const char* setting) {
-    if (setting && *setting) return withoutTrailingSlashes(setting);
-    return kDefaultUpdateServer;
+std::string updateServerFrom(const char* environment, std::string_view built) {
+    return withoutTrailingSlashes(environment ? std::string(environment) : std::string(built));
 }
 
 std::optional<std::string> extractTitle(std::string_view html) {
@@ -213,7 +213,16 @@ void UpdateChecker::request(const QUrl& url) {
     const bool secure = url.scheme() == "https";
     QTcpSocket* socket = secure ? new QSslSocket(this) : new QTcpSocket(this);
     m_socket = socket;
-    if (m_options.directConnection) socket->setProxy(QNetworkProxy::NoProxy);
+    // The proxy the application names, if any. A plain HTTP request goes to an
+    // HTTP proxy in proxy form (the whole address on the request line); anything
+    // else (https through a proxy, SOCKS) is left to the socket's own tunnel.
+    QNetworkProxy proxy(QNetworkProxy::NoProxy);
+    if (!m_options.directConnection) {
+        const QList<QNetworkProxy> proxies = QNetworkProxyFactory::proxyForQuery(QNetworkProxyQuery(url));
+        if (!proxies.isEmpty()) proxy = proxies.first();
+    }
+    const bool viaHttpProxy = !secure && proxy.type() == QNetworkProxy::HttpProxy;
+    socket->setProxy(viaHttpProxy ? QNetworkProxy(QNetworkProxy::NoProxy) : proxy);
     // Qt buffers no more than the budget: a flood waits in the kernel until the
     // connection is closed.
     socket->setReadBufferSize(m_options.maxBytes + 1);
@@ -228,12 +237,14 @@ void UpdateChecker::request(const QUrl& url) {
     QByteArray path = url.path(QUrl::FullyEncoded).toLatin1();
     if (path.isEmpty()) path = "/";
     if (url.hasQuery()) path += "?" + url.query(QUrl::FullyEncoded).toLatin1();
+    if (viaHttpProxy) path = "http://" + hostField + path;
     const QByteArray get = "GET " + path + " HTTP/1.1\r\nHost: " + hostField +
                            "\r\nAccept-Encoding: identity\r\nConnection: close\r\nUser-Agent: Morv\r\n\r\n";
     auto send = [socket, get] { socket->write(get); };
     if (secure) connect(static_cast<QSslSocket*>(socket), &QSslSocket::encrypted, this, send);
     else connect(socket, &QTcpSocket::connected, this, send);
     if (secure) static_cast<QSslSocket*>(socket)->connectToHostEncrypted(url.host(), quint16(url.port(defaultPort)));
+    else if (viaHttpProxy) socket->connectToHost(proxy.hostName(), proxy.port());
     else socket->connectToHost(url.host(), quint16(url.port(defaultPort)));
     m_silence.start(m_options.silenceTimeout);
 }
