@@ -9,9 +9,9 @@ seconds="${1:-60}"
 scripts/setup-debian.sh
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORV_FUZZ=ON \
   -DMORV_BUILD_TESTS=OFF -DMORV_BUILD_BENCH=OFF >/dev/null
-cmake --build build-fuzz --target fuzz_load_bmp fuzz_cli_args
+cmake --build build-fuzz --target fuzz_load_bmp fuzz_load_jpeg fuzz_cli_args
 mkdir -p build-fuzz/findings
-for target in load_bmp:bmp cli_args:cli; do
+for target in load_bmp:bmp load_jpeg:jpeg cli_args:cli; do
   name="${target%%:*}"; corpus="${target##*:}"
   work="build-fuzz/corpus-$name"
   mkdir -p "$work"

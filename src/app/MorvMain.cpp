@@ -13,6 +13,7 @@
 #include "ui/AppIcon.h"
 #include "core/AppInfo.h"
 #include "core/RuntimeError.h"
+#include "io/SafeWrite.h"
 #include "morv/UpdateServer.h"
 #include "ui/CommandLine.h"
 #include "ui/DesktopSettings.h"
@@ -53,6 +54,11 @@ int main(int argc, char** argv) {
     const morv::CommandLine line = morv::parseCommandLine(argumentsOf(QCoreApplication::arguments()));
 
     morv::App app;
+    // Abort ends the process without destructors: no temporary of a save outlives it.
+    app.endProgram = [end = app.endProgram] {
+        morv::removeStagedTemporaries();
+        end();
+    };
     // The only places the desktop program reads its environment.
     app.updateServer = morv::updateServerFrom(std::getenv("MORV_UPDATE_URL"), morv::build::kUpdateServer);
     app.releaseFolder = morv::releaseFolderFrom(std::getenv("MORV_RELEASE_DIR"), std::getenv("HOME"));
@@ -78,6 +84,7 @@ int main(int argc, char** argv) {
     const int status = QApplication::exec();
     if (frmMain) morv::saveWindowGeometry(*frmMain);
     frmMain.reset();
+    morv::removeStagedTemporaries();
     app.trace.closeLog();
     return status;
 }

@@ -1,5 +1,7 @@
 #include "commands/FileCommands.h"
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <memory>
 #include <string>
@@ -19,6 +21,13 @@ constexpr const char* kOpenFilter = "*.bmp|*.bmp|*.jpg|*.jpg|Images: bmp, jpg|*.
 std::string lastThree(const std::string& p) { return p.substr(p.size() >= 3 ? p.size() - 3 : 0); }
 
 bool hasFraction(float v) { return v - std::floor(v) > 0.0f; }
+
+/// True for a device, FIFO or socket: something that is there, though no picture.
+/// Loading it reports what it is, rather than "Can not be found".
+bool isSpecialFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+}
 
 /// The session and the dialog take the image's path, its extension and its contour
 /// image's path.
@@ -44,7 +53,7 @@ bool closeOpenImage(const Host& host, Routine& r) {
 bool checkChosenExists(const Host& host, Routine& r, const std::string& chosen) {
     App& app = host.app();
     bool found = true;
-    r([&] { found = fileExists(app, chosen); });
+    r([&] { found = fileExists(app, chosen) || isSpecialFile(chosen); });
     if (found) return true;
     r([&] {
         showMessage(app, "The file named..." + app.session.gstrCR2 + chosen + app.session.gstrCR2 + "Can not be found.",
@@ -62,7 +71,7 @@ bool loadChosenPair(const Host& host, Routine& r) {
     Session& s = app.session;
     Document& doc = host.document();
     bool contourFound = true;
-    r([&] { contourFound = fileExists(app, s.gstrContourFile); });
+    r([&] { contourFound = fileExists(app, s.gstrContourFile) || isSpecialFile(s.gstrContourFile); });
     bool loaded = false;
     if (!contourFound) {
         int answer = mb::No;
@@ -82,6 +91,7 @@ bool loadChosenPair(const Host& host, Routine& r) {
             // Both pictures load before either display changes, so a failure leaves neither half-loaded.
             auto height = host.work.loadPicture(s.gstrImageFile);
             auto contour = host.work.loadPicture(s.gstrContourFile);
+            checkPairSizes(*height, s.gstrImageFile, *contour, s.gstrContourFile);
             doc.disp.replace(std::move(height));
             doc.dispCL.replace(std::move(contour));
         });

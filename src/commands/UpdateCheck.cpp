@@ -1,12 +1,13 @@
 #include "commands/UpdateCheck.h"
 
-#include <QNetworkAccessManager>
 #include <QNetworkProxy>
-#include <QNetworkReply>
-#include <QNetworkRequest>
+#include <QNetworkProxyFactory>
+#include <QSslSocket>
+#include <QTcpSocket>
 
 #include <cstdlib>
 #include <utility>
+#include <vector>
 
 #include "core/Routine.h"
 
@@ -119,17 +120,75 @@ std::string updateLineFor(App& app, const FetchResult& result, std::string_view 
     return line;
 }
 
+namespace {
+
+/// The head of an HTTP answer: its status and header lines (names in lower case).
+struct AnswerHead {
+    int status = -1;
+    std::vector<std::pair<QByteArray, QByteArray>> fields;
+    qsizetype bodyStart = 0;
+    QByteArray field(const QByteArray& name) const {
+        for (const auto& [n, v] : fields)
+            if (n == name) return v;
+        return {};
+    }
+};
+
+/// The head once it is complete (an empty line ends it), nothing before.
+std::optional<AnswerHead> parseHead(const QByteArray& answer) {
+    const qsizetype end = answer.indexOf("\r\n\r\n");
+    if (end < 0) return std::nullopt;
+    AnswerHead head;
+    head.bodyStart = end + 4;
+    const QList<QByteArray> lines = answer.left(end).split('\n');
+    const QList<QByteArray> status = lines.value(0).trimmed().split(' ');
+    bool ok = false;
+    if (status.value(0).startsWith("HTTP/1.")) head.status = status.value(1).toInt(&ok);
+    if (!ok) head.status = -1;
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const qsizetype colon = lines[i].indexOf(':');
+        if (colon <= 0) continue;
+        head.fields.emplace_back(lines[i].left(colon).trimmed().toLower(), lines[i].mid(colon + 1).trimmed());
+    }
+    return head;
+}
+
+/// A chunked body decoded once its last chunk has come, nothing before; an empty
+/// array with ok false for a malformed one.
+std::optional<QByteArray> decodeChunked(const QByteArray& data, bool& ok) {
+    ok = true;
+    QByteArray body;
+    qsizetype at = 0;
+    for (;;) {
+        const qsizetype eol = data.indexOf("\r\n", at);
+        if (eol < 0) return std::nullopt;
+        QByteArray sizeText = data.mid(at, eol - at);
+        if (const qsizetype semi = sizeText.indexOf(';'); semi >= 0) sizeText.truncate(semi);
+        bool hex = false;
+        const qlonglong size = sizeText.trimmed().toLongLong(&hex, 16);
+        if (!hex || size < 0) {
+            ok = false;
+            return std::nullopt;
+        }
+        at = eol + 2;
+        if (size == 0) return body;
+        if (data.size() < at + size + 2) return std::nullopt;
+        body += data.mid(at, size);
+        at += size + 2;
+    }
+}
+
+}  // namespace
+
 UpdateChecker::UpdateChecker(App& app, UpdateCheckOptions options, QObject* parent)
-    : QObject(parent), m_app(app), m_options(std::move(options)),
-      m_manager(new QNetworkAccessManager(this)) {
-    if (m_options.directConnection) m_manager->setProxy(QNetworkProxy::NoProxy);
+    : QObject(parent), m_app(app), m_options(std::move(options)) {
     m_silence.setSingleShot(true);
     m_deadline.setSingleShot(true);
     connect(&m_silence, &QTimer::timeout, this, [this] { fail(kCancelledTitle); });
     connect(&m_deadline, &QTimer::timeout, this, [this] { fail(kCancelledTitle); });
 }
 
-UpdateChecker::~UpdateChecker() { dropReply(); }
+UpdateChecker::~UpdateChecker() { dropSocket(); }
 
 void UpdateChecker::start() {
     if (m_running) return;
@@ -139,7 +198,8 @@ void UpdateChecker::start() {
     m_deadline.start(m_options.deadline);
     const QUrl url(QString::fromStdString(withoutTrailingSlashes(m_options.server) + kVersionPagePath));
     m_url = url;
-    if (!url.isValid() || (url.scheme() != "http" && url.scheme() != "https") || url.host().isEmpty()) {
+    if (!url.isValid() || (url.scheme() != "http" && url.scheme() != "https") || url.host().isEmpty() ||
+        (url.scheme() == "https" && !QSslSocket::supportsSsl())) {
         // Told from the event loop, like every other ending, never from inside start().
         QTimer::singleShot(0, this, [this] { fail(kCancelledTitle); });
         return;
@@ -149,66 +209,106 @@ void UpdateChecker::start() {
 
 void UpdateChecker::request(const QUrl& url) {
     m_url = url;
-    m_body.clear();
-    QNetworkRequest req(url);
-    req.setRawHeader("Accept-Encoding", "identity");
-    req.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
-    req.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    req.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
-    m_reply = m_manager->get(req);
-    m_reply->setReadBufferSize(m_options.maxBytes + 1);
-    connect(m_reply, &QNetworkReply::metaDataChanged, this, &UpdateChecker::onMetaData);
-    connect(m_reply, &QNetworkReply::readyRead, this, &UpdateChecker::onReadyRead);
-    connect(m_reply, &QNetworkReply::finished, this, &UpdateChecker::onReplyFinished);
+    m_answer.clear();
+    const bool secure = url.scheme() == "https";
+    QTcpSocket* socket = secure ? new QSslSocket(this) : new QTcpSocket(this);
+    m_socket = socket;
+    // The proxy the application names, if any. A plain HTTP request goes to an
+    // HTTP proxy in proxy form (the whole address on the request line); anything
+    // else (https through a proxy, SOCKS) is left to the socket's own tunnel.
+    QNetworkProxy proxy(QNetworkProxy::NoProxy);
+    if (!m_options.directConnection) {
+        const QList<QNetworkProxy> proxies = QNetworkProxyFactory::proxyForQuery(QNetworkProxyQuery(url));
+        if (!proxies.isEmpty()) proxy = proxies.first();
+    }
+    const bool viaHttpProxy = !secure && proxy.type() == QNetworkProxy::HttpProxy;
+    socket->setProxy(viaHttpProxy ? QNetworkProxy(QNetworkProxy::NoProxy) : proxy);
+    // Qt buffers no more than the budget: a flood waits in the kernel until the
+    // connection is closed.
+    socket->setReadBufferSize(m_options.maxBytes + 1);
+    connect(socket, &QTcpSocket::readyRead, this, &UpdateChecker::onReadyRead);
+    connect(socket, &QTcpSocket::disconnected, this, &UpdateChecker::onDisconnected);
+    connect(socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError e) {
+        if (e != QAbstractSocket::RemoteHostClosedError) fail(kCancelledTitle);
+    });
+    const QByteArray host = url.host(QUrl::FullyEncoded).toLatin1();
+    const int defaultPort = secure ? 443 : 80;
+    const QByteArray hostField = url.port(-1) >= 0 ? host + ":" + QByteArray::number(url.port()) : host;
+    QByteArray path = url.path(QUrl::FullyEncoded).toLatin1();
+    if (path.isEmpty()) path = "/";
+    if (url.hasQuery()) path += "?" + url.query(QUrl::FullyEncoded).toLatin1();
+    if (viaHttpProxy) path = "http://" + hostField + path;
+    const QByteArray get = "GET " + path + " HTTP/1.1\r\nHost: " + hostField +
+                           "\r\nAccept-Encoding: identity\r\nConnection: close\r\nUser-Agent: Morv\r\n\r\n";
+    auto send = [socket, get] { socket->write(get); };
+    if (secure) connect(static_cast<QSslSocket*>(socket), &QSslSocket::encrypted, this, send);
+    else connect(socket, &QTcpSocket::connected, this, send);
+    if (secure) static_cast<QSslSocket*>(socket)->connectToHostEncrypted(url.host(), quint16(url.port(defaultPort)));
+    else if (viaHttpProxy) socket->connectToHost(proxy.hostName(), proxy.port());
+    else socket->connectToHost(url.host(), quint16(url.port(defaultPort)));
     m_silence.start(m_options.silenceTimeout);
-}
-
-void UpdateChecker::onMetaData() {
-    if (!m_reply) return;
-    m_silence.start(m_options.silenceTimeout);
-    const QByteArray declared = m_reply->rawHeader("Content-Length").trimmed();
-    if (declared.isEmpty()) return;
-    bool ok = false;
-    const qulonglong length = declared.toULongLong(&ok);
-    if (!ok || length > static_cast<qulonglong>(m_options.maxBytes)) fail(kCancelledTitle);
 }
 
 void UpdateChecker::onReadyRead() {
-    if (!m_reply) return;
+    if (!m_socket) return;
+    const QByteArray got = m_socket->read(m_options.maxBytes + 1 - m_answer.size());
+    if (got.isEmpty()) return;
     m_silence.start(m_options.silenceTimeout);
-    m_body += m_reply->read(m_options.maxBytes + 1 - m_body.size());
-    if (m_body.size() > m_options.maxBytes) fail(kCancelledTitle);
+    m_answer += got;
+    // Every byte counts, the status line and header lines included: an answer that
+    // never ends its head is cut off like one that never ends its body.
+    if (m_answer.size() > m_options.maxBytes) return fail(kCancelledTitle);
+    examine(false);
 }
 
-void UpdateChecker::onReplyFinished() {
-    if (!m_reply) return;
+void UpdateChecker::onDisconnected() {
+    if (!m_socket) return;
     onReadyRead();
-    if (!m_reply) return;
-    QNetworkReply* reply = m_reply;
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    const bool failed = reply->error() != QNetworkReply::NoError;
+    if (m_socket) examine(true);
+}
+
+void UpdateChecker::examine(bool atEnd) {
+    const std::optional<AnswerHead> head = parseHead(m_answer);
+    if (!head) {
+        if (atEnd) fail(kCancelledTitle);
+        return;
+    }
+    const int status = head->status;
     if (status == 301 || status == 302 || status == 303 || status == 307 || status == 308) {
-        const QByteArray location = reply->rawHeader("Location").trimmed();
+        const QByteArray location = head->field("location");
         const QUrl target = m_url.resolved(QUrl::fromEncoded(location));
         const QString scheme = QUrl(QString::fromStdString(m_options.server)).scheme();
-        dropReply();
+        dropSocket();
         if (location.isEmpty() || !target.isValid() || target.host().isEmpty() || target.scheme() != scheme ||
-            ++m_redirects > m_options.maxRedirects) {
-            fail(kCancelledTitle);
+            ++m_redirects > m_options.maxRedirects)
+            return fail(kCancelledTitle);
+        return request(target);
+    }
+    if (status == 404) return finish({m_url.toString().toStdString(), kNotFoundTitle});
+    if (status < 200 || status > 299) return fail(kCancelledTitle);
+
+    const QByteArray rest = m_answer.mid(head->bodyStart);
+    QByteArray body;
+    if (head->field("transfer-encoding").toLower().contains("chunked")) {
+        bool ok = true;
+        const std::optional<QByteArray> whole = decodeChunked(rest, ok);
+        if (!ok || (!whole && atEnd)) return fail(kCancelledTitle);
+        if (!whole) return;
+        body = *whole;
+    } else if (const QByteArray declared = head->field("content-length"); !declared.isEmpty()) {
+        bool ok = false;
+        const qulonglong length = declared.toULongLong(&ok);
+        if (!ok || length > static_cast<qulonglong>(m_options.maxBytes)) return fail(kCancelledTitle);
+        if (static_cast<qulonglong>(rest.size()) < length) {
+            if (atEnd) fail(kCancelledTitle);
             return;
         }
-        request(target);
-        return;
+        body = rest.left(qsizetype(length));
+    } else {
+        if (!atEnd) return;  // the page ends with the connection
+        body = rest;
     }
-    if (status == 404) {
-        finish({m_url.toString().toStdString(), kNotFoundTitle});
-        return;
-    }
-    if (failed || status < 200 || status > 299) {
-        fail(kCancelledTitle);
-        return;
-    }
-    const auto title = extractTitle(std::string_view(m_body.constData(), static_cast<std::size_t>(m_body.size())));
+    const auto title = extractTitle(std::string_view(body.constData(), static_cast<std::size_t>(body.size())));
     finish({m_url.toString().toStdString(), title.value_or(std::string())});
 }
 
@@ -219,20 +319,21 @@ void UpdateChecker::finish(FetchResult result) {
     m_running = false;
     m_silence.stop();
     m_deadline.stop();
-    dropReply();
-    m_body.clear();
+    dropSocket();
+    m_answer.clear();
     m_result = std::move(result);
     const QString line = QString::fromStdString(updateLineFor(m_app, m_result, withoutTrailingSlashes(m_options.server)));
     // Last statement: a receiver may destroy the checker.
     emit finished(line);
 }
 
-void UpdateChecker::dropReply() {
-    if (!m_reply) return;
-    QNetworkReply* reply = std::exchange(m_reply, nullptr);
-    disconnect(reply, nullptr, this, nullptr);
-    reply->abort();
-    reply->deleteLater();
+void UpdateChecker::dropSocket() {
+    if (!m_socket) return;
+    QTcpSocket* socket = std::exchange(m_socket, nullptr);
+    disconnect(socket, nullptr, this, nullptr);
+    // abort() closes the connection at once, whatever is still buffered either way.
+    socket->abort();
+    socket->deleteLater();
 }
 
 }  // namespace morv

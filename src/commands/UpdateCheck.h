@@ -11,8 +11,7 @@
 
 #include "core/App.h"
 
-class QNetworkAccessManager;
-class QNetworkReply;
+class QTcpSocket;
 
 namespace morv {
 
@@ -75,7 +74,8 @@ struct UpdateCheckOptions {
     std::chrono::milliseconds silenceTimeout{5000};
     /// Longest whole check, redirects included.
     std::chrono::milliseconds deadline{10000};
-    /// Most bytes of a page read; a page declaring or sending more is refused.
+    /// Most bytes of an answer read, its status line and header lines included; an
+    /// answer declaring or sending more is refused and its connection closed.
     qint64 maxBytes = 64 * 1024;
     /// Most redirects followed, never to another scheme.
     int maxRedirects = 3;
@@ -83,13 +83,15 @@ struct UpdateCheckOptions {
     bool directConnection = false;
 };
 
-/// Fetches the version page asynchronously and tells the update line it leads to.
-/// Nothing blocks: the check runs in the event loop of the calling thread and ends
-/// with exactly one finished() signal, unless the checker is destroyed first, which
-/// aborts the fetch silently. A receiver that wants the checker gone after the
-/// signal calls deleteLater() on it. Only http and https are fetched; a redirect is
-/// followed only to the scheme of the server address. Any answer but a page (status
-/// 200-299) or a missing page (404) ends as "Navigation Cancelled".
+/// Fetches the version page asynchronously (HTTP/1.1 on a socket of its own) and
+/// tells the update line it leads to. Nothing blocks: the check runs in the event
+/// loop of the calling thread and ends with exactly one finished() signal, unless
+/// the checker is destroyed first, which aborts the fetch silently. Every ending,
+/// a limit's included, closes the connection at once. A receiver that wants the
+/// checker gone after the signal calls deleteLater() on it. Only http and https are
+/// fetched; a redirect is followed only to the scheme of the server address. Any
+/// answer but a page (status 200-299) or a missing page (404) ends as
+/// "Navigation Cancelled".
 class UpdateChecker : public QObject {
     Q_OBJECT
 public:
@@ -111,20 +113,20 @@ signals:
 
 private:
     void request(const QUrl& url);
-    void onMetaData();
     void onReadyRead();
-    void onReplyFinished();
+    void onDisconnected();
+    /// Acts on the answer when it is complete (or the connection ended, at end).
+    void examine(bool atEnd);
     void fail(const char* title);
     void finish(FetchResult result);
-    void dropReply();
+    void dropSocket();
 
     App& m_app;
     UpdateCheckOptions m_options;
-    QNetworkAccessManager* m_manager;
-    QNetworkReply* m_reply = nullptr;
+    QTcpSocket* m_socket = nullptr;
     QTimer m_silence;
     QTimer m_deadline;
-    QByteArray m_body;
+    QByteArray m_answer;  // everything the server sent on this connection
     QUrl m_url;
     int m_redirects = 0;
     bool m_running = false;

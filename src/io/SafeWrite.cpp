@@ -1,17 +1,238 @@
 #include "io/SafeWrite.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
-
-#include "core/RuntimeError.h"
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <tuple>
 
 namespace morv {
 
 namespace {
+
+// ---- names ---------------------------------------------------------------------
+//
+// Temporaries:   .morv-PID-START-N             (N counts the process's temporaries)
+// Aside records: .morv-PID-START-S-K-HASH-INODE.old   a hard link to a replaced file
+//                .morv-PID-START-S-K-HASH-INODE.abs   an empty marker: the target was absent
+// S counts the process's commits, K is the number of files in that commit, HASH
+// names the target (FNV-1a of its full path) and INODE is the new file's inode.
+// PID and START (the process's start time in clock ticks since boot) say whether
+// the owner still runs; the names stay short whatever the target's name.
+
+constexpr const char* kPrefix = ".morv-";
+
+std::atomic<unsigned long> g_tempCounter{0};
+std::atomic<unsigned long> g_saveCounter{0};
+
+/// The start time field of /proc/PID/stat, or nothing when the process is gone.
+std::optional<std::string> processStart(long pid) {
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%ld/stat", pid);
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    char buf[1024];
+    const ssize_t n = ::read(fd, buf, sizeof buf - 1);
+    ::close(fd);
+    if (n <= 0) return std::nullopt;
+    const std::string_view text(buf, std::size_t(n));
+    // The command name in parentheses may hold blanks; fields count from the last ')'.
+    std::size_t at = text.rfind(')');
+    if (at == std::string_view::npos) return std::nullopt;
+    int field = 2;  // the ')' ends field 2
+    ++at;
+    while (at < text.size() && field < 22) {
+        while (at < text.size() && text[at] == ' ') ++at;
+        ++field;
+        const std::size_t end = std::min(text.find(' ', at), text.size());
+        if (field == 22) return std::string(text.substr(at, end - at));
+        at = end;
+    }
+    return std::nullopt;
+}
+
+/// "PID-START" of this process; computed again in a forked child.
+std::string ownTag() {
+    static std::mutex mutex;
+    static long pid = 0;
+    static std::string tag;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (pid != long(::getpid())) {
+        pid = long(::getpid());
+        tag = std::to_string(pid) + "-" + processStart(pid).value_or("0");
+    }
+    return tag;
+}
+
+bool ownerGone(long pid, const std::string& start) {
+    if (pid == long(::getpid())) return ownTag() != std::to_string(pid) + "-" + start;
+    const auto now = processStart(pid);
+    return !now || *now != start;
+}
+
+std::string hashName(const std::string& path) {
+    std::uint64_t h = 1469598103934665603ull;
+    for (unsigned char c : path) h = (h ^ c) * 1099511628211ull;
+    char buf[20];
+    std::snprintf(buf, sizeof buf, "%016llx", static_cast<unsigned long long>(h));
+    return buf;
+}
+
+/// A parsed leftover name: a temporary (fields pid, start, n) or an aside record
+/// (pid, start, save, count, hash, inode and its kind).
+struct Leftover {
+    long pid = 0;
+    std::string start;
+    bool record = false;
+    std::string save, hash;
+    std::size_t count = 0;
+    unsigned long long inode = 0;
+    bool wasAbsent = false;
+};
+
+std::optional<Leftover> parseLeftover(std::string_view name) {
+    if (!name.starts_with(kPrefix)) return std::nullopt;
+    name.remove_prefix(std::strlen(kPrefix));
+    std::string_view kind;
+    if (const auto dot = name.find('.'); dot != std::string_view::npos) {
+        kind = name.substr(dot + 1);
+        name = name.substr(0, dot);
+        if (kind != "old" && kind != "abs") return std::nullopt;
+    }
+    std::vector<std::string> fields;
+    std::size_t at = 0;
+    for (;;) {
+        const std::size_t dash = name.find('-', at);
+        fields.emplace_back(name.substr(at, dash == std::string_view::npos ? std::string_view::npos : dash - at));
+        if (dash == std::string_view::npos) break;
+        at = dash + 1;
+    }
+    const auto digits = [](const std::string& s, bool hex = false) {
+        return !s.empty() && s.size() <= 20 &&
+               std::all_of(s.begin(), s.end(), [hex](char c) { return std::isdigit(static_cast<unsigned char>(c)) || (hex && std::isxdigit(static_cast<unsigned char>(c))); });
+    };
+    Leftover l;
+    if (kind.empty() && fields.size() == 3 && digits(fields[0]) && digits(fields[1]) && digits(fields[2])) {
+        l.pid = std::stol(fields[0]);
+        l.start = fields[1];
+        return l;
+    }
+    if (!kind.empty() && fields.size() == 6 && digits(fields[0]) && digits(fields[1]) && digits(fields[2]) &&
+        digits(fields[3]) && digits(fields[4], true) && digits(fields[5])) {
+        l.pid = std::stol(fields[0]);
+        l.start = fields[1];
+        l.record = true;
+        l.save = fields[2];
+        l.count = std::stoul(fields[3]);
+        l.hash = fields[4];
+        l.inode = std::stoull(fields[5]);
+        l.wasAbsent = kind == "abs";
+        return l;
+    }
+    return std::nullopt;
+}
+
+// ---- the table the signal handler clears -----------------------------------------
+
+constexpr int kSlots = 64;
+enum SlotState : int { Free = 0, Filling = 1, Armed = 2, Clearing = 3 };
+struct Slot {
+    std::atomic<int> state{Free};
+    char path[PATH_MAX];
+};
+Slot g_slots[kSlots];
+static_assert(std::atomic<int>::is_always_lock_free);
+
+std::atomic<int> g_committing{0};
+std::atomic<int> g_pendingSignal{0};
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+struct sigaction g_previous[3];
+
+int claimSlot(const std::string& path) {
+    if (path.size() >= PATH_MAX) return -1;
+    for (int i = 0; i < kSlots; ++i) {
+        int expected = Free;
+        if (!g_slots[i].state.compare_exchange_strong(expected, Filling)) continue;
+        std::memcpy(g_slots[i].path, path.c_str(), path.size() + 1);
+        g_slots[i].state.store(Armed);
+        return i;
+    }
+    return -1;  // more temporaries at once than the table holds: these rely on destructors alone
+}
+
+void releaseSlot(int& slot) {
+    if (slot < 0) return;
+    int expected = Armed;
+    g_slots[slot].state.compare_exchange_strong(expected, Free);
+    slot = -1;
+}
+
+void onSignal(int sig) {
+    const int savedErrno = errno;
+    if (g_committing.load() > 0) {
+        // A commit is a few system calls: it ends first, then the signal is raised again.
+        g_pendingSignal.store(sig);
+        errno = savedErrno;
+        return;
+    }
+    removeStagedTemporaries();
+    for (int i = 0; i < 3; ++i)
+        if (kSignals[i] == sig) ::sigaction(sig, &g_previous[i], nullptr);
+    ::raise(sig);  // delivered with the previous disposition once this handler returns
+    errno = savedErrno;
+}
+
+void installSignalHandlers() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        for (int i = 0; i < 3; ++i) {
+            struct sigaction old {};
+            if (::sigaction(kSignals[i], nullptr, &old) != 0) continue;
+            if (!(old.sa_flags & SA_SIGINFO) && old.sa_handler == SIG_IGN) continue;  // e.g. nohup: stays ignored
+            g_previous[i] = old;
+            struct sigaction ours {};
+            ours.sa_handler = onSignal;
+            sigemptyset(&ours.sa_mask);
+            ours.sa_flags = SA_RESTART;
+            ::sigaction(kSignals[i], &ours, nullptr);
+        }
+        std::atexit([] { removeStagedTemporaries(); });
+    });
+}
+
+/// Holds the signal handler back while a set of files is committed.
+class CommitWindow {
+public:
+    CommitWindow() { g_committing.fetch_add(1); }
+    ~CommitWindow() {
+        if (g_committing.fetch_sub(1) == 1) {
+            if (const int sig = g_pendingSignal.exchange(0)) ::raise(sig);
+        }
+    }
+    CommitWindow(const CommitWindow&) = delete;
+    CommitWindow& operator=(const CommitWindow&) = delete;
+};
+
+std::function<void(std::size_t)>& betweenCommitsHook() {
+    static std::function<void(std::size_t)> hook;
+    return hook;
+}
+
+// ---- targets --------------------------------------------------------------------
 
 std::string folderOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
@@ -20,35 +241,235 @@ std::string folderOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
-mode_t newFileMode(const std::string& target) {
+std::string nameOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+RuntimeError accessError(const std::string& path, const std::string& reason) {
+    return RuntimeError(err::PathFileAccess,
+                        RuntimeError::standardDescription(err::PathFileAccess) + ": " + path + ": " + reason);
+}
+
+mode_t defaultMode() {
+    static const mode_t mode = [] {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        return mode_t(0666 & ~mask);
+    }();
+    return mode;
+}
+
+/// A target as it will be written: the regular file it names (through symbolic
+/// links), by its full path, and that file's state when it exists.
+struct Resolved {
+    std::string target;
+    std::string final;
+    bool exists = false;
     struct stat st {};
-    if (::stat(target.c_str(), &st) == 0) return st.st_mode & 07777;
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
+};
+
+Resolved resolve(const std::string& target, Existing existing) {
+    if (target.empty()) throw fileError(target, ENOENT);
+    Resolved r;
+    r.target = target;
+    std::string path = target;
+    for (int hops = 0;; ++hops) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0) {
+            if (errno != ENOENT) throw fileError(target, errno);
+            // A link to nothing is a name that exists: replaced only when allowed,
+            // and then by writing the file it names.
+            if (hops > 0 && existing == Existing::Refuse) throw TargetExists(target);
+            break;
+        }
+        if (S_ISLNK(st.st_mode)) {
+            if (hops >= 40) throw fileError(target, ELOOP);
+            std::string link(std::size_t(st.st_size > 0 ? st.st_size : PATH_MAX), '\0');
+            const ssize_t n = ::readlink(path.c_str(), link.data(), link.size());
+            if (n < 0) throw fileError(target, errno);
+            link.resize(std::size_t(n));
+            path = link.starts_with('/') ? link : folderOf(path) + "/" + link;
+            continue;
+        }
+        if (!S_ISREG(st.st_mode)) throw accessError(target, notRegularFileReason(st.st_mode));
+        r.exists = true;
+        r.st = st;
+        break;
+    }
+    const std::string folder = folderOf(path);
+    struct stat fst {};
+    if (::stat(folder.c_str(), &fst) != 0) throw fileError(target, errno);
+    if (!S_ISDIR(fst.st_mode)) throw fileError(target, ENOTDIR);
+    if (::access(folder.c_str(), W_OK | X_OK) != 0) throw fileError(target, errno);
+    char real[PATH_MAX];
+    if (!::realpath(folder.c_str(), real)) throw fileError(target, errno);
+    r.final = std::string(real) + (std::strcmp(real, "/") == 0 ? "" : "/") + nameOf(path);
+    if (r.exists) {
+        if (existing == Existing::Refuse) throw TargetExists(target);
+        // A file its owner marked read-only is not replaced behind their back.
+        if (::access(path.c_str(), W_OK) != 0) throw fileError(target, errno);
+    }
+    return r;
+}
+
+/// Exclusive locks on folders (flock on the folder itself), taken in name order:
+/// commits and repairs in one folder take turns, across processes too.
+class FolderLocks {
+public:
+    explicit FolderLocks(const std::vector<std::string>& finals) {
+        std::set<std::string> folders;
+        for (const auto& f : finals) folders.insert(folderOf(f));
+        for (const auto& folder : folders) {
+            const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (fd < 0) continue;  // the commit itself will report the folder's problem
+            while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+            }
+            m_fds.push_back(fd);
+        }
+    }
+    ~FolderLocks() {
+        for (int fd : m_fds) ::close(fd);
+    }
+    FolderLocks(const FolderLocks&) = delete;
+    FolderLocks& operator=(const FolderLocks&) = delete;
+
+private:
+    std::vector<int> m_fds;
+};
+
+/// Removes the leftovers of dead owners in the targets' folders: temporaries at
+/// once; aside records once their commit is judged. A commit killed after some but
+/// not all of its renames left a torn set: each target it replaced gets its old
+/// file back (or is removed, when it was absent before).
+void repairLeftovers(const std::vector<Resolved>& targets) {
+    std::map<std::string, std::string> finalByHash;
+    std::set<std::string> folders;
+    for (const auto& t : targets) {
+        finalByHash[hashName(t.final)] = t.final;
+        folders.insert(folderOf(t.final));
+    }
+    struct Member {
+        std::string recordPath;
+        Leftover info;
+    };
+    std::map<std::tuple<long, std::string, std::string>, std::vector<Member>> groups;
+    for (const auto& folder : folders) {
+        DIR* dir = ::opendir(folder.c_str());
+        if (!dir) continue;
+        while (const dirent* e = ::readdir(dir)) {
+            const auto l = parseLeftover(e->d_name);
+            if (!l || !ownerGone(l->pid, l->start)) continue;
+            const std::string path = folder + "/" + e->d_name;
+            if (!l->record) ::unlink(path.c_str());
+            else groups[{l->pid, l->start, l->save}].push_back({path, *l});
+        }
+        ::closedir(dir);
+    }
+    for (auto& [key, members] : groups) {
+        // A set naming files this save does not write is left for a save of those names.
+        if (!std::all_of(members.begin(), members.end(), [&](const Member& m) { return finalByHash.count(m.info.hash) > 0; }))
+            continue;
+        // Records are all made before the first rename and dropped after the last:
+        // a set with some missing was killed before or after its renames, never torn.
+        if (members.size() == members.front().info.count) {
+            std::vector<bool> replaced;
+            for (const auto& m : members) {
+                struct stat st {};
+                const std::string& final = finalByHash[m.info.hash];
+                replaced.push_back(::lstat(final.c_str(), &st) == 0 && st.st_ino == m.info.inode);
+            }
+            const auto n = std::count(replaced.begin(), replaced.end(), true);
+            if (n > 0 && std::size_t(n) < members.size()) {
+                for (std::size_t i = 0; i < members.size(); ++i) {
+                    if (!replaced[i]) continue;
+                    const std::string& final = finalByHash[members[i].info.hash];
+                    if (members[i].info.wasAbsent) ::unlink(final.c_str());
+                    else ::rename(members[i].recordPath.c_str(), final.c_str());
+                }
+            }
+        }
+        for (const auto& m : members) ::unlink(m.recordPath.c_str());
+    }
+}
+
+std::vector<Resolved> resolveAll(const std::vector<std::string>& targets, Existing existing) {
+    // Leftovers are judged first, under the folders' locks, so that a pair a killed
+    // save tore is whole again before it is looked at.
+    std::vector<Resolved> loose;
+    for (const auto& t : targets) {
+        try {
+            loose.push_back(resolve(t, Existing::Replace));
+        } catch (const RuntimeError&) {
+            // Reported below, by the check that counts.
+        }
+    }
+    {
+        std::vector<std::string> finals;
+        for (const auto& r : loose) finals.push_back(r.final);
+        FolderLocks locks(finals);
+        repairLeftovers(loose);
+    }
+    std::vector<Resolved> out;
+    for (const auto& t : targets) out.push_back(resolve(t, existing));
+    for (std::size_t i = 0; i < out.size(); ++i)
+        for (std::size_t j = 0; j < i; ++j)
+            if (out[i].final == out[j].final)
+                throw accessError(out[i].target, "the same file as " + out[j].target + ", written twice in one save");
+    return out;
 }
 
 }  // namespace
 
-StagedFile::StagedFile(std::string target) : m_target(std::move(target)) {
-    const std::string folder = folderOf(m_target);
-    struct stat st {};
-    if (::stat(folder.c_str(), &st) != 0) throw fileError(m_target, errno);
-    if (!S_ISDIR(st.st_mode)) throw fileError(m_target, ENOTDIR);
-    // A file its owner marked read-only is not replaced behind their back.
-    if (::access(m_target.c_str(), F_OK) == 0 && ::access(m_target.c_str(), W_OK) != 0) throw fileError(m_target, errno);
-    const auto slash = m_target.find_last_of('/');
-    const std::string prefix = slash == std::string::npos ? std::string() : m_target.substr(0, slash + 1);
-    std::string tmpl = prefix + "." + m_target.substr(prefix.size()) + ".morv-XXXXXX";
-    m_fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
-    if (m_fd < 0) throw fileError(m_target, errno);
-    m_temp = tmpl;
-    ::fchmod(m_fd, newFileMode(m_target));
+std::string notRegularFileReason(mode_t mode) {
+    const char* kind = S_ISDIR(mode)                    ? "a folder"
+                       : S_ISFIFO(mode)                 ? "a FIFO"
+                       : S_ISCHR(mode) || S_ISBLK(mode) ? "a device"
+                       : S_ISSOCK(mode)                 ? "a socket"
+                                                        : "something else";
+    return std::string("not a regular file (it is ") + kind + ")";
+}
+
+TargetExists::TargetExists(const std::string& path)
+    : RuntimeError(err::PathFileAccess, RuntimeError::standardDescription(err::PathFileAccess) + ": " + path +
+                                            ": " + std::strerror(EEXIST)),
+      m_path(path) {}
+
+StagedFile::StagedFile(std::string target, Existing existing)
+    : StagedFile(target, resolveAll({target}, existing).front().final, existing) {}
+
+StagedFile::StagedFile(std::string target, std::string final, Existing existing)
+    : m_target(std::move(target)), m_final(std::move(final)), m_existing(existing) {
+    installSignalHandlers();
+    struct stat old {};
+    const bool replacing = ::stat(m_final.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    const std::string folder = folderOf(m_final);
+    for (int attempt = 0; m_fd < 0; ++attempt) {
+        m_temp = folder + "/" + kPrefix + ownTag() + "-" + std::to_string(g_tempCounter.fetch_add(1));
+        m_slot = claimSlot(m_temp);
+        m_fd = ::open(m_temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (m_fd >= 0) break;
+        const int e = errno;
+        releaseSlot(m_slot);
+        m_temp.clear();
+        if (e != EEXIST || attempt > 100) throw fileError(m_target, e);
+    }
+    if (replacing) {
+        // The replaced file's owner first: changing the owner clears set-id bits.
+        if (::fchown(m_fd, old.st_uid, old.st_gid) != 0 && old.st_gid != ::getegid()) {
+            // Not ours to give away: the new file belongs to whoever saves it.
+        }
+        ::fchmod(m_fd, old.st_mode & 07777);
+    } else {
+        ::fchmod(m_fd, defaultMode());
+    }
 }
 
 StagedFile::StagedFile(StagedFile&& o) noexcept
-    : m_target(std::move(o.m_target)), m_temp(std::move(o.m_temp)), m_fd(o.m_fd), m_committed(o.m_committed) {
+    : m_target(std::move(o.m_target)), m_final(std::move(o.m_final)), m_temp(std::move(o.m_temp)),
+      m_existing(o.m_existing), m_fd(o.m_fd), m_slot(o.m_slot), m_inode(o.m_inode), m_committed(o.m_committed) {
     o.m_fd = -1;
+    o.m_slot = -1;
     o.m_temp.clear();
     o.m_committed = true;
 }
@@ -56,10 +477,11 @@ StagedFile::StagedFile(StagedFile&& o) noexcept
 StagedFile::~StagedFile() {
     if (m_fd >= 0) ::close(m_fd);
     if (!m_committed && !m_temp.empty()) ::unlink(m_temp.c_str());
+    releaseSlot(m_slot);
 }
 
 void StagedFile::write(const void* data, std::size_t size) {
-    if (m_fd < 0) throw RuntimeError(err::PathFileAccess, "Path/File access error: " + m_target + ": already closed");
+    if (m_fd < 0) throw accessError(m_target, "already closed");
     const char* p = static_cast<const char*>(data);
     while (size > 0) {
         const ssize_t n = ::write(m_fd, p, size);
@@ -77,28 +499,126 @@ void StagedFile::finish() {
     if (m_fd < 0) return;
     const int fd = m_fd;
     m_fd = -1;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0) m_inode = st.st_ino;
     if (::close(fd) != 0) throw fileError(m_target, errno);
 }
 
 void StagedFile::commit() {
-    finish();
-    if (::rename(m_temp.c_str(), m_target.c_str()) != 0) throw fileError(m_target, errno);
-    m_committed = true;
+    StagedFile* self = this;
+    commitStaged(&self, 1);
+}
+
+void commitStaged(StagedFile* const* files, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) files[i]->finish();
+    std::vector<std::string> finals;
+    for (std::size_t i = 0; i < count; ++i) finals.push_back(files[i]->m_final);
+    FolderLocks locks(finals);
+    CommitWindow window;
+
+    const std::string save = std::to_string(g_saveCounter.fetch_add(1));
+    std::vector<std::string> records(count);
+    std::vector<bool> hadOld(count, false), committed(count, false);
+    auto dropRecords = [&] {
+        for (auto& r : records)
+            if (!r.empty()) ::unlink(r.c_str()), r.clear();
+    };
+    try {
+        bool linked = true;
+        for (std::size_t i = 0; i < count; ++i) {
+            const StagedFile& f = *files[i];
+            struct stat st {};
+            if (::lstat(f.m_final.c_str(), &st) == 0) {
+                // Made meanwhile into something no save may replace.
+                if (!S_ISREG(st.st_mode)) throw accessError(f.m_target, notRegularFileReason(st.st_mode));
+                if (f.m_existing == Existing::Refuse) throw TargetExists(f.m_target);
+                hadOld[i] = true;
+            }
+            const std::string record = folderOf(f.m_final) + "/" + kPrefix + ownTag() + "-" + save + "-" +
+                                       std::to_string(count) + "-" + hashName(f.m_final) + "-" +
+                                       std::to_string(static_cast<unsigned long long>(f.m_inode)) +
+                                       (hadOld[i] ? ".old" : ".abs");
+            if (hadOld[i]) {
+                linked = linked && ::link(f.m_final.c_str(), record.c_str()) == 0;
+            } else {
+                const int fd = ::open(record.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+                linked = linked && fd >= 0;
+                if (fd >= 0) ::close(fd);
+            }
+            if (!linked) break;
+            records[i] = record;
+        }
+        // Without hard links (some file systems have none) the set goes without
+        // records: the renames then free the old blocks and a kill cannot be repaired.
+        if (!linked) dropRecords();
+
+        for (std::size_t i = 0; i < count; ++i) {
+            StagedFile& f = *files[i];
+            if (i > 0 && betweenCommitsHook()) betweenCommitsHook()(i);
+            if (f.m_existing == Existing::Replace) {
+                if (::rename(f.m_temp.c_str(), f.m_final.c_str()) != 0) throw fileError(f.m_target, errno);
+            } else {
+                // link(2) fails when the name exists: "exists" is decided here, atomically.
+                if (::link(f.m_temp.c_str(), f.m_final.c_str()) != 0) {
+                    if (errno == EEXIST) throw TargetExists(f.m_target);
+                    throw fileError(f.m_target, errno);
+                }
+                ::unlink(f.m_temp.c_str());
+            }
+            f.m_committed = true;
+            committed[i] = true;
+            releaseSlot(f.m_slot);
+        }
+        dropRecords();
+    } catch (...) {
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!committed[i]) continue;
+            const StagedFile& f = *files[i];
+            if (hadOld[i] && !records[i].empty()) {
+                if (::rename(records[i].c_str(), f.m_final.c_str()) == 0) records[i].clear();
+            } else if (!hadOld[i]) {
+                struct stat st {};
+                if (::lstat(f.m_final.c_str(), &st) == 0 && st.st_ino == f.m_inode) ::unlink(f.m_final.c_str());
+            }
+        }
+        dropRecords();
+        throw;
+    }
+}
+
+void checkTargets(const std::vector<std::string>& targets, Existing existing) { resolveAll(targets, existing); }
+
+std::vector<StagedFile> stageFiles(const std::vector<std::string>& targets, Existing existing) {
+    const std::vector<Resolved> resolved = resolveAll(targets, existing);
+    std::vector<StagedFile> staged;
+    staged.reserve(targets.size());
+    for (const auto& r : resolved) staged.push_back(StagedFile(r.target, r.final, existing));
+    return staged;
 }
 
 void commitAll(std::vector<StagedFile>& files) {
-    for (auto& f : files) f.finish();
-    for (auto& f : files) f.commit();
+    std::vector<StagedFile*> set;
+    for (auto& f : files) set.push_back(&f);
+    commitStaged(set.data(), set.size());
 }
 
-void writeFilesSafely(const std::vector<FileContent>& files) {
-    std::vector<StagedFile> staged;
-    staged.reserve(files.size());
-    for (const auto& f : files) {
-        staged.emplace_back(f.path);
-        staged.back().write(f.bytes);
-    }
+void writeFilesSafely(const std::vector<FileContent>& files, Existing existing) {
+    std::vector<std::string> targets;
+    for (const auto& f : files) targets.push_back(f.path);
+    std::vector<StagedFile> staged = stageFiles(targets, existing);
+    for (std::size_t i = 0; i < files.size(); ++i) staged[i].write(files[i].bytes);
     commitAll(staged);
 }
+
+void removeStagedTemporaries() noexcept {
+    for (auto& slot : g_slots) {
+        int expected = Armed;
+        if (!slot.state.compare_exchange_strong(expected, Clearing)) continue;
+        ::unlink(slot.path);
+        slot.state.store(Free);
+    }
+}
+
+void setBetweenCommitsHookForTests(std::function<void(std::size_t)> hook) { betweenCommitsHook() = std::move(hook); }
 
 }  // namespace morv

@@ -1,19 +1,56 @@
 #pragma once
+#include <sys/types.h>
+
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "core/RuntimeError.h"
+
 namespace morv {
 
-/// A file written beside its target under a temporary name and renamed into place
-/// only when complete. Every write is checked in full; a file that is dropped
-/// before commit() leaves no temporary behind and the target as it was.
+/// What a save does with a target that already exists.
+enum class Existing {
+    Replace,  ///< an existing regular file is replaced (its owner and mode are kept)
+    Refuse,   ///< the save fails with TargetExists; decided atomically when committing
+};
+
+/// A save refused because its target exists and may not be replaced (75).
+class TargetExists : public RuntimeError {
+public:
+    explicit TargetExists(const std::string& path);
+    /// The target as the caller named it.
+    const std::string& path() const noexcept { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+/// Why a file of this mode is no save target: "not a regular file (it is a FIFO)".
+std::string notRegularFileReason(mode_t mode);
+
+class StagedFile;
+
+/// Commits count staged files as one set; see commitAll.
+void commitStaged(StagedFile* const* files, std::size_t count);
+
+/// A file written beside its target under a short temporary name (".morv-PID-START-N",
+/// the owner's process id and start time) and put in place only when complete.
+/// The target must be absent or a regular file; a symbolic link is written through
+/// to the regular file it names, and a replaced file keeps its owner and mode.
+/// Other hard links to a replaced file keep the old content: the name given gets
+/// a new file, as with every rename-based save. Every write is checked in full; a
+/// file dropped before commit leaves no temporary behind and the target as it was.
+/// Temporaries are also removed when SIGINT, SIGTERM or SIGHUP end the process.
 class StagedFile {
 public:
-    /// Creates the temporary file in target's folder. Throws RuntimeError
-    /// (53 missing folder, 75 folder or existing target not writable, 61 disk full).
-    explicit StagedFile(std::string target);
+    /// Checks the target (see checkTargets) and creates the temporary file in the
+    /// folder of the file it will replace. Throws RuntimeError (53 missing folder,
+    /// 75 a target that is not a regular file, not writable or exists when it may
+    /// not, 61 disk full).
+    explicit StagedFile(std::string target, Existing existing = Existing::Replace);
     ~StagedFile();
     StagedFile(const StagedFile&) = delete;
     StagedFile& operator=(const StagedFile&) = delete;
@@ -25,20 +62,45 @@ public:
     void write(std::string_view bytes) { write(bytes.data(), bytes.size()); }
     /// Closes the temporary file, checking that it was written in full.
     void finish();
-    /// Renames the finished temporary file over the target.
+    /// Puts the finished temporary file in place of the target.
     void commit();
 
+    /// The target as the caller named it.
     const std::string& target() const { return m_target; }
 
 private:
-    std::string m_target;
+    friend void commitStaged(StagedFile* const* files, std::size_t count);
+    friend std::vector<StagedFile> stageFiles(const std::vector<std::string>& targets, Existing existing);
+    StagedFile(std::string target, std::string final, Existing existing);
+
+    std::string m_target;   // as named
+    std::string m_final;    // the file written: the target, or the file its link names
     std::string m_temp;
+    Existing m_existing = Existing::Replace;
     int m_fd = -1;
+    int m_slot = -1;        // the temporary's entry in the table the signal handler clears
+    ino_t m_inode = 0;      // the temporary's inode, recorded while committing
     bool m_committed = false;
 };
 
-/// Commits finished staged files in order. When a rename fails, the files not yet
-/// renamed are dropped and the error is thrown.
+/// Repairs what a killed save to these targets left (a pair half replaced is put
+/// back as it was; leftovers of dead owners in the targets' folders are removed),
+/// then checks every target before any is touched: each must be absent or a
+/// regular file (a symbolic link counts as the file it names; a link to nothing is
+/// refused unless existing files may be replaced, then the file it names is made),
+/// in a writable folder, writable when it exists, no file named twice; with
+/// Existing::Refuse an existing target throws TargetExists. Throws RuntimeError.
+void checkTargets(const std::vector<std::string>& targets, Existing existing);
+
+/// Checks every target (checkTargets), then stages one file for each.
+std::vector<StagedFile> stageFiles(const std::vector<std::string>& targets, Existing existing);
+
+/// Commits finished staged files as one set: the old files are first hard-linked
+/// aside (so that no rename has blocks to free and the window between the renames
+/// stays short), the temporaries are renamed into place (or linked, when targets may
+/// not be replaced, so that a target made meanwhile fails with TargetExists), then
+/// the aside links are dropped. When any step fails, the targets already committed
+/// are put back and the error is thrown. Commits to the same folder take turns.
 void commitAll(std::vector<StagedFile>& files);
 
 /// One file's whole content.
@@ -47,8 +109,15 @@ struct FileContent {
     std::string bytes;
 };
 
-/// Writes each file safely: all temporaries complete before any is renamed; on any
+/// Writes each file safely: all temporaries complete before any is committed; on any
 /// failure no target changes and no temporary is left. Throws RuntimeError.
-void writeFilesSafely(const std::vector<FileContent>& files);
+void writeFilesSafely(const std::vector<FileContent>& files, Existing existing = Existing::Replace);
+
+/// Removes every temporary this process has open now. Async-signal-safe; for exit
+/// paths that skip destructors.
+void removeStagedTemporaries() noexcept;
+
+/// For tests: called between two commits of a set (with the index of the next one).
+void setBetweenCommitsHookForTests(std::function<void(std::size_t)> hook);
 
 }  // namespace morv

@@ -180,6 +180,22 @@ TEST_F(CliRun, FailuresAreOneLineAndWriteNothing) {
     EXPECT_EQ(files, 3u) << "only the two inputs and the text file";
 }
 
+TEST_F(CliRun, PrintedPathsAreOneLineAndAContourImageOfAnotherSizeIsRefused) {
+    CliResult r = morvCli("redraw hills.bmp --flatten 5 -o \"$(printf 'two\\nlines.bmp')\"", dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "two\\nlines.bmp\ntwo\\nlinesCL.bmp\n");
+    EXPECT_TRUE(std::filesystem::exists(dir.file("two\nlinesCL.bmp")));
+    const HeightImage narrow(2, 3, 255);
+    savePictureFile(narrow, dir.file("hillsCL.bmp"));
+    for (const char* command : {"info hills.bmp", "redraw hills.bmp --flatten 5 -o n.bmp"}) {
+        r = morvCli(command, dir);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "morv-cli: Invalid picture: hillsCL.bmp: the contour image is 2 x 3 pixels but its height image "
+                         "hills.bmp is 4 x 3\n");
+        EXPECT_EQ(r.out, "");
+    }
+}
+
 TEST_F(CliRun, InfoPrintsTheFactsInOrder) {
     CliResult r = morvCli("info hills.bmp", dir);
     ASSERT_EQ(r.status, 0) << r.err;

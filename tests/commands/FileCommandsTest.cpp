@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 #include <filesystem>
 #include <fstream>
 
@@ -59,6 +62,29 @@ TEST_F(FileCommands, OpenOfADamagedFileReportsItAndLeavesNoImageOpen) {
     EXPECT_FALSE(host.pictureWindow);
     EXPECT_EQ(host.status, "");
     EXPECT_FALSE(host.waitCursor);
+}
+
+TEST_F(FileCommands, OpenSaysWhatIsWrongWithADeviceAFifoOrAContourImageOfAnotherSize) {
+    const std::string map = writeMap("map.bmp", 8, 4, false);
+    const HeightImage narrow(4, 2, 255);
+    savePictureFile(narrow, dir.file("mapCL.bmp"));
+    ASSERT_EQ(::mkfifo(dir.file("fifo.bmp").c_str(), 0600), 0);
+    ASSERT_EQ(::mknod(dir.file("device.bmp").c_str(), S_IFCHR | 0600, makedev(1, 3)), 0);
+    const std::pair<std::string, std::string> rows[] = {
+        {dir.file("fifo.bmp"), dir.file("fifo.bmp") + ": not a regular file (it is a FIFO)"},
+        {dir.file("device.bmp"), dir.file("device.bmp") + ": not a regular file (it is a device)"},
+        {map, dir.file("mapCL.bmp") + ": the contour image is 4 x 2 pixels but its height image " + map + " is 8 x 4"},
+    };
+    for (const auto& [path, reason] : rows) {
+        // The odd files have no contour image: the user goes on without one.
+        t.prompter.answers = {mb::Yes, mb::Ignore};
+        if (path == map) t.prompter.answers = {mb::Ignore};
+        open(path);
+        EXPECT_EQ(lastBox().title, "Morv: RUNTIME ERROR") << path;
+        EXPECT_NE(lastBox().text.find(reason), std::string::npos) << lastBox().text;
+        EXPECT_EQ(s.gstrImageFile, "");
+        EXPECT_FALSE(host.pictureWindow);
+    }
 }
 
 TEST_F(FileCommands, CancelledOpenStillClosesTheOpenImageFirst) {

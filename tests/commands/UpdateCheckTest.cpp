@@ -5,8 +5,10 @@
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QPointer>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdlib>
 #include <optional>
 #include <tuple>
@@ -38,7 +40,7 @@ constexpr Window kQuick{0, 900}, kBySilence{900, 2250}, kByDeadline{2250, 5000};
 struct Script {
     const char* name;
     QByteArray answer;  // written at once; "PORT" stands for the server's port
-    enum Then { Close, Hold, Drip, Flood, Refuse } then;
+    enum Then { Close, Hold, Drip, Flood, FloodHeaders, DripHeaders, Refuse } then;
     std::string line;  // the update line the check must end with
     Window ends = kQuick;
     int connections = 0;  // the connections the server must have seen, when not 0
@@ -68,6 +70,8 @@ const Script kScripts[] = {
     {"Silent", {}, Script::Hold, "", kBySilence},
     {"Dripping", kHead + "Content-Length: 1000\r\n\r\n", Script::Drip, "", kByDeadline},
     {"EndlessBody", kHead + "Connection: close\r\n\r\n<title>0009.0000.0000</title>", Script::Flood, ""},
+    {"EndlessHeaders", "HTTP/1.1 200 OK\r\n", Script::FloodHeaders, ""},
+    {"DrippingHeaders", "HTTP/1.1 200 OK\r\n", Script::DripHeaders, "", kByDeadline},
     {"HugeLength", kHead + "Content-Length: 100000000000\r\n\r\n" + page("0009.0000.0000"), Script::Hold, ""},
     {"RedirectLoop", answer(301, {}, "Location: /Morv/Morv.ver\r\n"), Script::Close, "", kQuick, 4},
     {"OtherScheme", answer(302, {}, "Location: https://127.0.0.1:PORT/Morv/Morv.ver\r\n"), Script::Close, "", kQuick, 1},
@@ -81,6 +85,12 @@ struct Server {
     QTcpServer tcp;
     quint16 port = 0;
     int connections = 0, requests = 0;
+    std::vector<QPointer<QTcpSocket>> sockets;
+    /// True once every connection the server took has been closed (by either side).
+    bool allClosed() const {
+        return std::all_of(sockets.begin(), sockets.end(),
+                           [](const QPointer<QTcpSocket>& c) { return !c || c->state() == QAbstractSocket::UnconnectedState; });
+    }
 
     explicit Server(const Script& s) {
         EXPECT_TRUE(tcp.listen(QHostAddress(QStringLiteral("127.0.0.1")), 0));
@@ -88,6 +98,7 @@ struct Server {
         QObject::connect(&tcp, &QTcpServer::newConnection, &tcp, [this, &s] {
             while (QTcpSocket* c = tcp.nextPendingConnection()) {
                 ++connections;
+                sockets.emplace_back(c);
                 QObject::connect(c, &QTcpSocket::readyRead, c, [this, &s, c] { serve(s, c); });
             }
         });
@@ -106,6 +117,18 @@ struct Server {
             auto* timer = new QTimer(c);
             QObject::connect(timer, &QTimer::timeout, c, [c] { c->write("<"); });
             timer->start(100);
+        }
+        if (s.then == Script::DripHeaders) {
+            auto* timer = new QTimer(c);
+            QObject::connect(timer, &QTimer::timeout, c, [c] { c->write("X-Pad: a\r\n"); });
+            timer->start(100);
+        }
+        if (s.then == Script::FloodHeaders) {
+            const QByteArray lines = QByteArray("X-Pad: " + QByteArray(1000, 'a') + "\r\n").repeated(16);
+            c->write(lines);
+            QObject::connect(c, &QTcpSocket::bytesWritten, c, [c, lines] {
+                if (c->bytesToWrite() < 16384) c->write(lines);
+            });
         }
         if (s.then == Script::Flood) {
             QObject::connect(c, &QTcpSocket::bytesWritten, c, [c] {
@@ -160,6 +183,9 @@ TEST_P(UpdateFetch, EndsWithTheExpectedLineInTime) {
     EXPECT_GE(clock.elapsed(), s.ends.from);
     EXPECT_LT(clock.elapsed(), s.ends.to);
     EXPECT_TRUE(!s.connections || server.connections == s.connections) << server.connections << " connections";
+    // Every ending closes the connection itself: a server still sending is cut off.
+    for (int i = 0; i < 50 && !server.allClosed(); ++i) spin(20ms);
+    EXPECT_TRUE(server.allClosed()) << "a connection outlived the check";
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, UpdateFetch, ::testing::ValuesIn(kScripts),

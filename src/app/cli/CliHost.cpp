@@ -92,6 +92,7 @@ MapPair loadPair(const std::string& input, const std::string& contourPath, bool 
         throw;
     }
     pair.contour = contourLoad.get();
+    if (pair.contour) checkPairSizes(*pair.image, input, *pair.contour, contourPath);
     return pair;
 }
 
@@ -107,30 +108,38 @@ int runInfo(App& app, const Options& o) {
         sumUnderContours(*image, *contour, sum, nullptr);
         base = std::to_string(sum.average());
     }
+    // Paths are printed as the error lines print them: one line whatever they hold.
     std::printf("width: %d\nheight: %d\nhigh: %d\nlow: %d\ncontour: %s\nbase: %s\n", image->width(), image->height(),
-                range.high, range.low, hasContour ? contourPath.c_str() : "none", base.c_str());
+                range.high, range.low, hasContour ? oneLine(contourPath).c_str() : "none", base.c_str());
     return 0;
 }
 
-bool exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+/// The message for an output that exists and may not be replaced.
+[[noreturn]] void failExists(const TargetExists& e) { failRun(e.path() + " exists (use --force to replace it)"); }
 
 /// Where the results go: the height image and, when written, its contour image.
 struct Outputs {
     std::string image, contour;
     bool writeContour = false;
+    Existing existing = Existing::Refuse;
 };
 
-/// The output paths, checked before any work is done: without --force, existing
-/// files are refused.
+/// The output paths, checked before any work is done: each must be absent or a
+/// regular file, and without --force absent.
 Outputs decideOutputs(const Options& o, const HeightImage& image, const TerrainControls& controls, bool hasContour) {
     Outputs out;
     std::string ext;
     out.image = o.output.empty() ? resultName(o.input, image.width(), image.height(), controls, ext) : o.output;
     out.writeContour = hasContour || o.contours;
     out.contour = contourPathFor(out.image);
-    if (!o.force) {
-        if (exists(out.image)) failRun(out.image + " exists (use --force to replace it)");
-        if (out.writeContour && exists(out.contour)) failRun(out.contour + " exists (use --force to replace it)");
+    out.existing = o.force ? Existing::Replace : Existing::Refuse;
+    std::vector<std::string> targets{out.image};
+    if (out.writeContour) targets.push_back(out.contour);
+    // Checked again, atomically, when the files are written.
+    try {
+        checkTargets(targets, out.existing);
+    } catch (const TargetExists& e) {
+        failExists(e);
     }
     return out;
 }
@@ -166,8 +175,12 @@ int runRedraw(App& app, const Options& o) {
     if (out.writeContour) writes.push_back({doc.dispCL.image.get(), out.contour});
     if (out.writeContour && doc.dispCL.image->empty())
         failRun("the contour image of " + o.input + " is empty; nothing written");
-    savePictureFiles(writes);
-    for (const auto& w : writes) std::printf("%s\n", w.path.c_str());
+    try {
+        savePictureFiles(writes, out.existing);
+    } catch (const TargetExists& e) {
+        failExists(e);
+    }
+    for (const auto& w : writes) std::printf("%s\n", oneLine(w.path).c_str());
     return 0;
 }
 

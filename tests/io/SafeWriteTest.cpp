@@ -1,0 +1,281 @@
+#include <gtest/gtest.h>
+
+#include <sys/mount.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <map>
+
+#include "core/RuntimeError.h"
+#include "io/SafeWrite.h"
+#include "io/BmpCodec.h"
+#include "io/ImageIO.h"
+#include "support/TestSupport.h"
+
+namespace morv {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string bmpBytes(const HeightImage& image) {
+    std::string out;
+    writeBmp24(image, [&out](const void* d, std::size_t n) { out.append(static_cast<const char*>(d), n); });
+    return out;
+}
+
+/// Everything under a folder: names with their kind, mode, owner and content (or
+/// link text), to tell "nothing changed" exactly.
+std::map<std::string, std::string> snapshot(const fs::path& dir) {
+    std::map<std::string, std::string> out;
+    for (const auto& e : fs::recursive_directory_iterator(dir)) {
+        struct stat st {};
+        ::lstat(e.path().c_str(), &st);
+        std::string v = std::to_string(st.st_mode) + "/" + std::to_string(st.st_uid) + "/" + std::to_string(st.st_ino) + ":";
+        if (S_ISREG(st.st_mode)) v += test::readFile(e.path());
+        if (S_ISLNK(st.st_mode)) v += fs::read_symlink(e.path()).string();
+        out[fs::relative(e.path(), dir).string()] = v;
+    }
+    return out;
+}
+
+/// Names the writer leaves only while it works (temporaries and aside links).
+int leftovers(const fs::path& dir) {
+    int n = 0;
+    for (const auto& e : fs::recursive_directory_iterator(dir)) n += e.path().filename().string().rfind(".morv-", 0) == 0;
+    return n;
+}
+
+/// The error number of a pair save, 0 when it succeeded.
+int savePair(const HeightImage& h, const std::string& hp, const HeightImage& c, const std::string& cp, Existing e) {
+    try {
+        savePictureFiles({{&h, hp}, {&c, cp}}, e);
+    } catch (const RuntimeError& err) {
+        return err.number();
+    }
+    return 0;
+}
+
+void put(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+
+TEST(SafeWrite, EveryKindOfTargetIsCheckedBeforeAnyIsTouched) {
+    const HeightImage small(8, 8, 10), big(1024, 1024, 20);  // the big one needs 3 MiB
+    const std::string name250(246, 'n');                       // + ".bmp" = 250 bytes; its contour 252
+    struct Row {
+        const char* what;
+        std::function<void(const std::string& dir)> setup;
+        std::string height, contour;
+        Existing existing;
+        int error;  // 0: both written
+        bool unprivileged = false;
+        const HeightImage* picture = nullptr;
+    };
+    auto oldPair = [](const std::string& d) { put(d + "/h.bmp", "old height"), put(d + "/hCL.bmp", "old contour"); };
+    const Row rows[] = {
+        {"absent pair", [](const std::string&) {}, "h.bmp", "hCL.bmp", Existing::Refuse, 0},
+        {"old pair replaced", oldPair, "h.bmp", "hCL.bmp", Existing::Replace, 0},
+        {"old pair without force", oldPair, "h.bmp", "hCL.bmp", Existing::Refuse, err::PathFileAccess},
+        {"folder at the height", [](const std::string& d) { fs::create_directory(d + "/h.bmp"); }, "h.bmp", "hCL.bmp",
+         Existing::Replace, err::PathFileAccess},
+        {"folder at the contour", [&](const std::string& d) { oldPair(d), fs::remove(d + "/hCL.bmp"), fs::create_directory(d + "/hCL.bmp"); },
+         "h.bmp", "hCL.bmp", Existing::Replace, err::PathFileAccess},
+        {"device at the height", [](const std::string& d) { ASSERT_EQ(::mknod((d + "/h.bmp").c_str(), S_IFCHR | 0666, makedev(1, 3)), 0); },
+         "h.bmp", "hCL.bmp", Existing::Replace, err::PathFileAccess},
+        {"FIFO at the contour", [&](const std::string& d) { oldPair(d), fs::remove(d + "/hCL.bmp"), ::mkfifo((d + "/hCL.bmp").c_str(), 0666); },
+         "h.bmp", "hCL.bmp", Existing::Replace, err::PathFileAccess},
+        {"socket at the contour",
+         [](const std::string& d) {
+             const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+             sockaddr_un a{};
+             a.sun_family = AF_UNIX;
+             const std::string p = d + "/hCL.bmp";
+             ASSERT_LT(p.size(), sizeof a.sun_path);
+             std::memcpy(a.sun_path, p.c_str(), p.size() + 1);
+             ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+             ::close(s);
+         },
+         "h.bmp", "hCL.bmp", Existing::Replace, err::PathFileAccess},
+        {"links written through",
+         [&](const std::string& d) {
+             oldPair(d), fs::create_directory(d + "/real"), fs::rename(d + "/h.bmp", d + "/real/h.bmp");
+             fs::create_symlink("real/h.bmp", d + "/h.bmp");
+         },
+         "h.bmp", "hCL.bmp", Existing::Replace, 0},
+        {"link to nothing without force", [](const std::string& d) { fs::create_symlink("gone.bmp", d + "/h.bmp"); }, "h.bmp",
+         "hCL.bmp", Existing::Refuse, err::PathFileAccess},
+        {"link to nothing with force", [](const std::string& d) { fs::create_symlink("made.bmp", d + "/h.bmp"); }, "h.bmp",
+         "hCL.bmp", Existing::Replace, 0},
+        {"both names one file", [&](const std::string& d) { oldPair(d), fs::remove(d + "/hCL.bmp"), fs::create_symlink("h.bmp", d + "/hCL.bmp"); },
+         "h.bmp", "hCL.bmp", Existing::Replace, err::PathFileAccess},
+        {"names of 250 bytes", [](const std::string&) {}, name250 + ".bmp", name250 + "CL.bmp", Existing::Refuse, 0},
+        {"full disk",
+         [&](const std::string& d) {
+             fs::create_directory(d + "/small");
+             if (::mount("tmpfs", (d + "/small").c_str(), "tmpfs", 0, "size=1m") != 0) GTEST_SKIP() << "cannot mount a small tmpfs";
+             put(d + "/small/h.bmp", "old height"), put(d + "/small/hCL.bmp", "old contour");
+         },
+         "small/h.bmp", "small/hCL.bmp", Existing::Replace, err::DiskFull, false, &big},
+        {"read-only file", [&](const std::string& d) { oldPair(d), ::chmod((d + "/hCL.bmp").c_str(), 0444); }, "h.bmp", "hCL.bmp",
+         Existing::Replace, err::PathFileAccess, true},
+        {"read-only folder", [&](const std::string& d) { oldPair(d), ::chmod(d.c_str(), 0555); }, "h.bmp", "hCL.bmp",
+         Existing::Replace, err::PathFileAccess, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        test::TempDir tmp;
+        const std::string d = tmp.file("work");
+        fs::create_directory(d);
+        struct Unmount {
+            std::string at;
+            ~Unmount() { ::umount(at.c_str()); }
+        } unmount{d + "/small"};
+        row.setup(d);
+        if (::testing::Test::IsSkipped()) continue;
+        const HeightImage& picture = row.picture ? *row.picture : small;
+        const std::string hp = d + "/" + row.height, cp = d + "/" + row.contour;
+        if (row.unprivileged) {
+            ASSERT_EQ(::chown(d.c_str(), 65534, 65534), 0);
+            for (const auto& e : fs::directory_iterator(d)) ASSERT_EQ(::lchown(e.path().c_str(), 65534, 65534), 0);
+            ::chmod(tmp.path().c_str(), 0755);
+        }
+        const auto before = snapshot(d);
+        const bool wasLink = fs::is_symlink(hp);
+        const std::string linkText = wasLink ? fs::read_symlink(hp).string() : "";
+        const int error = row.unprivileged ? test::asUnprivilegedUser([&] { return savePair(picture, hp, small, cp, row.existing); })
+                                           : savePair(picture, hp, small, cp, row.existing);
+        ::chmod(d.c_str(), 0755);
+        EXPECT_EQ(error, row.error);
+        EXPECT_EQ(leftovers(d), 0);
+        if (row.error) {
+            EXPECT_EQ(snapshot(d), before) << "a failed save changed something";
+            continue;
+        }
+        EXPECT_EQ(test::readFile(hp), bmpBytes(picture));
+        EXPECT_EQ(test::readFile(cp), bmpBytes(small));
+        if (wasLink) {
+            EXPECT_TRUE(fs::is_symlink(hp)) << "the link stays a link";
+            EXPECT_EQ(fs::read_symlink(hp).string(), linkText);
+        }
+    }
+}
+
+TEST(SafeWrite, AReplacedFileKeepsItsOwnerAndMode) {
+    test::TempDir dir;
+    const std::string p = dir.file("h.bmp");
+    put(p, "old");
+    ASSERT_EQ(::chown(p.c_str(), 4321, 4322), 0);
+    ASSERT_EQ(::chmod(p.c_str(), 0640), 0);
+    const std::string second = dir.file("other-name.bmp");
+    ASSERT_EQ(::link(p.c_str(), second.c_str()), 0);
+    savePictureFile(HeightImage(2, 2, 5), p);
+    struct stat st {};
+    ASSERT_EQ(::stat(p.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(st.st_uid, 4321u);
+    EXPECT_EQ(st.st_gid, 4322u);
+    // A hard link is a name of its own: the save replaces the name it was given.
+    EXPECT_EQ(test::readFile(second), "old");
+}
+
+/// Runs body in a child process; returns its wait status.
+int inChild(const std::function<void()>& body) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        body();
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return status;
+}
+
+TEST(SafeWrite, APairTornByAKillIsPutBackByTheNextSaveToTheSameNames) {
+    const HeightImage oldH(4, 4, 1), oldC(4, 4, 2), newH(4, 4, 3), newC(4, 4, 4);
+    for (const bool existed : {true, false}) {
+        SCOPED_TRACE(existed ? "over an old pair" : "a new pair");
+        test::TempDir dir;
+        const std::string h = dir.file("h.bmp"), c = dir.file("hCL.bmp");
+        if (existed) savePictureFiles({{&oldH, h}, {&oldC, c}});
+        // The child dies between its two commits, as under kill -9.
+        inChild([&] {
+            setBetweenCommitsHookForTests([](std::size_t) { ::_exit(0); });
+            savePictureFiles({{&newH, h}, {&newC, c}});
+        });
+        ASSERT_EQ(test::readFile(h), bmpBytes(newH)) << "the kill came after the first commit";
+        ASSERT_GT(leftovers(dir.path()), 0);
+        // Repair comes first, even for a save that is then refused.
+        EXPECT_EQ(savePair(newH, h, newC, c, Existing::Refuse), existed ? err::PathFileAccess : 0);
+        if (existed) {
+            EXPECT_EQ(test::readFile(h), bmpBytes(oldH));
+            EXPECT_EQ(test::readFile(c), bmpBytes(oldC));
+        } else {
+            EXPECT_EQ(test::readFile(h), bmpBytes(newH));
+            EXPECT_EQ(test::readFile(c), bmpBytes(newC));
+        }
+        EXPECT_EQ(leftovers(dir.path()), 0);
+    }
+}
+
+TEST(SafeWrite, TemporariesGoOnSignalsAndStaleOnesWithTheNextSave) {
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(sig);
+        test::TempDir dir;
+        const int status = inChild([&] {
+            StagedFile f(dir.file("a.bmp"));
+            f.write("partial");
+            ::raise(sig);
+        });
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << "the signal still ends the process";
+        EXPECT_EQ(leftovers(dir.path()), 0);
+    }
+    test::TempDir dir;
+    inChild([&] {
+        StagedFile f(dir.file("a.bmp"));
+        f.write("partial");
+        ::_exit(0);  // as kill -9: no handler, no destructor
+    });
+    ASSERT_EQ(leftovers(dir.path()), 1);
+    StagedFile mine(dir.file("b.bmp"));  // a live owner's temporary is kept
+    savePictureFile(HeightImage(1, 1), dir.file("c.bmp"));
+    EXPECT_EQ(leftovers(dir.path()), 1) << "only this process's own temporary is left";
+    removeStagedTemporaries();  // what the window's exit paths do
+    EXPECT_EQ(leftovers(dir.path()), 0);
+}
+
+TEST(SafeWrite, ConcurrentWritersNeverMixAPairAndOnlyOneMayCreateIt) {
+    test::TempDir dir;
+    const std::string h = dir.file("h.bmp"), c = dir.file("hCL.bmp");
+    constexpr int kWriters = 6;
+    for (const Existing existing : {Existing::Refuse, Existing::Replace}) {
+        std::vector<pid_t> pids;
+        for (int w = 0; w < kWriters; ++w) {
+            const pid_t pid = ::fork();
+            if (pid == 0) {
+                const HeightImage mine(64, 64, std::uint8_t(w + 1));
+                int failures = 0;
+                for (int i = 0; i < (existing == Existing::Replace ? 10 : 1); ++i) failures += savePair(mine, h, mine, c, existing) != 0;
+                ::_exit(failures);
+            }
+            pids.push_back(pid);
+        }
+        int succeeded = 0;
+        for (pid_t pid : pids) {
+            int status = 0;
+            ::waitpid(pid, &status, 0);
+            succeeded += WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        }
+        EXPECT_EQ(succeeded, existing == Existing::Refuse ? 1 : kWriters);
+        EXPECT_EQ(test::readFile(h), test::readFile(c)) << "both files come from one writer";
+        EXPECT_EQ(leftovers(dir.path()), 0);
+    }
+}
+
+}  // namespace
+}  // namespace morv
