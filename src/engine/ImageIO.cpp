@@ -23,21 +23,39 @@
 #include "core/RuntimeError.h"
 #include "documents/SafeWrite.h"
 #include "engine/BmpCodec.h"
+#include "io/PngCodec.h"
+#include "io/TgaCodec.h"
+#include "io/TiffCodec.h"
 
 namespace morv {
+
+void checkPictureSize(const std::string& path, std::int64_t width, std::int64_t height) {
+    if (width <= 0 || height <= 0) throw pictureError(path, "the picture has no pixels");
+    if (width > kMaxPictureSide || height > kMaxPictureSide || width * height > kMaxPictureArea)
+        throw pictureError(path, std::to_string(width) + " x " + std::to_string(height) +
+                                     " pixels is beyond the size limits (32767 pixels a side, 16384 x 16384 in all)");
+}
+
+void checkPictureMemory(const std::string& path, std::uint64_t need, std::uint64_t budget) {
+    if (need > budget)
+        throw RuntimeError(err::OutOfMemory, RuntimeError::standardDescription(err::OutOfMemory) + ": " + path +
+                                                 ": the picture needs " + std::to_string(need >> 20) +
+                                                 " MB, more than the " + std::to_string(budget >> 20) +
+                                                 " MB a picture may take on this machine");
+}
+
+std::uint64_t pictureMemoryBudget() {
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0) return std::numeric_limits<std::uint64_t>::max();
+    return std::uint64_t(pages) * std::uint64_t(pageSize) / 2;
+}
 
 namespace {
 
 /// The JPEG reader may allocate this many MB: a 16384 x 16384 picture at four bytes
 /// a pixel with some room for the reader's own rows.
 constexpr int kJpegAllocationLimitMb = 1100;
-
-std::uint64_t memoryBudget() {
-    const long pages = ::sysconf(_SC_PHYS_PAGES);
-    const long pageSize = ::sysconf(_SC_PAGESIZE);
-    if (pages <= 0 || pageSize <= 0) return std::numeric_limits<std::uint64_t>::max();
-    return std::uint64_t(pages) * std::uint64_t(pageSize) / 2;
-}
 
 RuntimeError accessError(const std::string& path, const std::string& reason) {
     return RuntimeError(err::PathFileAccess,
@@ -114,19 +132,6 @@ private:
     int m_limit;
 };
 
-void checkSize(const std::string& path, std::int64_t width, std::int64_t height) {
-    if (width <= 0 || height <= 0) throw pictureError(path, "the picture has no pixels");
-    if (width > kMaxPictureSide || height > kMaxPictureSide || width * height > kMaxPictureArea)
-        throw pictureError(path, std::to_string(width) + " x " + std::to_string(height) +
-                                     " pixels is beyond the size limits (32767 pixels a side, 16384 x 16384 in all)");
-}
-
-void checkBudget(const std::string& path, std::uint64_t need, std::uint64_t budget) {
-    if (need > budget)
-        throw outOfMemory(path, "the picture needs " + std::to_string(need >> 20) + " MB, more than the " +
-                                    std::to_string(budget >> 20) + " MB a picture may take on this machine");
-}
-
 HeightImage loadJpeg(int fd, const std::string& path, std::uint64_t budget) {
     std::string complaint;
     JpegReadScope scope(complaint);
@@ -138,12 +143,12 @@ HeightImage loadJpeg(int fd, const std::string& path, std::uint64_t budget) {
         throw pictureError(path, "cannot be read as a JPEG picture: " + reader.errorString().toStdString());
     const QSize size = reader.size();
     if (!size.isValid() || !complaint.empty()) throw pictureError(path, "damaged JPEG header");
-    checkSize(path, size.width(), size.height());
+    checkPictureSize(path, size.width(), size.height());
     const bool greyFile = reader.imageFormat() == QImage::Format_Grayscale8;
     const std::uint64_t pixels = std::uint64_t(size.width()) * std::uint64_t(size.height());
     // Qt's decoded picture (one or four bytes a pixel) plus ours, which for colour
     // briefly holds both planes while it is promoted.
-    checkBudget(path, greyFile ? 2 * pixels : 9 * pixels, budget);
+    checkPictureMemory(path, greyFile ? 2 * pixels : 9 * pixels, budget);
 
     QImage decoded;
     if (!reader.read(&decoded) || !complaint.empty() || decoded.size() != size)
@@ -178,24 +183,39 @@ HeightImage loadJpeg(int fd, const std::string& path, std::uint64_t budget) {
     return out;
 }
 
-HeightImage loadOpenFile(int fd, const std::string& path, std::uint64_t length) {
-    std::uint8_t magic[3] = {};
+LoadedPicture loadOpenFile(int fd, const std::string& path, std::uint64_t length, const LevelOptions& options) {
+    std::uint8_t magic[18] = {};
     ssize_t got;
     do got = ::pread(fd, magic, sizeof magic, 0);
     while (got < 0 && errno == EINTR);
     if (got < 0) throw fileError(path, errno);
-    if (got >= 2 && magic[0] == 'B' && magic[1] == 'M') {
-        FileSource source(fd, path, length);
-        return decodeBmp(source, path, memoryBudget());
+    const auto n = std::size_t(got);
+    LoadedPicture out;
+    auto keep = [&](HeightImage image, PictureFileType type) {
+        out.image = std::make_shared<HeightImage>(std::move(image));
+        out.type = type;
+        return out;
+    };
+    FileSource source(fd, path, length);
+    if (n >= 2 && magic[0] == 'B' && magic[1] == 'M')
+        return keep(decodeBmp(source, path, pictureMemoryBudget()), PictureFileType::Bmp);
+    if (n >= 3 && magic[0] == 0xFF && magic[1] == 0xD8 && magic[2] == 0xFF)
+        return keep(loadJpeg(fd, path, pictureMemoryBudget()), PictureFileType::Jpeg);
+    if (hasPngSignature(magic, n) || hasTiffSignature(magic, n)) {
+        const bool png = hasPngSignature(magic, n);
+        DecodedPicture d = png ? decodePng(source, path, options, pictureMemoryBudget())
+                               : decodeTiff(source, path, options, pictureMemoryBudget());
+        out.mapping = d.mapping;
+        return keep(std::move(d.image), png ? PictureFileType::Png : PictureFileType::Tiff);
     }
-    if (got == 3 && magic[0] == 0xFF && magic[1] == 0xD8 && magic[2] == 0xFF) return loadJpeg(fd, path, memoryBudget());
-    throw pictureError(path, length == 0 ? "the file is empty, not a BMP or JPEG picture"
-                                         : "not a BMP or JPEG picture");
+    if (looksLikeTga(magic, n, length)) return keep(decodeTga(source, path, pictureMemoryBudget()), PictureFileType::Tga);
+    throw pictureError(path, length == 0 ? "the file is empty, not a BMP, JPEG, PNG, TIFF or TGA picture"
+                                         : "not a BMP, JPEG, PNG, TIFF or TGA picture");
 }
 
 }  // namespace
 
-std::shared_ptr<HeightImage> loadPictureFile(const std::string& path) {
+LoadedPicture loadPicture(const std::string& path, const LevelOptions& options) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) throw fileError(path, errno);
     if (!S_ISREG(st.st_mode)) throw accessError(path, notRegularReason(st.st_mode));
@@ -204,16 +224,22 @@ std::shared_ptr<HeightImage> loadPictureFile(const std::string& path) {
     if (::fstat(file.get(), &st) != 0) throw fileError(path, errno);
     if (!S_ISREG(st.st_mode)) throw accessError(path, notRegularReason(st.st_mode));
     try {
-        return std::make_shared<HeightImage>(loadOpenFile(file.get(), path, std::uint64_t(st.st_size)));
+        return loadOpenFile(file.get(), path, std::uint64_t(st.st_size), options);
     } catch (const std::bad_alloc&) {
         throw outOfMemory(path, "not enough memory for the picture");
     }
 }
 
+std::shared_ptr<HeightImage> loadPictureFile(const std::string& path) { return loadPicture(path).image; }
+
+PictureType saveTypeFor(PictureFileType type) {
+    return type == PictureFileType::Png ? PictureType::Png8 : PictureType::Bmp24;
+}
+
 void savePictureFiles(const std::vector<PictureWrite>& writes) {
     for (const auto& w : writes) {
         if (!w.image || w.image->empty()) throw pictureError(w.path, "an empty picture cannot be saved");
-        checkSize(w.path, w.image->width(), w.image->height());
+        checkPictureSize(w.path, w.image->width(), w.image->height());
     }
     std::vector<StagedFile> staged;
     staged.reserve(writes.size());
@@ -224,7 +250,8 @@ void savePictureFiles(const std::vector<PictureWrite>& writes) {
     auto writeOne = [&](std::size_t i) {
         try {
             StagedFile& file = staged[i];
-            writeBmp24(*writes[i].image, [&file](const void* data, std::size_t size) { file.write(data, size); });
+            encodePicture(*writes[i].image, writes[i].type,
+                          [&file](const void* data, std::size_t size) { file.write(data, size); });
             file.finish();
         } catch (...) {
             errors[i] = std::current_exception();

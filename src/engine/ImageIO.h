@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "engine/HeightImage.h"
+#include "io/DecodedPicture.h"
+#include "io/PictureEncode.h"
 
 namespace morv {
 
@@ -12,29 +14,60 @@ namespace morv {
 inline constexpr int kMaxPictureSide = 32767;
 inline constexpr std::int64_t kMaxPictureArea = 16384LL * 16384LL;
 
-/// Loads a BMP (read by our own strict codec) or JPEG (Qt's reader) file into a
-/// picture: grey pictures at one byte a pixel, others at four. Refuses what is not a
+/// Refuses (481, naming path) a picture of width x height beyond the size limits or
+/// without pixels. Every reader calls it with the header's size before decoding.
+void checkPictureSize(const std::string& path, std::int64_t width, std::int64_t height);
+
+/// Refuses (7, naming path) a picture whose decoding needs more than budget bytes.
+void checkPictureMemory(const std::string& path, std::uint64_t need, std::uint64_t budget);
+
+/// The bytes one picture may take while it is read: half the physical memory.
+std::uint64_t pictureMemoryBudget();
+
+/// The kinds of picture file that can be read, each recognised by its content.
+enum class PictureFileType { Bmp, Jpeg, Png, Tiff, Tga };
+
+/// A loaded picture, the kind of file it came from and, for 16-bit grey, how its
+/// samples became levels.
+struct LoadedPicture {
+    std::shared_ptr<HeightImage> image;
+    PictureFileType type = PictureFileType::Bmp;
+    std::optional<LevelMapping> mapping;
+};
+
+/// Loads a picture file as loadPictureFile does, of any kind it reads (BMP, JPEG,
+/// PNG, TIFF, TGA), mapping 16-bit grey samples to levels by options.
+LoadedPicture loadPicture(const std::string& path, const LevelOptions& options = {});
+
+/// The type a picture read from a file of this kind is written back as by Save:
+/// PNG as 8-bit grey PNG (colour PNG for colour), anything else as 24-bit BMP.
+PictureType saveTypeFor(PictureFileType type);
+
+/// Loads a BMP (read by our own strict codec), JPEG (Qt's reader), PNG, TIFF or
+/// TGA file into a picture: grey pictures at one byte a pixel, others at four. Refuses what is not a
 /// regular file, what is damaged or truncated, and what is too large, before any
 /// large allocation. Throws RuntimeError: 53 file not found, 75 access errors
 /// (permission denied, a folder, a FIFO...), 481 invalid picture, 7 out of memory,
 /// each description naming the file and the reason.
 std::shared_ptr<HeightImage> loadPictureFile(const std::string& path);
 
-/// One picture to write as a 24-bit BMP file.
+/// One picture to write, as a 24-bit BMP file unless another type is asked for.
 struct PictureWrite {
     const HeightImage* image;
     std::string path;
+    PictureType type = PictureType::Bmp24;
 };
 
-/// Writes each picture as a 24-bit BMP file (whatever the name's extension) safely:
+/// Writes each picture in its type (whatever the name's extension) safely:
 /// each is written to a temporary file in its target folder and checked; only when
 /// every temporary is complete are they renamed into place. On any failure no
 /// target is changed and no temporary is left. Throws RuntimeError (53, 61, 75).
 void savePictureFiles(const std::vector<PictureWrite>& writes);
 
 /// The same for one picture.
-inline void savePictureFile(const HeightImage& image, const std::string& path) {
-    savePictureFiles({PictureWrite{&image, path}});
+inline void savePictureFile(const HeightImage& image, const std::string& path,
+                            PictureType type = PictureType::Bmp24) {
+    savePictureFiles({PictureWrite{&image, path, type}});
 }
 
 }  // namespace morv
