@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "core/RuntimeError.h"
-#include "documents/SafeWrite.h"
+#include "io/SafeWrite.h"
 #include "io/PictureEncode.h"
 
 namespace morv {

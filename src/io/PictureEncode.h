@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/BmpCodec.h"
+#include "io/BmpCodec.h"
 
 namespace morv {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/RuntimeError.h"
-#include "engine/ImageIO.h"
+#include "io/ImageIO.h"
 
 namespace morv {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "core/RuntimeError.h"
-#include "engine/ImageIO.h"
+#include "io/ImageIO.h"
 #include "io/DecodedPicture.h"
 
 namespace morv {

@@ -3,7 +3,7 @@
 #include <limits>
 #include <string>
 
-#include "engine/BmpCodec.h"
+#include "io/BmpCodec.h"
 #include "io/DecodedPicture.h"
 
 namespace morv {

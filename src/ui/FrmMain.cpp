@@ -8,22 +8,20 @@
 #include <QFileInfo>
 #include <QMimeData>
 #include <QUrl>
-#include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
-#include <QMenuBar>
+#include <QMenu>
+#include <QLayout>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
-#include <QVBoxLayout>
 
 #include "core/Routine.h"
-#include "documents/FileCommands.h"
-#include "engine/ImageIO.h"
+#include "commands/FileCommands.h"
+#include "io/ImageIO.h"
 #include "engine/TerrainSettings.h"
-#include "tools/ReleaseFiles.h"
+#include "commands/ReleaseFiles.h"
 #include "ui/FrmAbout.h"
 #include "ui/FrmCalcImgSize.h"
 #include "ui/FrmOverWrite.h"
@@ -31,76 +29,13 @@
 
 namespace morv {
 
-namespace {
-
-QPushButton* button(QWidget* parent, const char* name, const char* caption, const char* tip) {
-    auto* b = new QPushButton(QString::fromUtf8(caption), parent);
-    b->setObjectName(QString::fromUtf8(name));
-    b->setToolTip(QString::fromUtf8(tip));
-    b->setAutoDefault(false);
-    return b;
-}
-
-QCheckBox* checkBox(QWidget* parent, const char* name, const char* caption, const char* tip) {
-    auto* c = new QCheckBox(QString::fromUtf8(caption), parent);
-    c->setObjectName(QString::fromUtf8(name));
-    c->setToolTip(QString::fromUtf8(tip));
-    return c;
-}
-
-/// A scroll bar whose Change event comes only when the value settles (a drag ends),
-/// with the thumb's movement reported separately as its Scroll event.
-QScrollBar* scrollBar(QWidget* parent, const char* name, Qt::Orientation o, int lo, int hi, int small, int large, int value) {
-    auto* s = new QScrollBar(o, parent);
-    s->setObjectName(QString::fromUtf8(name));
-    s->setRange(lo, hi);
-    s->setSingleStep(small);
-    s->setPageStep(large);
-    s->setValue(value);
-    s->setTracking(false);
-    return s;
-}
-
-/// Keeps a check box wide enough for the longest caption it will be given.
-void reserveWidthFor(QCheckBox* box, const QString& longest) {
-    const QString caption = box->text();
-    box->ensurePolished();
-    box->setText(longest);
-    box->setMinimumWidth(box->sizeHint().width());
-    box->setText(caption);
-}
-
-}  // namespace
-
 FrmMain::FrmMain(App& app, QWidget* parent) : QMainWindow(parent), m_app(app) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Morv:"));
     // The window never gets smaller than 1024 x 768 pixels (the resize handler
     // snaps it back too, for window managers that ignore the minimum).
     setMinimumSize(1024, 768);
-
-    auto* central = new QWidget(this);
-    auto* grid = new QGridLayout(central);
-    grid->setContentsMargins(0, 0, 0, 0);
-    grid->setSpacing(0);
-    buildMenus();
-    buildMainToolbar();
-    buildScrollToolbar();
-    buildStatusbar();
-    m_mdi = new QMdiArea(central);
-    m_mdi->setObjectName(QStringLiteral("mdiArea"));
-    m_mdi->viewport()->setMouseTracking(true);
-    m_mdi->viewport()->installEventFilter(this);
-    picMainToolbar->setParent(central);
-    picScrollToolbar->setParent(central);
-    picStatusbar->setParent(central);
-    grid->addWidget(picMainToolbar, 0, 0, 1, 2);
-    grid->addWidget(picScrollToolbar, 1, 0);
-    grid->addWidget(m_mdi, 1, 1);
-    grid->addWidget(picStatusbar, 2, 0, 1, 2);
-    grid->setRowStretch(1, 1);
-    grid->setColumnStretch(1, 1);
-    setCentralWidget(central);
+    setupUi();
 
     tmrResize = new QTimer(this);
     tmrResize->setObjectName(QStringLiteral("tmrResize"));
@@ -125,160 +60,17 @@ FrmMain::~FrmMain() {
     if (m_calcImgSize) delete m_calcImgSize.data();
 }
 
-void FrmMain::buildMenus() {
-    mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
-    mnuFile->setObjectName(QStringLiteral("mnuFile"));
-    auto entry = [](QMenu* menu, const char* name, const char* caption, QKeySequence key = {}) {
-        QAction* a = menu->addAction(QString::fromUtf8(caption));
-        a->setObjectName(QString::fromUtf8(name));
-        if (!key.isEmpty()) a->setShortcut(key);
-        return a;
-    };
-    mnuFileOpen = entry(mnuFile, "mnuFileOpen", "&Open", QKeySequence(Qt::CTRL | Qt::Key_O));
-    mnuFileSave = entry(mnuFile, "mnuFileSave", "&Save", QKeySequence(Qt::CTRL | Qt::Key_S));
-    mnuFileSaveAs = entry(mnuFile, "mnuFileSaveAs", "Save &As", QKeySequence(Qt::CTRL | Qt::Key_A));
-    mnuFileClose = entry(mnuFile, "mnuFileClose", "&Close");
-    mnuFile->addSeparator()->setObjectName(QStringLiteral("mnuFileSep1"));
-    mnuFileQuit = entry(mnuFile, "mnuFileQuit", "&Quit", QKeySequence(Qt::CTRL | Qt::Key_Q));
-
-    mnuTools = menuBar()->addMenu(QStringLiteral("&Tools"));
-    mnuTools->setObjectName(QStringLiteral("mnuTools"));
-    mnuToolsCalcImgSize = entry(mnuTools, "mnuToolsCalcImgSize", "Calc Img Size");
-
-    mnuOptions = menuBar()->addMenu(QStringLiteral("&Options"));
-    mnuOptions->setObjectName(QStringLiteral("mnuOptions"));
-    mnuOptionsOverwrite = entry(mnuOptions, "mnuOptionsOverwrite", "OverWrite &Notification");
-    mnuOptionsOverwrite->setCheckable(true);
-    mnuOptionsOverwrite->setChecked(true);
-    // Lines where the base boards fall; off at start, kept for the run.
-    mnuOptionsBoardGrid = entry(mnuOptions, "mnuOptionsBoardGrid", "Show Board Grid");
-    mnuOptionsBoardGrid->setCheckable(true);
-    mnuOptionsBoardGrid->setChecked(false);
-
-    // "About" is an entry of the menu bar itself that opens its window when chosen.
-    mnuAbout = menuBar()->addAction(QStringLiteral("&About"));
-    mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
-
-    mnuMakeDLFiles = menuBar()->addAction(QStringLiteral("Make DL Files"));
-    mnuMakeDLFiles->setObjectName(QStringLiteral("mnuMakeDLFiles"));
-}
-
-void FrmMain::buildMainToolbar() {
-    picMainToolbar = new QWidget(this);
-    picMainToolbar->setObjectName(QStringLiteral("picMainToolbar"));
-    QWidget* p = picMainToolbar;
-
-    cmdCalcCL = button(p, "cmdCalcCL", "&Calc Base",
-                       "This will calculate the average color along the conture lines and reset the ground level.");
-    cmdScale = button(p, "cmdScale", "Scale &Up Mountains", "Select this option if you want the mountains scaled up to 255");
-    cmdScale->setProperty("Tag", QStringLiteral("False"));
-
-    txtGroundLevel = new QLineEdit(QStringLiteral("128"), p);
-    txtGroundLevel->setObjectName(QStringLiteral("txtGroundLevel"));
-    txtGroundLevel->setMaximumWidth(fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 12);
-    Text1 = new QLineEdit(QStringLiteral("Ground &Level:"), p);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setReadOnly(true);
-    Text1->setFrame(false);
-    Text1->setFocusPolicy(Qt::NoFocus);
-    Text1->setMinimumWidth(fontMetrics().horizontalAdvance(Text1->text()) + 8);
-    chkShowCoast = checkBox(p, "chkShowCoast", "&Show Contours", "Shows the Contour lines");
-    vsbGroundLevel = scrollBar(p, "vsbGroundLevel", Qt::Vertical, 0, 255, 1, 1, 128);
-    // The top end of the bar is 255: moving the thumb up raises the level.
-    vsbGroundLevel->setInvertedAppearance(true);
-    vsbGroundLevel->setInvertedControls(true);
-
-    cmdRedraw = button(p, "cmdRedraw", "&Redraw", "Draws the new image based on your settings.");
-    cmdRedraw->setMinimumHeight(48);
-    chkFlatten = checkBox(p, "chkFlatten", "Flatten &Mountains",
-                          "Select this to flatten all mountains. Right-Click to toggle 'Flatten' or 'Lower'");
-    chkFlatten->setProperty("Tag", QStringLiteral("Flatten"));
-    chkFill = checkBox(p, "chkFill", "Fill in &Valleys", "Select this to fill in all valleys. Right-Click to toggle Fill or Invert");
-    // Room for the longest caption a mode and value can give.
-    reserveWidthFor(chkFlatten, QStringLiteral("Flatten Mountains by 100%"));
-    reserveWidthFor(chkFill, QStringLiteral("Invert Valleys by 100%"));
-
-    cmdGetHighLowColor = button(p, "cmdGetHighLowColor", "Get &High/Low Colors", "This calculates the highest and lowest colors used.");
-    cmdNewCoast = button(p, "cmdNewCoast", "Make New Contours", "Draws contour lines at the base of mountains.");
-    chkAutoContLine = checkBox(p, "chkAutoContLine", "Auto Draw Contoures",
-                               "Check this option to automatically draw contour lines during the redraw");
-    chkBlur = checkBox(p, "chkBlur", "Apply &Blur Effect - 0",
-                       "Check this box to apply a blur with the ammount specified by the scrollbar below");
-    reserveWidthFor(chkBlur, QStringLiteral("Apply Blur Effect - 48"));
-    hsbBlur = scrollBar(p, "hsbBlur", Qt::Horizontal, 0, 48, 2, 16, 0);
-
-    auto* row = new QHBoxLayout(p);
-    row->setContentsMargins(6, 4, 6, 4);
-    auto column = [&](std::initializer_list<QWidget*> widgets) {
-        auto* col = new QVBoxLayout;
-        col->setSpacing(2);
-        for (QWidget* w : widgets) col->addWidget(w);
-        row->addLayout(col);
-    };
-    column({cmdCalcCL, cmdScale});
-    auto* level = new QGridLayout;
-    level->setSpacing(2);
-    level->addWidget(Text1, 0, 0);
-    level->addWidget(txtGroundLevel, 0, 1);
-    level->addWidget(chkShowCoast, 1, 0, 1, 2);
-    level->addWidget(vsbGroundLevel, 0, 2, 2, 1);
-    row->addLayout(level);
-    row->addSpacing(8);
-    row->addWidget(cmdRedraw);
-    row->addSpacing(8);
-    column({chkFlatten, chkFill});
-    column({cmdGetHighLowColor, cmdNewCoast});
-    column({chkAutoContLine});
-    auto* blur = new QVBoxLayout;
-    blur->setSpacing(2);
-    blur->addWidget(chkBlur);
-    blur->addWidget(hsbBlur);
-    row->addLayout(blur);
-    row->addStretch(1);
-}
-
-void FrmMain::buildScrollToolbar() {
-    picScrollToolbar = new QWidget(this);
-    picScrollToolbar->setObjectName(QStringLiteral("picScrollToolbar"));
-    vsbValleys = scrollBar(picScrollToolbar, "vsbValleys", Qt::Vertical, 0, 100, 5, 20, 100);
-    // The valleys bar reads 100 at its top end, the mountains bar 0.
-    vsbValleys->setInvertedAppearance(true);
-    vsbValleys->setInvertedControls(true);
-    vsbMountains = scrollBar(picScrollToolbar, "vsbMountains", Qt::Vertical, 0, 100, 5, 20, 0);
-    vsbValleys->setToolTip(QString());
-    auto* row = new QHBoxLayout(picScrollToolbar);
-    // The sliders stand the panel's height less 3 pixels.
-    row->setContentsMargins(2, 0, 2, 3);
-    row->setSpacing(2);
-    row->addWidget(vsbValleys);
-    row->addWidget(vsbMountains);
-}
-
-void FrmMain::buildStatusbar() {
-    picStatusbar = new QFrame(this);
-    picStatusbar->setObjectName(QStringLiteral("picStatusbar"));
-    static_cast<QFrame*>(picStatusbar)->setFrameShape(QFrame::StyledPanel);
-    lblStatusbar = new QLabel(picStatusbar);
-    lblStatusbar->setObjectName(QStringLiteral("lblStatusbar"));
-    lblStatusbar->setFont(QFont(QStringLiteral("Arial")));
-    lblStatusbar->setTextFormat(Qt::PlainText);
-    auto* row = new QHBoxLayout(picStatusbar);
-    row->setContentsMargins(4, 2, 4, 2);
-    row->addWidget(lblStatusbar);
-    lblStatusbar->setMinimumHeight(lblStatusbar->fontMetrics().height());
-}
-
 // ---- Host ------------------------------------------------------------------
 
 TerrainControls FrmMain::controls() const {
     TerrainControls c;
-    const auto first = [](const QString& s) { return s.isEmpty() ? '\0' : s.at(0).toLatin1(); };
     c.flattenTicked = chkFlatten->isChecked();
-    c.flattenTag = chkFlatten->property("Tag").toString().toStdString();
-    c.flattenLetter = first(chkFlatten->text());
+    // The tag and the caption change together; the tag picks the pass.
+    c.mountainMode = chkFlatten->property("Tag").toString() == QStringLiteral("Flatten") ? MountainMode::Flatten
+                                                                                        : MountainMode::Lower;
     c.fillTicked = chkFill->isChecked();
-    c.fillLetter = first(chkFill->text());
-    c.scaleTag = cmdScale->property("Tag").toString().toStdString();
+    c.valleyMode = valleyModeOf(chkFill);
+    c.scaleUpTagged = cmdScale->property("Tag").toString().compare(QStringLiteral("True"), Qt::CaseInsensitive) == 0;
     c.mountainsValue = vsbMountains->value();
     c.valleysValue = vsbValleys->value();
     c.blurTicked = chkBlur->isChecked();
@@ -287,7 +79,7 @@ TerrainControls FrmMain::controls() const {
     return c;
 }
 
-void FrmMain::SetControlsEnabled(bool CtrlEnabled) {
+void FrmMain::setControlsEnabled(bool CtrlEnabled) {
     // Through the menus' own entries in the menu bar, so File > Save keeps its
     // enabled state: that state is the unsaved-changes mark.
     for (QAction* m : {mnuFile->menuAction(), mnuTools->menuAction(), mnuOptions->menuAction(), mnuAbout})
@@ -314,6 +106,8 @@ void FrmMain::setStatus(const std::string& text) {
     lblStatusbar->setText(QString::fromStdString(text));
     if (statusWritten) statusWritten(text);
 }
+
+void FrmMain::setProgress(const std::string& text, int) { setStatus(text); }
 
 void FrmMain::doEvents() {
     if (m_picture) m_picture->sync();
@@ -400,10 +194,13 @@ void FrmMain::setScaleUpOff() {
     m_app.session.gblnScaleUp = false;
 }
 
-std::string FrmMain::askOverwrite() {
+OverwriteAnswer FrmMain::askOverwrite() {
     FrmOverWrite dialog(m_app, *mnuOptionsOverwrite, m_overwriteAnswer, this);
     showOverWriteModally(dialog);
-    return m_overwriteAnswer;
+    // The dialog keeps its answer as the message box's code: "6" Yes, "7" No, "2" Cancel.
+    return m_overwriteAnswer == "6" ? OverwriteAnswer::Yes
+           : m_overwriteAnswer == "7" ? OverwriteAnswer::No
+                                      : OverwriteAnswer::Cancel;
 }
 
 FrmPicture* FrmMain::picture() const { return m_picture.data(); }
@@ -576,7 +373,7 @@ void FrmMain::mnuAbout_Click() {
 void FrmMain::mnuMakeDLFiles_Click() {
     // The release maker traces and traps itself, then unloads this window: the
     // picture window's close request runs first, as for any close.
-    morv::mnuMakeDLFiles_Click(m_app, releaseFolder(), ownExecutablePath(), [this] { close(); });
+    makeReleaseFiles(m_app, m_app.releaseFolder, ownExecutablePath(), [this] { close(); });
 }
 
 void FrmMain::mnuOptionsOverwrite_Click() {
@@ -632,7 +429,7 @@ void FrmMain::MDIForm_OLEDragDrop(const std::string& path) {
     Routine r(m_app, "frmMain.MDIForm_OLEDragDrop");
     // Every step and question of File > Open, the unsaved-changes one first; only
     // the file dialog is left out.
-    r([&] { openFile(*this, path); });
+    r([&] { openImageAt(*this, path); });
 }
 
 }  // namespace morv

@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "core/RuntimeError.h"
-#include "engine/ImageIO.h"
+#include "io/ImageIO.h"
 #include "support/TestSupport.h"
 
 namespace morv {

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "core/RuntimeError.h"
-#include "engine/ImageIO.h"
+#include "io/ImageIO.h"
 #include "io/PictureEncode.h"
 #include "support/TestSupport.h"
 

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "engine/ImageIO.h"
+#include "io/ImageIO.h"
 #include "io/PictureEncode.h"
 #include "support/TestSupport.h"
 

@@ -1,0 +1,59 @@
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/HeightImage.h"
+#include "io/DecodedPicture.h"
+#include "io/PictureEncode.h"
+#include "io/PictureLimits.h"
+
+namespace morv {
+
+/// The kinds of picture file that can be read, each recognised by its content.
+enum class PictureFileType { Bmp, Jpeg, Png, Tiff, Tga };
+
+/// A loaded picture, the kind of file it came from and, for 16-bit grey, how its
+/// samples became levels.
+struct LoadedPicture {
+    std::shared_ptr<HeightImage> image;
+    PictureFileType type = PictureFileType::Bmp;
+    std::optional<LevelMapping> mapping;
+};
+
+/// Loads a picture file as loadPictureFile does, of any kind it reads (BMP, JPEG,
+/// PNG, TIFF, TGA), mapping 16-bit grey samples to levels by options.
+LoadedPicture loadPicture(const std::string& path, const LevelOptions& options = {});
+
+/// The type Save writes a picture back as, by the kind of file it was read from:
+/// PNG as 8-bit grey PNG (colour PNG for colour), anything else as 24-bit BMP.
+PictureType saveTypeFor(PictureFileType type);
+
+/// Loads a BMP (read by our own strict codec), JPEG (Qt's reader), PNG, TIFF or
+/// TGA file into a picture: grey pictures at one byte a pixel, others at four. Refuses what is not a
+/// regular file, what is damaged or truncated, and what is too large, before any
+/// large allocation. Throws RuntimeError: 53 file not found, 75 access errors
+/// (permission denied, a folder, a FIFO...), 481 invalid picture, 7 out of memory,
+/// each description naming the file and the reason.
+std::shared_ptr<HeightImage> loadPictureFile(const std::string& path);
+
+/// One picture to write, as a 24-bit BMP file unless another type is asked for.
+struct PictureWrite {
+    const HeightImage* image;
+    std::string path;
+    PictureType type = PictureType::Bmp24;
+};
+
+/// Writes each picture in its type (whatever the name's extension) safely:
+/// each is written to a temporary file in its target folder and checked; only when
+/// every temporary is complete are they renamed into place. On any failure no
+/// target is changed and no temporary is left. Throws RuntimeError (53, 61, 75).
+void savePictureFiles(const std::vector<PictureWrite>& writes);
+
+/// The same for one picture.
+inline void savePictureFile(const HeightImage& image, const std::string& path,
+                            PictureType type = PictureType::Bmp24) {
+    savePictureFiles({PictureWrite{&image, path, type}});
+}
+
+}  // namespace morv
