@@ -10,7 +10,7 @@ packages=(
   python3-pil imagemagick
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  xvfb xdotool xauth
+  xvfb xdotool xauth imagemagick
   desktop-file-utils appstream dpkg-dev
 )
 
