@@ -175,34 +175,48 @@ HeightImage loadJpeg(int fd, const std::string& path, std::uint64_t budget) {
     return out;
 }
 
-LoadedPicture loadOpenFile(int fd, const std::string& path, std::uint64_t length, const LevelOptions& options) {
-    std::uint8_t magic[18] = {};
+std::optional<PictureFileType> sniff(const std::uint8_t* magic, std::size_t n, std::uint64_t length) {
+    if (n >= 2 && magic[0] == 'B' && magic[1] == 'M') return PictureFileType::Bmp;
+    if (n >= 3 && magic[0] == 0xFF && magic[1] == 0xD8 && magic[2] == 0xFF) return PictureFileType::Jpeg;
+    if (hasPngSignature(magic, n)) return PictureFileType::Png;
+    if (hasTiffSignature(magic, n)) return PictureFileType::Tiff;
+    if (looksLikeTga(magic, n, length)) return PictureFileType::Tga;
+    return std::nullopt;
+}
+
+std::size_t readMagic(int fd, const std::string& path, std::uint8_t (&magic)[18]) {
     ssize_t got;
     do got = ::pread(fd, magic, sizeof magic, 0);
     while (got < 0 && errno == EINTR);
     if (got < 0) throw fileError(path, errno);
-    const auto n = std::size_t(got);
+    return std::size_t(got);
+}
+
+LoadedPicture loadOpenFile(int fd, const std::string& path, std::uint64_t length, const LevelOptions& options) {
+    std::uint8_t magic[18] = {};
+    const std::size_t n = readMagic(fd, path, magic);
+    const auto type = sniff(magic, n, length);
+    if (!type)
+        throw pictureError(path, length == 0 ? "the file is empty, not a BMP, JPEG, PNG, TIFF or TGA picture"
+                                             : "not a BMP, JPEG, PNG, TIFF or TGA picture");
     LoadedPicture out;
-    auto keep = [&](HeightImage image, PictureFileType type) {
-        out.image = std::make_shared<HeightImage>(std::move(image));
-        out.type = type;
-        return out;
-    };
+    out.type = *type;
     FileSource source(fd, path, length);
-    if (n >= 2 && magic[0] == 'B' && magic[1] == 'M')
-        return keep(decodeBmp(source, path, pictureMemoryBudget()), PictureFileType::Bmp);
-    if (n >= 3 && magic[0] == 0xFF && magic[1] == 0xD8 && magic[2] == 0xFF)
-        return keep(loadJpeg(fd, path, pictureMemoryBudget()), PictureFileType::Jpeg);
-    if (hasPngSignature(magic, n) || hasTiffSignature(magic, n)) {
-        const bool png = hasPngSignature(magic, n);
-        DecodedPicture d = png ? decodePng(source, path, options, pictureMemoryBudget())
-                               : decodeTiff(source, path, options, pictureMemoryBudget());
+    const std::uint64_t budget = pictureMemoryBudget();
+    switch (*type) {
+    case PictureFileType::Bmp: out.image = std::make_shared<HeightImage>(decodeBmp(source, path, budget)); break;
+    case PictureFileType::Jpeg: out.image = std::make_shared<HeightImage>(loadJpeg(fd, path, budget)); break;
+    case PictureFileType::Tga: out.image = std::make_shared<HeightImage>(decodeTga(source, path, budget)); break;
+    case PictureFileType::Png:
+    case PictureFileType::Tiff: {
+        DecodedPicture d = *type == PictureFileType::Png ? decodePng(source, path, options, budget)
+                                                         : decodeTiff(source, path, options, budget);
+        out.image = std::make_shared<HeightImage>(std::move(d.image));
         out.mapping = d.mapping;
-        return keep(std::move(d.image), png ? PictureFileType::Png : PictureFileType::Tiff);
+        break;
     }
-    if (looksLikeTga(magic, n, length)) return keep(decodeTga(source, path, pictureMemoryBudget()), PictureFileType::Tga);
-    throw pictureError(path, length == 0 ? "the file is empty, not a BMP, JPEG, PNG, TIFF or TGA picture"
-                                         : "not a BMP, JPEG, PNG, TIFF or TGA picture");
+    }
+    return out;
 }
 
 }  // namespace
@@ -223,6 +237,18 @@ LoadedPicture loadPicture(const std::string& path, const LevelOptions& options) 
 }
 
 std::shared_ptr<HeightImage> loadPictureFile(const std::string& path) { return loadPicture(path).image; }
+
+std::optional<PictureFileType> pictureFileTypeOf(const std::string& path) {
+    FileHandle file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat st {};
+    if (file.get() < 0 || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    std::uint8_t magic[18] = {};
+    try {
+        return sniff(magic, readMagic(file.get(), path, magic), std::uint64_t(st.st_size));
+    } catch (const RuntimeError&) {
+        return std::nullopt;
+    }
+}
 
 PictureType saveTypeFor(PictureFileType type) {
     return type == PictureFileType::Png ? PictureType::Png8 : PictureType::Bmp24;

@@ -25,6 +25,10 @@ struct LoadedPicture {
 /// PNG, TIFF, TGA), mapping 16-bit grey samples to levels by options.
 LoadedPicture loadPicture(const std::string& path, const LevelOptions& options = {});
 
+/// The kind of picture file at path, from its first bytes; nothing when it is none
+/// of those read (or cannot be read).
+std::optional<PictureFileType> pictureFileTypeOf(const std::string& path);
+
 /// The type Save writes a picture back as, by the kind of file it was read from:
 /// PNG as 8-bit grey PNG (colour PNG for colour), anything else as 24-bit BMP.
 PictureType saveTypeFor(PictureFileType type);
