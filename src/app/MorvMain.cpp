@@ -9,9 +9,11 @@
 #include <vector>
 
 #include "commands/ReleaseFiles.h"
+#include "commands/UpdateCheck.h"
 #include "ui/AppIcon.h"
 #include "core/AppInfo.h"
 #include "core/RuntimeError.h"
+#include "morv/UpdateServer.h"
 #include "ui/CommandLine.h"
 #include "ui/FrmMain.h"
 #include "ui/FrmSplash.h"
@@ -50,7 +52,7 @@ int main(int argc, char** argv) {
 
     morv::App app;
     // The only places the desktop program reads its environment.
-    if (const char* url = std::getenv("MORV_UPDATE_URL")) app.updateServer = url;
+    app.updateServer = morv::updateServerFrom(std::getenv("MORV_UPDATE_URL"), morv::build::kUpdateServer);
     app.releaseFolder = morv::releaseFolderFrom(std::getenv("MORV_RELEASE_DIR"), std::getenv("HOME"));
     morv::QtPrompter prompter;
     app.prompter = &prompter;
