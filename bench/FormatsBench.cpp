@@ -45,7 +45,7 @@ void run(const std::vector<std::string>& args) {
     argv.push_back(nullptr);
     const pid_t pid = ::fork();
     if (pid == 0) {
-        ::freopen("/dev/null", "w", stdout);
+        if (!::freopen("/dev/null", "w", stdout)) ::_exit(126);
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }
