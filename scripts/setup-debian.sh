@@ -10,6 +10,7 @@ packages=(
   libpng-dev libtiff-dev
   python3-pil imagemagick
   libgtest-dev libgmock-dev libbenchmark-dev
+  libgdal-dev gdal-bin
   clang libclang-rt-14-dev
   xvfb xdotool xauth imagemagick
   desktop-file-utils appstream dpkg-dev lintian

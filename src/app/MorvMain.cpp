@@ -15,6 +15,7 @@
 #include "core/RuntimeError.h"
 #include "morv/UpdateServer.h"
 #include "ui/CommandLine.h"
+#include "ui/DesktopSettings.h"
 #include "ui/FrmMain.h"
 #include "ui/FrmSplash.h"
 #include "ui/QtPrompter.h"
@@ -42,6 +43,7 @@ int main(int argc, char** argv) {
     }
 
     QApplication qapp(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Morv"));
     QApplication::setApplicationName(QStringLiteral("Morv"));
     QApplication::setDesktopFileName(QStringLiteral("morv"));
     QIcon icon;
@@ -59,9 +61,12 @@ int main(int argc, char** argv) {
 
     std::unique_ptr<morv::FrmMain> frmMain;
     auto showMain = [&] {
-        if (!frmMain) frmMain = std::make_unique<morv::FrmMain>(app);
+        if (!frmMain) {
+            frmMain = std::make_unique<morv::FrmMain>(app);
+            morv::restoreWindowGeometry(*frmMain);
+        }
         prompter.setParent(frmMain.get());
-        frmMain->show();
+        frmMain->showAtStart();
     };
     try {
         auto* frmSplash = new morv::FrmSplash(app, line, showMain);
@@ -71,6 +76,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     const int status = QApplication::exec();
+    if (frmMain) morv::saveWindowGeometry(*frmMain);
     frmMain.reset();
     app.trace.closeLog();
     return status;

@@ -14,6 +14,8 @@
 #include <QMenu>
 #include <QLayout>
 #include <QPushButton>
+#include <QScreen>
+#include <QWindow>
 #include <QScrollBar>
 #include <QTimer>
 
@@ -24,6 +26,7 @@
 #include "commands/ReleaseFiles.h"
 #include "ui/FrmAbout.h"
 #include "ui/FrmCalcImgSize.h"
+#include "ui/FrmImport.h"
 #include "ui/FrmOverWrite.h"
 #include "ui/FrmPicture.h"
 
@@ -32,10 +35,12 @@ namespace morv {
 FrmMain::FrmMain(App& app, QWidget* parent) : QMainWindow(parent), m_app(app) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Morv:"));
-    // The window never gets smaller than 1024 x 768 pixels (the resize handler
-    // snaps it back too, for window managers that ignore the minimum).
-    setMinimumSize(1024, 768);
     setupUi();
+    // The window never gets smaller than 1024 x 768 pixels, or the screen where it
+    // is smaller (the resize handler snaps it back too, for window managers that
+    // ignore the minimum).
+    setMinimumSize(frameMinimum());
+    resize(frameMinimum());
 
     tmrResize = new QTimer(this);
     tmrResize->setObjectName(QStringLiteral("tmrResize"));
@@ -44,6 +49,7 @@ FrmMain::FrmMain(App& app, QWidget* parent) : QMainWindow(parent), m_app(app) {
 
     showOverWriteModally = [](FrmOverWrite& dialog) { dialog.exec(); };
     showCalcImgSizeModally = [](FrmCalcImgSize& dialog) { dialog.exec(); };
+    showImportModally = [](FrmImport& dialog) { dialog.exec(); };
     showAboutModally = [](FrmAbout& dialog) { dialog.exec(); };
     // A height image dropped from a file manager opens as File > Open would; the
     // ground level box must not take the file's name as typed text instead.
@@ -217,6 +223,7 @@ void FrmMain::connectHandlers() {
     connect(mnuFileClose, &QAction::triggered, this, &FrmMain::mnuFileClose_Click);
     connect(mnuFileQuit, &QAction::triggered, this, &FrmMain::mnuFileQuit_Click);
     connect(mnuToolsCalcImgSize, &QAction::triggered, this, &FrmMain::mnuToolsCalcImgSize_Click);
+    connect(mnuToolsImport, &QAction::triggered, this, &FrmMain::mnuToolsImport_Click);
     connect(mnuOptionsOverwrite, &QAction::triggered, this, &FrmMain::mnuOptionsOverwrite_Click);
     connect(mnuOptionsBoardGrid, &QAction::triggered, this, &FrmMain::mnuOptionsBoardGrid_Click);
     connect(mnuAbout, &QAction::triggered, this, &FrmMain::mnuAbout_Click);
@@ -314,11 +321,12 @@ void FrmMain::MDIForm_Resize() {
     bool skip = false;
     r([&] { skip = m_app.session.gblnLoading || isMinimized(); });
     if (skip) return;
+    const QSize least = frameMinimum();
     r([&] {
-        if (width() < 1024) resize(1024, height());
+        if (width() < least.width()) resize(least.width(), height());
     });
     r([&] {
-        if (height() < 768) resize(width(), 768);
+        if (height() < least.height()) resize(width(), least.height());
     });
     r([&] { tmrResize->start(); });
 }
@@ -327,6 +335,46 @@ void FrmMain::tmrResize_Timer() {
     Routine r(m_app, "frmMain.tmrResize_Timer");
     r([&] { tmrResize->stop(); });
     r([&] { fitSliders(); });
+}
+
+QSize FrmMain::frameMinimum() const {
+    const QSize least(1024, 768);
+    const QScreen* where = screen();
+    if (!where) return least;
+    // The frame the window manager puts around the window is known once it shows.
+    const QSize frame = isVisible() ? frameGeometry().size() - geometry().size() : QSize(0, 0);
+    return least.boundedTo(where->availableGeometry().size() - frame);
+}
+
+void FrmMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (QWindow* handle = windowHandle())
+        connect(handle, &QWindow::screenChanged, this, &FrmMain::followScreen, Qt::UniqueConnection);
+    followScreen();
+}
+
+void FrmMain::followScreen() {
+    const QSize least = frameMinimum();
+    if (minimumSize() != least) setMinimumSize(least);
+    // A frame larger than its screen (restored from a bigger one) comes down to it.
+    const QSize room = least.expandedTo(screen() ? screen()->availableGeometry().size() - (frameGeometry().size() - size()) : least);
+    if (width() > room.width() || height() > room.height()) resize(size().boundedTo(room));
+}
+
+void FrmMain::showAtStart() {
+    show();
+    const std::string path = m_app.session.gstrImageFile;
+    if (!path.empty()) QTimer::singleShot(0, this, [this, path] { openCommandLineImage(path); });
+}
+
+void FrmMain::openCommandLineImage(const std::string& path) {
+    // A name given relative to the working folder is kept whole, so the caption,
+    // Redraw and the file dialogs know its folder.
+    const std::string whole = QFileInfo(QString::fromStdString(path)).absoluteFilePath().toStdString();
+    // Every step and message of File > Open without the dialog, as for a dropped file.
+    openImageAt(*this, whole);
+    // Nothing opened: File > Open still starts from the path the command line named.
+    if (!m_picture) m_app.session.gstrImageFile = whole;
 }
 
 void FrmMain::MDIForm_MouseMove() {
@@ -359,6 +407,15 @@ void FrmMain::mnuToolsCalcImgSize_Click() {
     // Only shows the window: the calculation is traced and trapped on its button.
     if (!m_calcImgSize) m_calcImgSize = new FrmCalcImgSize(m_app, this);
     showCalcImgSizeModally(*m_calcImgSize);
+}
+
+void FrmMain::mnuToolsImport_Click() {
+    FrmImport dialog(m_app, this);
+    showImportModally(dialog);
+    if (dialog.writtenMap().empty()) return;
+    // The new map opens as a dropped file would: every step of File > Open but the dialog.
+    Routine r(m_app, "frmMain.mnuToolsImport_Click");
+    r([&] { openImageAt(*this, dialog.writtenMap()); });
 }
 
 void FrmMain::mnuAbout_Click() {

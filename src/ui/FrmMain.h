@@ -26,6 +26,7 @@ namespace morv {
 
 class FrmAbout;
 class FrmCalcImgSize;
+class FrmImport;
 class FrmOverWrite;
 class FrmPicture;
 
@@ -74,6 +75,13 @@ public:
     void setScaleUpOff() override;
     OverwriteAnswer askOverwrite() override;
 
+    /// Shows the window; when the command line named a map (the current image path
+    /// is set), opens it as soon as the window is up, as a dropped file opens.
+    void showAtStart();
+    /// The smallest size the frame keeps: 1024 x 768 pixels, or the room the screen
+    /// has for the window (its frame taken off) where that is less.
+    QSize frameMinimum() const;
+
     /// The picture window while an image is open, else null.
     FrmPicture* picture() const;
     /// The last answer of the overwrite dialog ("6", "7", "2"; "" before the first).
@@ -85,6 +93,8 @@ public:
     /// Shows the size calculator modally; replaceable so a test can type and press
     /// Calculate. The default runs the window's own event loop.
     std::function<void(FrmCalcImgSize&)> showCalcImgSizeModally;
+    /// Shows the elevation import window modally; replaceable like the others.
+    std::function<void(FrmImport&)> showImportModally;
     /// Shows the about window modally; replaceable like the others.
     std::function<void(FrmAbout&)> showAboutModally;
     /// The size calculator once it has been used, else null.
@@ -96,6 +106,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -123,11 +134,14 @@ private:
     void MDIForm_MouseMove();
     void mnuFileQuit_Click();
     void mnuToolsCalcImgSize_Click();
+    void mnuToolsImport_Click();
     void mnuAbout_Click();
     void mnuMakeDLFiles_Click();
     void mnuOptionsOverwrite_Click();
     void mnuOptionsBoardGrid_Click();
     void MDIForm_OLEDragDrop(const std::string& path);
+    void openCommandLineImage(const std::string& path);
+    void followScreen();
 
     // Terrain settings, ground level and blur (FrmMainTerrain.cpp).
     void chkFlatten_Click();
@@ -177,6 +191,7 @@ private:
     QAction* mnuFileQuit = nullptr;
     QMenu* mnuTools = nullptr;
     QAction* mnuToolsCalcImgSize = nullptr;
+    QAction* mnuToolsImport = nullptr;
     QMenu* mnuOptions = nullptr;
     QAction* mnuOptionsOverwrite = nullptr;
     QAction* mnuOptionsBoardGrid = nullptr;

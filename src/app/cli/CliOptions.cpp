@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdio>
 
+#include "app/cli/ImportCommand.h"
 #include "io/PictureEncode.h"
 
 namespace morv::cli {
@@ -40,8 +41,9 @@ std::string oneLine(const std::string& text) {
 }
 
 std::string usageText() {
-    return "Usage: morv-cli redraw INPUT [options]\n"
+    return std::string("Usage: morv-cli redraw INPUT [options]\n"
            "       morv-cli info INPUT\n"
+           "       morv-cli import DEM... -o MAP.bmp [options]\n"
            "\n"
            "Reshapes a grey-scale height map (BMP, JPG, PNG, TIFF or TGA) and its contour image INPUT-CL.\n"
            "\n"
@@ -73,6 +75,8 @@ std::string usageText() {
            "\n"
            "info prints width, height, high, low, contour and base, one \"key: value\" a line,\n"
            "and for a 16-bit grey map how its samples became levels.\n"
+           "\n") +
+           importUsageText() +
            "\n"
            "  -h, --help        show this help\n"
            "  --version         show the version\n"
