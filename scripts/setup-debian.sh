@@ -7,6 +7,8 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6network6 libgl-dev libjpeg62-turbo-dev
+  libpng-dev libtiff-dev
+  python3-pil imagemagick
   libgtest-dev libgmock-dev libbenchmark-dev
   libgdal-dev gdal-bin
   clang libclang-rt-14-dev

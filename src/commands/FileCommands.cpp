@@ -2,7 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 #include <memory>
 #include <string>
 
@@ -16,7 +18,16 @@ namespace morv {
 
 namespace {
 
-constexpr const char* kOpenFilter = "*.bmp|*.bmp|*.jpg|*.jpg|Images: bmp, jpg|*.bmp;*.jpg";
+// The first three entries as they always were (the third preselected), then the
+// other kinds of height map that can be read.
+constexpr const char* kOpenFilter =
+    "*.bmp|*.bmp|*.jpg|*.jpg|Images: bmp, jpg|*.bmp;*.jpg|"
+    "*.png|*.png|*.tif|*.tif;*.tiff|*.tga|*.tga|Height maps: bmp, jpg, png, tif, tga|"
+    "*.bmp;*.jpg;*.jpeg;*.png;*.tif;*.tiff;*.tga";
+
+/// The types Save As offers, in the order of PictureType; the first is the default.
+const std::vector<std::string> kSaveTypes = {"24-bit BMP (*.bmp)", "8-bit grey BMP (*.bmp)", "8-bit grey PNG (*.png)"};
+constexpr PictureType kSaveTypeOf[] = {PictureType::Bmp24, PictureType::Bmp8, PictureType::Png8};
 
 std::string lastThree(const std::string& p) { return p.substr(p.size() >= 3 ? p.size() - 3 : 0); }
 
@@ -89,12 +100,17 @@ bool loadChosenPair(const Host& host, Routine& r) {
     } else {
         loaded = r([&] {
             // Both pictures load before either display changes, so a failure leaves neither half-loaded.
+            // Save writes the pair back in the type the height image was read as.
             auto height = host.work.loadPicture(s.gstrImageFile);
             auto contour = host.work.loadPicture(s.gstrContourFile);
             checkPairSizes(*height, s.gstrImageFile, *contour, s.gstrContourFile);
             doc.disp.replace(std::move(height));
             doc.dispCL.replace(std::move(contour));
         });
+    }
+    if (loaded) {
+        const auto kind = pictureFileTypeOf(s.gstrImageFile);
+        doc.saveType = saveTypeFor(kind.value_or(PictureFileType::Bmp));
     }
     if (!loaded) {
         // The error was reported and ignored: no image came in, so none is open.
@@ -187,7 +203,8 @@ bool writePictures(const Host& host, Routine& r, const std::string& imagePath, c
             blank = std::make_unique<HeightImage>(height.width(), height.height(), 255);
             contour = blank.get();
         }
-        savePictureFiles({{&height, imagePath}, {contour, contourPath}});
+        // The contour image goes in the same type as its height image.
+        savePictureFiles({{&height, imagePath, doc.saveType}, {contour, contourPath, doc.saveType}});
     });
 }
 
@@ -245,12 +262,19 @@ bool saveImageAs(const Host& host) {
     Session& s = app.session;
     Routine r(app, "frmMain.mnuFileSaveAs_Click");
     std::string chosen;
-    r([&] { chosen = app.prompter ? app.prompter->saveFileName(s.gstrResultName) : std::string(); });
+    int typeIndex = 0;  // 24-bit BMP unless the user picks another type
+    r([&] {
+        chosen = app.prompter ? app.prompter->saveFileNameOfType(s.gstrResultName, kSaveTypes, typeIndex) : std::string();
+    });
     if (chosen.empty()) return false;
+    const PictureType previous = host.document().saveType;
+    host.document().saveType = kSaveTypeOf[std::clamp(typeIndex, 0, 2)];
     // The session moves to the chosen name only once both files are written there:
     // a declined or failed save leaves Redraw and Save on the files they had.
-    if (!confirmOverwrite(host, r, chosen)) return false;
-    if (!writePictures(host, r, chosen, contourPathFor(chosen))) return false;
+    if (!confirmOverwrite(host, r, chosen) || !writePictures(host, r, chosen, contourPathFor(chosen))) {
+        host.document().saveType = previous;
+        return false;
+    }
     r([&] { takeImagePaths(host, chosen); });
     r([&] { host.frame.setSaveEnabled(false); });
     return true;

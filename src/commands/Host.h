@@ -7,6 +7,7 @@
 #include "core/App.h"
 #include "engine/HeightImage.h"
 #include "engine/TerrainSettings.h"
+#include "io/PictureEncode.h"
 
 namespace morv {
 
@@ -25,6 +26,7 @@ struct Document {
     Picture dispCL;         // picDispCL: the contour image (empty when there was none)
     std::string dialogFileName;  // cdbMain's current file name
     std::optional<BlurState> blur;  // set by prepareBlur, dropped by Close
+    PictureType saveType = PictureType::Bmp24;  // what Save writes: the type read or last saved as
 };
 
 /// What a command reads and loads: the program, the open document, the terrain

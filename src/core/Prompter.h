@@ -1,6 +1,7 @@
 #pragma once
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace morv {
 
@@ -17,6 +18,15 @@ public:
     virtual std::string openFileName(std::string_view filter, int filterIndex, std::string_view initial) = 0;
     /// The save dialog, starting from initial. Returns the chosen path, or "" when cancelled.
     virtual std::string saveFileName(std::string_view initial) = 0;
+    /// The save dialog offering file types (labels such as "24-bit BMP (*.bmp)"),
+    /// typeIndex (0-based) preselected and set to the type chosen. Without its own
+    /// dialog a prompter asks saveFileName and leaves the type as it was.
+    virtual std::string saveFileNameOfType(std::string_view initial, const std::vector<std::string>& types,
+                                           int& typeIndex) {
+        (void)types;
+        (void)typeIndex;
+        return saveFileName(initial);
+    }
 };
 
 }  // namespace morv

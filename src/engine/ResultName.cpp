@@ -18,4 +18,11 @@ std::string resultName(const std::string& imageFile, int width, int height, cons
     return name + "." + imageExt;
 }
 
+std::string withFitAndExtension(const std::string& name, const std::string& fitTag, const std::string& ext) {
+    const auto dot = name.find_last_of('.');
+    const auto slash = name.find_last_of('/');
+    const bool hasExt = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    return (hasExt ? name.substr(0, dot) : name) + fitTag + "." + ext;
+}
+
 }  // namespace morv

@@ -12,4 +12,8 @@ namespace morv {
 std::string resultName(const std::string& imageFile, int width, int height, const TerrainControls& controls,
                        std::string& imageExt);
 
+/// A result name given what else was done and how it is written: fitTag (such as
+/// "_FB-4x3") put before the extension, and the extension replaced by ext.
+std::string withFitAndExtension(const std::string& name, const std::string& fitTag, const std::string& ext);
+
 }  // namespace morv

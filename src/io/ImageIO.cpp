@@ -19,14 +19,28 @@
 #include "core/RuntimeError.h"
 #include "io/BmpCodec.h"
 #include "io/JpegDecoder.h"
+#include "io/PngCodec.h"
+#include "io/TgaCodec.h"
+#include "io/TiffCodec.h"
 #include "io/PictureLimits.h"
 #include "io/SafeWrite.h"
 
 namespace morv {
 
-namespace {
+void checkPictureSize(const std::string& path, std::int64_t width, std::int64_t height) {
+    if (width <= 0 || height <= 0) throw pictureError(path, "the picture has no pixels");
+    if (width > kMaxPictureSide || height > kMaxPictureSide || width * height > kMaxPictureArea)
+        throw pictureError(path, std::to_string(width) + " x " + std::to_string(height) +
+                                     " pixels is beyond the size limits (" + std::to_string(kMaxPictureSide) + " pixels a side, " +
+                                     std::to_string(kMaxPictureAreaSide) + " x " + std::to_string(kMaxPictureAreaSide) +
+                                     " in all)");
+}
 
-std::uint64_t memoryBudget() {
+void checkPictureMemory(const std::string& path, std::uint64_t need, std::uint64_t budget) {
+    if (need > budget) throw beyondBudgetError(path, need, budget);
+}
+
+std::uint64_t pictureMemoryBudget() {
     const long pages = ::sysconf(_SC_PHYS_PAGES);
     const long pageSize = ::sysconf(_SC_PAGESIZE);
     std::uint64_t budget = std::numeric_limits<std::uint64_t>::max();
@@ -36,6 +50,9 @@ std::uint64_t memoryBudget() {
     if (::getrlimit(RLIMIT_AS, &cap) == 0 && cap.rlim_cur != RLIM_INFINITY) budget = std::min<std::uint64_t>(budget, cap.rlim_cur / 2);
     return budget;
 }
+
+namespace {
+
 
 RuntimeError accessError(const std::string& path, const std::string& reason) {
     return RuntimeError(err::PathFileAccess,
@@ -56,46 +73,62 @@ private:
     int m_fd;
 };
 
-void checkSize(const std::string& path, std::int64_t width, std::int64_t height) {
-    if (width <= 0 || height <= 0) throw pictureError(path, "the picture has no pixels");
-    if (width > kMaxPictureSide || height > kMaxPictureSide || width * height > kMaxPictureArea)
-        throw pictureError(path, std::to_string(width) + " x " + std::to_string(height) +
-                                     " pixels is beyond the size limits (" + std::to_string(kMaxPictureSide) + " pixels a side, " +
-                                     std::to_string(kMaxPictureAreaSide) + " x " + std::to_string(kMaxPictureAreaSide) +
-                                     " in all)");
-}
-
-void checkBudget(const std::string& path, std::uint64_t need, std::uint64_t budget) {
-    if (need > budget) throw beyondBudgetError(path, need, budget);
-}
-
 HeightImage loadJpeg(int fd, const std::string& path, std::uint64_t budget) {
     // The header alone says what the picture costs: refused from there before any
     // pixel is decoded, and decoded with the budget in force.
     JpegReader reader(fd, path);
-    checkSize(path, reader.width(), reader.height());
-    checkBudget(path, reader.memoryNeeded(), budget);
+    checkPictureSize(path, reader.width(), reader.height());
+    checkPictureMemory(path, reader.memoryNeeded(), budget);
     return reader.decode(budget);
 }
 
-HeightImage loadOpenFile(int fd, const std::string& path, std::uint64_t length) {
-    std::uint8_t magic[3] = {};
+std::optional<PictureFileType> sniff(const std::uint8_t* magic, std::size_t n, std::uint64_t length) {
+    if (n >= 2 && magic[0] == 'B' && magic[1] == 'M') return PictureFileType::Bmp;
+    if (n >= 3 && magic[0] == 0xFF && magic[1] == 0xD8 && magic[2] == 0xFF) return PictureFileType::Jpeg;
+    if (hasPngSignature(magic, n)) return PictureFileType::Png;
+    if (hasTiffSignature(magic, n)) return PictureFileType::Tiff;
+    if (looksLikeTga(magic, n, length)) return PictureFileType::Tga;
+    return std::nullopt;
+}
+
+std::size_t readMagic(int fd, const std::string& path, std::uint8_t (&magic)[18]) {
     ssize_t got;
     do got = ::pread(fd, magic, sizeof magic, 0);
     while (got < 0 && errno == EINTR);
     if (got < 0) throw fileError(path, errno);
-    if (got >= 2 && magic[0] == 'B' && magic[1] == 'M') {
-        FileSource source(fd, path, length);
-        return decodeBmp(source, path, memoryBudget());
+    return std::size_t(got);
+}
+
+LoadedPicture loadOpenFile(int fd, const std::string& path, std::uint64_t length, const LevelOptions& options) {
+    std::uint8_t magic[18] = {};
+    const std::size_t n = readMagic(fd, path, magic);
+    const auto type = sniff(magic, n, length);
+    if (!type)
+        throw pictureError(path, length == 0 ? "the file is empty, not a BMP, JPEG, PNG, TIFF or TGA picture"
+                                             : "not a BMP, JPEG, PNG, TIFF or TGA picture");
+    LoadedPicture out;
+    out.type = *type;
+    FileSource source(fd, path, length);
+    const std::uint64_t budget = pictureMemoryBudget();
+    switch (*type) {
+    case PictureFileType::Bmp: out.image = std::make_shared<HeightImage>(decodeBmp(source, path, budget)); break;
+    case PictureFileType::Jpeg: out.image = std::make_shared<HeightImage>(loadJpeg(fd, path, budget)); break;
+    case PictureFileType::Tga: out.image = std::make_shared<HeightImage>(decodeTga(source, path, budget)); break;
+    case PictureFileType::Png:
+    case PictureFileType::Tiff: {
+        DecodedPicture d = *type == PictureFileType::Png ? decodePng(source, path, options, budget)
+                                                         : decodeTiff(source, path, options, budget);
+        out.image = std::make_shared<HeightImage>(std::move(d.image));
+        out.mapping = d.mapping;
+        break;
     }
-    if (got == 3 && magic[0] == 0xFF && magic[1] == 0xD8 && magic[2] == 0xFF) return loadJpeg(fd, path, memoryBudget());
-    throw pictureError(path, length == 0 ? "the file is empty, not a BMP or JPEG picture"
-                                         : "not a BMP or JPEG picture");
+    }
+    return out;
 }
 
 }  // namespace
 
-std::shared_ptr<HeightImage> loadPictureFile(const std::string& path) {
+LoadedPicture loadPicture(const std::string& path, const LevelOptions& options) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) throw fileError(path, errno);
     if (!S_ISREG(st.st_mode)) throw accessError(path, notRegularFileReason(st.st_mode));
@@ -104,7 +137,7 @@ std::shared_ptr<HeightImage> loadPictureFile(const std::string& path) {
     if (::fstat(file.get(), &st) != 0) throw fileError(path, errno);
     if (!S_ISREG(st.st_mode)) throw accessError(path, notRegularFileReason(st.st_mode));
     try {
-        return std::make_shared<HeightImage>(loadOpenFile(file.get(), path, std::uint64_t(st.st_size)));
+        return loadOpenFile(file.get(), path, std::uint64_t(st.st_size), options);
     } catch (const std::bad_alloc&) {
         throw outOfMemoryError(path, "not enough memory for the picture");
     }
@@ -118,11 +151,29 @@ void checkPairSizes(const HeightImage& height, const std::string& heightPath, co
                                         " is " + std::to_string(height.width()) + " x " + std::to_string(height.height()));
 }
 
+std::shared_ptr<HeightImage> loadPictureFile(const std::string& path) { return loadPicture(path).image; }
+
+std::optional<PictureFileType> pictureFileTypeOf(const std::string& path) {
+    FileHandle file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat st {};
+    if (file.get() < 0 || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    std::uint8_t magic[18] = {};
+    try {
+        return sniff(magic, readMagic(file.get(), path, magic), std::uint64_t(st.st_size));
+    } catch (const RuntimeError&) {
+        return std::nullopt;
+    }
+}
+
+PictureType saveTypeFor(PictureFileType type) {
+    return type == PictureFileType::Png ? PictureType::Png8 : PictureType::Bmp24;
+}
+
 void savePictureFiles(const std::vector<PictureWrite>& writes, Existing existing) {
     std::vector<std::string> targets;
     for (const auto& w : writes) {
         if (!w.image || w.image->empty()) throw pictureError(w.path, "an empty picture cannot be saved");
-        checkSize(w.path, w.image->width(), w.image->height());
+        checkPictureSize(w.path, w.image->width(), w.image->height());
         targets.push_back(w.path);
     }
     // Every target is checked before any is touched.
@@ -133,7 +184,8 @@ void savePictureFiles(const std::vector<PictureWrite>& writes, Existing existing
     auto writeOne = [&](std::size_t i) {
         try {
             StagedFile& file = staged[i];
-            writeBmp24(*writes[i].image, [&file](const void* data, std::size_t size) { file.write(data, size); });
+            encodePicture(*writes[i].image, writes[i].type,
+                          [&file](const void* data, std::size_t size) { file.write(data, size); });
             file.finish();
         } catch (const std::bad_alloc&) {
             errors[i] = std::make_exception_ptr(outOfMemoryError(writes[i].path, "not enough memory to write the picture"));

@@ -5,12 +5,37 @@
 
 #include "io/SafeWrite.h"
 #include "engine/HeightImage.h"
+#include "io/DecodedPicture.h"
+#include "io/PictureEncode.h"
 #include "io/PictureLimits.h"
 
 namespace morv {
 
-/// Loads a BMP (read by our own strict codec) or JPEG (libjpeg) file into a
-/// picture: grey pictures at one byte a pixel, others at four. Refuses what is not a
+/// The kinds of picture file that can be read, each recognised by its content.
+enum class PictureFileType { Bmp, Jpeg, Png, Tiff, Tga };
+
+/// A loaded picture, the kind of file it came from and, for 16-bit grey, how its
+/// samples became levels.
+struct LoadedPicture {
+    std::shared_ptr<HeightImage> image;
+    PictureFileType type = PictureFileType::Bmp;
+    std::optional<LevelMapping> mapping;
+};
+
+/// Loads a picture file as loadPictureFile does, of any kind it reads (BMP, JPEG,
+/// PNG, TIFF, TGA), mapping 16-bit grey samples to levels by options.
+LoadedPicture loadPicture(const std::string& path, const LevelOptions& options = {});
+
+/// The kind of picture file at path, from its first bytes; nothing when it is none
+/// of those read (or cannot be read).
+std::optional<PictureFileType> pictureFileTypeOf(const std::string& path);
+
+/// The type Save writes a picture back as, by the kind of file it was read from:
+/// PNG as 8-bit grey PNG (colour PNG for colour), anything else as 24-bit BMP.
+PictureType saveTypeFor(PictureFileType type);
+
+/// Loads a BMP (read by our own strict codec), JPEG (libjpeg), PNG, TIFF or
+/// TGA file into a picture: grey pictures at one byte a pixel, others at four. Refuses what is not a
 /// regular file, what is damaged or truncated, and what is too large, before any
 /// large allocation. Throws RuntimeError: 53 file not found, 75 access errors
 /// (permission denied, a folder, a FIFO...), 481 invalid picture, 7 out of memory,
@@ -22,13 +47,14 @@ std::shared_ptr<HeightImage> loadPictureFile(const std::string& path);
 void checkPairSizes(const HeightImage& height, const std::string& heightPath, const HeightImage& contour,
                     const std::string& contourPath);
 
-/// One picture to write as a 24-bit BMP file.
+/// One picture to write, as a 24-bit BMP file unless another type is asked for.
 struct PictureWrite {
     const HeightImage* image;
     std::string path;
+    PictureType type = PictureType::Bmp24;
 };
 
-/// Writes each picture as a 24-bit BMP file (whatever the name's extension) safely:
+/// Writes each picture in its type (whatever the name's extension) safely:
 /// each is written to a temporary file in its target folder and checked; only when
 /// every temporary is complete are they committed, as one set (see commitAll).
 /// Every target is checked before any is touched (see checkTargets); with
@@ -38,8 +64,9 @@ struct PictureWrite {
 void savePictureFiles(const std::vector<PictureWrite>& writes, Existing existing = Existing::Replace);
 
 /// The same for one picture.
-inline void savePictureFile(const HeightImage& image, const std::string& path) {
-    savePictureFiles({PictureWrite{&image, path}});
+inline void savePictureFile(const HeightImage& image, const std::string& path,
+                            PictureType type = PictureType::Bmp24) {
+    savePictureFiles({PictureWrite{&image, path, type}});
 }
 
 }  // namespace morv

@@ -23,4 +23,14 @@ inline RuntimeError beyondBudgetError(const std::string& path, std::uint64_t nee
                                       std::to_string(budget >> 20) + " MB a picture may take on this machine");
 }
 
+/// Refuses (481, naming path) a picture of width x height beyond the size limits or
+/// without pixels. Every reader calls it with the header's size before decoding.
+void checkPictureSize(const std::string& path, std::int64_t width, std::int64_t height);
+
+/// Refuses (7, naming path) a picture whose decoding needs more than budget bytes.
+void checkPictureMemory(const std::string& path, std::uint64_t need, std::uint64_t budget);
+
+/// The bytes one picture may take while it is read: half the physical memory.
+std::uint64_t pictureMemoryBudget();
+
 }  // namespace morv

@@ -454,7 +454,10 @@ std::string FrmMain::droppableFile(const QMimeData* data) const {
     if (urls.size() != 1 || !urls.front().isLocalFile()) return {};
     const QString path = urls.front().toLocalFile();
     const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix != QLatin1String("bmp") && suffix != QLatin1String("jpg") && suffix != QLatin1String("jpeg")) return {};
+    static const QStringList kReadable = {QStringLiteral("bmp"), QStringLiteral("jpg"), QStringLiteral("jpeg"),
+                                          QStringLiteral("png"), QStringLiteral("tif"), QStringLiteral("tiff"),
+                                          QStringLiteral("tga")};
+    if (!kReadable.contains(suffix)) return {};
     return path.toStdString();
 }
 

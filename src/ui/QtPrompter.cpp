@@ -98,4 +98,16 @@ std::string QtPrompter::saveFileName(std::string_view initial) {
     return chosen.toStdString();
 }
 
+std::string QtPrompter::saveFileNameOfType(std::string_view initial, const std::vector<std::string>& types,
+                                           int& typeIndex) {
+    QStringList filters;
+    for (const auto& t : types) filters << QString::fromStdString(t);
+    QString selected = typeIndex >= 0 && typeIndex < filters.size() ? filters[typeIndex] : QString();
+    const QString chosen = QFileDialog::getSaveFileName(m_parent, QString(), QString::fromStdString(std::string(initial)),
+                                                        filters.join(QStringLiteral(";;")), &selected,
+                                                        QFileDialog::DontConfirmOverwrite);
+    if (!chosen.isEmpty() && filters.contains(selected)) typeIndex = int(filters.indexOf(selected));
+    return chosen.toStdString();
+}
+
 }  // namespace morv

@@ -49,6 +49,8 @@ public:
     std::string openFileName(std::string_view filter, int filterIndex, std::string_view initial) override;
     /// Shows the save dialog starting from initial, with the filter list Open set.
     std::string saveFileName(std::string_view initial) override;
+    std::string saveFileNameOfType(std::string_view initial, const std::vector<std::string>& types,
+                                   int& typeIndex) override;
 
 private:
     QWidget* m_parent;

@@ -134,6 +134,31 @@ TEST_F(FileCommands, AFailingFinalRenameWritesNothingAndKeepsTheMark) {
         EXPECT_EQ(e.path().filename().string().find(".morv-"), std::string::npos) << "temporary left: " << e.path();
 }
 
+TEST_F(FileCommands, SaveKeepsTheTypeReadOrLastSavedAsAndSaveAsStartsAt24BitBmp) {
+    // A PNG map is saved back as PNG, its contour image too.
+    HeightImage map(4, 2, 90), contour(4, 2, 255);
+    savePictureFiles({{&map, dir.file("m.png"), PictureType::Png8}, {&contour, dir.file("mCL.png"), PictureType::Png8}});
+    open(dir.file("m.png"));
+    s.gblnOverwriteNotify = false;
+    saveImage(host);
+    EXPECT_EQ(test::readFile(dir.file("m.png")).substr(1, 3), "PNG");
+    EXPECT_EQ(test::readFile(dir.file("mCL.png")).substr(1, 3), "PNG");
+    // Save As offers the types with 24-bit BMP first and preselected.
+    t.prompter.fileNames = {dir.file("plain.bmp")};
+    EXPECT_TRUE(saveImageAs(host));
+    EXPECT_EQ(t.prompter.saveTypesOffered,
+              (std::vector<std::string>{"24-bit BMP (*.bmp)", "8-bit grey BMP (*.bmp)", "8-bit grey PNG (*.png)"}));
+    EXPECT_EQ(test::readFile(dir.file("plain.bmp")).size(), 54u + 12 * 2);
+    // An 8-bit grey BMP chosen in Save As is what Save then writes.
+    t.prompter.fileNames = {dir.file("grey.bmp")};
+    t.prompter.saveTypes = {1};
+    EXPECT_TRUE(saveImageAs(host));
+    std::filesystem::remove(dir.file("grey.bmp"));
+    saveImage(host);
+    EXPECT_EQ(test::readFile(dir.file("grey.bmp")).size(), 1078u + 4 * 2);
+    EXPECT_EQ(*loadPictureFile(dir.file("grey.bmp")), map);
+}
+
 TEST_F(FileCommands, ContourlessImageSavesAWhiteContourImage) {
     const std::string path = writeMap("lone.bmp", 4, 2, false);
     t.prompter.answers = {mb::Yes};

@@ -90,7 +90,7 @@ TEST(LoadPicture, RefusesWhatIsNotAReadablePictureFileWithoutHangingOrLogging) {
     const auto sof = huge.find("\xFF\xC0");
     ASSERT_NE(sof, std::string::npos);
     huge[sof + 5] = huge[sof + 7] = char(0x9C), huge[sof + 6] = huge[sof + 8] = 0x40;  // 40000 x 40000
-    const std::string missing = dir.file("missing.bmp"), notPicture = "not a BMP or JPEG picture";
+    const std::string missing = dir.file("missing.bmp"), notPicture = "not a BMP, JPEG, PNG, TIFF or TGA picture";
     const std::tuple<std::string, std::string, int, std::string> cases[] = {  // name, content, error, reason
         {"missing.bmp", "", err::FileNotFound, "File not found: " + missing + ": No such file or directory"},
         {"", "", err::PathFileAccess, "not a regular file"}, {"fifo.bmp", "", err::PathFileAccess, "not a regular file"},

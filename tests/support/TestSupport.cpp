@@ -47,6 +47,16 @@ std::string ScriptedPrompter::saveFileName(std::string_view initial) {
     return f;
 }
 
+std::string ScriptedPrompter::saveFileNameOfType(std::string_view initial, const std::vector<std::string>& types,
+                                                 int& typeIndex) {
+    saveTypesOffered = types;
+    if (!saveTypes.empty()) {
+        typeIndex = saveTypes.front();
+        saveTypes.pop_front();
+    }
+    return saveFileName(initial);
+}
+
 TestApp::TestApp() {
     app.prompter = &prompter;
     app.endProgram = [] { throw ProgramEnded{}; };

@@ -32,6 +32,11 @@ public:
     int msgBox(std::string_view text, int style, std::string_view title) override;
     std::string openFileName(std::string_view filter, int filterIndex, std::string_view initial) override;
     std::string saveFileName(std::string_view initial) override;
+    /// Records the offered types in saveTypesOffered; a queued saveTypes answer picks one.
+    std::string saveFileNameOfType(std::string_view initial, const std::vector<std::string>& types,
+                                   int& typeIndex) override;
+    std::deque<int> saveTypes;
+    std::vector<std::string> saveTypesOffered;
 };
 
 /// Thrown by a test App's endProgram: no trap catches it.

@@ -161,7 +161,7 @@ TEST_F(Desktop, ADroppedMapOpensWithoutTheDialogAfterTheUnsavedQuestionAndOtherD
     };
     const auto file = [](const std::string& path) { return QUrl::fromLocalFile(QString::fromStdString(path)); };
     const std::string path = writePair("Ridge.BMP", rampImage(40, 20));
-    EXPECT_FALSE(drop({file(dir.file("notes.png"))}));
+    EXPECT_FALSE(drop({file(dir.file("notes.gif"))}));
     EXPECT_FALSE(drop({file(path), file(path)}));
     EXPECT_FALSE(drop({QUrl(QStringLiteral("http://127.0.0.1/a.bmp"))}));
     EXPECT_EQ(picture(), nullptr);

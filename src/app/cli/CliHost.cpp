@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <future>
 #include <iostream>
+#include <stdexcept>
 
 #include "analysis/BaseLevel.h"
 #include "analysis/ColourRange.h"
@@ -14,7 +15,9 @@
 #include "commands/PictureCommands.h"
 #include "commands/Redraw.h"
 #include "core/Routine.h"
+#include "engine/BoardFit.h"
 #include "engine/ResultName.h"
+#include "io/AssetFolder.h"
 #include "io/Files.h"
 #include "io/ImageIO.h"
 
@@ -77,16 +80,20 @@ namespace {
 /// A height map and, when there is one, its contour image.
 struct MapPair {
     std::shared_ptr<HeightImage> image, contour;
+    std::optional<LevelMapping> mapping;  ///< How the map's 16-bit samples became levels.
 };
 
 /// Loads the map and its contour image side by side: two files, two decodes.
-MapPair loadPair(const std::string& input, const std::string& contourPath, bool hasContour) {
+MapPair loadPair(const std::string& input, const std::string& contourPath, bool hasContour, const Options& o) {
+    const LevelOptions levels{o.levels};
     auto contourLoad = std::async(std::launch::async, [&]() -> std::shared_ptr<HeightImage> {
-        return hasContour ? loadPictureFile(contourPath) : nullptr;
+        return hasContour ? loadPicture(contourPath, levels).image : nullptr;
     });
     MapPair pair;
     try {
-        pair.image = loadPictureFile(input);
+        LoadedPicture map = loadPicture(input, levels);
+        pair.image = std::move(map.image);
+        pair.mapping = map.mapping;
     } catch (...) {
         contourLoad.wait();
         throw;
@@ -99,7 +106,7 @@ MapPair loadPair(const std::string& input, const std::string& contourPath, bool 
 int runInfo(App& app, const Options& o) {
     const std::string contourPath = contourPathFor(o.input);
     const bool hasContour = fileExists(app, contourPath);
-    const auto [image, contour] = loadPair(o.input, contourPath, hasContour);
+    const auto [image, contour, mapping] = loadPair(o.input, contourPath, hasContour, o);
     GreyRange range;
     scanGreyRange(*image, range, nullptr);
     std::string base = "none";
@@ -111,30 +118,61 @@ int runInfo(App& app, const Options& o) {
     // Paths are printed as the error lines print them: one line whatever they hold.
     std::printf("width: %d\nheight: %d\nhigh: %d\nlow: %d\ncontour: %s\nbase: %s\n", image->width(), image->height(),
                 range.high, range.low, hasContour ? oneLine(contourPath).c_str() : "none", base.c_str());
+    if (mapping) std::printf("levels: %s\n", describeMapping(*mapping).c_str());
     return 0;
 }
 
 /// The message for an output that exists and may not be replaced.
 [[noreturn]] void failExists(const TargetExists& e) { failRun(e.path() + " exists (use --force to replace it)"); }
 
-/// Where the results go: the height image and, when written, its contour image.
+/// Where the results go: the height image and, when written, its contour image, in
+/// one file type; or an asset folder.
 struct Outputs {
     std::string image, contour;
     bool writeContour = false;
     Existing existing = Existing::Refuse;
+    PictureType type = PictureType::Bmp24;
+    int width = 0, height = 0;  ///< The result's size, after any fit to boards.
+    std::string assetName;
 };
 
-/// The output paths, checked before any work is done: each must be absent or a
-/// regular file, and without --force absent.
+/// The output paths, checked before any work is done: without --force, existing
+/// files are refused. The type follows the output's extension and --depth; the
+/// result name is written as 24-bit BMP unless --depth 8 is given.
 Outputs decideOutputs(const Options& o, const HeightImage& image, const TerrainControls& controls, bool hasContour) {
     Outputs out;
-    std::string ext;
-    out.image = o.output.empty() ? resultName(o.input, image.width(), image.height(), controls, ext) : o.output;
-    out.writeContour = hasContour || o.contours;
+    out.width = o.boards ? boardSide(o.grid, o.boards->first) : image.width();
+    out.height = o.boards ? boardSide(o.grid, o.boards->second) : image.height();
+    const std::string fitTag = o.boards ? boardFitTag(o.grid, o.boards->first, o.boards->second) : "";
+    if (o.output.empty()) {
+        std::string ext;
+        const std::string name = resultName(o.input, out.width, out.height, controls, ext);
+        out.type = pictureTypeFor(name, o.depth.value_or(24));
+        out.image = withFitAndExtension(name, fitTag, extensionOf(out.type));
+    } else {
+        out.image = o.output;
+        out.type = pictureTypeFor(o.output, o.depth.value_or(pictureTypeFor(o.output, 8) == PictureType::Png8 ? 8 : 24));
+    }
+    out.writeContour = o.assetDir.empty() && (hasContour || o.contours);
     out.contour = contourPathFor(out.image);
-    out.existing = o.force ? Existing::Replace : Existing::Refuse;
     std::vector<std::string> targets{out.image};
-    if (out.writeContour) targets.push_back(out.contour);
+    if (!o.assetDir.empty()) {
+        const auto slash = out.image.find_last_of('/');
+        const std::string file = out.image.substr(slash == std::string::npos ? 0 : slash + 1);
+        out.assetName = file.substr(0, file.find_last_of('.'));
+        const std::string folder = o.assetDir.back() == '/' ? o.assetDir : o.assetDir + "/";
+        targets = {folder + out.assetName + ".png", folder + "thumbnail.jpg", folder + "config.txt"};
+    } else if (out.writeContour) {
+        targets.push_back(out.contour);
+    }
+    out.existing = o.force ? Existing::Replace : Existing::Refuse;
+    if (!o.assetDir.empty()) {
+        // The asset folder may not exist yet: its writer makes it and checks its files.
+        if (!o.force)
+            for (const auto& t : targets)
+                if (::access(t.c_str(), F_OK) == 0) failRun(t + " exists (use --force to replace it)");
+        return out;
+    }
     // Checked again, atomically, when the files are written.
     try {
         checkTargets(targets, out.existing);
@@ -142,6 +180,22 @@ Outputs decideOutputs(const Options& o, const HeightImage& image, const TerrainC
         failExists(e);
     }
     return out;
+}
+
+/// Brings the result and its contour image to whole boards, padding with the
+/// ground level.
+void fitToBoards(Document& doc, const Options& o, const Outputs& out, int groundLevel) {
+    if (!o.boards) return;
+    try {
+        for (Picture* p : {&doc.disp, &doc.dispCL})
+            if (!p->image->empty())
+                p->replace(std::make_shared<HeightImage>(
+                    fitToSize(*p->image, out.width, out.height, o.fit, fcnGrayColor(groundLevel))));
+    } catch (const std::invalid_argument& e) {
+        failRun(std::string(e.what()) + " for " + std::to_string(o.boards->first) + " x " +
+                std::to_string(o.boards->second) + " boards (use --fit " +
+                (o.fit == BoardFitMethod::Crop ? "pad" : "crop") + " or --fit scale)");
+    }
 }
 
 /// The settings, as the window's controls would leave them.
@@ -162,7 +216,7 @@ int runRedraw(App& app, const Options& o) {
     const std::string contourPath = contourPathFor(o.input);
     const bool hasContour = fileExists(app, contourPath);
     if (o.calcBase && !hasContour) failRun(o.input + " has no contour image (" + contourPath + ")");
-    const auto [image, contour] = loadPair(o.input, contourPath, hasContour);
+    const auto [image, contour, mapping] = loadPair(o.input, contourPath, hasContour, o);
     cli.handOverOnce(o.input, image);
     const Outputs out = decideOutputs(o, *image, cli.controls(), hasContour);
 
@@ -170,9 +224,16 @@ int runRedraw(App& app, const Options& o) {
     applySettings(host, o);
     redraw(host);
     cli.setStatus("");
+    fitToBoards(doc, o, out, host.session().gintGroundLevel);
 
-    std::vector<PictureWrite> writes{{doc.disp.image.get(), out.image}};
-    if (out.writeContour) writes.push_back({doc.dispCL.image.get(), out.contour});
+    if (!o.assetDir.empty()) {
+        const AssetFiles files = writeAssetFolder(*doc.disp.image, o.assetDir, out.assetName);
+        const std::string folder = o.assetDir.back() == '/' ? o.assetDir : o.assetDir + "/";
+        for (const auto& f : {files.image, files.thumbnail, files.config}) std::printf("%s%s\n", folder.c_str(), f.c_str());
+        return 0;
+    }
+    std::vector<PictureWrite> writes{{doc.disp.image.get(), out.image, out.type}};
+    if (out.writeContour) writes.push_back({doc.dispCL.image.get(), out.contour, out.type});
     if (out.writeContour && doc.dispCL.image->empty())
         failRun("the contour image of " + o.input + " is empty; nothing written");
     try {

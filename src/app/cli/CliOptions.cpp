@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "app/cli/ImportCommand.h"
+#include "io/PictureEncode.h"
 
 namespace morv::cli {
 
@@ -44,7 +45,7 @@ std::string usageText() {
            "       morv-cli info INPUT\n"
            "       morv-cli import DEM... -o MAP.bmp [options]\n"
            "\n"
-           "Reshapes a grey-scale height map (BMP or JPG) and its contour image INPUT-CL.\n"
+           "Reshapes a grey-scale height map (BMP, JPG, PNG, TIFF or TGA) and its contour image INPUT-CL.\n"
            "\n"
            "redraw options:\n"
            "  --ground N        ground level, whole number 0..255 (default 128)\n"
@@ -58,8 +59,22 @@ std::string usageText() {
            "  --contours        draw new contours after the passes and the blur\n"
            "  -o, --output PATH where to write the height image (default: the result name)\n"
            "  --force           replace existing output files\n"
+           "  --depth 8|24      write 8-bit grey or 24-bit files (default: 8 for a .png output, else 24);\n"
+           "                    the output's extension (.png or .bmp) picks the file type\n"
+           "  --boards WxH      fit the result to W x H whole base boards\n"
+           "  --grid 5|10       the terrain grid for --boards: 5 m (144 pixels a board, default)\n"
+           "                    or 10 m (72 pixels a board plus one)\n"
+           "  --fit crop|pad|scale  how --boards fits: crop, pad with the ground level,\n"
+           "                    or resample (default)\n"
+           "  --asset DIR       write a ready asset folder (8-bit grey PNG, thumbnail, config.txt)\n"
+           "                    into DIR instead of the output files\n"
            "\n"
-           "info prints width, height, high, low, contour and base, one \"key: value\" a line.\n"
+           "redraw and info:\n"
+           "  --levels LOW:HIGH the 16-bit grey samples the 256 levels cover\n"
+           "                    (default: the map's own lowest to highest)\n"
+           "\n"
+           "info prints width, height, high, low, contour and base, one \"key: value\" a line,\n"
+           "and for a 16-bit grey map how its samples became levels.\n"
            "\n") +
            importUsageText() +
            "\n"
@@ -173,9 +188,38 @@ std::string readRedrawOption(ArgumentReader& in, Options& o, bool& known) {
     return {};
 }
 
+/// Reads one picture-file option (levels, depth, boards, asset) into o, as
+/// readRedrawOption does; --grid and --fit set fitAsked.
+std::string readPictureOption(ArgumentReader& in, Options& o, bool& known, bool& fitAsked) {
+    const std::string& a = in.name();
+    auto choice = [&](const char* expected, auto parse, auto& out) -> std::string {
+        std::string v;
+        if (!in.takeValue(v)) return a + " needs a value";
+        auto got = parse(v);
+        if (!got) return a + " takes " + expected + ", not '" + oneLine(v) + "'";
+        out = *got;
+        return {};
+    };
+    known = true;
+    if (a == "--levels") return choice("LOW:HIGH with 0 <= LOW < HIGH <= 65535", parseSampleRange, o.levels);
+    if (a == "--depth") return choice("8 or 24", parseDepth, o.depth);
+    if (a == "--boards") return choice("WxH, 1 to 227 boards each way", parseBoardLayout, o.boards);
+    fitAsked = fitAsked || a == "--grid" || a == "--fit";
+    if (a == "--grid") return choice("5 or 10", parseBoardGrid, o.grid);
+    if (a == "--fit") return choice("crop, pad or scale", parseBoardFitMethod, o.fit);
+    if (a == "--asset") {
+        if (!in.takeValue(o.assetDir) || o.assetDir.empty()) return "--asset needs a folder";
+        return {};
+    }
+    known = false;
+    return {};
+}
+
 /// What is wrong with the options once all are read, or "".
-std::string checkComplete(const Options& o, bool haveInput, const std::string& cmd) {
+std::string checkComplete(const Options& o, bool haveInput, const std::string& cmd, bool fitAsked) {
     if (!haveInput || o.input.empty()) return oneLine(cmd) + " needs an INPUT height map";
+    if (!o.assetDir.empty() && !o.output.empty()) return "use either -o or --asset, not both";
+    if (fitAsked && !o.boards) return "--grid and --fit need --boards";
     if (o.command == Command::Redraw && !o.mountains && !o.valleys && !o.scaleUp)
         return "no task: give --flatten, --lower, --fill, --invert or --scale-up";
     return {};
@@ -196,14 +240,15 @@ Parsed parseArguments(const std::vector<std::string>& args) {
     else if (cmd == "info") o.command = Command::Info;
     else return fail("unknown command '" + oneLine(cmd) + "' (try 'morv-cli --help')");
 
-    bool haveInput = false;
+    bool haveInput = false, fitAsked = false;
     ArgumentReader in(args);
     while (in.next()) {
         const std::string& a = in.name();
-        const bool optionLike = a != "--" && a.rfind("-", 0) == 0;
+        const bool optionLike = a != "--" && a != "--levels" && a.rfind("-", 0) == 0;
         if (optionLike && o.command == Command::Info) return fail("info takes no option " + oneLine(a));
         bool known = false;
-        const std::string problem = readRedrawOption(in, o, known);
+        std::string problem = readRedrawOption(in, o, known);
+        if (!known) problem = readPictureOption(in, o, known, fitAsked);
         if (!problem.empty()) return fail(problem);
         if (known) continue;
         if (a.size() > 1 && a[0] == '-') return fail("unknown option '" + oneLine(a) + "'");
@@ -211,7 +256,7 @@ Parsed parseArguments(const std::vector<std::string>& args) {
         o.input = a;
         haveInput = true;
     }
-    if (const std::string problem = checkComplete(o, haveInput, cmd); !problem.empty()) return fail(problem);
+    if (const std::string problem = checkComplete(o, haveInput, cmd, fitAsked); !problem.empty()) return fail(problem);
     return {o, {}};
 }
 

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/BoardFit.h"
+#include "engine/SampleLevels.h"
 #include "engine/TerrainSettings.h"
 
 namespace morv::cli {
@@ -24,6 +26,14 @@ struct Options {
     bool contours = false;
     std::string output;       // empty: the result name
     bool force = false;
+    // Picture files: the samples 16-bit grey covers, the written depth, whole
+    // boards and an asset folder.
+    std::optional<SampleRange> levels;
+    std::optional<int> depth;
+    std::optional<std::pair<int, int>> boards;
+    BoardGrid grid = BoardGrid::FiveMetre;
+    BoardFitMethod fit = BoardFitMethod::Scale;
+    std::string assetDir;
 };
 
 /// The outcome of reading the arguments: options, or a usage error's message.

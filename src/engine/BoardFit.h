@@ -1,0 +1,45 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "engine/HeightImage.h"
+
+namespace morv {
+
+/// The simulator's terrain grids: vertices every 5 m (144 pixels a 720 m base
+/// board) or every 10 m (72 pixels a board, plus the closing edge row).
+enum class BoardGrid { FiveMetre = 5, TenMetre = 10 };
+
+/// How a map is brought to whole boards.
+enum class BoardFitMethod { Crop, Pad, Scale };
+
+/// Pixels a base board covers on a grid: 144 on the 5 m grid, 72 on the 10 m grid.
+int pixelsPerBoard(BoardGrid grid) noexcept;
+
+/// The image side for n boards: 144 x n on the 5 m grid; 72 x n + 1 on the 10 m
+/// grid, where neighbouring boards share their edge vertices and the last board
+/// needs its closing edge.
+int boardSide(BoardGrid grid, int boards) noexcept;
+
+/// Reads a grid ("5" or "10"), a method ("crop", "pad", "scale") or a layout
+/// ("WxH", each 1..227 boards so the side stays within the size limits).
+std::optional<BoardGrid> parseBoardGrid(std::string_view text);
+std::optional<BoardFitMethod> parseBoardFitMethod(std::string_view text);
+std::optional<std::pair<int, int>> parseBoardLayout(std::string_view text);
+
+/// What the result name records of a fit: "_FB-" W "x" H in boards, with "10"
+/// after "FB" on the 10 m grid ("_FB-4x3", "_FB10-4x3").
+std::string boardFitTag(BoardGrid grid, int boardsWide, int boardsHigh);
+
+/// A copy of image brought to width x height pixels. Crop keeps the middle (an odd
+/// pixel more is cut from the right and bottom); Pad centres the image on a plane
+/// of colour ground (the odd pixel goes to the right and bottom); Scale resamples
+/// each direction on its own, averaging the covered area when it shrinks and by
+/// bicubic interpolation (Catmull-Rom) when it grows, rounding levels to nearest.
+/// Colour pictures are fitted channel by channel. Throws std::invalid_argument
+/// naming the side when Crop would have to grow or Pad to shrink a side.
+HeightImage fitToSize(const HeightImage& image, int width, int height, BoardFitMethod method, Colour ground);
+
+}  // namespace morv

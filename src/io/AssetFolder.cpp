@@ -1,0 +1,94 @@
+#include "io/AssetFolder.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QImageWriter>
+#include <QPainter>
+
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+#include "core/RuntimeError.h"
+#include "io/SafeWrite.h"
+#include "io/PictureEncode.h"
+
+namespace morv {
+
+namespace {
+
+constexpr int kThumbWidth = 240, kThumbHeight = 180;
+
+QImage toQImage(const HeightImage& image) {
+    QImage q(image.width(), image.height(), QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(q.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const Colour c = image.pixel(x, y);
+            row[x] = qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+        }
+    }
+    return q;
+}
+
+std::string thumbnailJpeg(const HeightImage& image, const std::string& path) {
+    QImage thumb(kThumbWidth, kThumbHeight, QImage::Format_RGB32);
+    thumb.fill(Qt::black);
+    const QImage scaled =
+        toQImage(image).scaled(kThumbWidth, kThumbHeight, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    {
+        QPainter p(&thumb);
+        p.drawImage((kThumbWidth - scaled.width()) / 2, (kThumbHeight - scaled.height()) / 2, scaled);
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(90);
+    if (!writer.write(thumb))
+        throw RuntimeError(err::PathFileAccess, "Path/File access error: " + path + ": the thumbnail could not be encoded: " +
+                                                    writer.errorString().toStdString());
+    return bytes.toStdString();
+}
+
+}  // namespace
+
+std::string assetConfig(const std::string& assetName, const std::string& imageFile) {
+    return "kuid                                    <kuid:YOUR-USER-ID:100001>\n"
+           "username                                \"" + assetName + "\"\n"
+           "kind                                    \"groundbrush\"\n"
+           "trainz-build                            3.5\n"
+           "displacement-bitmap                     \"" + imageFile + "\"\n"
+           "description                             \"Height map made with Morv. Put your user id in the kuid "
+           "before you import this folder.\"\n"
+           "thumbnails\n"
+           "{\n"
+           "  0\n"
+           "  {\n"
+           "    image                               \"thumbnail.jpg\"\n"
+           "    width                               240\n"
+           "    height                              180\n"
+           "  }\n"
+           "}\n";
+}
+
+AssetFiles writeAssetFolder(const HeightImage& image, const std::string& folder, const std::string& assetName) {
+    if (image.empty()) throw pictureError(folder, "an empty picture cannot be exported");
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec) throw fileError(folder, ec.value());
+    AssetFiles names{assetName + ".png", "thumbnail.jpg", "config.txt"};
+    const std::string base = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+
+    std::string png;
+    encodePicture(image, PictureType::Png8, [&png](const void* data, std::size_t size) {
+        png.append(static_cast<const char*>(data), size);
+    });
+    writeFilesSafely({{base + names.image, std::move(png)},
+                      {base + names.thumbnail, thumbnailJpeg(image, base + names.thumbnail)},
+                      {base + names.config, assetConfig(assetName, names.image)}});
+    return names;
+}
+
+}  // namespace morv

@@ -1,0 +1,145 @@
+// morv-cli with the picture-file options: depths and types, 16-bit levels, whole
+// boards and asset folders.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <QImage>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "app/cli/CliOptions.h"
+#include "io/ImageIO.h"
+#include "support/TestSupport.h"
+
+namespace morv {
+namespace {
+
+struct CliResult {
+    int status;
+    std::string out, err;
+};
+
+struct CliFormats : ::testing::Test {
+    test::TempDir dir;
+    void SetUp() override {
+        HeightImage map(300, 150, 128);
+        for (int x = 0; x < 300; ++x) map.setPixel(x, 75, fcnGrayColor(x % 256));
+        HeightImage contour(300, 150, 255);
+        contour.setPixel(0, 0, 0);
+        savePictureFiles({{&map, dir.file("hills.bmp")}, {&contour, dir.file("hillsCL.bmp")}});
+    }
+    CliResult run(const std::string& args) {
+        const std::string cmd = "cd '" + dir.path().string() + "' && '" MORV_CLI_PATH "' " + args + " 2>stderr.txt";
+        CliResult r{};
+        FILE* p = ::popen(cmd.c_str(), "r");
+        char buf[4096];
+        while (std::size_t n = std::fread(buf, 1, sizeof buf, p)) r.out.append(buf, n);
+        const int st = ::pclose(p);
+        r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+        r.err = test::readFile(dir.file("stderr.txt"));
+        return r;
+    }
+};
+
+TEST(CliFormatArguments, ReadsThePictureOptionsAndRefusesBadOnes) {
+    const auto p = cli::parseArguments({"redraw", "a.png", "--scale-up", "--levels", "100:900", "--depth=8",
+                                        "--boards", "4x3", "--grid", "10", "--fit", "pad", "--asset", "out"});
+    ASSERT_TRUE(p.options) << p.error;
+    EXPECT_EQ(p.options->levels, (SampleRange{100, 900}));
+    EXPECT_EQ(p.options->depth, 8);
+    EXPECT_EQ(p.options->boards, (std::pair{4, 3}));
+    EXPECT_EQ(p.options->grid, BoardGrid::TenMetre);
+    EXPECT_EQ(p.options->fit, BoardFitMethod::Pad);
+    EXPECT_EQ(p.options->assetDir, "out");
+    EXPECT_TRUE(cli::parseArguments({"info", "a.png", "--levels", "0:10"}).options);
+    const std::vector<std::vector<std::string>> bad = {
+        {"redraw", "a.png", "--scale-up", "--levels", "9:1"},
+        {"redraw", "a.png", "--scale-up", "--depth", "16"},
+        {"redraw", "a.png", "--scale-up", "--boards", "0x2"},
+        {"redraw", "a.png", "--scale-up", "--boards", "2x2", "--grid", "7"},
+        {"redraw", "a.png", "--scale-up", "--boards", "2x2", "--fit", "stretch"},
+        {"redraw", "a.png", "--scale-up", "--grid", "10"},
+        {"redraw", "a.png", "--scale-up", "--asset", "d", "-o", "x.png"},
+        {"info", "a.png", "--depth", "8"},
+    };
+    for (const auto& args : bad) EXPECT_FALSE(cli::parseArguments(args).options) << ::testing::PrintToString(args);
+}
+
+TEST_F(CliFormats, WritesByExtensionAndDepthTheContourImageAlike) {
+    struct Case { std::string args, out; std::size_t size; const char* magic; };
+    const Case cases[] = {
+        {"-o a.bmp", "a.bmp\naCL.bmp\n", 54 + 900 * 150, "BM"},
+        {"-o b.bmp --depth 8", "b.bmp\nbCL.bmp\n", 1078 + 300 * 150, "BM"},
+        {"-o c.png", "c.png\ncCL.png\n", 0, "\x89PNG"},
+        {"--depth 8", "hills_300x150_MF-10_B-0.bmp\nhills_300x150_MF-10_B-0CL.bmp\n", 1078 + 300 * 150, "BM"},
+    };
+    for (const auto& c : cases) {
+        const CliResult r = run("redraw hills.bmp --flatten 10 " + c.args);
+        ASSERT_EQ(r.status, 0) << c.args << ": " << r.err;
+        EXPECT_EQ(r.out, c.out);
+        for (const std::string& f : {c.out.substr(0, c.out.find('\n')), c.out.substr(c.out.find('\n') + 1, c.out.size() - c.out.find('\n') - 2)}) {
+            const std::string bytes = test::readFile(dir.file(f));
+            EXPECT_EQ(bytes.rfind(c.magic, 0), 0u) << f;
+            if (c.size) {
+                EXPECT_EQ(bytes.size(), c.size) << f;
+            }
+        }
+    }
+    EXPECT_EQ(test::readFile(dir.file("c.png"))[25], 0) << "grey PNG";
+    EXPECT_EQ(*loadPictureFile(dir.file("c.png")), *loadPictureFile(dir.file("a.bmp")));
+}
+
+TEST_F(CliFormats, SixteenBitLevelsAreChosenAndShownByInfo) {
+    QImage deep(3, 1, QImage::Format_Grayscale16);
+    const std::uint16_t samples[] = {1000, 1500, 2000};
+    std::memcpy(deep.scanLine(0), samples, sizeof samples);
+    ASSERT_TRUE(deep.save(QString::fromStdString(dir.file("deep.png"))));
+    CliResult r = run("info deep.png");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "width: 3\nheight: 1\nhigh: 255\nlow: 0\ncontour: none\nbase: none\n"
+                     "levels: 16-bit samples 1000..2000 (the map's own range; found 1000..2000) to levels 0..255, "
+                     "3.922 units a level\n");
+    r = run("info deep.png --levels 1250:1750");
+    EXPECT_NE(r.out.find("levels: 16-bit samples 1250..1750 (chosen; found 1000..2000)"), std::string::npos) << r.out;
+    r = run("redraw deep.png --levels 0:4000 --flatten 0 --ground 0 -o flat.png");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(*loadPictureFile(dir.file("flat.png")), test::greyImage({{64, 96, 128}}));  // 63.75, 95.6, 127.5
+}
+
+TEST_F(CliFormats, FitsWholeBoardsAndRecordsTheFitInTheName) {
+    struct Case { std::string args, name; int w, h; };
+    const Case cases[] = {
+        {"--boards 2x1 --fit crop", "hills_288x144_MF-10_B-0_FB-2x1.bmp", 288, 144},
+        {"--boards 5x3 --grid 10 --fit pad", "hills_361x217_MF-10_B-0_FB10-5x3.bmp", 361, 217},
+        {"--boards 1x1 --depth 8", "hills_144x144_MF-10_B-0_FB-1x1.bmp", 144, 144},
+    };
+    for (const auto& c : cases) {
+        const CliResult r = run("redraw hills.bmp --flatten 10 " + c.args);
+        ASSERT_EQ(r.status, 0) << c.args << ": " << r.err;
+        EXPECT_EQ(r.out.substr(0, r.out.find('\n')), c.name);
+        const auto image = loadPictureFile(dir.file(c.name));
+        const auto contour = loadPictureFile(dir.file(c.name.substr(0, c.name.size() - 4) + "CL.bmp"));
+        EXPECT_EQ(std::pair(image->width(), image->height()), std::pair(c.w, c.h)) << c.args;
+        EXPECT_EQ(std::pair(contour->width(), contour->height()), std::pair(c.w, c.h)) << c.args;
+    }
+    const CliResult r = run("redraw hills.bmp --flatten 10 --boards 3x2 --fit crop");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "morv-cli: cropping cannot make 300 x 150 pixels into 432 x 288 for 3 x 2 boards "
+                     "(use --fit pad or --fit scale)\n");
+}
+
+TEST_F(CliFormats, WritesAnAssetFolder) {
+    const CliResult r = run("redraw hills.bmp --flatten 10 --boards 2x1 --asset 'my asset'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "my asset/hills_288x144_MF-10_B-0_FB-2x1.png\nmy asset/thumbnail.jpg\nmy asset/config.txt\n");
+    EXPECT_NE(test::readFile(dir.file("my asset/config.txt")).find("\"hills_288x144_MF-10_B-0_FB-2x1.png\""),
+              std::string::npos);
+    EXPECT_EQ(loadPictureFile(dir.file("my asset/hills_288x144_MF-10_B-0_FB-2x1.png"))->width(), 288);
+    EXPECT_EQ(run("redraw hills.bmp --flatten 10 --boards 2x1 --asset 'my asset'").status, 1) << "exists, no --force";
+}
+
+}  // namespace
+}  // namespace morv

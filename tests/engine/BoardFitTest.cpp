@@ -1,0 +1,96 @@
+#include "engine/BoardFit.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "support/TestSupport.h"
+
+namespace morv {
+namespace {
+
+HeightImage ramp(int w, int h) {
+    HeightImage img(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) img.grey()[std::size_t(y) * std::size_t(w) + std::size_t(x)] = std::uint8_t((x + 3 * y) & 255);
+    return img;
+}
+
+int level(const HeightImage& img, int x, int y) { return fcnGrayLevel(img.pixel(x, y)); }
+
+TEST(BoardFit, BoardSidesOnBothGrids) {
+    EXPECT_EQ(boardSide(BoardGrid::FiveMetre, 1), 144);
+    EXPECT_EQ(boardSide(BoardGrid::FiveMetre, 4), 576);
+    EXPECT_EQ(boardSide(BoardGrid::TenMetre, 1), 73);
+    EXPECT_EQ(boardSide(BoardGrid::TenMetre, 4), 289);
+    EXPECT_EQ(boardFitTag(BoardGrid::FiveMetre, 4, 3), "_FB-4x3");
+    EXPECT_EQ(boardFitTag(BoardGrid::TenMetre, 4, 3), "_FB10-4x3");
+    EXPECT_EQ(parseBoardLayout("4x3"), (std::pair{4, 3}));
+    for (const char* bad : {"0x3", "4x", "x3", "4*3", "228x1", "4x3x2"}) EXPECT_FALSE(parseBoardLayout(bad)) << bad;
+}
+
+TEST(BoardFit, EachMethodGivesWholeBoardsOnEachGrid) {
+    struct Case { BoardGrid grid; int bw, bh; BoardFitMethod method; int inW, inH, outW, outH; };
+    const Case cases[] = {
+        {BoardGrid::FiveMetre, 4, 3, BoardFitMethod::Crop, 600, 500, 576, 432},
+        {BoardGrid::FiveMetre, 2, 2, BoardFitMethod::Pad, 250, 280, 288, 288},
+        {BoardGrid::FiveMetre, 3, 2, BoardFitMethod::Scale, 500, 300, 432, 288},
+        {BoardGrid::TenMetre, 4, 3, BoardFitMethod::Crop, 300, 230, 289, 217},
+        {BoardGrid::TenMetre, 2, 2, BoardFitMethod::Pad, 100, 140, 145, 145},
+        {BoardGrid::TenMetre, 3, 1, BoardFitMethod::Scale, 1000, 50, 217, 73},
+    };
+    for (const auto& c : cases) {
+        const int w = boardSide(c.grid, c.bw), h = boardSide(c.grid, c.bh);
+        ASSERT_EQ(std::pair(w, h), std::pair(c.outW, c.outH));
+        const HeightImage in = ramp(c.inW, c.inH);
+        const HeightImage out = fitToSize(in, w, h, c.method, fcnGrayColor(77));
+        EXPECT_EQ(std::pair(out.width(), out.height()), std::pair(c.outW, c.outH));
+        if (c.method == BoardFitMethod::Crop) {
+            // The middle is kept: an odd pixel more goes from the right and bottom.
+            const int dx = (c.inW - w) / 2, dy = (c.inH - h) / 2;
+            EXPECT_EQ(level(out, 0, 0), level(in, dx, dy));
+            EXPECT_EQ(level(out, w - 1, h - 1), level(in, dx + w - 1, dy + h - 1));
+        } else if (c.method == BoardFitMethod::Pad) {
+            const int dx = (w - c.inW) / 2, dy = (h - c.inH) / 2;
+            EXPECT_EQ(level(out, 0, 0), 77);
+            EXPECT_EQ(level(out, w - 1, h - 1), 77);
+            EXPECT_EQ(level(out, dx, dy), level(in, 0, 0));
+            EXPECT_EQ(level(out, dx + c.inW - 1, dy + c.inH - 1), level(in, c.inW - 1, c.inH - 1));
+            EXPECT_EQ(level(out, dx - 1, dy), 77);
+        }
+    }
+}
+
+TEST(BoardFit, ScalingAveragesDownAndInterpolatesUpInRoundedLevels) {
+    // Down: whole and part pixels averaged; 25.5 rounds to 26.
+    HeightImage down = fitToSize(test::greyImage({{0, 10, 20, 31}}), 2, 1, BoardFitMethod::Scale, 0);
+    EXPECT_EQ(down, test::greyImage({{5, 26}}));
+    down = fitToSize(test::greyImage({{0, 30, 90}}), 2, 1, BoardFitMethod::Scale, 0);
+    EXPECT_EQ(down, test::greyImage({{10, 70}}));
+    // Up: Catmull-Rom (linear would give 64 and 191), overshoot clamped at the ends.
+    const HeightImage up = fitToSize(test::greyImage({{0, 255}}), 4, 1, BoardFitMethod::Scale, 0);
+    EXPECT_EQ(up, test::greyImage({{0, 52, 203, 255}}));
+    // Each direction on its own: shrink across, grow down.
+    const HeightImage both = fitToSize(test::greyImage({{0, 10, 20, 31}, {0, 10, 20, 31}}), 2, 3, BoardFitMethod::Scale, 0);
+    EXPECT_EQ(both, test::greyImage({{5, 26}, {5, 26}, {5, 26}}));
+}
+
+TEST(BoardFit, ColourPicturesFitChannelByChannel) {
+    HeightImage img(2, 1);
+    img.setPixel(0, 0, 0x0000FF);
+    img.setPixel(1, 0, 0x00FF00);
+    const HeightImage out = fitToSize(img, 1, 1, BoardFitMethod::Scale, 0);
+    EXPECT_EQ(out.pixel(0, 0), 0x008080);
+    const HeightImage padded = fitToSize(img, 4, 1, BoardFitMethod::Pad, fcnGrayColor(9));
+    EXPECT_EQ(padded.pixel(0, 0), fcnGrayColor(9));
+    EXPECT_EQ(padded.pixel(1, 0), 0x0000FF);
+}
+
+TEST(BoardFit, RefusesToCropUpOrPadDown) {
+    const HeightImage img = ramp(100, 100);
+    EXPECT_THROW(fitToSize(img, 144, 73, BoardFitMethod::Crop, 0), std::invalid_argument);
+    EXPECT_THROW(fitToSize(img, 73, 144, BoardFitMethod::Pad, 0), std::invalid_argument);
+}
+
+}  // namespace
+}  // namespace morv

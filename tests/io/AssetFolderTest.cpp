@@ -1,0 +1,65 @@
+#include "io/AssetFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <QImageReader>
+
+#include <QFile>
+#include <fstream>
+#include <sstream>
+
+#include "core/RuntimeError.h"
+#include "io/ImageIO.h"
+#include "support/TestSupport.h"
+
+namespace morv {
+namespace {
+
+std::string readAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+TEST(AssetFolder, HoldsTheImageAThumbnailAndItsConfig) {
+    test::TempDir dir;
+    HeightImage map(300, 100);
+    for (int x = 0; x < 300; ++x) map.setPixel(x, 50, fcnGrayColor(x & 255));
+    const std::string folder = dir.file("Ridge asset");
+    const AssetFiles files = writeAssetFolder(map, folder, "Ridge_576x576_FB-4x4");
+    EXPECT_EQ(files.image, "Ridge_576x576_FB-4x4.png");
+
+    const LoadedPicture image = loadPicture(folder + "/" + files.image);
+    EXPECT_EQ(image.type, PictureFileType::Png);
+    EXPECT_EQ(*image.image, map);
+    EXPECT_EQ(readAll(folder + "/" + files.image)[25], 0) << "8-bit grey";
+
+    QImageReader thumb(QString::fromStdString(folder + "/thumbnail.jpg"));
+    EXPECT_EQ(thumb.format().toStdString(), "jpeg");
+    EXPECT_EQ(thumb.size(), QSize(240, 180));
+    // 300 x 100 fits as 240 x 80, centred: black bands above and below.
+    const QImage t = thumb.read();
+    EXPECT_EQ(qGray(t.pixel(120, 5)), 0);
+    EXPECT_GT(qGray(t.pixel(200, 90)), 100);
+
+    const std::string config = readAll(folder + "/config.txt");
+    for (const char* line : {"kuid                                    <kuid:YOUR-USER-ID:100001>\n",
+                             "kind                                    \"groundbrush\"\n",
+                             "trainz-build                            3.5\n",
+                             "username                                \"Ridge_576x576_FB-4x4\"\n",
+                             "displacement-bitmap                     \"Ridge_576x576_FB-4x4.png\"\n",
+                             "    image                               \"thumbnail.jpg\"\n",
+                             "    width                               240\n", "    height                              180\n"})
+        EXPECT_NE(config.find(line), std::string::npos) << line;
+}
+
+TEST(AssetFolder, ChangesNothingWhenItCannotWrite) {
+    test::TempDir dir;
+    std::ofstream(dir.file("taken")) << "a file, not a folder";
+    EXPECT_THROW(writeAssetFolder(HeightImage(4, 4), dir.file("taken"), "x"), RuntimeError);
+    EXPECT_EQ(readAll(dir.file("taken")), "a file, not a folder");
+}
+
+}  // namespace
+}  // namespace morv

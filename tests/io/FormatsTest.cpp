@@ -1,0 +1,320 @@
+#include <gtest/gtest.h>
+
+#include <tiffio.h>
+#include <zlib.h>
+
+#include <QBuffer>
+#include <QImage>
+#include <QImageWriter>
+
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+
+#include "core/RuntimeError.h"
+#include "io/ImageIO.h"
+#include "io/PictureEncode.h"
+#include "support/TestSupport.h"
+
+namespace morv {
+namespace {
+
+void writeAll(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+
+std::string readAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string qtBytes(const QImage& image, const char* format) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    EXPECT_TRUE(writer.write(image)) << writer.errorString().toStdString();
+    return bytes.toStdString();
+}
+
+/// "number: description" of the load's refusal, or "loaded".
+std::string refusal(const std::string& path) {
+    try {
+        loadPicture(path);
+    } catch (const RuntimeError& e) {
+        return std::to_string(e.number()) + ": " + e.description();
+    }
+    return "loaded";
+}
+
+/// A 16-bit grey plane of w x h samples v(x, y).
+QImage grey16(int w, int h, const std::function<int(int, int)>& v) {
+    QImage q(w, h, QImage::Format_Grayscale16);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) reinterpret_cast<std::uint16_t*>(q.scanLine(y))[x] = std::uint16_t(v(x, y));
+    return q;
+}
+
+/// Writes a TIFF with libtiff: samples of bits each, rows from pixel(x, y, channel).
+void writeTiff(const std::string& path, int w, int h, int bits, int channels, std::uint16_t photometric,
+               std::uint16_t compression, bool tiled, const std::function<int(int, int, int)>& pixel) {
+    TIFF* t = TIFFOpen(path.c_str(), "w");
+    ASSERT_NE(t, nullptr);
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, w);
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, h);
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, bits);
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, channels);
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, photometric);
+    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(t, TIFFTAG_COMPRESSION, compression);
+    if (photometric == PHOTOMETRIC_PALETTE) {
+        static std::uint16_t r[256], g[256], b[256];
+        for (int i = 0; i < 256; ++i) r[i] = std::uint16_t(i * 257), g[i] = std::uint16_t((255 - i) * 257), b[i] = 0;
+        TIFFSetField(t, TIFFTAG_COLORMAP, r, g, b);
+    }
+    const std::size_t bytes = std::size_t(bits / 8);
+    auto put = [&](std::vector<std::uint8_t>& buf, std::size_t at, int v) {
+        if (bytes == 2) reinterpret_cast<std::uint16_t*>(buf.data())[at] = std::uint16_t(v);
+        else buf[at] = std::uint8_t(v);
+    };
+    if (tiled) {
+        TIFFSetField(t, TIFFTAG_TILEWIDTH, 16);
+        TIFFSetField(t, TIFFTAG_TILELENGTH, 16);
+        std::vector<std::uint8_t> tile(16 * 16 * std::size_t(channels) * bytes);
+        for (int ty = 0; ty < h; ty += 16)
+            for (int tx = 0; tx < w; tx += 16) {
+                std::fill(tile.begin(), tile.end(), 0);
+                for (int y = 0; y < 16 && ty + y < h; ++y)
+                    for (int x = 0; x < 16 && tx + x < w; ++x)
+                        for (int c = 0; c < channels; ++c)
+                            put(tile, (std::size_t(y) * 16 + std::size_t(x)) * std::size_t(channels) + std::size_t(c),
+                                pixel(tx + x, ty + y, c));
+                TIFFWriteTile(t, tile.data(), std::uint32_t(tx), std::uint32_t(ty), 0, 0);
+            }
+    } else {
+        TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, 3);
+        std::vector<std::uint8_t> row(std::size_t(w) * std::size_t(channels) * bytes);
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x)
+                for (int c = 0; c < channels; ++c) put(row, std::size_t(x) * std::size_t(channels) + std::size_t(c), pixel(x, y, c));
+            TIFFWriteScanline(t, row.data(), std::uint32_t(y), 0);
+        }
+    }
+    TIFFClose(t);
+}
+
+/// A picture of every level, with one colour pixel when colour is asked for.
+HeightImage pattern(int w, int h, bool colour = false) {
+    HeightImage img(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) img.setPixel(x, y, fcnGrayColor((x * 7 + y * 3) & 255));
+    if (colour) img.setPixel(w - 1, h - 1, 0x123456);
+    return img;
+}
+
+TEST(PictureFormats, ReadsPngOfEveryKind) {
+    test::TempDir dir;
+    QImage colour(5, 3, QImage::Format_RGB32);
+    colour.fill(qRgb(10, 10, 10));
+    colour.setPixel(4, 2, qRgb(0x56, 0x34, 0x12));
+    QImage palette(4, 2, QImage::Format_Indexed8);
+    palette.setColorTable({qRgb(0, 0, 0), qRgb(200, 200, 200), qRgb(90, 90, 90)});
+    palette.fill(1);
+    palette.setPixel(3, 1, 2);
+    QImage mono(9, 2, QImage::Format_Mono);
+    mono.fill(0);
+    mono.setPixel(8, 1, 1);
+    QImage grey8(3, 2, QImage::Format_Grayscale8);
+    grey8.fill(0);
+    grey8.setPixel(2, 1, qRgb(201, 201, 201));
+    QImage withAlpha(3, 1, QImage::Format_ARGB32);
+    withAlpha.fill(qRgba(40, 40, 40, 7));
+
+    struct Case { const char* name; QImage image; Colour corner; Colour last; bool grey; };
+    const Case cases[] = {
+        {"grey8", grey8, fcnGrayColor(0), fcnGrayColor(201), true},
+        {"mono", mono, mono.color(0) == qRgb(0, 0, 0) ? 0 : fcnGrayColor(255), mono.color(1) == qRgb(0, 0, 0) ? 0 : fcnGrayColor(255), true},
+        {"palette", palette, fcnGrayColor(200), fcnGrayColor(90), true},
+        {"colour", colour, fcnGrayColor(10), 0x123456, false},
+        {"alpha", withAlpha, fcnGrayColor(40), fcnGrayColor(40), true},
+    };
+    for (const auto& c : cases) {
+        const std::string path = dir.file(std::string(c.name) + ".png");
+        writeAll(path, qtBytes(c.image, "png"));
+        const LoadedPicture p = loadPicture(path);
+        EXPECT_EQ(p.type, PictureFileType::Png);
+        EXPECT_EQ(std::pair(p.image->width(), p.image->height()), std::pair(c.image.width(), c.image.height())) << c.name;
+        EXPECT_EQ(p.image->pixel(0, 0), c.corner) << c.name;
+        EXPECT_EQ(p.image->pixel(c.image.width() - 1, c.image.height() - 1), c.last) << c.name;
+        EXPECT_EQ(p.image->isGrey(), c.grey) << c.name;
+        EXPECT_FALSE(p.mapping) << c.name;
+    }
+}
+
+TEST(PictureFormats, Maps16BitGreyPngAndTiffByTheirRangeOrAChosenOne) {
+    test::TempDir dir;
+    // Samples 1000..2000 across; the middle column is 1500 (127.5, so 128).
+    auto v = [](int x, int) { return 1000 + x * 250; };
+    writeAll(dir.file("deep.png"), qtBytes(grey16(5, 2, v), "png"));
+    writeTiff(dir.file("deep.tif"), 5, 2, 16, 1, PHOTOMETRIC_MINISBLACK, COMPRESSION_DEFLATE, false,
+              [&](int x, int y, int) { return v(x, y); });
+    writeTiff(dir.file("tiles.tif"), 40, 20, 16, 1, PHOTOMETRIC_MINISBLACK, COMPRESSION_LZW, true,
+              [&](int x, int y, int) { return x < 5 ? v(x, y) : 1000; });
+    for (const char* name : {"deep.png", "deep.tif", "tiles.tif"}) {
+        LoadedPicture p = loadPicture(dir.file(name));
+        ASSERT_TRUE(p.mapping) << name;
+        EXPECT_EQ(p.mapping->found, (SampleRange{1000, 2000})) << name;
+        EXPECT_FALSE(p.mapping->chosen);
+        const int expect[] = {0, 64, 128, 191, 255};  // 63.75 and 191.25 round to 64 and 191
+        for (int x = 0; x < 5; ++x) EXPECT_EQ(fcnGrayLevel(p.image->pixel(x, 1)), expect[x]) << name << " x " << x;
+
+        p = loadPicture(dir.file(name), LevelOptions{SampleRange{1250, 1750}});
+        EXPECT_TRUE(p.mapping->chosen);
+        EXPECT_EQ(p.mapping->used, (SampleRange{1250, 1750}));
+        const int chosen[] = {0, 0, 128, 255, 255};
+        for (int x = 0; x < 5; ++x) EXPECT_EQ(fcnGrayLevel(p.image->pixel(x, 0)), chosen[x]) << name << " x " << x;
+    }
+}
+
+TEST(PictureFormats, ReadsTiffStripsAndTilesOfEachKind) {
+    test::TempDir dir;
+    struct Case { const char* name; int bits, channels; std::uint16_t photometric, compression; bool tiled;
+                  std::function<int(int, int, int)> pixel; Colour at21; };
+    const Case cases[] = {
+        {"grey8.tif", 8, 1, PHOTOMETRIC_MINISBLACK, COMPRESSION_NONE, false, [](int x, int y, int) { return x * 10 + y; }, fcnGrayColor(21)},
+        {"white.tif", 8, 1, PHOTOMETRIC_MINISWHITE, COMPRESSION_PACKBITS, false, [](int x, int y, int) { return x * 10 + y; }, fcnGrayColor(255 - 21)},
+        {"grey8tiles.tif", 8, 1, PHOTOMETRIC_MINISBLACK, COMPRESSION_DEFLATE, true, [](int x, int y, int) { return x * 10 + y; }, fcnGrayColor(21)},
+        {"rgb.tif", 8, 3, PHOTOMETRIC_RGB, COMPRESSION_LZW, false, [](int x, int y, int c) { return c == 0 ? x * 10 + y : c * 50; }, 0x643215},
+        {"rgba16.tif", 16, 4, PHOTOMETRIC_RGB, COMPRESSION_NONE, true, [](int x, int y, int c) { return c == 0 ? (x * 10 + y) * 257 : c * 50 * 257 + 100; }, 0x643215},
+        {"palette.tif", 8, 1, PHOTOMETRIC_PALETTE, COMPRESSION_NONE, false, [](int x, int y, int) { return x * 10 + y; }, Colour(21 | ((255 - 21) << 8))},
+    };
+    for (const auto& c : cases) {
+        writeTiff(dir.file(c.name), 20, 17, c.bits, c.channels, c.photometric, c.compression, c.tiled, c.pixel);
+        const LoadedPicture p = loadPicture(dir.file(c.name));
+        EXPECT_EQ(p.type, PictureFileType::Tiff);
+        EXPECT_EQ(std::pair(p.image->width(), p.image->height()), std::pair(20, 17)) << c.name;
+        EXPECT_EQ(p.image->pixel(2, 1), c.at21) << c.name;
+    }
+}
+
+std::string tgaHeader(int type, int w, int h, int bits, int descriptor, int mapLength = 0, int mapBits = 0) {
+    std::string s(18, '\0');
+    s[1] = char(mapLength ? 1 : 0);
+    s[2] = char(type);
+    s[5] = char(mapLength & 0xFF), s[6] = char(mapLength >> 8), s[7] = char(mapBits);
+    s[12] = char(w & 0xFF), s[13] = char(w >> 8), s[14] = char(h & 0xFF), s[15] = char(h >> 8);
+    s[16] = char(bits), s[17] = char(descriptor);
+    return s;
+}
+
+TEST(PictureFormats, ReadsTgaAndRefusesRunsPastThePicture) {
+    test::TempDir dir;
+    struct Case { const char* name; std::string bytes; std::vector<Colour> expect; };  // expect: row-major, top first
+    const Case cases[] = {
+        // Grey, bottom-up: the file's first row is the picture's last.
+        {"grey.tga", tgaHeader(3, 2, 2, 8, 0) + std::string("\x01\x02\x03\x04", 4),
+         {fcnGrayColor(3), fcnGrayColor(4), fcnGrayColor(1), fcnGrayColor(2)}},
+        // True colour RLE, top-down: a run of three crosses from the first row into the second.
+        {"rle.tga", tgaHeader(10, 2, 2, 24, 0x20) + std::string("\x82\x30\x20\x10\x00\x05\x05\x05", 8),
+         {0x302010, 0x302010, 0x302010, fcnGrayColor(5)}},
+        // Colour-mapped, right to left.
+        {"mapped.tga", tgaHeader(1, 2, 1, 8, 0x10, 2, 24) + std::string("\x00\x00\xFF\x07\x07\x07\x00\x01", 8),
+         {fcnGrayColor(7), 0x0000FF}},
+    };
+    for (const auto& c : cases) {
+        writeAll(dir.file(c.name), c.bytes);
+        const LoadedPicture p = loadPicture(dir.file(c.name));
+        EXPECT_EQ(p.type, PictureFileType::Tga) << c.name;
+        for (std::size_t i = 0; i < c.expect.size(); ++i)
+            EXPECT_EQ(p.image->pixel(int(i) % p.image->width(), int(i) / p.image->width()), c.expect[i]) << c.name << " " << i;
+    }
+    struct Bad { const char* name; std::string bytes; const char* reason; };
+    const Bad bad[] = {
+        {"run.tga", tgaHeader(11, 2, 2, 8, 0) + std::string("\x84\x09", 2), "runs past the end of the picture"},
+        {"short.tga", tgaHeader(3, 4, 4, 8, 0) + std::string(10, 'x'), "the file ends inside the TGA pixel data"},
+        {"index.tga", tgaHeader(1, 1, 1, 8, 0, 1, 24) + std::string("\x01\x02\x03\x05", 4), "lies outside the colour map"},
+    };
+    for (const auto& b : bad) {
+        writeAll(dir.file(b.name), b.bytes);
+        const std::string why = refusal(dir.file(b.name));
+        EXPECT_EQ(why.rfind("481: ", 0), 0u) << why;
+        EXPECT_NE(why.find(b.reason), std::string::npos) << b.name << ": " << why;
+    }
+}
+
+std::string withChunkCrc(std::string bytes, std::size_t chunkStart, std::size_t dataLength) {
+    const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(bytes.data() + chunkStart + 4), uInt(dataLength + 4));
+    for (int i = 0; i < 4; ++i) bytes[chunkStart + 8 + dataLength + std::size_t(i)] = char(crc >> (24 - 8 * i));
+    return bytes;
+}
+
+TEST(PictureFormats, RefusesDamagedTruncatedAndOversizedPngAndTiff) {
+    test::TempDir dir;
+    const std::string png = qtBytes(grey16(64, 64, [](int x, int y) { return x * 1000 + y * 7; }), "png");
+    std::string flipped = png, badCrc = png;
+    flipped[png.size() / 2] = char(flipped[png.size() / 2] ^ 0x40);
+    badCrc[png.size() - 13] = char(badCrc[png.size() - 13] ^ 0x01);  // the last IDAT's checksum
+    // A header claiming 40000 pixels a side, its checksum right.
+    std::string huge = png;
+    huge[16] = 0, huge[17] = 0, huge[18] = char(40000 >> 8), huge[19] = char(40000 & 0xFF);
+    huge = withChunkCrc(huge, 8, 13);
+    writeTiff(dir.file("good.tif"), 64, 64, 16, 1, PHOTOMETRIC_MINISBLACK, COMPRESSION_LZW, false,
+              [](int x, int y, int) { return x * 1000 + y * 7; });
+    const std::string tif = readAll(dir.file("good.tif"));
+    writeTiff(dir.file("wide.tif"), 40000, 1, 8, 1, PHOTOMETRIC_MINISBLACK, COMPRESSION_NONE, false,
+              [](int, int, int) { return 1; });
+
+    struct Bad { const char* name; std::string bytes; const char* reason; };
+    const Bad bad[] = {
+        {"cut.png", png.substr(0, png.size() / 2), "damaged PNG data: the file ends inside the PNG data"},
+        {"flipped.png", flipped, "damaged PNG data: "},
+        {"crc.png", badCrc, "CRC error"},
+        {"noend.png", png.substr(0, png.size() - 12), "damaged PNG end"},
+        {"huge.png", huge, "beyond the size limits"},
+        {"cut.tif", tif.substr(0, tif.size() / 3), "TIFF"},
+        {"wide.tif", readAll(dir.file("wide.tif")), "beyond the size limits"},
+    };
+    for (const auto& b : bad) {
+        writeAll(dir.file(b.name), b.bytes);
+        const std::string why = refusal(dir.file(b.name));
+        EXPECT_EQ(why.rfind("481: ", 0), 0u) << b.name << ": " << why;
+        EXPECT_NE(why.find(b.reason), std::string::npos) << b.name << ": " << why;
+        EXPECT_NE(why.find(dir.file(b.name)), std::string::npos) << why;
+    }
+    writeAll(dir.file("text.txt"), "hello there, not a picture at all");
+    EXPECT_EQ(refusal(dir.file("text.txt")),
+              "481: Invalid picture: " + dir.file("text.txt") + ": not a BMP, JPEG, PNG, TIFF or TGA picture");
+}
+
+TEST(PictureFormats, WritesEachTypeAndReadsItBack) {
+    test::TempDir dir;
+    const HeightImage grey = pattern(37, 11), colour = pattern(37, 11, true);
+    struct Case { const char* name; PictureType type; const HeightImage* image; PictureType written; std::size_t size; };
+    const Case cases[] = {
+        {"a.bmp", PictureType::Bmp24, &grey, PictureType::Bmp24, 54 + 112 * 11},
+        {"b.bmp", PictureType::Bmp8, &grey, PictureType::Bmp8, 1078 + 40 * 11},
+        {"c.bmp", PictureType::Bmp8, &colour, PictureType::Bmp24, 54 + 112 * 11},
+        {"d.png", PictureType::Png8, &grey, PictureType::Png8, 0},
+        {"e.png", PictureType::Png8, &colour, PictureType::Png24, 0},
+        {"f.png", PictureType::Png24, &grey, PictureType::Png24, 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(effectiveType(c.type, *c.image), c.written) << c.name;
+        savePictureFile(*c.image, dir.file(c.name), c.type);
+        const std::string bytes = readAll(dir.file(c.name));
+        if (c.size) {
+            EXPECT_EQ(bytes.size(), c.size) << c.name;
+        } else {
+            EXPECT_EQ(int(bytes[25]), c.written == PictureType::Png8 ? 0 : 2) << "PNG colour type, " << c.name;
+        }
+        const LoadedPicture back = loadPicture(dir.file(c.name));
+        EXPECT_EQ(*back.image, *c.image) << c.name;
+    }
+    EXPECT_EQ(pictureTypeFor("x/Map.PNG", 8), PictureType::Png8);
+    EXPECT_EQ(pictureTypeFor("x.png/map", 8), PictureType::Bmp8);
+    EXPECT_EQ(pictureTypeFor("map.jpg", 24), PictureType::Bmp24);
+}
+
+}  // namespace
+}  // namespace morv
