@@ -68,31 +68,55 @@ int QtPrompter::msgBox(std::string_view text, int style, std::string_view title)
     box.setTextFormat(Qt::PlainText);
     box.setIcon(look.icon);
     std::vector<QPushButton*> pushes;
-    for (QMessageBox::StandardButton b : look.buttons) pushes.push_back(box.addButton(b));
+    if ((style & 15) == mb::AbortRetryIgnore) {
+        // Abort, Retry and Ignore must be chosen: the box has no Cancel, so Esc and
+        // its close control do nothing (Qt would take Abort for them). Each button
+        // has its letter.
+        pushes.push_back(box.addButton(QStringLiteral("&Abort"), QMessageBox::DestructiveRole));
+        pushes.push_back(box.addButton(QStringLiteral("&Retry"), QMessageBox::AcceptRole));
+        pushes.push_back(box.addButton(QStringLiteral("&Ignore"), QMessageBox::ApplyRole));
+    } else {
+        for (QMessageBox::StandardButton b : look.buttons) pushes.push_back(box.addButton(b));
+    }
     box.setDefaultButton(pushes[std::size_t(look.defaultIndex)]);
-    // Esc answers Cancel, or No where there is no Cancel; Abort/Retry/Ignore must be chosen.
+    // Esc answers Cancel, or No where there is no Cancel.
     for (std::size_t i = 0; i < look.buttons.size(); ++i)
         if (look.buttons[i] == QMessageBox::Cancel || (look.buttons[i] == QMessageBox::No && (style & 15) == mb::YesNo))
             box.setEscapeButton(pushes[i]);
     if ((style & 15) == mb::OKOnly) box.setEscapeButton(pushes[0]);
     box.exec();
-    return answerCodeFor(box.standardButton(box.clickedButton()));
+    for (std::size_t i = 0; i < pushes.size(); ++i)
+        if (box.clickedButton() == pushes[i]) return answerCodeFor(look.buttons[i]);
+    return answerCodeFor(QMessageBox::NoButton);
 }
 
 std::string QtPrompter::openFileName(std::string_view filter, int filterIndex, std::string_view initial) {
     m_filters = qtFilters(filter);
-    QString selected = filterIndex >= 1 && filterIndex <= m_filters.size() ? m_filters[filterIndex - 1] : QString();
-    const QString chosen = QFileDialog::getOpenFileName(m_parent, QString(), QString::fromStdString(std::string(initial)),
-                                                        m_filters.join(QStringLiteral(";;")), &selected);
-    return chosen.toStdString();
+    m_filterIndex = filterIndex;
+    QFileDialog dialog(m_parent, QString(), QString::fromStdString(std::string(initial)));
+    dialog.setObjectName(QStringLiteral("cdbMain"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // Any typed name is accepted: Open itself tells the user when it is not there.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    return runFileDialog(dialog);
 }
 
 std::string QtPrompter::saveFileName(std::string_view initial) {
+    QFileDialog dialog(m_parent, QString(), QString::fromStdString(std::string(initial)));
+    dialog.setObjectName(QStringLiteral("cdbMain"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
     // Overwriting is asked by the program's own dialog, not by the file dialog.
-    const QString chosen = QFileDialog::getSaveFileName(m_parent, QString(), QString::fromStdString(std::string(initial)),
-                                                        m_filters.join(QStringLiteral(";;")), nullptr,
-                                                        QFileDialog::DontConfirmOverwrite);
-    return chosen.toStdString();
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    return runFileDialog(dialog);
+}
+
+std::string QtPrompter::runFileDialog(QFileDialog& dialog) {
+    // The filter list Open set, with the entry Open preselects chosen in both dialogs.
+    dialog.setNameFilters(m_filters);
+    if (m_filterIndex >= 1 && m_filterIndex <= m_filters.size()) dialog.selectNameFilter(m_filters[m_filterIndex - 1]);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().constFirst().toStdString();
 }
 
 }  // namespace morv
