@@ -15,6 +15,7 @@
 #include "ui/CommandLine.h"
 #include "ui/FrmMain.h"
 #include "ui/FrmSplash.h"
+#include "ui/MorvApplication.h"
 #include "ui/QtPrompter.h"
 
 namespace {
@@ -54,7 +55,7 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    QApplication qapp(argc, argv);
+    morv::MorvApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Morv"));
     QApplication::setDesktopFileName(QStringLiteral("morv"));
     QIcon icon;
@@ -66,6 +67,7 @@ int main(int argc, char** argv) {
     morv::App app;
     morv::QtPrompter prompter;
     app.prompter = &prompter;
+    qapp.setApp(&app);
 
     std::unique_ptr<morv::FrmMain> frmMain;
     auto showMain = [&] {
@@ -77,7 +79,8 @@ int main(int argc, char** argv) {
         auto* frmSplash = new morv::FrmSplash(app, line, showMain);
         frmSplash->show();
     } catch (const morv::RuntimeError& e) {
-        std::fprintf(stderr, "morv: run-time error %d: %s\n", int(e.number()), e.description().c_str());
+        // The trace log could not be opened: say so where a desktop user looks too.
+        morv::reportFatalError(app, e, {});
         return 1;
     }
     armScreenshot();

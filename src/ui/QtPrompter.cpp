@@ -72,9 +72,9 @@ int QtPrompter::msgBox(std::string_view text, int style, std::string_view title)
         // Abort, Retry and Ignore must be chosen: the box has no Cancel, so Esc and
         // its close control do nothing (Qt would take Abort for them). Each button
         // has its letter.
-        pushes.push_back(box.addButton(QStringLiteral("&Abort"), QMessageBox::DestructiveRole));
-        pushes.push_back(box.addButton(QStringLiteral("&Retry"), QMessageBox::AcceptRole));
-        pushes.push_back(box.addButton(QStringLiteral("&Ignore"), QMessageBox::ApplyRole));
+        // One role for all three keeps them in this order on every platform.
+        for (const char* caption : {"&Abort", "&Retry", "&Ignore"})
+            pushes.push_back(box.addButton(QString::fromUtf8(caption), QMessageBox::ActionRole));
     } else {
         for (QMessageBox::StandardButton b : look.buttons) pushes.push_back(box.addButton(b));
     }
