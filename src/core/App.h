@@ -25,6 +25,12 @@ struct App {
     /// the program.
     std::exception_ptr untrappedError;
     std::string untrappedRoutine;
+    /// The update server's address (main() takes MORV_UPDATE_URL when it is set,
+    /// otherwise the build's); empty when the update check is off.
+    std::string updateServer;
+    /// The folder the release files go to (main() decides it from MORV_RELEASE_DIR
+    /// and HOME).
+    std::string releaseFolder;
 
     App();
 };

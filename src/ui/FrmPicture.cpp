@@ -8,12 +8,12 @@
 #include <QScrollArea>
 
 #include "core/Routine.h"
-#include "documents/FileCommands.h"
+#include "commands/FileCommands.h"
 #include "ui/PictureBox.h"
 
 namespace morv {
 
-FrmPicture::FrmPicture(Host& host, Document& document)
+FrmPicture::FrmPicture(const Host& host, Document& document)
     : m_host(host), m_app(host.app()), m_doc(document) {
     setObjectName(QStringLiteral("frmPicture"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -113,7 +113,7 @@ bool FrmPicture::Form_QueryUnload() {
     });
     if (!allowed) return false;
     r([&] {
-        if (!s.gblnClosing) allowed = mnuFileClose_Click(m_host);
+        if (!s.gblnClosing) allowed = closeImage(m_host);
     });
     return allowed;
 }
@@ -147,11 +147,11 @@ void FrmPicture::Form_KeyDown(int KeyCode, Qt::KeyboardModifiers Shift) {
     });
     const Qt::KeyboardModifiers held = Shift & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
     if (KeyCode == Qt::Key_C && held == Qt::ControlModifier) {
-        r([&] { m_host.doEvents(); });
+        r([&] { m_host.activity.doEvents(); });
         r([&] { QApplication::clipboard()->clear(); });
-        r([&] { m_host.doEvents(); });
+        r([&] { m_host.activity.doEvents(); });
         r([&] { QApplication::clipboard()->setImage(toQImage(*m_doc.dispCL.image)); });
-        r([&] { m_host.doEvents(); });
+        r([&] { m_host.activity.doEvents(); });
     }
 }
 
@@ -160,7 +160,7 @@ void FrmPicture::Form_KeyPress() { Routine r(m_app, "frmPicture.Form_KeyPress");
 void FrmPicture::Form_MouseMove() {
     Routine r(m_app, "frmPicture.Form_MouseMove");
     r([&] {
-        if (!m_app.session.gblnDrawing && !m_app.session.gblnBusy) m_host.setStatus("");
+        if (!m_app.session.gblnDrawing && !m_app.session.gblnBusy) m_host.activity.setStatus("");
     });
 }
 
@@ -169,7 +169,7 @@ void FrmPicture::readout(const Picture& picture, int X, int Y) {
     Colour c = picture.image->pixel(X, Y);
     if (c > 65536) c = c / 65536;
     if (!s.gblnDrawing && !s.gblnBusy)
-        m_host.setStatus("X: " + std::to_string(X) + " - Y: " + std::to_string(Y) + " - C: " + std::to_string(c) +
+        m_host.activity.setStatus("X: " + std::to_string(X) + " - Y: " + std::to_string(Y) + " - C: " + std::to_string(c) +
                          " - HC: " + std::to_string(s.gintCurHighColor) + " - LC: " + std::to_string(s.gintCurLowColor));
 }
 
@@ -184,7 +184,7 @@ void FrmPicture::picDispCL_MouseMove(int X, int Y) {
 }
 
 void FrmPicture::revertHeightDisplay() {
-    m_doc.disp.replace(m_host.loadPicture(m_app.session.gstrImageFile));
+    m_doc.disp.replace(m_host.work.loadPicture(m_app.session.gstrImageFile));
     sync();
 }
 
@@ -193,7 +193,7 @@ void FrmPicture::picDisp_DblClick() {
     Session& s = m_app.session;
     r([&] { revertHeightDisplay(); });
     r([&] { setWindowTitle(QString::fromStdString(s.gstrImageFile)); });
-    r([&] { m_host.doEvents(); });
+    r([&] { m_host.activity.doEvents(); });
     r([&] {
         s.gintCurHighColor = s.gintHighColor;
         s.gintCurLowColor = s.gintLowColor;
@@ -204,8 +204,8 @@ void FrmPicture::picDispCL_DblClick() {
     Routine r(m_app, "frmPicture.picDispCL_DblClick");
     Session& s = m_app.session;
     r([&] { revertHeightDisplay(); });
-    r([&] { m_host.setShowContours(false); });
-    r([&] { m_host.doEvents(); });
+    r([&] { m_host.frame.setShowContours(false); });
+    r([&] { m_host.activity.doEvents(); });
     r([&] {
         s.gintCurHighColor = s.gintHighColor;
         s.gintCurLowColor = s.gintLowColor;

@@ -5,7 +5,9 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QTimer>
+#include <filesystem>
 
+#include "ui/FrmOverWrite.h"
 #include "ui/QtPrompter.h"
 #include "ui/UiFixture.h"
 
@@ -64,6 +66,47 @@ TEST(FileDialogs, OpenTakesAnyTypedNameAndSaveAsStartsOnTheFilterOpenChose) {
     EXPECT_EQ(prompter.saveFileName(dir.file("hills.bmp")), dir.file("result.bmp"));
     EXPECT_EQ(openFilter, "Images: bmp, jpg (*.bmp *.jpg)");
     EXPECT_EQ(saveFilter, "Images: bmp, jpg (*.bmp *.jpg)");
+}
+
+}  // namespace
+}  // namespace morv::test
+
+namespace morv::test {
+namespace {
+
+using FileNames = UiTest;
+
+TEST_F(FileNames, SaveAsAfterCloseOffersTheNewMapsOwnNameAndAHiddenMapOpens) {
+    openRamp(48, 24);
+    flattenAndRedraw();
+    prompter.answers.push_back(mb::No);  // close without saving
+    action("mnuFileClose")->trigger();
+    const std::string other = writePair(".other.bmp", rampImage(40, 40));
+    prompter.answers.push_back(mb::OK);  // 40 px is not whole base boards
+    open(other);
+    ASSERT_NE(picture(), nullptr) << lastShown().title;
+    prompter.fileNames.push_back("");
+    action("mnuFileSaveAs")->trigger();
+    EXPECT_EQ(lastShown().kind, "save");
+    EXPECT_EQ(lastShown().text, other);
+}
+
+TEST_F(FileNames, AMapFromAJpegFileIsSavedAsBmpAndANameWithoutExtensionGetsOne) {
+    const std::string jpeg = writePair("terrain.jpg", rampImage(48, 24));
+    const auto jpegBytes = [&] { return readFile(jpeg); };
+    const std::string before = jpegBytes();
+    open(jpeg);
+    const HeightImage result = flattenAndRedraw();
+    main->showOverWriteModally = [](FrmOverWrite&) { ADD_FAILURE() << "Save went for the .jpg file"; };
+    prompter.fileNames.push_back(dir.file("terrain"));
+    action("mnuFileSave")->trigger();
+    ASSERT_EQ(lastShown().kind, "save");
+    EXPECT_EQ(lastShown().text, dir.file("terrain_48x24_MF-60_B-0.bmp"));
+    EXPECT_EQ(jpegBytes(), before);
+    EXPECT_EQ(*loadPictureFile(dir.file("terrain.bmp")), result);
+    EXPECT_TRUE(std::filesystem::exists(dir.file("terrainCL.bmp")));
+    EXPECT_EQ(s.gstrImageFile, dir.file("terrain.bmp"));
+    EXPECT_FALSE(action("mnuFileSave")->isEnabled());
 }
 
 }  // namespace

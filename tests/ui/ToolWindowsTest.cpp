@@ -6,13 +6,16 @@
 #include <QHostAddress>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QNetworkProxy>
 #include <QSet>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QUrl>
 #include <cstdlib>
 #include <filesystem>
+#include <tuple>
 
+#include "commands/UpdateCheck.h"
 #include "ui/FrmAbout.h"
 #include "ui/FrmCalcImgSize.h"
 #include "ui/UiFixture.h"
@@ -57,9 +60,8 @@ struct VersionServer {
                 s->disconnectFromHost();
             });
         });
-        ::setenv("MORV_UPDATE_URL", ("http://127.0.0.1:" + std::to_string(server.serverPort())).c_str(), 1);
     }
-    ~VersionServer() { ::unsetenv("MORV_UPDATE_URL"); }
+    std::string address() const { return "http://127.0.0.1:" + std::to_string(server.serverPort()); }
     void publish(const QByteArray& title) {
         const QByteArray body = "<html><head><title>" + title + "</title></head></html>";
         reply = "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
@@ -69,10 +71,9 @@ struct VersionServer {
     int connections = 0;
 };
 
-TEST_F(ToolWindows, AboutComparesTheVersionWithThePublishedOneAndClosesSafelyMidFetch) {
-    s.gstrVersion = "0001.0002.0034";
-    VersionServer server;
-    const auto openAbout = [&](const std::function<void(FrmAbout&)>& act) {
+struct AboutWindow : UiTest {
+    /// Opens About from its menu entry, runs act on the shown window, then presses OK.
+    void openAbout(const std::function<void(FrmAbout&)>& act) {
         main->showAboutModally = [&](FrmAbout& d) {
             d.show();
             act(d);
@@ -80,7 +81,13 @@ TEST_F(ToolWindows, AboutComparesTheVersionWithThePublishedOneAndClosesSafelyMid
             EXPECT_FALSE(d.isVisible());
         };
         action("mnuAbout")->trigger();
-    };
+    }
+};
+
+TEST_F(AboutWindow, ComparesTheVersionWithThePublishedOneAndClosesSafelyMidFetch) {
+    s.gstrVersion = "0001.0002.0034";
+    VersionServer server;
+    t.app.updateServer = server.address();
     for (auto [published, line] : {std::pair{" 0001.0003.0000 ", "A new version 0001.0003.0000 is available."},
                                    {"0001.0002.0034", "Morv is up to date."}}) {
         server.publish(published);
@@ -99,10 +106,34 @@ TEST_F(ToolWindows, AboutComparesTheVersionWithThePublishedOneAndClosesSafelyMid
     EXPECT_EQ(s.gintTraceDepth, 0);
 }
 
+TEST_F(AboutWindow, WithTheCheckOffSaysSoAndAsksNoServer) {
+    // Every request of the program goes through a proxy on 127.0.0.1, so a check
+    // that asked any server at all, the build's own included, would reach it.
+    s.gstrVersion = "0001.0002.0034";
+    VersionServer proxy;
+    proxy.publish("0001.0002.0034");
+    const QNetworkProxy before = QNetworkProxy::applicationProxy();
+    QNetworkProxy::setApplicationProxy(QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), proxy.server.serverPort()));
+    const char* unset = nullptr;
+    for (auto [environment, built, line, asked] :
+         {std::tuple{unset, "", kUpdateCheckOffLine, 0}, {"", "http://updates.morv.invalid", kUpdateCheckOffLine, 0},
+          {"http://updates.morv.invalid/", "", "Morv is up to date.", 1}}) {
+        t.app.updateServer = updateServerFrom(environment, built);
+        openAbout([&](FrmAbout& d) {
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !d.checker(); }, 3000));
+            EXPECT_EQ(textOf(d, "lblUpdate").toStdString(), line);
+            QTest::qWait(50);
+            EXPECT_EQ(proxy.connections, asked) << built;
+        });
+    }
+    QNetworkProxy::setApplicationProxy(before);
+    EXPECT_EQ(s.gintTraceDepth, 0);
+}
+
 TEST(MakeDLFiles, ProgrammerModeShowsItAndItWritesTheReleaseFilesThenClosesTheMainWindow) {
     TestApp t;
     TempDir release;
-    ::setenv("MORV_RELEASE_DIR", release.path().c_str(), 1);
+    t.app.releaseFolder = release.path().string();
     t.app.session.gblnProgrammerMode = true;
     t.app.session.gstrVersion = "0001.0002.0034";
     FrmMain main(t.app);
@@ -110,7 +141,6 @@ TEST(MakeDLFiles, ProgrammerModeShowsItAndItWritesTheReleaseFilesThenClosesTheMa
     QAction* make = main.findChild<QAction*>(QStringLiteral("mnuMakeDLFiles"));
     EXPECT_TRUE(make->isVisible());
     make->trigger();
-    ::unsetenv("MORV_RELEASE_DIR");
     for (const char* name : {"Morv_v0001.0002.0034.txt", "Morv.ver", "Morv.html", "morv"})
         EXPECT_TRUE(std::filesystem::exists(release.path() / name)) << name;
     EXPECT_FALSE(main.isVisible());

@@ -64,22 +64,126 @@ std::string usageText() {
            "Exit status: 0 success, 1 failure, 2 bad usage.\n";
 }
 
+namespace {
+
+/// The arguments read one at a time, an option's value either inline
+/// ("--flatten=40") or as the next argument.
+class ArgumentReader {
+public:
+    explicit ArgumentReader(const std::vector<std::string>& args) : m_args(args) {}
+
+    /// Moves to the next argument; false at the end.
+    bool next() {
+        if (++m_at >= m_args.size()) return false;
+        m_name = m_args[m_at];
+        m_value.clear();
+        m_inline = false;
+        if (m_name.rfind("--", 0) == 0) {
+            if (const auto eq = m_name.find('='); eq != std::string::npos) {
+                m_value = m_name.substr(eq + 1);
+                m_name = m_name.substr(0, eq);
+                m_inline = true;
+            }
+        }
+        return true;
+    }
+    /// The argument, less an inline value.
+    const std::string& name() const { return m_name; }
+    /// The option's value: the inline one, or the next argument. False when there is none.
+    bool takeValue(std::string& out) {
+        if (m_inline) {
+            out = m_value;
+            return true;
+        }
+        if (m_at + 1 >= m_args.size()) return false;
+        out = m_args[++m_at];
+        return true;
+    }
+    /// A whole number lo..hi as the option's value; the problem, or "" when it was read.
+    std::string number(int lo, int hi, int& out) {
+        std::string v;
+        if (!takeValue(v)) return m_name + " needs a value";
+        if (!readWhole(v, lo, hi, out))
+            return m_name + " takes a whole number from " + std::to_string(lo) + " to " + std::to_string(hi) +
+                   ", not '" + oneLine(v) + "'";
+        return {};
+    }
+    /// A switch: the problem when it was given a value, else "".
+    std::string flag() const { return m_inline ? oneLine(m_name) + " takes no value" : std::string(); }
+
+private:
+    const std::vector<std::string>& m_args;
+    std::size_t m_at = 0;  // the command is argument 0
+    std::string m_name, m_value;
+    bool m_inline = false;
+};
+
+/// Help or version anywhere wins over everything else.
+std::optional<Command> helpOrVersion(const std::vector<std::string>& args) {
+    for (const std::string& a : args) {
+        if (a == "-h" || a == "--help") return Command::Help;
+        if (a == "--version") return Command::Version;
+    }
+    return std::nullopt;
+}
+
+/// Reads one redraw option into o; returns the problem, or "" when it was read.
+/// Sets known to false when the argument is not an option of redraw's.
+std::string readRedrawOption(ArgumentReader& in, Options& o, bool& known) {
+    const std::string& a = in.name();
+    known = true;
+    if (a == "--ground") return in.number(0, 255, o.ground);
+    if (a == "--calc-base") {
+        o.calcBase = true;
+        return in.flag();
+    }
+    if (a == "--flatten" || a == "--lower") {
+        if (o.mountains) return "use at most one of --flatten and --lower";
+        o.mountains = a == "--flatten" ? MountainMode::Flatten : MountainMode::Lower;
+        return in.number(0, 100, o.mountainsPercent);
+    }
+    if (a == "--fill" || a == "--invert") {
+        if (o.valleys) return "use at most one of --fill and --invert";
+        o.valleys = a == "--fill" ? ValleyMode::Fill : ValleyMode::Invert;
+        return in.number(0, 100, o.valleysPercent);
+    }
+    if (a == "--scale-up") {
+        o.scaleUp = true;
+        return in.flag();
+    }
+    if (a == "--blur") return in.number(0, 48, o.blur);
+    if (a == "--contours") {
+        o.contours = true;
+        return in.flag();
+    }
+    if (a == "-o" || a == "--output") {
+        if (!in.takeValue(o.output) || o.output.empty()) return oneLine(a) + " needs a path";
+        return {};
+    }
+    if (a == "--force") {
+        o.force = true;
+        return in.flag();
+    }
+    known = false;
+    return {};
+}
+
+/// What is wrong with the options once all are read, or "".
+std::string checkComplete(const Options& o, bool haveInput, const std::string& cmd) {
+    if (!haveInput || o.input.empty()) return oneLine(cmd) + " needs an INPUT height map";
+    if (o.command == Command::Redraw && !o.mountains && !o.valleys && !o.scaleUp)
+        return "no task: give --flatten, --lower, --fill, --invert or --scale-up";
+    return {};
+}
+
+}  // namespace
+
 Parsed parseArguments(const std::vector<std::string>& args) {
     Options o;
-    Parsed bad;
-    auto fail = [&](std::string message) {
-        bad.error = std::move(message);
-        return bad;
-    };
-    for (const std::string& a : args) {
-        if (a == "-h" || a == "--help") {
-            o.command = Command::Help;
-            return {o, {}};
-        }
-        if (a == "--version") {
-            o.command = Command::Version;
-            return {o, {}};
-        }
+    auto fail = [](std::string message) { return Parsed{std::nullopt, std::move(message)}; };
+    if (const auto early = helpOrVersion(args)) {
+        o.command = *early;
+        return {o, {}};
     }
     if (args.empty()) return fail("no command given (try 'morv-cli --help')");
     const std::string& cmd = args[0];
@@ -88,78 +192,21 @@ Parsed parseArguments(const std::vector<std::string>& args) {
     else return fail("unknown command '" + oneLine(cmd) + "' (try 'morv-cli --help')");
 
     bool haveInput = false;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        std::string a = args[i];
-        std::string value;
-        bool inlineValue = false;
-        if (a.rfind("--", 0) == 0) {
-            const auto eq = a.find('=');
-            if (eq != std::string::npos) {
-                value = a.substr(eq + 1);
-                a = a.substr(0, eq);
-                inlineValue = true;
-            }
-        }
-        auto takeValue = [&](std::string& out) {
-            if (inlineValue) {
-                out = value;
-                return true;
-            }
-            if (i + 1 >= args.size()) return false;
-            out = args[++i];
-            return true;
-        };
-        auto number = [&](const char* name, int lo, int hi, int& out) -> std::string {
-            std::string v;
-            if (!takeValue(v)) return std::string(name) + " needs a value";
-            if (!readWhole(v, lo, hi, out))
-                return std::string(name) + " takes a whole number from " + std::to_string(lo) + " to " + std::to_string(hi) +
-                       ", not '" + oneLine(v) + "'";
-            return {};
-        };
-        auto flag = [&]() -> std::string { return inlineValue ? oneLine(a) + " takes no value" : std::string(); };
-
-        std::string problem;
-        const bool redrawOnly = a != "--" && a.rfind("-", 0) == 0;
-        if (redrawOnly && o.command == Command::Info) return fail("info takes no option " + oneLine(a));
-        if (a == "--ground") {
-            problem = number("--ground", 0, 255, o.ground);
-        } else if (a == "--calc-base") {
-            problem = flag();
-            o.calcBase = true;
-        } else if (a == "--flatten" || a == "--lower") {
-            if (o.mountains) return fail("use at most one of --flatten and --lower");
-            o.mountains = a == "--flatten" ? 'F' : 'L';
-            problem = number(a.c_str(), 0, 100, o.mountainsPercent);
-        } else if (a == "--fill" || a == "--invert") {
-            if (o.valleys) return fail("use at most one of --fill and --invert");
-            o.valleys = a == "--fill" ? 'F' : 'I';
-            problem = number(a.c_str(), 0, 100, o.valleysPercent);
-        } else if (a == "--scale-up") {
-            problem = flag();
-            o.scaleUp = true;
-        } else if (a == "--blur") {
-            problem = number("--blur", 0, 48, o.blur);
-        } else if (a == "--contours") {
-            problem = flag();
-            o.contours = true;
-        } else if (a == "-o" || a == "--output") {
-            if (!takeValue(o.output) || o.output.empty()) problem = oneLine(a) + " needs a path";
-        } else if (a == "--force") {
-            problem = flag();
-            o.force = true;
-        } else if (a.size() > 1 && a[0] == '-') {
-            problem = "unknown option '" + oneLine(a) + "'";
-        } else {
-            if (haveInput) return fail("more than one INPUT given ('" + oneLine(o.input) + "' and '" + oneLine(a) + "')");
-            o.input = a;
-            haveInput = true;
-        }
+    ArgumentReader in(args);
+    while (in.next()) {
+        const std::string& a = in.name();
+        const bool optionLike = a != "--" && a.rfind("-", 0) == 0;
+        if (optionLike && o.command == Command::Info) return fail("info takes no option " + oneLine(a));
+        bool known = false;
+        const std::string problem = readRedrawOption(in, o, known);
         if (!problem.empty()) return fail(problem);
+        if (known) continue;
+        if (a.size() > 1 && a[0] == '-') return fail("unknown option '" + oneLine(a) + "'");
+        if (haveInput) return fail("more than one INPUT given ('" + oneLine(o.input) + "' and '" + oneLine(a) + "')");
+        o.input = a;
+        haveInput = true;
     }
-    if (!haveInput || o.input.empty()) return fail(oneLine(cmd) + " needs an INPUT height map");
-    if (o.command == Command::Redraw && !o.mountains && !o.valleys && !o.scaleUp)
-        return fail("no task: give --flatten, --lower, --fill, --invert or --scale-up");
+    if (const std::string problem = checkComplete(o, haveInput, cmd); !problem.empty()) return fail(problem);
     return {o, {}};
 }
 
