@@ -19,6 +19,7 @@
 #include "ui/DesktopSettings.h"
 #include "ui/FrmMain.h"
 #include "ui/FrmSplash.h"
+#include "ui/MorvApplication.h"
 #include "ui/QtPrompter.h"
 
 namespace {
@@ -43,7 +44,7 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    QApplication qapp(argc, argv);
+    morv::MorvApplication qapp(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Morv"));
     QApplication::setApplicationName(QStringLiteral("Morv"));
     QApplication::setDesktopFileName(QStringLiteral("morv"));
@@ -64,6 +65,7 @@ int main(int argc, char** argv) {
     app.releaseFolder = morv::releaseFolderFrom(std::getenv("MORV_RELEASE_DIR"), std::getenv("HOME"));
     morv::QtPrompter prompter;
     app.prompter = &prompter;
+    qapp.setApp(&app);
 
     std::unique_ptr<morv::FrmMain> frmMain;
     auto showMain = [&] {
@@ -78,7 +80,8 @@ int main(int argc, char** argv) {
         auto* frmSplash = new morv::FrmSplash(app, line, showMain);
         frmSplash->show();
     } catch (const morv::RuntimeError& e) {
-        std::fprintf(stderr, "morv: run-time error %d: %s\n", int(e.number()), e.description().c_str());
+        // The trace log could not be opened: say so where a desktop user looks too.
+        morv::reportFatalError(app, e, {});
         return 1;
     }
     const int status = QApplication::exec();

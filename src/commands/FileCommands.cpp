@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <vector>
 #include <memory>
@@ -38,6 +39,40 @@ bool hasFraction(float v) { return v - std::floor(v) > 0.0f; }
 bool isSpecialFile(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+}
+
+/// Where the file name starts in a path.
+std::size_t nameStart(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? 0 : slash + 1;
+}
+
+/// True when the file name of path ends in "." and extension (any letter case).
+bool namesExtension(const std::string& path, const std::string& extension) {
+    const std::size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || dot < nameStart(path)) return false;
+    std::string ext = path.substr(dot + 1);
+    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return ext == extension;
+}
+
+/// The name Save As offers: the result name a Redraw of this map produced, else
+/// the map's own name; with ".bmp" for its extension, since both files are written
+/// as BMP whatever their names say.
+std::string offeredSaveName(const Session& s) {
+    std::string name = s.gstrResultName.empty() ? s.gstrImageFile : s.gstrResultName;
+    if (name.empty() || namesExtension(name, "bmp")) return name;
+    const std::size_t start = nameStart(name);
+    const std::size_t dot = name.find_last_of('.');
+    if (dot != std::string::npos && dot > start) name.erase(dot);
+    return name + ".bmp";
+}
+
+/// A chosen name without an extension gets the one of the type it is written as
+/// ("bmp" unless another type was picked): the contour name rule needs one.
+std::string withExtension(const std::string& chosen, const std::string& extension) {
+    const std::size_t dot = chosen.find_last_of('.');
+    return dot != std::string::npos && dot > nameStart(chosen) ? chosen : chosen + "." + extension;
 }
 
 /// The session and the dialog take the image's path, its extension and its contour
@@ -252,6 +287,14 @@ void openLoadedImage(const Host& host, const std::string& path, std::shared_ptr<
 void saveImage(const Host& host) {
     Session& s = host.app().session;
     Routine r(host.app(), "frmMain.mnuFileSave_Click");
+    // A map is never written under a name of another file type (a JPEG map as BMP
+    // data under its .jpg name): Save asks for a name instead, offering the .bmp one.
+    bool asNew = false;
+    r([&] { asNew = !namesExtension(s.gstrImageFile, extensionOf(host.document().saveType)); });
+    if (asNew) {
+        r([&] { saveImageAs(host); });
+        return;
+    }
     if (!confirmOverwrite(host, r, host.document().dialogFileName)) return;
     // The mark of unsaved changes goes off only when both files were written.
     if (writePictures(host, r, s.gstrImageFile, s.gstrContourFile)) r([&] { host.frame.setSaveEnabled(false); });
@@ -264,11 +307,12 @@ bool saveImageAs(const Host& host) {
     std::string chosen;
     int typeIndex = 0;  // 24-bit BMP unless the user picks another type
     r([&] {
-        chosen = app.prompter ? app.prompter->saveFileNameOfType(s.gstrResultName, kSaveTypes, typeIndex) : std::string();
+        chosen = app.prompter ? app.prompter->saveFileNameOfType(offeredSaveName(s), kSaveTypes, typeIndex) : std::string();
     });
     if (chosen.empty()) return false;
     const PictureType previous = host.document().saveType;
     host.document().saveType = kSaveTypeOf[std::clamp(typeIndex, 0, 2)];
+    chosen = withExtension(chosen, extensionOf(host.document().saveType));
     // The session moves to the chosen name only once both files are written there:
     // a declined or failed save leaves Redraw and Save on the files they had.
     if (!confirmOverwrite(host, r, chosen) || !writePictures(host, r, chosen, contourPathFor(chosen))) {
@@ -307,6 +351,9 @@ bool closeImage(const Host& host) {
     });
     r([&] {
         s.gstrImageFile.clear();
+        // The result name belonged to the map that is closed: the next map's Save As
+        // must not offer it.
+        s.gstrResultName.clear();
         s.gintHighColor = 0;
         s.gintLowColor = 255;
         s.gintCurHighColor = 0;

@@ -1,4 +1,5 @@
 #pragma once
+#include <exception>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -19,6 +20,11 @@ struct App {
     /// Ends the process at once (Abort in the error message). Never returns;
     /// tests replace it with one that throws a type no trap catches.
     std::function<void()> endProgram;
+    /// Programmer mode arms no trap: the last error that left a routine untrapped,
+    /// and the routine it came from (its entry with bars), for the report that ends
+    /// the program.
+    std::exception_ptr untrappedError;
+    std::string untrappedRoutine;
     /// The update server's address (main() takes MORV_UPDATE_URL when it is set,
     /// otherwise the build's); empty when the update check is off.
     std::string updateServer;

@@ -60,6 +60,22 @@ Routine::~Routine() noexcept(false) {
     m_app.trace.leaveDepth();
 }
 
+void Routine::noteUntrapped(std::exception_ptr e) {
+    // The innermost routine sees the error first; the outer ones rethrow the same one.
+    if (m_app.untrappedError == e) return;
+    m_app.untrappedError = e;
+    m_app.untrappedRoutine = m_app.trace.currentRoutine();
+}
+
+std::string UntrappedReport::text(const Session& s) const {
+    return "Encountered Err#" + std::to_string(error.number()) + s.gstrCR + error.description() + s.gstrCR2 + "Routine: " +
+           routine + s.gstrCR;
+}
+
+UntrappedReport untrappedReport(const App& app, std::exception_ptr e) {
+    return {toRuntimeError(e), app.untrappedError == e ? app.untrappedRoutine : std::string()};
+}
+
 bool Routine::handle(std::exception_ptr e) {
     const RuntimeError error = toRuntimeError(e);
     if (m_before) m_before(error);

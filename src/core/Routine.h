@@ -16,6 +16,19 @@ namespace morv {
 std::string fcnMainErrorHandler(App& app, std::int16_t number, std::string_view description,
                                 std::string_view routine, std::string_view task);
 
+/// What ends the program when an error reached no trap (programmer mode): the
+/// error and the routine it left, as noted on its way out ("" when unknown).
+struct UntrappedReport {
+    RuntimeError error;
+    std::string routine;
+    /// The message text: "Encountered Err#" with the number, the description and
+    /// "Routine: " with the routine, in the error message's own layout.
+    std::string text(const Session& s) const;
+};
+
+/// The report of an error that left every routine untrapped.
+UntrappedReport untrappedReport(const App& app, std::exception_ptr e);
+
 /// A traced, trapped routine. Construction arms the trap (unless in programmer mode)
 /// and traces the entry; the destructor traces the exit on every normal way out,
 /// exactly once. The body runs as steps: each step is one lambda, so RETRY runs
@@ -35,7 +48,12 @@ public:
     template <class Step>
     bool operator()(Step&& step) {
         if (!m_armed) {
-            step();
+            try {
+                step();
+            } catch (...) {
+                noteUntrapped(std::current_exception());
+                throw;
+            }
             return true;
         }
         for (;;) {
@@ -57,6 +75,8 @@ public:
 private:
     /// Asks the handler; true for RETRY, false for IGNORE.
     bool handle(std::exception_ptr e);
+    /// Remembers the routine an untrapped error first left, for the final report.
+    void noteUntrapped(std::exception_ptr e);
 
     App& m_app;
     bool m_armed;

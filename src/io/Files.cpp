@@ -15,8 +15,10 @@ std::string contourPathFor(const std::string& p) {
 
 namespace {
 
+/// A regular file. A name beginning with a dot is a hidden file here, and still a
+/// file the user may name (a wildcard does not match it unless it starts with a dot).
 bool ordinaryFile(const std::string& prefix, const std::string& name) {
-    if (name.empty() || name[0] == '.') return false;
+    if (name.empty()) return false;
     struct stat st {};
     return ::stat((prefix + name).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }

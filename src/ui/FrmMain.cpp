@@ -13,6 +13,7 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QLayout>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QWindow>
@@ -31,6 +32,38 @@
 #include "ui/FrmPicture.h"
 
 namespace morv {
+
+namespace {
+
+/// Key preview for the whole main window while an operation runs: every key
+/// pressed in it, wherever the focus is (a disabled button, the menu bar), goes to
+/// the picture window's key handlers and no further. Boxes and dialogs shown over
+/// the window keep their keys.
+class KeyPreview : public QObject {
+public:
+    KeyPreview(QWidget* window, std::function<FrmPicture*()> picture) : m_window(window), m_picture(std::move(picture)) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        const QEvent::Type t = event->type();
+        if ((t != QEvent::KeyPress && t != QEvent::ShortcutOverride) || !watched->isWidgetType()) return false;
+        if (static_cast<QWidget*>(watched)->window() != m_window) return false;
+        FrmPicture* picture = m_picture();
+        if (!picture) return false;
+        // Claiming the shortcut check makes the key arrive as a key press (Ctrl+C
+        // copies the contour picture even now); the press itself goes to the window.
+        if (t == QEvent::ShortcutOverride)
+            event->accept();
+        else
+            picture->previewKey(static_cast<QKeyEvent*>(event));
+        return true;
+    }
+
+private:
+    QWidget* m_window;
+    std::function<FrmPicture*()> m_picture;
+};
+
+}  // namespace
 
 FrmMain::FrmMain(App& app, QWidget* parent) : QMainWindow(parent), m_app(app) {
     setObjectName(QStringLiteral("frmMain"));
@@ -63,7 +96,6 @@ FrmMain::FrmMain(App& app, QWidget* parent) : QMainWindow(parent), m_app(app) {
 
 FrmMain::~FrmMain() {
     if (m_picture) delete m_picture.data();
-    if (m_calcImgSize) delete m_calcImgSize.data();
 }
 
 // ---- Host ------------------------------------------------------------------
@@ -92,6 +124,22 @@ void FrmMain::setControlsEnabled(bool CtrlEnabled) {
         m->setEnabled(CtrlEnabled);
     picMainToolbar->setEnabled(CtrlEnabled);
     picScrollToolbar->setEnabled(CtrlEnabled);
+    if (!CtrlEnabled) {
+        // While the work runs only the picture window answers keys (Esc offers to
+        // cancel): a click on a toolbar button left the focus on a control that no
+        // longer takes any.
+        if (m_picture && m_picture->isVisible()) m_picture->takeKeyboardFocus();
+        if (!m_keyPreview) {
+            m_keyPreview = std::make_unique<KeyPreview>(this, [this] { return m_picture.data(); });
+            qApp->installEventFilter(m_keyPreview.get());
+        }
+        // Show the disabled look at once: the work may read a large file before it
+        // first lets the window paint.
+        menuBar()->repaint();
+        picMainToolbar->repaint();
+        picScrollToolbar->repaint();
+    }
+    if (CtrlEnabled) m_keyPreview.reset();
     if (CtrlEnabled && m_picture) m_picture->sync();
 }
 
@@ -148,7 +196,12 @@ void FrmMain::setGroundLevelValue(int value) {
 
 void FrmMain::beep() { QApplication::beep(); }
 
-std::shared_ptr<HeightImage> FrmMain::loadPicture(const std::string& path) { return loadPictureFile(path); }
+std::shared_ptr<HeightImage> FrmMain::loadPicture(const std::string& path) {
+    // A running operation (Redraw re-reading its file) shows the wait pointer for
+    // the read too: on a large map it takes a second or more.
+    if (m_app.session.gblnBusy || m_app.session.gblnDrawing) setWaitCursor(true);
+    return loadPictureFile(path);
+}
 
 void FrmMain::setToolbarsVisible(bool visible) {
     picMainToolbar->setVisible(visible);
@@ -183,6 +236,8 @@ void FrmMain::unloadPictureWindow() {
     FrmPicture* p = m_picture.data();
     m_picture = nullptr;
     p->unload();
+    // The readout spoke of the picture that is gone.
+    setStatus("");
 }
 
 void FrmMain::setSaveAsCloseEnabled(bool enabled) {
@@ -250,6 +305,19 @@ void FrmMain::connectHandlers() {
 
     connect(hsbBlur, &QScrollBar::sliderMoved, this, &FrmMain::hsbBlur_Scroll);
     connect(hsbBlur, &QScrollBar::valueChanged, this, &FrmMain::hsbBlur_Change);
+
+    // The bars carry no caption of their own: their tips name them and their value.
+    const auto tip = [](QScrollBar* bar, const char* name, const char* unit) {
+        const auto show = [bar, name, unit](int value) {
+            bar->setToolTip(QString::fromUtf8(name) + QStringLiteral(": ") + QString::number(value) + QString::fromUtf8(unit));
+        };
+        show(bar->value());
+        connect(bar, &QScrollBar::valueChanged, bar, show);
+        connect(bar, &QScrollBar::sliderMoved, bar, show);
+    };
+    tip(vsbValleys, "Valleys", " %");
+    tip(vsbMountains, "Mountains", " %");
+    tip(vsbGroundLevel, "Ground level", "");
 }
 
 bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
@@ -265,16 +333,51 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
     } else if (watched == txtGroundLevel) {
         if (t == QEvent::FocusIn) {
             txtGroundLevel_GotFocus();
+            // A click places the cursor after the focus came: select again when it ends.
+            m_selectOnRelease = static_cast<QFocusEvent*>(event)->reason() == Qt::MouseFocusReason;
+        } else if (t == QEvent::MouseButtonRelease && m_selectOnRelease) {
+            m_selectOnRelease = false;
+            QMainWindow::eventFilter(watched, event);
+            txtGroundLevel->selectAll();
+            return false;
         } else if (t == QEvent::FocusOut) {
             // A message box or menu taking the focus for a moment is not leaving the box.
             const Qt::FocusReason why = static_cast<QFocusEvent*>(event)->reason();
-            if (why != Qt::ActiveWindowFocusReason && why != Qt::PopupFocusReason) txtGroundLevel_LostFocus();
+            if (why != Qt::ActiveWindowFocusReason && why != Qt::PopupFocusReason) {
+                txtGroundLevel_LostFocus();
+                releaseStuckButtons();
+            }
+        } else if (t == QEvent::ShortcutOverride) {
+            // The menus' shortcuts win over the box's own keys (Ctrl+A is Save As, not select all).
+            if (isMenuShortcut(static_cast<QKeyEvent*>(event))) {
+                event->ignore();
+                return true;
+            }
         } else if (t == QEvent::KeyPress) {
             auto* k = static_cast<QKeyEvent*>(event);
             if (!k->text().isEmpty() && txtGroundLevel_KeyPress(k->key())) return true;
         }
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+bool FrmMain::isMenuShortcut(const QKeyEvent* key) const {
+    const QKeySequence pressed(key->keyCombination());
+    for (const QAction* a : {mnuFileOpen, mnuFileSave, mnuFileSaveAs, mnuFileQuit})
+        if (a->isEnabled() && mnuFile->menuAction()->isEnabled() && a->shortcut() == pressed) return true;
+    return false;
+}
+
+void FrmMain::releaseStuckButtons() {
+    // When leaving the ground level box was answered by an error message, the box
+    // swallowed the release of the click that left it: a button pressed by that
+    // click would keep its pressed look. Once the press has been delivered, a
+    // button that is down while no mouse button is held goes back up.
+    QTimer::singleShot(0, this, [this] {
+        if (QGuiApplication::mouseButtons() != Qt::NoButton) return;
+        for (QAbstractButton* b : picMainToolbar->findChildren<QAbstractButton*>())
+            if (b->isDown()) b->setDown(false);
+    });
 }
 
 void FrmMain::MDIForm_Load() {
@@ -405,8 +508,10 @@ void FrmMain::mnuFileQuit_Click() {
 
 void FrmMain::mnuToolsCalcImgSize_Click() {
     // Only shows the window: the calculation is traced and trapped on its button.
-    if (!m_calcImgSize) m_calcImgSize = new FrmCalcImgSize(m_app, this);
-    showCalcImgSizeModally(*m_calcImgSize);
+    // Unloaded when done, so each showing starts with its fields empty.
+    FrmCalcImgSize frmCalcImgSize(m_app, this);
+    m_calcImgSize = &frmCalcImgSize;
+    showCalcImgSizeModally(frmCalcImgSize);
 }
 
 void FrmMain::mnuToolsImport_Click() {

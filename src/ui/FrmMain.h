@@ -13,6 +13,7 @@ class QCheckBox;
 class QDragEnterEvent;
 class QDragMoveEvent;
 class QDropEvent;
+class QKeyEvent;
 class QMimeData;
 class QLabel;
 class QLineEdit;
@@ -97,7 +98,7 @@ public:
     std::function<void(FrmImport&)> showImportModally;
     /// Shows the about window modally; replaceable like the others.
     std::function<void(FrmAbout&)> showAboutModally;
-    /// The size calculator once it has been used, else null.
+    /// The size calculator while it is shown, else null.
     FrmCalcImgSize* calcImgSize() const;
     /// Runs after every yield of a long operation (tests press keys there).
     std::function<void()> afterYield;
@@ -126,6 +127,10 @@ private:
     void connectHandlers();
     /// The picture window, made on first use (hidden until shown).
     FrmPicture* ensurePicture();
+    /// True when key is the shortcut of a usable File menu entry.
+    bool isMenuShortcut(const QKeyEvent* key) const;
+    /// Lets a toolbar button left pressed by a swallowed mouse release come back up.
+    void releaseStuckButtons();
 
     // Frame (FrmMain.cpp).
     void MDIForm_Load();
@@ -179,6 +184,9 @@ private:
     QPointer<FrmPicture> m_picture;
     QPointer<FrmCalcImgSize> m_calcImgSize;
     bool m_waitCursor = false;
+    bool m_selectOnRelease = false;
+    /// Sends every key to the picture window while an operation runs.
+    std::unique_ptr<QObject> m_keyPreview;
 
     QMdiArea* m_mdi = nullptr;
     QTimer* tmrResize = nullptr;

@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QVBoxLayout>
@@ -41,6 +42,64 @@ QCheckBox* checkBox(QWidget* parent, const char* name, const char* caption, cons
 /// with the thumb's movement reported separately as its Scroll event.
 QScrollBar* scrollBar(QWidget* parent, const char* name, Qt::Orientation o, int lo, int hi, int small, int large, int value) {
     auto* s = new QScrollBar(o, parent);
+    s->setObjectName(QString::fromUtf8(name));
+    s->setRange(lo, hi);
+    s->setSingleStep(small);
+    s->setPageStep(large);
+    s->setValue(value);
+    s->setTracking(false);
+    return s;
+}
+
+/// A vertical scroll bar whose top end is its maximum (the ground level bar, the
+/// valleys bar). Every way of moving it goes the way it points: the up arrow, a
+/// click in the trough above the thumb, the Up and Page Up keys and the wheel turned
+/// up all raise the value, and the thumb follows.
+class RisingScrollBar : public QScrollBar {
+public:
+    explicit RisingScrollBar(QWidget* parent) : QScrollBar(Qt::Vertical, parent) {
+        setInvertedAppearance(true);
+        // Keys and the wheel: Up means a higher value once the bar stands upside down.
+        setInvertedControls(false);
+        connect(this, &QAbstractSlider::actionTriggered, this, [this](int action) { reverseMouseStep(action); });
+    }
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override {
+        m_byMouse = true;
+        QScrollBar::mousePressEvent(e);
+    }
+    void mouseReleaseEvent(QMouseEvent* e) override {
+        QScrollBar::mouseReleaseEvent(e);
+        m_byMouse = false;
+    }
+    void contextMenuEvent(QContextMenuEvent* e) override {
+        m_byMouse = true;
+        QScrollBar::contextMenuEvent(e);
+        m_byMouse = false;
+    }
+
+private:
+    /// The arrows, the trough and the context menu name their steps by screen
+    /// position (the top arrow steps towards the minimum): turn them round.
+    void reverseMouseStep(int action) {
+        if (!m_byMouse) return;
+        switch (action) {
+        case SliderSingleStepAdd: setSliderPosition(value() - singleStep()); break;
+        case SliderSingleStepSub: setSliderPosition(value() + singleStep()); break;
+        case SliderPageStepAdd: setSliderPosition(value() - pageStep()); break;
+        case SliderPageStepSub: setSliderPosition(value() + pageStep()); break;
+        case SliderToMinimum: setSliderPosition(maximum()); break;
+        case SliderToMaximum: setSliderPosition(minimum()); break;
+        default: break;
+        }
+    }
+    bool m_byMouse = false;
+};
+
+/// A scroll bar as scrollBar() makes it, standing upside down: its maximum at the top.
+QScrollBar* risingScrollBar(QWidget* parent, const char* name, int lo, int hi, int small, int large, int value) {
+    auto* s = new RisingScrollBar(parent);
     s->setObjectName(QString::fromUtf8(name));
     s->setRange(lo, hi);
     s->setSingleStep(small);
@@ -154,6 +213,18 @@ void FrmMain::buildMainToolbar() {
                        "This will calculate the average color along the conture lines and reset the ground level.");
     cmdScale = button(p, "cmdScale", "Scale &Up Mountains", "Select this option if you want the mountains scaled up to 255");
     cmdScale->setProperty("Tag", QStringLiteral("False"));
+    // Wide enough for its bold caption from the start, so turning Scale Up on does
+    // not push the rest of the toolbar along.
+    {
+        cmdScale->ensurePolished();
+        const QFont plain = cmdScale->font();
+        QFont bold = plain;
+        bold.setBold(true);
+        cmdScale->setFont(bold);
+        const int boldWidth = cmdScale->sizeHint().width();
+        cmdScale->setFont(plain);
+        cmdScale->setMinimumWidth(boldWidth);
+    }
 
     txtGroundLevel = new QLineEdit(QStringLiteral("128"), p);
     txtGroundLevel->setObjectName(QStringLiteral("txtGroundLevel"));
@@ -165,10 +236,8 @@ void FrmMain::buildMainToolbar() {
     Text1->setFocusPolicy(Qt::NoFocus);
     Text1->setMinimumWidth(fontMetrics().horizontalAdvance(Text1->text()) + 8);
     chkShowCoast = checkBox(p, "chkShowCoast", "&Show Contours", "Shows the Contour lines");
-    vsbGroundLevel = scrollBar(p, "vsbGroundLevel", Qt::Vertical, 0, 255, 1, 1, 128);
     // The top end of the bar is 255: moving the thumb up raises the level.
-    vsbGroundLevel->setInvertedAppearance(true);
-    vsbGroundLevel->setInvertedControls(true);
+    vsbGroundLevel = risingScrollBar(p, "vsbGroundLevel", 0, 255, 1, 1, 128);
 
     cmdRedraw = button(p, "cmdRedraw", "&Redraw", "Draws the new image based on your settings.");
     cmdRedraw->setMinimumHeight(48);
@@ -224,12 +293,9 @@ void FrmMain::buildMainToolbar() {
 void FrmMain::buildScrollToolbar() {
     picScrollToolbar = new QWidget(this);
     picScrollToolbar->setObjectName(QStringLiteral("picScrollToolbar"));
-    vsbValleys = scrollBar(picScrollToolbar, "vsbValleys", Qt::Vertical, 0, 100, 5, 20, 100);
     // The valleys bar reads 100 at its top end, the mountains bar 0.
-    vsbValleys->setInvertedAppearance(true);
-    vsbValleys->setInvertedControls(true);
+    vsbValleys = risingScrollBar(picScrollToolbar, "vsbValleys", 0, 100, 5, 20, 100);
     vsbMountains = scrollBar(picScrollToolbar, "vsbMountains", Qt::Vertical, 0, 100, 5, 20, 0);
-    vsbValleys->setToolTip(QString());
     auto* row = new QHBoxLayout(picScrollToolbar);
     // The sliders stand the panel's height less 3 pixels.
     row->setContentsMargins(2, 0, 2, 3);

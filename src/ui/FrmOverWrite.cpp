@@ -45,8 +45,8 @@ FrmOverWrite::FrmOverWrite(App& app, QAction& option, std::string& answer, QWidg
     Command2->setObjectName(QStringLiteral("Command2"));
     Command3 = new QPushButton(QStringLiteral("Cancel"), this);
     Command3->setObjectName(QStringLiteral("Command3"));
-    Command1->setAutoDefault(false);
-    Command3->setAutoDefault(false);
+    // Enter answers the button that has the focus; No is the default while none has.
+    for (QPushButton* b : {Command1, Command2, Command3}) b->setAutoDefault(true);
     Command2->setDefault(true);
 
     auto* buttons = new QHBoxLayout;
@@ -81,10 +81,16 @@ void FrmOverWrite::showEvent(QShowEvent* event) {
 }
 
 void FrmOverWrite::keyPressEvent(QKeyEvent* event) {
-    // Esc presses Cancel, as a cancel button would.
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        Command3->click();
-        return;
+    // Esc presses Cancel, as a cancel button would; the buttons' letters Y, N and C
+    // answer without Alt too, as in a message box.
+    if (event->modifiers() == Qt::NoModifier) {
+        switch (event->key()) {
+        case Qt::Key_Escape:
+        case Qt::Key_C: Command3->click(); return;
+        case Qt::Key_Y: Command1->click(); return;
+        case Qt::Key_N: Command2->click(); return;
+        default: break;
+        }
     }
     QDialog::keyPressEvent(event);
 }

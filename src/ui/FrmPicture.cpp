@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QMdiArea>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -149,6 +150,11 @@ void FrmPicture::fitToPicture(QSize room) {
     const QSize frame = sizeHint() - m_scroll->sizeHint();
     const QSize wanted = m_disp->scaledSize(scale()) + frame;
     resize(wanted.boundedTo(room).expandedTo(minimumSizeHint()));
+}
+
+void FrmPicture::takeKeyboardFocus() {
+    if (QMdiArea* area = mdiArea()) area->setActiveSubWindow(this);
+    m_scroll->setFocus(Qt::OtherFocusReason);
 }
 
 void FrmPicture::unload() {

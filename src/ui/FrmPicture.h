@@ -30,6 +30,12 @@ public:
     void setBoardGrid(bool on);
     /// Closes the window for good (File > Close takes it down).
     void unload();
+    /// Brings the window to the front of the document area and gives it the
+    /// keyboard focus.
+    void takeKeyboardFocus();
+    /// A key pressed elsewhere in the main window while an operation runs: the
+    /// window's own key handlers take it (key preview).
+    void previewKey(QKeyEvent* event) { keyPressed(event); }
 
     /// Screen pixels per image pixel of both displays (1 when the window opens).
     double scale() const;

@@ -69,44 +69,74 @@ int QtPrompter::msgBox(std::string_view text, int style, std::string_view title)
     box.setTextFormat(Qt::PlainText);
     box.setIcon(look.icon);
     std::vector<QPushButton*> pushes;
-    for (QMessageBox::StandardButton b : look.buttons) pushes.push_back(box.addButton(b));
+    if ((style & 15) == mb::AbortRetryIgnore) {
+        // Abort, Retry and Ignore must be chosen: the box has no Cancel, so Esc and
+        // its close control do nothing (Qt would take Abort for them). Each button
+        // has its letter.
+        // One role for all three keeps them in this order on every platform.
+        for (const char* caption : {"&Abort", "&Retry", "&Ignore"})
+            pushes.push_back(box.addButton(QString::fromUtf8(caption), QMessageBox::ActionRole));
+    } else {
+        for (QMessageBox::StandardButton b : look.buttons) pushes.push_back(box.addButton(b));
+    }
     box.setDefaultButton(pushes[std::size_t(look.defaultIndex)]);
-    // Esc answers Cancel, or No where there is no Cancel; Abort/Retry/Ignore must be chosen.
+    // Esc answers Cancel, or No where there is no Cancel.
     for (std::size_t i = 0; i < look.buttons.size(); ++i)
         if (look.buttons[i] == QMessageBox::Cancel || (look.buttons[i] == QMessageBox::No && (style & 15) == mb::YesNo))
             box.setEscapeButton(pushes[i]);
     if ((style & 15) == mb::OKOnly) box.setEscapeButton(pushes[0]);
     box.exec();
-    return answerCodeFor(box.standardButton(box.clickedButton()));
+    for (std::size_t i = 0; i < pushes.size(); ++i)
+        if (box.clickedButton() == pushes[i]) return answerCodeFor(look.buttons[i]);
+    return answerCodeFor(QMessageBox::NoButton);
 }
 
 std::string QtPrompter::openFileName(std::string_view filter, int filterIndex, std::string_view initial) {
     m_filters = qtFilters(filter);
-    QString selected = filterIndex >= 1 && filterIndex <= m_filters.size() ? m_filters[filterIndex - 1] : QString();
-    const QString chosen = QFileDialog::getOpenFileName(m_parent, QString(), dialogStart(QString::fromStdString(std::string(initial))),
-                                                        m_filters.join(QStringLiteral(";;")), &selected);
-    rememberFolderOf(chosen);
-    return chosen.toStdString();
+    m_filterIndex = filterIndex;
+    QFileDialog dialog(m_parent, QString(), dialogStart(QString::fromStdString(std::string(initial))));
+    dialog.setObjectName(QStringLiteral("cdbMain"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // Any typed name is accepted: Open itself tells the user when it is not there.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    return runFileDialog(dialog);
 }
 
 std::string QtPrompter::saveFileName(std::string_view initial) {
+    QFileDialog dialog(m_parent, QString(), dialogStart(QString::fromStdString(std::string(initial))));
+    dialog.setObjectName(QStringLiteral("cdbMain"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
     // Overwriting is asked by the program's own dialog, not by the file dialog.
-    const QString chosen = QFileDialog::getSaveFileName(m_parent, QString(), dialogStart(QString::fromStdString(std::string(initial))),
-                                                        m_filters.join(QStringLiteral(";;")), nullptr,
-                                                        QFileDialog::DontConfirmOverwrite);
-    rememberFolderOf(chosen);
-    return chosen.toStdString();
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    return runFileDialog(dialog);
 }
 
 std::string QtPrompter::saveFileNameOfType(std::string_view initial, const std::vector<std::string>& types,
                                            int& typeIndex) {
     QStringList filters;
     for (const auto& t : types) filters << QString::fromStdString(t);
-    QString selected = typeIndex >= 0 && typeIndex < filters.size() ? filters[typeIndex] : QString();
-    const QString chosen = QFileDialog::getSaveFileName(m_parent, QString(), QString::fromStdString(std::string(initial)),
-                                                        filters.join(QStringLiteral(";;")), &selected,
-                                                        QFileDialog::DontConfirmOverwrite);
-    if (!chosen.isEmpty() && filters.contains(selected)) typeIndex = int(filters.indexOf(selected));
+    QFileDialog dialog(m_parent, QString(), dialogStart(QString::fromStdString(std::string(initial))));
+    dialog.setObjectName(QStringLiteral("cdbMain"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setNameFilters(filters);
+    if (typeIndex >= 0 && typeIndex < filters.size()) dialog.selectNameFilter(filters[typeIndex]);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    if (const auto at = filters.indexOf(dialog.selectedNameFilter()); at >= 0) typeIndex = int(at);
+    const QString chosen = dialog.selectedFiles().constFirst();
+    rememberFolderOf(chosen);
+    return chosen.toStdString();
+}
+
+std::string QtPrompter::runFileDialog(QFileDialog& dialog) {
+    // The filter list Open set, with the entry Open preselects chosen in both dialogs.
+    dialog.setNameFilters(m_filters);
+    if (m_filterIndex >= 1 && m_filterIndex <= m_filters.size()) dialog.selectNameFilter(m_filters[m_filterIndex - 1]);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    const QString chosen = dialog.selectedFiles().constFirst();
+    rememberFolderOf(chosen);
     return chosen.toStdString();
 }
 

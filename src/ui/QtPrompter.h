@@ -8,6 +8,7 @@
 
 #include "core/Prompter.h"
 
+class QFileDialog;
 class QWidget;
 
 namespace morv {
@@ -45,16 +46,22 @@ public:
 
     /// Shows a modal QMessageBox with the style's buttons, icon and default button.
     int msgBox(std::string_view text, int style, std::string_view title) override;
-    /// Shows the open dialog at initial with the filterIndex-th (1-based) filter chosen.
+    /// Shows the open dialog at initial with the filterIndex-th (1-based) filter
+    /// chosen; any typed name is accepted, existing or not.
     std::string openFileName(std::string_view filter, int filterIndex, std::string_view initial) override;
-    /// Shows the save dialog starting from initial, with the filter list Open set.
+    /// Shows the save dialog starting from initial, with the filter list Open set and
+    /// the entry Open preselected.
     std::string saveFileName(std::string_view initial) override;
     std::string saveFileNameOfType(std::string_view initial, const std::vector<std::string>& types,
                                    int& typeIndex) override;
 
 private:
+    /// Shows a file dialog with Open's filter list; the chosen path, "" when cancelled.
+    std::string runFileDialog(QFileDialog& dialog);
+
     QWidget* m_parent;
     QStringList m_filters;  // the list Open set; the save dialog keeps it
+    int m_filterIndex = 0;  // the entry Open preselected (1-based)
 };
 
 }  // namespace morv

@@ -61,7 +61,9 @@ TEST(FileExists, OrdinaryFilesOnly) {
     EXPECT_TRUE(fileExists(t.app, dir.file("Ridge.bmp")));
     EXPECT_FALSE(fileExists(t.app, dir.file("RidgeCL.bmp")));
     EXPECT_FALSE(fileExists(t.app, dir.file("folder.bmp")));
-    EXPECT_FALSE(fileExists(t.app, dir.file(".hidden.bmp")));
+    // A hidden file (its name begins with a dot) is a file; a wildcard passes it by.
+    EXPECT_TRUE(fileExists(t.app, dir.file(".hidden.bmp")));
+    EXPECT_FALSE(fileExists(t.app, dir.file("*hidden.bmp")));
     EXPECT_FALSE(fileExists(t.app, ""));
     EXPECT_TRUE(fileExists(t.app, dir.file("R*.bmp")));
     EXPECT_TRUE(fileExists(t.app, dir.file("Ridge.?mp")));

@@ -1,5 +1,6 @@
 // The Tools and About windows, Make DL Files, dropping a map on the window, the
 // base-board grid and reaching the menus from the keyboard.
+#include <array>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QHostAddress>
@@ -27,22 +28,23 @@ QString textOf(QWidget& window, const char* name) { return window.findChild<QLab
 
 using ToolWindows = UiTest;
 
-TEST_F(ToolWindows, TheCalculatorGivesTheLayoutAndKeepsItsWindowAfterAnOverflow) {
-    const auto calculate = [&](const char* horz, const char* vert) -> FrmCalcImgSize& {
+TEST_F(ToolWindows, TheCalculatorGivesTheLayoutAndReportsAnOverflow) {
+    const auto calculate = [&](std::array<const char*, 4> typed, const std::function<void(FrmCalcImgSize&)>& check) {
         main->showCalcImgSizeModally = [&](FrmCalcImgSize& d) {
-            QTest::keyClicks(d.findChild<QLineEdit*>(QStringLiteral("txtHorzSize")), QString::fromUtf8(horz));
-            QTest::keyClicks(d.findChild<QLineEdit*>(QStringLiteral("txtVertSize")), QString::fromUtf8(vert));
+            const char* fields[] = {"txtHorzBoards", "txtVertBoards", "txtHorzSize", "txtVertSize"};
+            for (int i = 0; i < 4; ++i)
+                QTest::keyClicks(d.findChild<QLineEdit*>(QString::fromUtf8(fields[i])), QString::fromUtf8(typed[std::size_t(i)]));
             QTest::mouseClick(d.findChild<QPushButton*>(QStringLiteral("cmdCalc")), Qt::LeftButton);
+            check(d);
         };
         action("mnuToolsCalcImgSize")->trigger();
-        return *main->calcImgSize();
     };
-    FrmCalcImgSize& d = calculate("1024", "512");
-    EXPECT_EQ(textOf(d, "lblAnswer_1"), "Your layout should be 7bbs Wide, by 3bbs High. See Number of Boards answer.");
-    EXPECT_EQ(textOf(d, "lblAnswer_0"), "Your image should be 1008px Wide, by 432px High to match Trainz image size requirements.");
-    d.findChild<QLineEdit*>(QStringLiteral("txtHorzBoards"))->setText(QStringLiteral("228"));
+    calculate({"", "", "1024", "512"}, [](FrmCalcImgSize& d) {
+        EXPECT_EQ(textOf(d, "lblAnswer_1"), "Your layout should be 7bbs Wide, by 3bbs High. See Number of Boards answer.");
+        EXPECT_EQ(textOf(d, "lblAnswer_0"), "Your image should be 1008px Wide, by 432px High to match Trainz image size requirements.");
+    });
     prompter.answers = {mb::Ignore};
-    EXPECT_EQ(&calculate("", ""), &d);
+    calculate({"228", "1", "", ""}, [](FrmCalcImgSize&) {});
     EXPECT_EQ(lastShown().text.rfind("Encountered Err#6\rOverflow\r", 0), 0u);
 }
 

@@ -1,0 +1,113 @@
+// The file dialogs as a user meets them: a typed name that is not there goes back
+// to Open, which tells the user itself, and Save As starts on the filter Open
+// preselects.
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QTimer>
+#include <filesystem>
+
+#include "ui/FrmOverWrite.h"
+#include "ui/QtPrompter.h"
+#include "ui/UiFixture.h"
+
+namespace morv::test {
+namespace {
+
+/// Runs act on the first file dialog shown from now on.
+void onFileDialog(std::function<void(QFileDialog&)> act) {
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, act = std::move(act)] {
+        if (auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            poll->stop();
+            poll->deleteLater();
+            act(*d);
+        }
+    });
+    poll->start(5);
+}
+
+/// Puts name into the dialog's file name field and presses its Open or Save button.
+void typeName(QFileDialog& d, const std::string& name) {
+    auto* field = d.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    auto* buttons = d.findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+    ASSERT_TRUE(field && buttons);
+    field->setText(QString::fromStdString(name));
+    QAbstractButton* accept = buttons->button(d.acceptMode() == QFileDialog::AcceptOpen ? QDialogButtonBox::Open : QDialogButtonBox::Save);
+    ASSERT_NE(accept, nullptr);
+    // A box of the dialog's own ("File not found") would wait for an answer: note and close it.
+    QTimer boxWatch;
+    QObject::connect(&boxWatch, &QTimer::timeout, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            ADD_FAILURE() << "the file dialog said: " << box->text().toStdString();
+            box->buttons().front()->click();
+        }
+    });
+    boxWatch.start(5);
+    QTest::mouseClick(accept, Qt::LeftButton);
+    QTest::qWait(20);
+    if (d.isVisible()) d.reject();
+}
+
+TEST(FileDialogs, OpenTakesAnyTypedNameAndSaveAsStartsOnTheFilterOpenChose) {
+    TempDir dir;
+    QtPrompter prompter;
+    const char* filter = "*.bmp|*.bmp|*.jpg|*.jpg|Images: bmp, jpg|*.bmp;*.jpg";
+    QString openFilter, saveFilter;
+    onFileDialog([&](QFileDialog& d) {
+        openFilter = d.selectedNameFilter();
+        typeName(d, dir.file("missing.bmp"));
+    });
+    EXPECT_EQ(prompter.openFileName(filter, 3, dir.file("")), dir.file("missing.bmp"));
+    onFileDialog([&](QFileDialog& d) {
+        saveFilter = d.selectedNameFilter();
+        typeName(d, dir.file("result.bmp"));
+    });
+    EXPECT_EQ(prompter.saveFileName(dir.file("hills.bmp")), dir.file("result.bmp"));
+    EXPECT_EQ(openFilter, "Images: bmp, jpg (*.bmp *.jpg)");
+    EXPECT_EQ(saveFilter, "Images: bmp, jpg (*.bmp *.jpg)");
+}
+
+}  // namespace
+}  // namespace morv::test
+
+namespace morv::test {
+namespace {
+
+using FileNames = UiTest;
+
+TEST_F(FileNames, SaveAsAfterCloseOffersTheNewMapsOwnNameAndAHiddenMapOpens) {
+    openRamp(48, 24);
+    flattenAndRedraw();
+    prompter.answers.push_back(mb::No);  // close without saving
+    action("mnuFileClose")->trigger();
+    const std::string other = writePair(".other.bmp", rampImage(40, 40));
+    prompter.answers.push_back(mb::OK);  // 40 px is not whole base boards
+    open(other);
+    ASSERT_NE(picture(), nullptr) << lastShown().title;
+    prompter.fileNames.push_back("");
+    action("mnuFileSaveAs")->trigger();
+    EXPECT_EQ(lastShown().kind, "save");
+    EXPECT_EQ(lastShown().text, other);
+}
+
+TEST_F(FileNames, AMapFromAJpegFileIsSavedAsBmpAndANameWithoutExtensionGetsOne) {
+    const std::string jpeg = writePair("terrain.jpg", rampImage(48, 24));
+    const auto jpegBytes = [&] { return readFile(jpeg); };
+    const std::string before = jpegBytes();
+    open(jpeg);
+    const HeightImage result = flattenAndRedraw();
+    main->showOverWriteModally = [](FrmOverWrite&) { ADD_FAILURE() << "Save went for the .jpg file"; };
+    prompter.fileNames.push_back(dir.file("terrain"));
+    action("mnuFileSave")->trigger();
+    ASSERT_EQ(lastShown().kind, "save");
+    EXPECT_EQ(lastShown().text, dir.file("terrain_48x24_MF-60_B-0.bmp"));
+    EXPECT_EQ(jpegBytes(), before);
+    EXPECT_EQ(*loadPictureFile(dir.file("terrain.bmp")), result);
+    EXPECT_TRUE(std::filesystem::exists(dir.file("terrainCL.bmp")));
+    EXPECT_EQ(s.gstrImageFile, dir.file("terrain.bmp"));
+    EXPECT_FALSE(action("mnuFileSave")->isEnabled());
+}
+
+}  // namespace
+}  // namespace morv::test

@@ -1,0 +1,242 @@
+// The main window under the keyboard and the mouse, pressed where a user's focus
+// would be: Esc while an operation runs, the menu shortcuts over the ground level
+// box, the overwrite dialog's keys, and the bars that stand upside down.
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <QTimer>
+#include <QWheelEvent>
+
+#include "ui/FrmCalcImgSize.h"
+#include "ui/FrmOverWrite.h"
+#include "ui/UiFixture.h"
+
+namespace morv::test {
+namespace {
+
+class Keyboard : public UiTest {
+protected:
+    Keyboard() {
+        main->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(main.get()));
+    }
+    /// A key pressed on the keyboard: it goes wherever the focus is.
+    void press(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QWidget* active = QApplication::activeWindow();
+        ASSERT_NE(active, nullptr);
+        QTest::keyClick(active->windowHandle(), key, mods);
+    }
+    /// Clicks a widget of the main window at its centre, as the mouse would.
+    void clickOn(const char* name) { QTest::mouseClick(child<QWidget>(name), Qt::LeftButton); }
+    /// Ticks Flatten Mountains at 50 %.
+    void flattenHalf() {
+        click("chkFlatten");
+        child<QScrollBar>("vsbMountains")->setValue(50);
+    }
+};
+
+TEST_F(Keyboard, EscAfterAClickOnRedrawAsksToCancelAndTheMenusStayShut) {
+    const std::string path = openRamp(100, 50);
+    flattenHalf();
+    bool toolsOff = false, noMenuOpened = false;
+    atYield(20, [&] {
+        toolsOff = !child<QMenu>("mnuTools")->menuAction()->isEnabled();
+        press(Qt::Key_T, Qt::AltModifier);
+        noMenuOpened = QApplication::activePopupWidget() == nullptr;
+        prompter.answers.push_back(mb::Yes);
+        press(Qt::Key_Escape);
+    });
+    clickOn("cmdRedraw");
+    ASSERT_EQ(prompter.shown.size(), 2u);  // the open dialog, then the question
+    EXPECT_EQ(lastShown().title, "Cancel Drawing");
+    EXPECT_EQ(lastShown().text, "Do you want to cancel this process?");
+    EXPECT_EQ(lastShown().style, mb::YesNo + mb::Question);
+    EXPECT_LT(yields, 30);
+    EXPECT_EQ(*main->document().disp.image, rampImage(100, 50));
+    EXPECT_TRUE(toolsOff);
+    EXPECT_TRUE(noMenuOpened);
+    EXPECT_TRUE(child<QMenu>("mnuTools")->menuAction()->isEnabled());
+
+    // The same from the other buttons that work column by column.
+    for (const char* button : {"cmdNewCoast", "cmdCalcCL", "cmdGetHighLowColor"}) {
+        atYield(3, [&] {
+            prompter.answers.push_back(mb::No);
+            press(Qt::Key_Escape);
+        });
+        const std::size_t before = prompter.shown.size();
+        clickOn(button);
+        ASSERT_EQ(prompter.shown.size(), before + 1) << button;
+        EXPECT_EQ(lastShown().title, "Cancel Drawing") << button;
+    }
+}
+
+TEST_F(Keyboard, TheMenuShortcutsWinOverTheGroundLevelBox) {
+    openRamp(48, 24);
+    ASSERT_EQ(QApplication::focusWidget(), child<QWidget>("txtGroundLevel"));
+    prompter.fileNames.push_back("");  // the save dialog cancelled
+    press(Qt::Key_A, Qt::ControlModifier);
+    ASSERT_EQ(lastShown().kind, "save");
+    EXPECT_EQ(child<QLineEdit>("txtGroundLevel")->text(), "128");
+
+    // After a Redraw, Save As from the keyboard writes the result and the
+    // unsaved-changes mark goes off.
+    const HeightImage result = flattenAndRedraw();
+    EXPECT_TRUE(action("mnuFileSave")->isEnabled());
+    clickOn("txtGroundLevel");
+    prompter.fileNames.push_back(dir.file("kept.bmp"));
+    press(Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(*loadPictureFile(dir.file("kept.bmp")), result);
+    EXPECT_FALSE(action("mnuFileSave")->isEnabled());
+}
+
+TEST_F(Keyboard, ALevelTypedAfterAClickInTheBoxReachesMakeNewContours) {
+    openRamp(256, 8);  // the grey level of column x is x
+    clickOn("chkShowCoast");
+    clickOn("txtGroundLevel");  // the click selects the whole text, as the focus key would
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("100"));
+    press(Qt::Key_Return);
+    EXPECT_EQ(child<QLineEdit>("txtGroundLevel")->text(), "100");
+    clickOn("cmdNewCoast");
+    const HeightImage& contours = *main->document().dispCL.image;
+    for (int y = 0; y < 8; ++y) {
+        EXPECT_EQ(contours.pixel(100, y), 0) << y;
+        EXPECT_EQ(fcnGrayLevel(contours.pixel(128, y)), 128) << y;
+    }
+}
+
+TEST_F(Keyboard, TheOverwriteDialogAnswersTheFocusedButtonAndItsLetters) {
+    const std::string path = openRamp(48, 24);
+    struct Row {
+        std::vector<Qt::Key> keys;
+        const char* answer;
+    };
+    const Row table[] = {
+        {{Qt::Key_Tab, Qt::Key_Return}, "6"},  // Tab from No to Yes, then Enter
+        {{Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Return}, "2"},  // on to Cancel
+        {{Qt::Key_Y}, "6"},
+        {{Qt::Key_N}, "7"},
+        {{Qt::Key_C}, "2"},
+    };
+    for (const Row& row : table) {
+        flattenAndRedraw();
+        const HeightImage result = *main->document().disp.image;
+        writePair("hills.bmp", rampImage(48, 24));
+        main->showOverWriteModally = [&](FrmOverWrite& d) {
+            d.show();
+            d.activateWindow();
+            ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == d.findChild<QWidget*>(QStringLiteral("Command2")); }));
+            for (Qt::Key key : row.keys) press(key);
+            EXPECT_FALSE(d.isVisible());
+        };
+        main->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(main.get()));
+        press(Qt::Key_S, Qt::ControlModifier);
+        EXPECT_EQ(main->overwriteAnswer(), row.answer) << row.keys.size() << " " << row.keys.front();
+        EXPECT_EQ(*loadPictureFile(path) == result, std::string(row.answer) == "6") << row.answer;
+    }
+}
+
+/// Where on a vertical bar to click: its up arrow, its down arrow, the trough
+/// just below the up arrow.
+enum class Spot { UpArrow, DownArrow, UpperTrough };
+
+QPoint spotOn(QScrollBar* bar, Spot spot) {
+    const int arrow = bar->width();  // the arrows are square
+    switch (spot) {
+    case Spot::UpArrow: return {bar->width() / 2, arrow / 2};
+    case Spot::DownArrow: return {bar->width() / 2, bar->height() - arrow / 2};
+    case Spot::UpperTrough: return {bar->width() / 2, arrow + 3};
+    }
+    return {};
+}
+
+TEST_F(Keyboard, TheBarsWithTheirHighEndAtTheTopRiseWhenMovedUp) {
+    openRamp(48, 24);
+    enum How { Click, Key, Wheel };
+    struct Row {
+        const char* bar;
+        int start;
+        How how;
+        Spot spot;
+        Qt::Key key;
+        int expected;
+    };
+    const Row table[] = {
+        {"vsbGroundLevel", 128, Click, Spot::UpArrow, {}, 129},
+        {"vsbGroundLevel", 128, Click, Spot::DownArrow, {}, 127},
+        {"vsbGroundLevel", 128, Key, {}, Qt::Key_Up, 129},
+        {"vsbGroundLevel", 128, Key, {}, Qt::Key_PageDown, 127},
+        {"vsbGroundLevel", 128, Wheel, {}, {}, 129},
+        {"vsbValleys", 100, Click, Spot::UpArrow, {}, 100},
+        {"vsbValleys", 100, Click, Spot::DownArrow, {}, 95},
+        {"vsbValleys", 50, Click, Spot::UpArrow, {}, 55},
+        {"vsbValleys", 50, Click, Spot::UpperTrough, {}, 70},
+        {"vsbValleys", 50, Key, {}, Qt::Key_Up, 55},
+        {"vsbValleys", 50, Key, {}, Qt::Key_PageUp, 70},
+        {"vsbValleys", 50, Wheel, {}, {}, 65},
+        // The mountains bar has its low end at the top, as a plain bar.
+        {"vsbMountains", 50, Click, Spot::UpArrow, {}, 45},
+    };
+    for (const Row& row : table) {
+        auto* bar = child<QScrollBar>(row.bar);
+        bar->setValue(row.start);
+        if (row.how == Click) {
+            QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, spotOn(bar, row.spot));
+        } else if (row.how == Key) {
+            bar->setFocus();
+            press(row.key);
+        } else {
+            const QPointF at(bar->width() / 2.0, bar->height() / 2.0);
+            QWheelEvent up(at, bar->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(bar, &up);
+        }
+        EXPECT_EQ(bar->value(), row.expected) << row.bar << " from " << row.start << " by " << int(row.how);
+    }
+    EXPECT_EQ(s.gintGroundLevel, 129);
+    EXPECT_EQ(child<QLineEdit>("txtGroundLevel")->text(), "129");
+    EXPECT_EQ(child<QCheckBox>("chkFill")->text(), "Fill in Valleys by 65%");
+}
+
+TEST_F(Keyboard, TheBarsTellTheirNameAndValueAndScaleUpKeepsTheToolbarStill) {
+    openRamp(48, 24);
+    child<QScrollBar>("vsbValleys")->setValue(50);
+    child<QScrollBar>("vsbGroundLevel")->setValue(77);
+    EXPECT_EQ(child<QScrollBar>("vsbValleys")->toolTip(), "Valleys: 50 %");
+    EXPECT_EQ(child<QScrollBar>("vsbMountains")->toolTip(), "Mountains: 0 %");
+    EXPECT_EQ(child<QScrollBar>("vsbGroundLevel")->toolTip(), "Ground level: 77");
+
+    QCoreApplication::processEvents();
+    const QPoint redrawAt = child<QWidget>("cmdRedraw")->pos();
+    clickOn("cmdScale");
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(child<QPushButton>("cmdScale")->font().bold());
+    EXPECT_EQ(child<QWidget>("cmdRedraw")->pos(), redrawAt);
+
+    // Close clears the mouse readout with the picture it spoke of.
+    moveOver(picture()->picDisp(), 3, 3);
+    EXPECT_EQ(statusText().rfind("X: 3", 0), 0u);
+    action("mnuFileClose")->trigger();
+    EXPECT_EQ(statusText(), "");
+}
+
+TEST_F(Keyboard, TheCalculatorStartsEmptyEachTimeAndOneBoardFieldCountsAsNone) {
+    int shown = 0;
+    main->showCalcImgSizeModally = [&](FrmCalcImgSize& d) {
+        ++shown;
+        for (const char* field : {"txtHorzBoards", "txtVertBoards", "txtHorzSize", "txtVertSize"})
+            EXPECT_EQ(d.findChild<QLineEdit*>(QString::fromUtf8(field))->text(), "") << field << " showing " << shown;
+        QTest::keyClicks(d.findChild<QLineEdit*>(QStringLiteral("txtHorzBoards")), QStringLiteral("5"));
+        QTest::keyClicks(d.findChild<QLineEdit*>(QStringLiteral("txtHorzSize")), QStringLiteral("1024"));
+        QTest::keyClicks(d.findChild<QLineEdit*>(QStringLiteral("txtVertSize")), QStringLiteral("512"));
+        QTest::mouseClick(d.findChild<QPushButton*>(QStringLiteral("cmdCalc")), Qt::LeftButton);
+        EXPECT_EQ(d.findChild<QLineEdit*>(QStringLiteral("txtHorzBoards"))->text(), "7");
+        EXPECT_EQ(d.findChild<QLineEdit*>(QStringLiteral("txtVertBoards"))->text(), "3");
+        EXPECT_EQ(d.findChild<QLabel*>(QStringLiteral("lblAnswer_0"))->text(),
+                  "Your image should be 1008px Wide, by 432px High to match Trainz image size requirements.");
+    };
+    action("mnuToolsCalcImgSize")->trigger();
+    action("mnuToolsCalcImgSize")->trigger();
+    EXPECT_EQ(shown, 2);
+}
+
+}  // namespace
+}  // namespace morv::test
