@@ -28,7 +28,7 @@ struct JpegSpec {
 };
 
 /// A JPEG file made with libjpeg: a grey ramp (colour files add some red).
-std::string encodeJpeg(const JpegSpec& spec) {
+std::string encodeJpeg(const JpegSpec& recipe) {
     jpeg_compress_struct c{};
     jpeg_error_mgr err{};
     c.err = jpeg_std_error(&err);
@@ -36,24 +36,24 @@ std::string encodeJpeg(const JpegSpec& spec) {
     unsigned char* out = nullptr;
     unsigned long size = 0;
     jpeg_mem_dest(&c, &out, &size);
-    const int comps = spec.space == JCS_GRAYSCALE ? 1 : spec.space == JCS_CMYK ? 4 : 3;
-    c.image_width = JDIMENSION(spec.width);
-    c.image_height = JDIMENSION(spec.height);
+    const int comps = recipe.space == JCS_GRAYSCALE ? 1 : recipe.space == JCS_CMYK ? 4 : 3;
+    c.image_width = JDIMENSION(recipe.width);
+    c.image_height = JDIMENSION(recipe.height);
     c.input_components = comps;
-    c.in_color_space = spec.space;
+    c.in_color_space = recipe.space;
     jpeg_set_defaults(&c);
     jpeg_set_quality(&c, 95, TRUE);
-    if (spec.progressive) jpeg_simple_progression(&c);
+    if (recipe.progressive) jpeg_simple_progression(&c);
     jpeg_start_compress(&c, TRUE);
-    if (spec.orientation) {
+    if (recipe.orientation) {
         // "Exif\0\0", a little-endian TIFF head, one IFD with the orientation tag.
         const unsigned char exif[] = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 0x01, 3, 0, 1, 0, 0, 0,
-                                      static_cast<unsigned char>(spec.orientation), 0, 0, 0, 0, 0, 0, 0};
+                                      static_cast<unsigned char>(recipe.orientation), 0, 0, 0, 0, 0, 0, 0};
         jpeg_write_marker(&c, JPEG_APP0 + 1, exif, sizeof exif);
     }
-    std::vector<JSAMPLE> row(std::size_t(spec.width) * std::size_t(comps));
+    std::vector<JSAMPLE> row(std::size_t(recipe.width) * std::size_t(comps));
     while (c.next_scanline < c.image_height) {
-        for (int x = 0; x < spec.width; ++x)
+        for (int x = 0; x < recipe.width; ++x)
             for (int k = 0; k < comps; ++k)
                 row[std::size_t(x * comps + k)] = JSAMPLE((x * 4 + int(c.next_scanline) + (k == 0 && comps == 3 ? 60 : 0)) & 255);
         JSAMPROW r = row.data();
