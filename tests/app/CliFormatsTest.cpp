@@ -13,14 +13,13 @@
 #include "app/cli/CliOptions.h"
 #include "io/ImageIO.h"
 #include "support/TestSupport.h"
+#include "support/CliRun.h"
 
 namespace morv {
 namespace {
 
-struct CliResult {
-    int status;
-    std::string out, err;
-};
+using test::CliResult;
+using test::morvCli;
 
 struct CliFormats : ::testing::Test {
     test::TempDir dir;
@@ -31,17 +30,7 @@ struct CliFormats : ::testing::Test {
         contour.setPixel(0, 0, 0);
         savePictureFiles({{&map, dir.file("hills.bmp")}, {&contour, dir.file("hillsCL.bmp")}});
     }
-    CliResult run(const std::string& args) {
-        const std::string cmd = "cd '" + dir.path().string() + "' && '" MORV_CLI_PATH "' " + args + " 2>stderr.txt";
-        CliResult r{};
-        FILE* p = ::popen(cmd.c_str(), "r");
-        char buf[4096];
-        while (std::size_t n = std::fread(buf, 1, sizeof buf, p)) r.out.append(buf, n);
-        const int st = ::pclose(p);
-        r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-        r.err = test::readFile(dir.file("stderr.txt"));
-        return r;
-    }
+    CliResult run(const std::string& args) { return morvCli(args, dir); }
 };
 
 TEST(CliFormatArguments, ReadsThePictureOptionsAndRefusesBadOnes) {

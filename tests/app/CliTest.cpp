@@ -9,6 +9,7 @@
 #include "app/cli/CliOptions.h"
 #include "io/ImageIO.h"
 #include "support/TestSupport.h"
+#include "support/CliRun.h"
 
 namespace morv {
 namespace {
@@ -63,27 +64,8 @@ TEST(CliArguments, BadUsageIsRefusedWithAReason) {
     EXPECT_EQ(parseArguments({"info", "a.bmp", "--help"}).options->command, cli::Command::Help);
 }
 
-/// Runs morv-cli with a shell command line; collects stdout, stderr and the exit status.
-struct CliResult {
-    int status;
-    std::string out, err;
-};
-
-CliResult morvCli(const std::string& args, const test::TempDir& dir) {
-    const std::string errFile = dir.file("stderr.txt");
-    const std::string cmd = "cd '" + dir.path().string() + "' && '" MORV_CLI_PATH "' " + args + " 2>'" + errFile + "'";
-    CliResult r{};
-    FILE* p = ::popen(cmd.c_str(), "r");
-    char buf[4096];
-    while (std::size_t n = std::fread(buf, 1, sizeof buf, p)) r.out.append(buf, n);
-    const int st = ::pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    std::ifstream e(errFile);
-    std::stringstream ss;
-    ss << e.rdbuf();
-    r.err = ss.str();
-    return r;
-}
+using test::CliResult;
+using test::morvCli;
 
 struct CliRun : ::testing::Test {
     test::TempDir dir;

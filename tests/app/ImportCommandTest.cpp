@@ -14,28 +14,13 @@
 #include "io/ImageIO.h"
 #include "support/DemFiles.h"
 #include "support/TestSupport.h"
+#include "support/CliRun.h"
 
 namespace morv {
 namespace {
 
-struct CliResult {
-    int status;
-    std::string out, err;
-};
-
-/// Runs morv-cli in dir with a shell command line; collects its output and status.
-CliResult morvCli(const std::string& args, const test::TempDir& dir) {
-    const std::string errFile = dir.file("stderr.txt");
-    const std::string cmd = "cd '" + dir.path().string() + "' && '" MORV_CLI_PATH "' " + args + " 2>'" + errFile + "'";
-    CliResult r{};
-    FILE* p = ::popen(cmd.c_str(), "r");
-    char buf[4096];
-    while (std::size_t n = std::fread(buf, 1, sizeof buf, p)) r.out.append(buf, n);
-    const int st = ::pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    r.err = test::readFile(errFile);
-    return r;
-}
+using test::CliResult;
+using test::morvCli;
 
 struct ImportCommand : ::testing::Test {
     test::TempDir dir;

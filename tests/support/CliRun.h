@@ -1,0 +1,33 @@
+#pragma once
+// Runs the built morv-cli as a shell would, for the command-line tests.
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <string>
+
+#include "support/TestSupport.h"
+
+namespace morv::test {
+
+/// What a morv-cli run printed and how it ended.
+struct CliResult {
+    int status;
+    std::string out, err;
+};
+
+/// Runs morv-cli in dir with a shell command line (args are not quoted for it);
+/// collects standard output, standard error and the exit status (-1: killed).
+inline CliResult morvCli(const std::string& args, const TempDir& dir) {
+    const std::string errFile = dir.file("stderr.txt");
+    const std::string cmd = "cd '" + dir.path().string() + "' && '" MORV_CLI_PATH "' " + args + " 2>'" + errFile + "'";
+    CliResult r{};
+    FILE* p = ::popen(cmd.c_str(), "r");
+    char buf[4096];
+    while (std::size_t n = std::fread(buf, 1, sizeof buf, p)) r.out.append(buf, n);
+    const int st = ::pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    r.err = readFile(errFile);
+    return r;
+}
+
+}  // namespace morv::test
