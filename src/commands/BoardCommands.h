@@ -1,0 +1,27 @@
+#pragma once
+#include "commands/Host.h"
+#include "engine/BoardFit.h"
+
+namespace morv {
+
+/// A layout of whole base boards and how the map is brought to it.
+struct BoardFitChoice {
+    BoardGrid grid = BoardGrid::FiveMetre;
+    int boardsWide = 1;  ///< 1..227
+    int boardsHigh = 1;  ///< 1..227
+    BoardFitMethod method = BoardFitMethod::Scale;
+};
+
+/// The layout offered for a map of width x height pixels: the nearest whole number
+/// of boards each way on grid (at least one), fitted by scaling.
+BoardFitChoice suggestedBoardFit(BoardGrid grid, int width, int height);
+
+/// Tools > Fit to Boards: brings the height image and its contour image to the
+/// chosen whole boards (padding with the ground level), names the result after the
+/// last Redraw with the fit recorded ("..._B-0_FB-4x3.bmp"), resizes the picture
+/// window and marks the map unsaved. A crop that would have to grow the map or a
+/// pad that would have to shrink it is refused in a message box and changes
+/// nothing. Returns true when fitted. Traces "frmMain.mnuToolsFitBoards_Click".
+bool fitMapToBoards(const Host& host, const BoardFitChoice& choice);
+
+}  // namespace morv
