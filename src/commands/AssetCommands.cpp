@@ -55,16 +55,16 @@ bool exportAsset(const Host& host) {
     }
 
     std::string failure;
+    r([&] { host.activity.setWaitCursor(true); });
     r([&] {
-        host.activity.setWaitCursor(true);
         try {
             host.document().disp.commit();
             writeAssetFolder(*host.document().disp.image, folder, name);
         } catch (const RuntimeError& e) {
             failure = e.description();
         }
-        host.activity.setWaitCursor(false);
     });
+    r([&] { host.activity.setWaitCursor(false); });
     if (!failure.empty()) {
         r([&] {
             showMessage(app,

@@ -4,7 +4,6 @@
 #include <cctype>
 #include <cmath>
 #include <memory>
-#include <stdexcept>
 #include <string>
 
 #include "core/Routine.h"
@@ -27,6 +26,18 @@ BoardFitChoice suggestedBoardFit(BoardGrid grid, int width, int height) {
     return {grid, nearestBoards(grid, width), nearestBoards(grid, height), BoardFitMethod::Scale};
 }
 
+std::string boardFitRefusal(int width, int height, const BoardFitChoice& c) {
+    std::string why = fitRefusal(width, height, boardSide(c.grid, c.boardsWide), boardSide(c.grid, c.boardsHigh), c.method);
+    if (why.empty()) return why;
+    why[0] = char(std::toupper(static_cast<unsigned char>(why[0])));
+    return why + " pixels.";
+}
+
+std::string boardFitAdvice(BoardFitMethod refused) {
+    return refused == BoardFitMethod::Crop ? "Choose Pad or Scale, or fewer boards."
+                                           : "Choose Crop or Scale, or more boards.";
+}
+
 bool fitMapToBoards(const Host& host, const BoardFitChoice& c) {
     App& app = host.app();
     Session& s = app.session;
@@ -34,30 +45,24 @@ bool fitMapToBoards(const Host& host, const BoardFitChoice& c) {
     Routine r(app, "frmMain.mnuToolsFitBoards_Click");
     const int width = boardSide(c.grid, c.boardsWide), height = boardSide(c.grid, c.boardsHigh);
     std::string refused;
-    bool fitted = r([&] {
-        host.activity.setWaitCursor(true);
-        try {
-            // Both pictures are fitted before either display changes.
-            auto map = std::make_shared<HeightImage>(fitToSize(*doc.disp.image, width, height, c.method, s.glngGroundColor));
-            std::shared_ptr<HeightImage> contour;
-            if (!doc.dispCL.image->empty())
-                contour = std::make_shared<HeightImage>(
-                    fitToSize(*doc.dispCL.image, width, height, c.method, s.glngGroundColor));
-            doc.disp.replace(std::move(map));
-            doc.dispCL.replace(std::move(contour));
-        } catch (const std::invalid_argument& e) {
-            refused = e.what();
-        }
-        host.activity.setWaitCursor(false);
-    });
+    r([&] { refused = boardFitRefusal(doc.disp.width(), doc.disp.height(), c); });
     if (!refused.empty()) {
-        refused[0] = char(std::toupper(static_cast<unsigned char>(refused[0])));
         r([&] {
-            showMessage(app, refused + " pixels." + s.gstrCR2 + "Choose Pad or Scale, or another number of boards.",
-                        mb::OKOnly + mb::Exclamation, "Fit to Boards");
+            showMessage(app, refused + s.gstrCR2 + boardFitAdvice(c.method), mb::OKOnly + mb::Exclamation, "Fit to Boards");
         });
         return false;
     }
+    r([&] { host.activity.setWaitCursor(true); });
+    const bool fitted = r([&] {
+        // Both pictures are fitted before either display changes.
+        auto map = std::make_shared<HeightImage>(fitToSize(*doc.disp.image, width, height, c.method, s.glngGroundColor));
+        std::shared_ptr<HeightImage> contour;
+        if (!doc.dispCL.image->empty())
+            contour = std::make_shared<HeightImage>(fitToSize(*doc.dispCL.image, width, height, c.method, s.glngGroundColor));
+        doc.disp.replace(std::move(map));
+        doc.dispCL.replace(std::move(contour));
+    });
+    r([&] { host.activity.setWaitCursor(false); });
     if (!fitted) return false;
     r([&] {
         // The name of what the map went through: the last Redraw (or none), at the new size, and this fit.

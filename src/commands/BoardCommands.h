@@ -1,4 +1,6 @@
 #pragma once
+#include <string>
+
 #include "commands/Host.h"
 #include "engine/BoardFit.h"
 
@@ -15,6 +17,14 @@ struct BoardFitChoice {
 /// The layout offered for a map of width x height pixels: the nearest whole number
 /// of boards each way on grid (at least one), fitted by scaling.
 BoardFitChoice suggestedBoardFit(BoardGrid grid, int width, int height);
+
+/// Why the choice cannot be made of a map of width x height pixels, as a sentence
+/// ("Cropping cannot make 600 x 450 pixels into 720 x 576 pixels."); "" when it can.
+std::string boardFitRefusal(int width, int height, const BoardFitChoice& choice);
+
+/// What to choose instead when a method is refused ("Choose Pad or Scale, or
+/// fewer boards.").
+std::string boardFitAdvice(BoardFitMethod refused);
 
 /// Tools > Fit to Boards: brings the height image and its contour image to the
 /// chosen whole boards (padding with the ground level), names the result after the

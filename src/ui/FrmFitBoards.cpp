@@ -33,7 +33,8 @@ QGroupBox* column(QWidget* parent, const char* name, const char* title, std::ini
 
 }  // namespace
 
-FrmFitBoards::FrmFitBoards(const BoardFitChoice& offered, int width, int height, QWidget* parent) : QDialog(parent) {
+FrmFitBoards::FrmFitBoards(const BoardFitChoice& offered, int width, int height, QWidget* parent)
+    : QDialog(parent), m_width(width), m_height(height) {
     setObjectName(QStringLiteral("frmFitBoards"));
     setWindowTitle(QStringLiteral("Fit to Boards"));
     setModal(true);
@@ -67,10 +68,14 @@ FrmFitBoards::FrmFitBoards(const BoardFitChoice& offered, int width, int height,
     QGroupBox* fraMethod = column(this, "fraMethod", "Method", {optCrop, optPad, optScale});
 
     lblResult = named(new QLabel(this), "lblResult");
+    lblResult->setWordWrap(true);
+    // Room for a refusal's two lines, so the dialog keeps its size.
+    lblResult->setMinimumSize(360, 2 * lblResult->fontMetrics().lineSpacing());
     auto* buttons = named(new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this), "buttons");
-    buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK = buttons->button(QDialogButtonBox::Ok);
+    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK->setDefault(true);
     buttons->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("cmdCancel"));
-    buttons->button(QDialogButtonBox::Ok)->setDefault(true);
 
     auto* body = new QVBoxLayout(this);
     body->addWidget(lblMap);
@@ -84,7 +89,7 @@ FrmFitBoards::FrmFitBoards(const BoardFitChoice& offered, int width, int height,
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     for (QSpinBox* s : {spnBoardsWide, spnBoardsHigh}) connect(s, &QSpinBox::valueChanged, this, &FrmFitBoards::showResultSize);
-    connect(optGrid10, &QRadioButton::toggled, this, &FrmFitBoards::showResultSize);
+    for (QRadioButton* o : {optGrid10, optCrop, optPad}) connect(o, &QRadioButton::toggled, this, &FrmFitBoards::showResultSize);
     showResultSize();
     QWidget* order[] = {spnBoardsWide, spnBoardsHigh, optGrid5, optGrid10, optCrop, optPad, optScale,
                         buttons->button(QDialogButtonBox::Ok), buttons->button(QDialogButtonBox::Cancel)};
@@ -104,10 +109,14 @@ BoardFitChoice FrmFitBoards::choice() const {
 }
 
 void FrmFitBoards::showResultSize() {
+    // What cannot be done is said here, before OK, rather than after it.
     const BoardFitChoice c = choice();
-    lblResult->setText(QStringLiteral("The result will be %1 x %2 pixels.")
-                           .arg(boardSide(c.grid, c.boardsWide))
-                           .arg(boardSide(c.grid, c.boardsHigh)));
+    const std::string refused = boardFitRefusal(m_width, m_height, c);
+    cmdOK->setEnabled(refused.empty());
+    lblResult->setText(refused.empty() ? QStringLiteral("The result will be %1 x %2 pixels.")
+                                             .arg(boardSide(c.grid, c.boardsWide))
+                                             .arg(boardSide(c.grid, c.boardsHigh))
+                                       : QString::fromStdString(refused + " " + boardFitAdvice(c.method)));
 }
 
 }  // namespace morv

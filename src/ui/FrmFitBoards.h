@@ -4,6 +4,7 @@
 #include "commands/BoardCommands.h"
 
 class QLabel;
+class QPushButton;
 class QRadioButton;
 class QSpinBox;
 
@@ -30,6 +31,8 @@ private:
     QRadioButton* optPad = nullptr;
     QRadioButton* optScale = nullptr;
     QLabel* lblResult = nullptr;
+    QPushButton* cmdOK = nullptr;
+    int m_width, m_height;
 };
 
 }  // namespace morv

@@ -21,9 +21,8 @@ FrmLevels::FrmLevels(const LevelMapping& m, QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("%1-bit Height Map").arg(m.bits));
     setModal(true);
 
-    auto* lblFound = new QLabel(QStringLiteral("This map holds %1-bit heights from %2 to %3 (%4 units a grey level).\n"
-                                               "Choose the heights grey levels 0 to 255 cover; lower ones become 0, "
-                                               "higher ones 255.")
+    auto* lblFound = new QLabel(QStringLiteral("This map holds %1-bit heights from %2 to %3: %4 units a grey level "
+                                               "over that range.")
                                     .arg(m.bits)
                                     .arg(m.found.low)
                                     .arg(m.found.high)
@@ -31,6 +30,11 @@ FrmLevels::FrmLevels(const LevelMapping& m, QWidget* parent) : QDialog(parent) {
                                 this);
     lblFound->setObjectName(QStringLiteral("lblFound"));
     lblFound->setWordWrap(true);
+    auto* lblHelp = new QLabel(QStringLiteral("Keep that range, or type the heights grey levels 0 and 255 stand for; "
+                                              "heights below or above them become 0 or 255."),
+                               this);
+    lblHelp->setObjectName(QStringLiteral("lblHelp"));
+    lblHelp->setWordWrap(true);
 
     auto box = [this](const char* name, std::uint32_t value) {
         auto* edit = new QLineEdit(QString::number(value), this);
@@ -60,10 +64,11 @@ FrmLevels::FrmLevels(const LevelMapping& m, QWidget* parent) : QDialog(parent) {
 
     auto* body = new QVBoxLayout(this);
     body->addWidget(lblFound);
+    body->addWidget(lblHelp);
     body->addLayout(form);
     body->addWidget(lblPerLevel);
     body->addWidget(buttons);
-    setMinimumWidth(420);
+    setMinimumWidth(480);
     showPerLevel();
     // Enter keeps the range found; typing replaces the low end first.
     txtLow->setFocus(Qt::TabFocusReason);

@@ -105,14 +105,18 @@ TEST_F(MapFitting, FitsToWholeBoardsOnBothGridsAndNamesTheFit) {
     EXPECT_EQ(qGray(shown.pixel(0, 0)), 90);  // the padding
     EXPECT_EQ(qGray(shown.pixel(324, 252)), fcnGrayLevel(main->document().disp.image->pixel(324, 252)));
 
-    // Cropping cannot grow a map: refused, nothing changes.
-    prompter.answers.push_back(mb::OK);
+    // Cropping cannot grow the map to the 5 x 4 boards offered: the dialog says so
+    // and Enter does nothing until the choice can be made.
+    const std::size_t boxes = prompter.shown.size();
     fitToBoards([](QDialog& d) {
-        press(d, Qt::Key_C, Qt::AltModifier);  // Crop to the 5 x 4 boards offered, 720 x 576
+        press(d, Qt::Key_C, Qt::AltModifier);
+        EXPECT_EQ(d.findChild<QLabel*>(QStringLiteral("lblResult"))->text(),
+                  "Cropping cannot make 649 x 505 pixels into 720 x 576 pixels. Choose Pad or Scale, or fewer boards.");
         press(d, Qt::Key_Return);
+        EXPECT_TRUE(d.isVisible());
+        press(d, Qt::Key_Escape);
     });
-    EXPECT_EQ(lastShown().title, "Fit to Boards");
-    EXPECT_EQ(lastShown().text.rfind("Cropping cannot make 649 x 505 pixels into 720 x 576 pixels.", 0), 0u);
+    EXPECT_EQ(prompter.shown.size(), boxes);
     EXPECT_EQ(picture()->picDisp()->size(), QSize(649, 505));
 
     prompter.answers.push_back(mb::No);  // close without saving
@@ -160,7 +164,7 @@ TEST_F(MapFitting, SixteenBitMapsAskForTheirLevelsAndCancelKeepsTheOpenMap) {
     const std::string deep = writeDeepMap(samples);
 
     openDeep(deep, [](QDialog& d) { press(d, Qt::Key_Return); });
-    EXPECT_NE(shownFound.find("from 1000 to 6100 (20 units a grey level)"), std::string::npos) << shownFound;
+    EXPECT_NE(shownFound.find("from 1000 to 6100: 20 units a grey level"), std::string::npos) << shownFound;
     EXPECT_EQ(topRow(), (std::vector<int>{0, 75, 100, 128, 255}));
 
     // A typed range: 2000..4000 (7.843 units a level); Redraw reads the file the same way.
