@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "app/cli/BatchInputs.h"
+#include "app/cli/BatchRun.h"
 #include "app/cli/JobRunner.h"
 #include "app/cli/OutputNames.h"
 #include "documents/Files.h"
@@ -168,6 +169,104 @@ TEST(OutputClaims, AMapThatFailedHoldsNoName) {
     OutputClaims claims({"k", "k"});
     claims.settle(0);
     EXPECT_EQ(claims.claim(1, {"k_1x1_B-0.bmp"}), std::nullopt);
+}
+
+}  // namespace
+}  // namespace morv
+
+namespace morv {
+namespace {
+
+using namespace cli;
+
+/// A batch run with its two streams caught.
+struct Caught {
+    int status;
+    std::string out, err;
+};
+
+std::string contentOf(std::FILE* f) {
+    std::rewind(f);
+    std::string s;
+    char buf[512];
+    while (std::size_t n = std::fread(buf, 1, sizeof buf, f)) s.append(buf, n);
+    std::fclose(f);
+    return s;
+}
+
+Caught batch(BatchReport report, const std::vector<BatchInput>& inputs, unsigned jobs = 2) {
+    report.out = std::tmpfile();
+    report.err = std::tmpfile();
+    const int status = runBatch(inputs, jobs, report, 2, [](std::size_t i, const std::string& path, MapProgress& p) {
+        p.pass(50);
+        p.pass(100);
+        p.startPass();
+        p.pass(100);
+        // The first map ends last.
+        std::this_thread::sleep_for(std::chrono::milliseconds(i == 0 ? 40 : 0));
+        if (path == "B.bmp") throw std::runtime_error("Invalid picture: B.bmp (truncated)");
+        if (path == "D.bmp") return MapOutcome{"", "D.bmp exists (use --force to replace it)"};
+        return MapOutcome{path + " done\n", ""};
+    });
+    return {status, contentOf(report.out), contentOf(report.err)};
+}
+
+const std::vector<BatchInput> kInputs = {
+    {"A.bmp", Skip::None, ""}, {"ACL.bmp", Skip::Companion, "A.bmp"}, {"B.bmp", Skip::None, ""},
+    {"A_4x3_B-0.bmp", Skip::EarlierResult, "A.bmp"}, {"C.bmp", Skip::None, ""}, {"D.bmp", Skip::None, ""}};
+
+TEST(BatchRun, FailuresAreLinesTheOthersGoOnInInputOrder) {
+    Caught c = batch({}, kInputs);
+    EXPECT_EQ(c.status, 1);
+    EXPECT_EQ(c.out, "A.bmp done\nC.bmp done\n");
+    EXPECT_EQ(c.err,
+              "morv-cli: skipped ACL.bmp: the contour image of A.bmp\n"
+              "morv-cli: skipped A_4x3_B-0.bmp: a result made from A.bmp\n"
+              "morv-cli: B.bmp: Invalid picture: B.bmp (truncated)\n"
+              "morv-cli: D.bmp: D.bmp exists (use --force to replace it)\n"
+              "2 written, 2 failed, 1 companions skipped, 1 earlier results skipped\n");
+
+    BatchReport quietJson;
+    quietJson.quiet = true;
+    quietJson.before = "[\n";
+    quietJson.between = ",\n";
+    quietJson.after = "\n]\n";
+    c = batch(quietJson, {kInputs[0], kInputs[1], kInputs[4]}, 1);
+    EXPECT_EQ(c.status, 0);
+    EXPECT_EQ(c.out, "[\nA.bmp done\n,\nC.bmp done\n\n]\n");
+    EXPECT_EQ(c.err, "") << "quiet: no notes, no summary";
+
+    BatchReport single;
+    single.single = true;
+    c = batch(single, {kInputs[2]});
+    EXPECT_EQ(c.status, 1);
+    EXPECT_EQ(c.err, "morv-cli: Invalid picture: B.bmp (truncated)\n") << "one map: no summary, no map prefix";
+}
+
+TEST(BatchRun, OnATerminalOneBarAMapNamesItsPlace) {
+    BatchReport report;
+    report.terminal = true;
+    const Caught c = batch(report, {kInputs[0], kInputs[4]}, 1);
+    EXPECT_NE(c.err.find("\r\033[K[" + std::string(6, '#') + std::string(18, '.') + "] map 1 of 2: A.bmp"),
+              std::string::npos)
+        << "half the first of two passes is a quarter of the map";
+    EXPECT_NE(c.err.find("[" + std::string(24, '#') + "] map 2 of 2: C.bmp"), std::string::npos);
+    EXPECT_TRUE(c.err.ends_with("\r\033[K2 written, 0 failed, 0 companions skipped\n"))
+        << "the line is cleared before the summary";
+    EXPECT_EQ(c.out, "A.bmp done\nC.bmp done\n");
+}
+
+TEST(BatchRun, JsonStringsEscapeAndStayUtf8) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"maps/Ridge.bmp", "\"maps/Ridge.bmp\""},
+        {"a\"b\\c", "\"a\\\"b\\\\c\""},
+        {"new\nline\t", "\"new\\u000aline\\u0009\""},
+        {"Vallée.bmp", "\"Vallée.bmp\""},
+        {"bad\xff.bmp", "\"bad\\ufffd.bmp\""},
+        {"cut\xc3", "\"cut\\ufffd\""},
+        {"\xed\xa0\x80", "\"\\ufffd\\ufffd\\ufffd\""},  // a surrogate is not UTF-8
+    };
+    for (const auto& [text, json] : cases) EXPECT_EQ(jsonString(text), json) << text;
 }
 
 }  // namespace
