@@ -6,7 +6,7 @@
 #include <string>
 
 #include "engine/HeightImage.h"
-#include "engine/ImageIO.h"
+#include "io/ImageIO.h"
 
 namespace morv::bench {
 

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <string>
 
-#include "engine/BmpCodec.h"
-#include "engine/ImageIO.h"
+#include "io/BmpCodec.h"
+#include "io/ImageIO.h"
 
 namespace morv {
 namespace {

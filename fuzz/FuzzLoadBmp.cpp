@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "core/RuntimeError.h"
-#include "engine/BmpCodec.h"
+#include "io/BmpCodec.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     morv::MemorySource source({data, size});

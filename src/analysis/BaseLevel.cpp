@@ -4,9 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "core/Routine.h"
 #include "engine/ColumnWalk.h"
-#include "engine/Host.h"
 
 namespace morv {
 
@@ -49,53 +47,6 @@ bool sumUnderContours(const HeightImage& height, const HeightImage& contour, Con
         total.count += colCount[std::size_t(x % kColumnStrip)];
     };
     return walkColumns(w, h, strip, column, hook);
-}
-
-void cmdCalcCL_Click(Host& host) {
-    App& app = host.app();
-    Session& s = app.session;
-    Routine r(app, "frmMain.cmdCalcCL_Click");
-    r([&] {
-        s.gblnBusy = true;
-        host.SetControlsEnabled(false);
-    });
-    float total = 0;
-    r([&] { total = float(host.document().disp.image->pixelCount()); });
-    r([&] {
-        host.setStatus("WORKING... Calculating Average Coastline Color");
-        host.setWaitCursor(true);
-    });
-    r([&] {
-        host.setContourVisible(true);
-        host.doEvents();
-    });
-    bool completed = false;
-    ContourSum found;
-    r([&] {
-        const std::shared_ptr<const HeightImage> height = host.document().disp.image;
-        const std::shared_ptr<const HeightImage> contour = host.document().dispCL.image;
-        found = {};
-        completed = sumUnderContours(*height, *contour, found, [&](std::int64_t visited) {
-            host.doEvents();
-            if (s.gblnCancel) return true;
-            host.setStatus("WORKING... Calculating Average Coastline Color " +
-                           std::to_string(progressPercent(visited, total)) + "%");
-            return false;
-        });
-    });
-    if (completed) {
-        r([&] {
-            host.setContourVisible(false);
-            host.setGroundLevelValue(found.average());
-        });
-    }
-    r([&] {
-        host.SetControlsEnabled(true);
-        s.gblnBusy = false;
-        s.gblnCancel = false;
-        host.setWaitCursor(false);
-        host.setStatus("");
-    });
 }
 
 }  // namespace morv

@@ -6,8 +6,6 @@
 
 namespace morv {
 
-class Host;
-
 /// Running totals of the levels under the contour image's pure-black pixels.
 struct ContourSum {
     std::int64_t sum = 0;
@@ -21,8 +19,5 @@ struct ContourSum {
 /// size is read at the same coordinates, outside reading as not black. hook is
 /// asked after each column; returns false when it stopped the walk.
 bool sumUnderContours(const HeightImage& height, const HeightImage& contour, ContourSum& total, const ColumnHook& hook);
-
-/// Calc Base: sets the ground level to the average height under the contour lines.
-void cmdCalcCL_Click(Host& host);
 
 }  // namespace morv

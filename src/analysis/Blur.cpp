@@ -8,8 +8,6 @@
 #include <vector>
 
 #include "core/Numbers.h"
-#include "core/Routine.h"
-#include "engine/Host.h"
 
 namespace morv {
 
@@ -165,50 +163,5 @@ void blurPicture(HeightImage& image, int amount, const std::function<void(int it
     for (; i < amount; ++i)
         if (afterIteration) afterIteration(i);
 }
-
-BlurCheckBox blurCheckBoxFor(int value) { return {"Apply Blur Effect - " + std::to_string(value), value != 0}; }
-
-void LoadBlurData(Host& host) {
-    Routine r(host.app(), "frmMain.LoadBlurData");
-    r([&] {
-        const Picture& disp = host.document().disp;
-        host.document().blur = BlurState{disp.width(), disp.height()};
-    });
-}
-
-void blur(Host& host, std::int16_t amount) {
-    App& app = host.app();
-    Routine r(app, "frmMain.blur");
-    r([&] {
-        Document& doc = host.document();
-        // Held by shared ownership: a close served during a yield may drop the display.
-        const std::shared_ptr<HeightImage> image = doc.disp.image;
-        if (!doc.blur || doc.blur->width != image->width() || doc.blur->height != image->height())
-            throw RuntimeError(5, "Invalid procedure call or argument: the blur was not prepared for this picture");
-        blurPicture(*image, amount, [&](int i) {
-            if (amount > 1) {
-                const double percent = double(i) / double(amount - 1) * 100.0;
-                host.setStatus("WORKING... Blurring Image " + std::to_string(roundAway(percent)) + "%");
-            }
-            host.doEvents();
-        });
-    });
-    r([&] { host.setStatus(""); });
-    r([&] { host.doEvents(); });
-}
-
-void ApplyBlur(Host& host) {
-    Routine r(host.app(), "frmMain.ApplyBlur");
-    r([&] { LoadBlurData(host); });
-    r([&] { blur(host, std::int16_t(host.controls().blurValue)); });
-    r([&] { host.document().disp.commit(); });
-    r([&] { host.doEvents(); });
-}
-
-}  // namespace morv
-
-namespace morv {
-
-void releaseBlurData(Host& host) { host.document().blur.reset(); }
 
 }  // namespace morv

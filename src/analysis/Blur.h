@@ -7,8 +7,6 @@
 
 namespace morv {
 
-class Host;
-
 /// The half-strength blend of a neighbour s into a pixel d, one 8-bit channel:
 /// s x 128/255 + d x 127/255 rounded to the nearest level, in 16-bit arithmetic.
 constexpr std::uint8_t blendHalf(std::uint8_t s, std::uint8_t d) noexcept {
@@ -34,29 +32,5 @@ struct BlurOptions {
 /// Throws std::bad_alloc before any pixel changes when the work memory is missing.
 void blurPicture(HeightImage& image, int amount, const std::function<void(int iteration)>& afterIteration,
                  const BlurOptions& options = {});
-
-/// The blur check box as the blur bar's value makes it.
-struct BlurCheckBox {
-    std::string caption;
-    bool ticked = false;
-};
-
-/// The caption "Apply Blur Effect - " and the value, ticked for any value but 0
-/// (the blur bar's change and scroll handlers apply it).
-BlurCheckBox blurCheckBoxFor(int value);
-
-/// Prepares the blur for the height display's current picture.
-void LoadBlurData(Host& host);
-
-/// Releases what the blur prepared for the open image (File > Close).
-void releaseBlurData(Host& host);
-
-/// Blurs the height display by the blur bar's amount and commits the result.
-void ApplyBlur(Host& host);
-
-/// Blurs the height display prepared by LoadBlurData by amount iterations, with a
-/// progress text after each iteration when amount > 1 and a yield after every one;
-/// cannot be cancelled. Clears the status bar at its end.
-void blur(Host& host, std::int16_t amount);
 
 }  // namespace morv

@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "core/Routine.h"
 #include "engine/ColumnWalk.h"
-#include "engine/Host.h"
 
 namespace morv {
 
@@ -41,54 +39,6 @@ bool scanGreyRange(const HeightImage& image, GreyRange& range, const ColumnHook&
         if (colLow[std::size_t(i)] < range.low) range.low = colLow[std::size_t(i)];
     };
     return walkColumns(w, h, strip, column, hook);
-}
-
-void cmdGetHighLowColor_Click(Host& host) {
-    App& app = host.app();
-    Session& s = app.session;
-    Routine r(app, "frmMain.cmdGetHighLowColor_Click");
-    r([&] {
-        if (!s.gblnBusy && !s.gblnDrawing) {
-            s.gblnBusy = true;
-            host.SetControlsEnabled(false);
-        }
-    });
-    r([&] { host.setWaitCursor(true); });
-    r([&] {
-        s.gintCurHighColor = 0;
-        s.gintCurLowColor = 255;
-    });
-    bool completed = false;
-    r([&] {
-        // Held by shared ownership: a close served during a yield may drop the display.
-        const std::shared_ptr<const HeightImage> image = host.document().disp.image;
-        const float total = float(image->pixelCount());
-        GreyRange range;
-        completed = scanGreyRange(*image, range, [&](std::int64_t visited) {
-            s.gintCurHighColor = std::int16_t(range.high);
-            s.gintCurLowColor = std::int16_t(range.low);
-            host.doEvents();
-            host.setStatus("WORKING... Getting Highest & Lowest Colors " + std::to_string(progressPercent(visited, total)) + "%");
-            return s.gblnCancel && !s.gblnOpening;
-        });
-    });
-    r([&] {
-        if (completed && s.gblnOpening) {
-            s.gintHighColor = s.gintCurHighColor;
-            s.gintLowColor = s.gintCurLowColor;
-        }
-    });
-    r([&] {
-        if (s.gblnBusy && !s.gblnDrawing) {
-            host.SetControlsEnabled(true);
-            s.gblnBusy = false;
-            s.gblnCancel = false;
-        }
-    });
-    r([&] {
-        host.setWaitCursor(false);
-        host.setStatus("");
-    });
 }
 
 }  // namespace morv

@@ -6,9 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/Routine.h"
 #include "engine/ColumnWalk.h"
-#include "engine/Host.h"
 
 namespace morv {
 
@@ -115,66 +113,6 @@ HeightImage contourPicture(const HeightImage& height, Colour ground) {
     HeightImage contour = height;
     markContours(height, ground, contour, nullptr);
     return contour;
-}
-
-void cmdNewCoast_Click(Host& host) {
-    App& app = host.app();
-    Session& s = app.session;
-    Routine r(app, "frmMain.cmdNewCoast_Click");
-    r([&] {
-        if (!s.gblnBusy && !s.gblnDrawing) {
-            host.SetControlsEnabled(false);
-            s.gblnDrawing = true;
-        }
-    });
-    r([&] { host.setWaitCursor(true); });
-    float total = 0;
-    r([&] { total = float(host.document().disp.image->pixelCount()); });
-    r([&] {
-        Document& doc = host.document();
-        doc.dispCL.replace(std::make_shared<HeightImage>(*doc.disp.image));
-    });
-    r([&] { host.setShowContours(true); });
-    r([&] { host.refreshPicture(); });
-    r([&] { host.doEvents(); });
-    bool completed = true;
-    r([&] {
-        // Held by shared ownership: a close served during a yield may drop the displays.
-        const std::shared_ptr<const HeightImage> height = host.document().disp.image;
-        const std::shared_ptr<HeightImage> contour = host.document().dispCL.image;
-        completed = markContours(*height, s.glngGroundColor, *contour, [&](std::int64_t visited) {
-            host.setStatus("WORKING... Creating New Contours " + std::to_string(progressPercent(visited, total)) + "%");
-            host.doEvents();
-            return s.gblnCancel;
-        });
-    });
-    if (!completed) {
-        r([&] { host.document().disp.replace(host.loadPicture(s.gstrImageFile)); });
-        r([&] {
-            // An image opened without a contour file goes back to having none.
-            std::shared_ptr<HeightImage> contour;
-            try {
-                if (!s.gstrContourFile.empty()) contour = host.loadPicture(s.gstrContourFile);
-            } catch (const RuntimeError& e) {
-                if (e.number() != err::FileNotFound) throw;
-            }
-            host.document().dispCL.replace(std::move(contour));
-        });
-        r([&] { host.setShowContours(false); });
-        r([&] { host.doEvents(); });
-        r([&] { host.setSaveEnabled(false); });
-    }
-    r([&] {
-        if (!s.gblnBusy && s.gblnDrawing) {
-            host.SetControlsEnabled(true);
-            s.gblnDrawing = false;
-        }
-    });
-    r([&] {
-        s.gblnCancel = false;
-        host.setWaitCursor(false);
-        host.setStatus("");
-    });
 }
 
 }  // namespace morv

@@ -4,8 +4,6 @@
 
 namespace morv {
 
-class Host;
-
 /// Draws the contour of height into contour, a picture of the same size: every pixel
 /// whose colour equals ground and of whose neighbours above, right, below right,
 /// below, above left or left at least one has a greater colour becomes black. The
@@ -19,9 +17,5 @@ bool markContours(const HeightImage& height, Colour ground, HeightImage& contour
 /// The contour picture of height at the ground colour: a copy of height with its
 /// contour drawn black.
 HeightImage contourPicture(const HeightImage& height, Colour ground);
-
-/// Make New Contours: redraws the contour display as a copy of the height display
-/// with every ground-level pixel that touches higher terrain drawn black.
-void cmdNewCoast_Click(Host& host);
 
 }  // namespace morv

@@ -2,13 +2,13 @@
 #include <QApplication>
 #include <QIcon>
 #include <QPixmap>
-#include <QScreen>
-#include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "commands/ReleaseFiles.h"
 #include "ui/AppIcon.h"
 #include "core/AppInfo.h"
 #include "core/RuntimeError.h"
@@ -23,21 +23,6 @@ std::vector<std::string> argumentsOf(const QStringList& list) {
     std::vector<std::string> args;
     for (qsizetype i = 1; i < list.size(); ++i) args.push_back(list[i].toStdString());
     return args;
-}
-
-/// For scripts/screenshot.sh: with MORV_SCREENSHOT set to a PNG path, the program
-/// grabs the whole screen after MORV_SCREENSHOT_AFTER seconds (20 unless given),
-/// saves it there and ends.
-void armScreenshot() {
-    const QString path = qEnvironmentVariable("MORV_SCREENSHOT");
-    if (path.isEmpty()) return;
-    bool ok = false;
-    int seconds = qEnvironmentVariableIntValue("MORV_SCREENSHOT_AFTER", &ok);
-    if (!ok || seconds <= 0) seconds = 20;
-    QTimer::singleShot(seconds * 1000, [path] {
-        if (QScreen* screen = QGuiApplication::primaryScreen()) screen->grabWindow(0).save(path, "PNG");
-        QCoreApplication::exit(0);
-    });
 }
 
 }  // namespace
@@ -64,6 +49,9 @@ int main(int argc, char** argv) {
     const morv::CommandLine line = morv::parseCommandLine(argumentsOf(QCoreApplication::arguments()));
 
     morv::App app;
+    // The only places the desktop program reads its environment.
+    if (const char* url = std::getenv("MORV_UPDATE_URL")) app.updateServer = url;
+    app.releaseFolder = morv::releaseFolderFrom(std::getenv("MORV_RELEASE_DIR"), std::getenv("HOME"));
     morv::QtPrompter prompter;
     app.prompter = &prompter;
 
@@ -80,7 +68,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "morv: run-time error %d: %s\n", int(e.number()), e.description().c_str());
         return 1;
     }
-    armScreenshot();
     const int status = QApplication::exec();
     frmMain.reset();
     app.trace.closeLog();

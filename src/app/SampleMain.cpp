@@ -8,7 +8,8 @@
 
 #include "core/RuntimeError.h"
 #include "engine/HeightImage.h"
-#include "engine/ImageIO.h"
+#include "io/Files.h"
+#include "io/ImageIO.h"
 
 namespace {
 
@@ -56,7 +57,7 @@ int main(int argc, char** argv) {
                     if (height.pixel(x + dx, y + dy) > morv::fcnGrayColor(kGround)) higher = true;
             if (higher) contour.grey()[y * kSide + x] = 0;
         }
-    const std::string contourPath = path.substr(0, path.size() - 4) + "CL." + path.substr(path.size() - 3);
+    const std::string contourPath = morv::contourPathFor(path);
     try {
         morv::savePictureFiles({{&height, path}, {&contour, contourPath}});
     } catch (const morv::RuntimeError& e) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <functional>
+#include <string>
 #include <string_view>
 
 #include "core/Prompter.h"
@@ -18,6 +19,12 @@ struct App {
     /// Ends the process at once (Abort in the error message). Never returns;
     /// tests replace it with one that throws a type no trap catches.
     std::function<void()> endProgram;
+    /// The update server's address as configured (main() reads MORV_UPDATE_URL);
+    /// empty for the default server.
+    std::string updateServer;
+    /// The folder the release files go to (main() decides it from MORV_RELEASE_DIR
+    /// and HOME).
+    std::string releaseFolder;
 
     App();
 };

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "engine/Host.h"
+#include "engine/TerrainSettings.h"
 
 namespace morv {
 

@@ -7,7 +7,7 @@
 #include <QPushButton>
 
 #include "core/Routine.h"
-#include "tools/UpdateCheck.h"
+#include "commands/UpdateCheck.h"
 #include "ui/AppIcon.h"
 
 namespace morv {
@@ -82,19 +82,19 @@ void FrmAbout::Form_Load() {
     r([&] { lblVersion->setText(QStringLiteral("v") + QString::fromStdString(m_app.session.gstrVersion)); });
     r([&] {
         delete m_checker.data();
-        m_checker = new UpdateChecker(m_app.session.gstrVersion, UpdateCheckOptions{}, this);
+        UpdateCheckOptions options;
+        options.server = updateServerFrom(m_app.updateServer.c_str());
+        m_checker = new UpdateChecker(m_app, options, this);
         connect(m_checker.data(), &UpdateChecker::finished, this, &FrmAbout::webAbout_DocumentComplete);
         m_checker->start();
     });
 }
 
-void FrmAbout::webAbout_DocumentComplete() {
-    // The page handler itself (trace, trap and task steps) is the library's.
+void FrmAbout::webAbout_DocumentComplete(const QString& line) {
+    // The page handler itself (trace, trap and task steps) ran in the checker.
     UpdateChecker* checker = m_checker.data();
     if (!checker) return;
-    std::string line = lblUpdate->text().toStdString();
-    morv::webAbout_DocumentComplete(m_app, checker->result(), line);
-    lblUpdate->setText(QString::fromStdString(line));
+    if (!line.isEmpty()) lblUpdate->setText(line);
     checker->deleteLater();
     m_checker = nullptr;
 }

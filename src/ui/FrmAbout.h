@@ -26,7 +26,7 @@ public:
 
 private:
     void Form_Load();
-    void webAbout_DocumentComplete();
+    void webAbout_DocumentComplete(const QString& line);
     void cmdOK_Click();
 
     App& m_app;

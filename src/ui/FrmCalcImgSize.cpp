@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "tools/SizeCalculator.h"
+#include "commands/SizeCalculator.h"
 
 namespace morv {
 
@@ -79,7 +79,7 @@ void FrmCalcImgSize::cmdCalc_Click() {
     CalcFields f{txtHorzBoards->text().toStdString(), txtVertBoards->text().toStdString(),
                  txtHorzSize->text().toStdString(),   txtVertSize->text().toStdString(),
                  m_answer[0]->text().toStdString(),   m_answer[1]->text().toStdString()};
-    morv::cmdCalc_Click(m_app, f);
+    calculateSizes(m_app, f);
     txtHorzBoards->setText(QString::fromStdString(f.txtHorzBoards));
     txtVertBoards->setText(QString::fromStdString(f.txtVertBoards));
     m_answer[0]->setText(QString::fromStdString(f.lblAnswer0));

@@ -18,10 +18,10 @@
 #include <QTimer>
 
 #include "core/Routine.h"
-#include "documents/FileCommands.h"
-#include "engine/ImageIO.h"
+#include "commands/FileCommands.h"
+#include "io/ImageIO.h"
 #include "engine/TerrainSettings.h"
-#include "tools/ReleaseFiles.h"
+#include "commands/ReleaseFiles.h"
 #include "ui/FrmAbout.h"
 #include "ui/FrmCalcImgSize.h"
 #include "ui/FrmOverWrite.h"
@@ -64,13 +64,13 @@ FrmMain::~FrmMain() {
 
 TerrainControls FrmMain::controls() const {
     TerrainControls c;
-    const auto first = [](const QString& s) { return s.isEmpty() ? '\0' : s.at(0).toLatin1(); };
     c.flattenTicked = chkFlatten->isChecked();
-    c.flattenTag = chkFlatten->property("Tag").toString().toStdString();
-    c.flattenLetter = first(chkFlatten->text());
+    // The tag and the caption change together; the tag picks the pass.
+    c.mountainMode = chkFlatten->property("Tag").toString() == QStringLiteral("Flatten") ? MountainMode::Flatten
+                                                                                        : MountainMode::Lower;
     c.fillTicked = chkFill->isChecked();
-    c.fillLetter = first(chkFill->text());
-    c.scaleTag = cmdScale->property("Tag").toString().toStdString();
+    c.valleyMode = valleyModeOf(chkFill);
+    c.scaleUpTagged = cmdScale->property("Tag").toString().compare(QStringLiteral("True"), Qt::CaseInsensitive) == 0;
     c.mountainsValue = vsbMountains->value();
     c.valleysValue = vsbValleys->value();
     c.blurTicked = chkBlur->isChecked();
@@ -79,7 +79,7 @@ TerrainControls FrmMain::controls() const {
     return c;
 }
 
-void FrmMain::SetControlsEnabled(bool CtrlEnabled) {
+void FrmMain::setControlsEnabled(bool CtrlEnabled) {
     // Through the menus' own entries in the menu bar, so File > Save keeps its
     // enabled state: that state is the unsaved-changes mark.
     for (QAction* m : {mnuFile->menuAction(), mnuTools->menuAction(), mnuOptions->menuAction(), mnuAbout})
@@ -106,6 +106,8 @@ void FrmMain::setStatus(const std::string& text) {
     lblStatusbar->setText(QString::fromStdString(text));
     if (statusWritten) statusWritten(text);
 }
+
+void FrmMain::setProgress(const std::string& text, int) { setStatus(text); }
 
 void FrmMain::doEvents() {
     if (m_picture) m_picture->sync();
@@ -192,10 +194,13 @@ void FrmMain::setScaleUpOff() {
     m_app.session.gblnScaleUp = false;
 }
 
-std::string FrmMain::askOverwrite() {
+OverwriteAnswer FrmMain::askOverwrite() {
     FrmOverWrite dialog(m_app, *mnuOptionsOverwrite, m_overwriteAnswer, this);
     showOverWriteModally(dialog);
-    return m_overwriteAnswer;
+    // The dialog keeps its answer as the message box's code: "6" Yes, "7" No, "2" Cancel.
+    return m_overwriteAnswer == "6" ? OverwriteAnswer::Yes
+           : m_overwriteAnswer == "7" ? OverwriteAnswer::No
+                                      : OverwriteAnswer::Cancel;
 }
 
 FrmPicture* FrmMain::picture() const { return m_picture.data(); }
@@ -368,7 +373,7 @@ void FrmMain::mnuAbout_Click() {
 void FrmMain::mnuMakeDLFiles_Click() {
     // The release maker traces and traps itself, then unloads this window: the
     // picture window's close request runs first, as for any close.
-    morv::mnuMakeDLFiles_Click(m_app, releaseFolder(), ownExecutablePath(), [this] { close(); });
+    makeReleaseFiles(m_app, m_app.releaseFolder, ownExecutablePath(), [this] { close(); });
 }
 
 void FrmMain::mnuOptionsOverwrite_Click() {
@@ -424,7 +429,7 @@ void FrmMain::MDIForm_OLEDragDrop(const std::string& path) {
     Routine r(m_app, "frmMain.MDIForm_OLEDragDrop");
     // Every step and question of File > Open, the unsaved-changes one first; only
     // the file dialog is left out.
-    r([&] { openFile(*this, path); });
+    r([&] { openImageAt(*this, path); });
 }
 
 }  // namespace morv

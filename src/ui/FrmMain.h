@@ -6,7 +6,7 @@
 #include <string>
 
 #include "core/App.h"
-#include "engine/Host.h"
+#include "commands/Host.h"
 
 class QAction;
 class QCheckBox;
@@ -29,24 +29,33 @@ class FrmCalcImgSize;
 class FrmOverWrite;
 class FrmPicture;
 
+/// The mountains mode a mountains check box's caption shows.
+MountainMode mountainModeOf(const QCheckBox* box);
+/// The valleys mode a valleys check box's caption shows.
+ValleyMode valleyModeOf(const QCheckBox* box);
+
 /// The main window: menus, the two tool panels, the status bar and the picture
 /// window inside its document area. It keeps the state the commands read in its
 /// widgets and carries out their effects (the Host side); the commands themselves
 /// live in the library.
-class FrmMain : public QMainWindow, public Host {
+class FrmMain : public QMainWindow, public Workspace, public Activity, public PictureFrame {
 public:
     /// Builds the window and runs its load handler (MDIForm_Load).
     explicit FrmMain(App& app, QWidget* parent = nullptr);
     ~FrmMain() override;
 
-    // Host: what the commands read and do.
+    // Workspace: what the commands read and load.
     App& app() override { return m_app; }
     Document& document() override { return m_doc; }
     TerrainControls controls() const override;
-    void SetControlsEnabled(bool CtrlEnabled) override;
+    std::shared_ptr<HeightImage> loadPicture(const std::string& path) override;
+    // Activity: the busy state and the status bar.
+    void setControlsEnabled(bool CtrlEnabled) override;
     void setWaitCursor(bool on) override;
     void setStatus(const std::string& text) override;
+    void setProgress(const std::string& text, int percent) override;
     void doEvents() override;
+    // PictureFrame: the widgets the commands change and the picture window.
     void setShowContours(bool ticked) override;
     void setContourVisible(bool visible) override;
     void setPictureCaption(const std::string& caption) override;
@@ -56,7 +65,6 @@ public:
     /// Assigns the ground level bar; a value outside 0..255 is refused with error 380.
     void setGroundLevelValue(int value) override;
     void beep() override;
-    std::shared_ptr<HeightImage> loadPicture(const std::string& path) override;
     void setToolbarsVisible(bool visible) override;
     void fitSliders() override;
     void showPictureWindow() override;
@@ -64,7 +72,7 @@ public:
     void setSaveAsCloseEnabled(bool enabled) override;
     void focusGroundLevel() override;
     void setScaleUpOff() override;
-    std::string askOverwrite() override;
+    OverwriteAnswer askOverwrite() override;
 
     /// The picture window while an image is open, else null.
     FrmPicture* picture() const;

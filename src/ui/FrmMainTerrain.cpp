@@ -4,7 +4,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 
-#include "analysis/Blur.h"
 #include "analysis/GroundLevel.h"
 #include "core/Routine.h"
 #include "engine/TerrainSettings.h"
@@ -20,6 +19,14 @@ char firstLetter(const QCheckBox* box) {
 }
 
 }  // namespace
+
+/// The mountains mode the check box's caption shows ("Lower..." or "Flatten...").
+MountainMode mountainModeOf(const QCheckBox* box) {
+    return firstLetter(box) == 'L' ? MountainMode::Lower : MountainMode::Flatten;
+}
+
+/// The valleys mode the check box's caption shows ("Invert..." or "Fill in...").
+ValleyMode valleyModeOf(const QCheckBox* box) { return firstLetter(box) == 'I' ? ValleyMode::Invert : ValleyMode::Fill; }
 
 void FrmMain::chkFlatten_Click() {
     Routine r(m_app, "frmMain.chkFlatten_Click");
@@ -39,11 +46,11 @@ void FrmMain::chkFlatten_MouseDown(Qt::MouseButton button) {
         switch (firstLetter(chkFlatten)) {
         case 'F':
             chkFlatten->setProperty("Tag", QStringLiteral("Lower"));
-            chkFlatten->setText(QString::fromStdString(mountainsCaption('L', vsbMountains->value())));
+            chkFlatten->setText(QString::fromStdString(mountainsCaption(MountainMode::Lower, vsbMountains->value())));
             break;
         case 'L':
             chkFlatten->setProperty("Tag", QStringLiteral("Flatten"));
-            chkFlatten->setText(QString::fromStdString(mountainsCaption('F', vsbMountains->value())));
+            chkFlatten->setText(QString::fromStdString(mountainsCaption(MountainMode::Flatten, vsbMountains->value())));
             break;
         default: break;
         }
@@ -55,8 +62,8 @@ void FrmMain::chkFill_MouseDown(Qt::MouseButton button) {
     if (button != Qt::RightButton) return;
     r([&] {
         switch (firstLetter(chkFill)) {
-        case 'I': chkFill->setText(QString::fromStdString(valleysCaption('F', vsbValleys->value()))); break;
-        case 'F': chkFill->setText(QString::fromStdString(valleysCaption('I', vsbValleys->value()))); break;
+        case 'I': chkFill->setText(QString::fromStdString(valleysCaption(ValleyMode::Fill, vsbValleys->value()))); break;
+        case 'F': chkFill->setText(QString::fromStdString(valleysCaption(ValleyMode::Invert, vsbValleys->value()))); break;
         default: break;
         }
     });
@@ -64,29 +71,29 @@ void FrmMain::chkFill_MouseDown(Qt::MouseButton button) {
 
 void FrmMain::vsbMountains_Scroll(int value) {
     Routine r(m_app, "frmMain.vsbMountains_Scroll");
-    r([&] { chkFlatten->setText(QString::fromStdString(mountainsCaption(firstLetter(chkFlatten), value))); });
+    r([&] { chkFlatten->setText(QString::fromStdString(mountainsCaption(mountainModeOf(chkFlatten), value))); });
 }
 
 void FrmMain::vsbValleys_Scroll(int value) {
     Routine r(m_app, "frmMain.vsbValleys_Scroll");
-    r([&] { chkFill->setText(QString::fromStdString(valleysCaption(firstLetter(chkFill), value))); });
+    r([&] { chkFill->setText(QString::fromStdString(valleysCaption(valleyModeOf(chkFill), value))); });
 }
 
 void FrmMain::noTerrainCheck() {
-    if (rendersFlatTerrain(firstLetter(chkFill), vsbValleys->value(), vsbMountains->value()))
+    if (rendersFlatTerrain(valleyModeOf(chkFill), vsbValleys->value(), vsbMountains->value()))
         showMessage(m_app, "This setting will render completely flat terrain.", mb::Information, "No Terrain");
 }
 
 void FrmMain::vsbMountains_Change() {
     Routine r(m_app, "frmMain.vsbMountains_Change");
     r([&] { noTerrainCheck(); });
-    r([&] { chkFlatten->setText(QString::fromStdString(mountainsCaption(firstLetter(chkFlatten), vsbMountains->value()))); });
+    r([&] { chkFlatten->setText(QString::fromStdString(mountainsCaption(mountainModeOf(chkFlatten), vsbMountains->value()))); });
     r([&] { m_app.session.gsngMountainFactor = mountainFactorFromBar(vsbMountains->value()); });
 }
 
 void FrmMain::vsbValleys_Change() {
     Routine r(m_app, "frmMain.vsbValleys_Change");
-    r([&] { chkFill->setText(QString::fromStdString(valleysCaption(firstLetter(chkFill), vsbValleys->value()))); });
+    r([&] { chkFill->setText(QString::fromStdString(valleysCaption(valleyModeOf(chkFill), vsbValleys->value()))); });
     r([&] { noTerrainCheck(); });
     r([&] { m_app.session.gdblValleyFactor = valleyFactorFromBar(vsbValleys->value()); });
 }
@@ -139,9 +146,8 @@ void FrmMain::chkShowCoast_Click() {
 }
 
 void FrmMain::applyBlurCaption(int value) {
-    const BlurCheckBox box = blurCheckBoxFor(value);
-    chkBlur->setText(QString::fromStdString(box.caption));
-    chkBlur->setChecked(box.ticked);
+    chkBlur->setText(QStringLiteral("Apply Blur Effect - ") + QString::number(value));
+    chkBlur->setChecked(value != 0);
 }
 
 void FrmMain::hsbBlur_Change() {

@@ -7,12 +7,12 @@
 #include <QScrollArea>
 
 #include "core/Routine.h"
-#include "documents/FileCommands.h"
+#include "commands/FileCommands.h"
 #include "ui/PictureBox.h"
 
 namespace morv {
 
-FrmPicture::FrmPicture(Host& host, Document& document)
+FrmPicture::FrmPicture(const Host& host, Document& document)
     : m_host(host), m_app(host.app()), m_doc(document) {
     setObjectName(QStringLiteral("frmPicture"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -107,7 +107,7 @@ bool FrmPicture::Form_QueryUnload() {
     });
     if (!allowed) return false;
     r([&] {
-        if (!s.gblnClosing) allowed = mnuFileClose_Click(m_host);
+        if (!s.gblnClosing) allowed = closeImage(m_host);
     });
     return allowed;
 }
@@ -141,11 +141,11 @@ void FrmPicture::Form_KeyDown(int KeyCode, Qt::KeyboardModifiers Shift) {
     });
     const Qt::KeyboardModifiers held = Shift & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
     if (KeyCode == Qt::Key_C && held == Qt::ControlModifier) {
-        r([&] { m_host.doEvents(); });
+        r([&] { m_host.activity.doEvents(); });
         r([&] { QApplication::clipboard()->clear(); });
-        r([&] { m_host.doEvents(); });
+        r([&] { m_host.activity.doEvents(); });
         r([&] { QApplication::clipboard()->setImage(toQImage(*m_doc.dispCL.image)); });
-        r([&] { m_host.doEvents(); });
+        r([&] { m_host.activity.doEvents(); });
     }
 }
 
@@ -154,7 +154,7 @@ void FrmPicture::Form_KeyPress() { Routine r(m_app, "frmPicture.Form_KeyPress");
 void FrmPicture::Form_MouseMove() {
     Routine r(m_app, "frmPicture.Form_MouseMove");
     r([&] {
-        if (!m_app.session.gblnDrawing && !m_app.session.gblnBusy) m_host.setStatus("");
+        if (!m_app.session.gblnDrawing && !m_app.session.gblnBusy) m_host.activity.setStatus("");
     });
 }
 
@@ -163,7 +163,7 @@ void FrmPicture::readout(const Picture& picture, int X, int Y) {
     Colour c = picture.image->pixel(X, Y);
     if (c > 65536) c = c / 65536;
     if (!s.gblnDrawing && !s.gblnBusy)
-        m_host.setStatus("X: " + std::to_string(X) + " - Y: " + std::to_string(Y) + " - C: " + std::to_string(c) +
+        m_host.activity.setStatus("X: " + std::to_string(X) + " - Y: " + std::to_string(Y) + " - C: " + std::to_string(c) +
                          " - HC: " + std::to_string(s.gintCurHighColor) + " - LC: " + std::to_string(s.gintCurLowColor));
 }
 
@@ -178,7 +178,7 @@ void FrmPicture::picDispCL_MouseMove(int X, int Y) {
 }
 
 void FrmPicture::revertHeightDisplay() {
-    m_doc.disp.replace(m_host.loadPicture(m_app.session.gstrImageFile));
+    m_doc.disp.replace(m_host.work.loadPicture(m_app.session.gstrImageFile));
     sync();
 }
 
@@ -187,7 +187,7 @@ void FrmPicture::picDisp_DblClick() {
     Session& s = m_app.session;
     r([&] { revertHeightDisplay(); });
     r([&] { setWindowTitle(QString::fromStdString(s.gstrImageFile)); });
-    r([&] { m_host.doEvents(); });
+    r([&] { m_host.activity.doEvents(); });
     r([&] {
         s.gintCurHighColor = s.gintHighColor;
         s.gintCurLowColor = s.gintLowColor;
@@ -198,8 +198,8 @@ void FrmPicture::picDispCL_DblClick() {
     Routine r(m_app, "frmPicture.picDispCL_DblClick");
     Session& s = m_app.session;
     r([&] { revertHeightDisplay(); });
-    r([&] { m_host.setShowContours(false); });
-    r([&] { m_host.doEvents(); });
+    r([&] { m_host.frame.setShowContours(false); });
+    r([&] { m_host.activity.doEvents(); });
     r([&] {
         s.gintCurHighColor = s.gintHighColor;
         s.gintCurLowColor = s.gintLowColor;

@@ -1,7 +1,7 @@
 #pragma once
 #include <QMdiSubWindow>
 
-#include "engine/Host.h"
+#include "commands/Host.h"
 
 class QScrollArea;
 
@@ -16,7 +16,7 @@ class PictureBox;
 /// contour display, the double-click reverts, and its close request runs File > Close.
 class FrmPicture : public QMdiSubWindow {
 public:
-    FrmPicture(Host& host, Document& document);
+    FrmPicture(const Host& host, Document& document);
 
     /// Brings both displays up to the pictures' latest commits.
     void sync();
@@ -50,7 +50,7 @@ private:
     void readout(const Picture& picture, int X, int Y);
     void revertHeightDisplay();
 
-    Host& m_host;
+    Host m_host;
     App& m_app;
     Document& m_doc;
     QScrollArea* m_scroll = nullptr;

@@ -5,11 +5,12 @@
 #include <functional>
 
 #include "engine/HeightImage.h"
+#include "engine/TerrainSettings.h"
 
 namespace morv {
 
 /// Pixels between two lines of the base-board grid: one board's width.
-inline constexpr int kBoardGridStep = 144;
+inline constexpr int kBoardGridStep = kPixelsPerBoard;
 
 /// The picture of a HeightImage as Qt shows it: grey pictures as Grayscale8, colour
 /// ones (0x00BBGGRR) as RGB32 with red and blue swapped. Makes exactly one copy.

@@ -4,6 +4,8 @@
 #include "analysis/Blur.h"
 #include "analysis/ColourRange.h"
 #include "analysis/Contours.h"
+#include "commands/BlurCommands.h"
+#include "commands/PictureCommands.h"
 #include "support/TestSupport.h"
 
 namespace morv {
@@ -38,7 +40,7 @@ TEST_F(CalcBase, AveragesUnderPureBlackRoundingHalvesToEven) {
 TEST_F(CalcBase, SetsTheGroundLevelAndHidesTheContours) {
     use(test::greyImage({{100, 101}, {103, 200}}), test::greyImage({{0, 0}, {0, 1}}));
     host.contourVisible = true;
-    cmdCalcCL_Click(host);
+    calcBase(host);
     EXPECT_EQ(s.gintGroundLevel, 101);
     EXPECT_EQ(s.glngGroundColor, fcnGrayColor(101));
     EXPECT_FALSE(host.contourVisible);
@@ -52,20 +54,20 @@ TEST_F(CalcBase, SetsTheGroundLevelAndHidesTheContours) {
 TEST_F(CalcBase, DarkGreyIsNotAContourAndNoBlackGivesZero) {
     HeightImage contour(2, 2, 1);
     use(HeightImage(2, 2, 90), contour);
-    cmdCalcCL_Click(host);
+    calcBase(host);
     EXPECT_EQ(s.gintGroundLevel, 0);
 }
 
 TEST_F(CalcBase, MissingContourImageGivesZero) {
     use(HeightImage(2, 2, 90), HeightImage());
-    cmdCalcCL_Click(host);
+    calcBase(host);
     EXPECT_EQ(s.gintGroundLevel, 0);
 }
 
 TEST_F(CalcBase, CancelLeavesTheLevelAndClearsTheRequest) {
     use(test::greyImage({{100, 101}, {103, 200}}), test::greyImage({{0, 0}, {0, 1}}));
     host.onYield = [&] { s.gblnCancel = true; };
-    cmdCalcCL_Click(host);
+    calcBase(host);
     EXPECT_EQ(s.gintGroundLevel, 128);
     EXPECT_FALSE(s.gblnCancel);
     EXPECT_TRUE(host.contourVisible) << "a cancel leaves the contour image shown";
@@ -84,12 +86,12 @@ TEST(EmptyPicture, CommandsFindNothingToDo) {
     test::TestApp t;
     test::RecordingHost host{t.app};
     host.ctl.blurValue = 8;
-    cmdGetHighLowColor_Click(host);
+    findGreyRange(host);
     EXPECT_EQ(t.app.session.gintCurHighColor, 0);
-    LoadBlurData(host);
-    ApplyBlur(host);
-    cmdNewCoast_Click(host);
-    cmdCalcCL_Click(host);
+    prepareBlur(host);
+    applyBlur(host);
+    drawNewContours(host);
+    calcBase(host);
     EXPECT_EQ(t.app.session.gintGroundLevel, 0);
     EXPECT_TRUE(host.doc.disp.image->empty());
     EXPECT_TRUE(t.prompter.shown.empty()) << "no error on the way";

@@ -5,6 +5,8 @@
 #include <random>
 
 #include "analysis/Blur.h"
+#include "commands/BlurCommands.h"
+#include "commands/PictureCommands.h"
 #include "support/TestSupport.h"
 
 namespace morv {
@@ -98,11 +100,6 @@ TEST(BlurPicture, ResultAndReportsDoNotDependOnThreadsOrOnStoppingWhenSettled) {
     for (const auto& [img, amount] : cases) expectReference(img, amount, {1, 2, 3, 7});
 }
 
-TEST(BlurCheckBox, CaptionNamesTheValueAndTicksForAnyButZero) {
-    for (int v : {0, 2, 48})
-        EXPECT_EQ(std::pair(blurCheckBoxFor(v).caption, blurCheckBoxFor(v).ticked), std::pair("Apply Blur Effect - " + std::to_string(v), v != 0));
-}
-
 struct BlurCommandFixture : ::testing::Test {
     test::TestApp t;
     test::RecordingHost host{t.app};
@@ -112,36 +109,36 @@ struct BlurCommandFixture : ::testing::Test {
 
 TEST_F(BlurCommandFixture, ProgressRoundsHalvesAwayFromZeroAndACancelDoesNotStopIt) {
     host.onYield = [&] { t.app.session.gblnCancel = true; };
-    LoadBlurData(host);
-    blur(host, 3);
+    prepareBlur(host);
+    runBlur(host, 3);
     EXPECT_EQ(host.statuses, (std::vector<std::string>{"WORKING... Blurring Image 0%", "WORKING... Blurring Image 50%",
                                                        "WORKING... Blurring Image 100%", ""}));
     EXPECT_EQ(host.yields, 4) << "one per iteration and one after clearing the status";
     EXPECT_EQ(*host.doc.disp.image, blurred(before, 3)) << "a cancel request does not stop the blur";
     EXPECT_TRUE(t.app.session.gblnCancel) << "the cancel is left for the caller";
     host.statuses.clear();
-    blur(host, 9);
+    runBlur(host, 9);
     ASSERT_EQ(host.statuses.size(), 10u);
     EXPECT_EQ(host.statuses[1], "WORKING... Blurring Image 13%") << "12.5 after the second iteration";
     host.statuses.clear(), host.yields = 0;
-    blur(host, 1);
+    runBlur(host, 1);
     EXPECT_EQ(host.statuses, (std::vector<std::string>{""})) << "amount 1 shows no percentage";
     EXPECT_EQ(host.yields, 2);
 }
 
 TEST_F(BlurCommandFixture, BlurNeedsPreparingAndApplyBlurPreparesBlursByTheBarAndCommitsOnce) {
     t.prompter.answers = {mb::Ignore};
-    blur(host, 2);
+    runBlur(host, 2);
     ASSERT_EQ(t.prompter.shown.size(), 1u);
     EXPECT_NE(t.prompter.shown[0].text.find("Routine: |frmMain.blur"), std::string::npos);
     EXPECT_EQ(host.status, "");
     host.statuses.clear();
-    ApplyBlur(host);  // the bar at 0
+    applyBlur(host);  // the bar at 0
     EXPECT_EQ(*host.doc.disp.image, before);
     EXPECT_EQ(host.statuses, (std::vector<std::string>{""}));
     const auto commits = host.doc.disp.commits;
     host.ctl.blurValue = 2, host.yields = 0;
-    ApplyBlur(host);
+    applyBlur(host);
     EXPECT_EQ(*host.doc.disp.image, blurred(before, 2));
     EXPECT_EQ(host.doc.disp.commits, commits + 1);
     ASSERT_TRUE(host.doc.blur.has_value());

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "analysis/ColourRange.h"
+#include "commands/BlurCommands.h"
+#include "commands/PictureCommands.h"
 #include "support/TestSupport.h"
 
 namespace morv {
@@ -10,7 +12,7 @@ using ScanFixture = test::HostTest;
 
 TEST_F(ScanFixture, FindsExtremesAndReportsEachColumn) {
     show(test::greyImage({{128, 0, 7}, {255, 128, 9}}));
-    cmdGetHighLowColor_Click(host);
+    findGreyRange(host);
     EXPECT_EQ(s.gintCurHighColor, 255);
     EXPECT_EQ(s.gintCurLowColor, 0);
     EXPECT_EQ(host.statuses, (std::vector<std::string>{"WORKING... Getting Highest & Lowest Colors 33%",
@@ -27,11 +29,11 @@ TEST_F(ScanFixture, UniformImageAndWideStrips) {
     img.setPixel(650, 2, fcnGrayColor(200));
     img.setPixel(3, 1, fcnGrayColor(20));
     show(img);
-    cmdGetHighLowColor_Click(host);
+    findGreyRange(host);
     EXPECT_EQ(s.gintCurHighColor, 200);
     EXPECT_EQ(s.gintCurLowColor, 20);
     show(HeightImage(5, 5, 128));
-    cmdGetHighLowColor_Click(host);
+    findGreyRange(host);
     EXPECT_EQ(s.gintCurHighColor, 128);
     EXPECT_EQ(s.gintCurLowColor, 128);
 }
@@ -39,7 +41,7 @@ TEST_F(ScanFixture, UniformImageAndWideStrips) {
 TEST_F(ScanFixture, CancelAfterFirstColumnKeepsThatColumnsExtremesAndClearsTheRequest) {
     show(test::greyImage({{100, 0, 7}, {150, 255, 9}}));
     host.onYield = [&] { s.gblnCancel = true; };
-    cmdGetHighLowColor_Click(host);
+    findGreyRange(host);
     EXPECT_EQ(s.gintCurHighColor, 150);
     EXPECT_EQ(s.gintCurLowColor, 100);
     EXPECT_FALSE(s.gblnCancel);
@@ -51,7 +53,7 @@ TEST_F(ScanFixture, OpeningIgnoresCancelAndStoresTheOpeningRange) {
     show(test::greyImage({{100, 0, 7}, {150, 255, 9}}));
     s.gblnOpening = true;
     host.onYield = [&] { s.gblnCancel = true; };
-    cmdGetHighLowColor_Click(host);
+    findGreyRange(host);
     EXPECT_EQ(s.gintHighColor, 255);
     EXPECT_EQ(s.gintLowColor, 0);
 }
@@ -60,7 +62,7 @@ TEST_F(ScanFixture, InsideAnotherOperationLeavesFlagsAndControlsAlone) {
     show(test::greyImage({{1, 2}}));
     s.gblnBusy = s.gblnDrawing = true;
     s.gblnCancel = true;
-    cmdGetHighLowColor_Click(host);
+    findGreyRange(host);
     EXPECT_TRUE(s.gblnBusy);
     EXPECT_TRUE(s.gblnCancel) << "the owner clears a cancel request";
     EXPECT_TRUE(host.events.empty());
@@ -72,7 +74,7 @@ TEST_F(ScanFixture, ColourPixelsReadAsTheirBlue) {
     img.setPixel(0, 0, 255);               // pure red: level 0
     img.setPixel(1, 0, 0x0A0000 | 0xFF);   // blue 10
     show(img);
-    cmdGetHighLowColor_Click(host);
+    findGreyRange(host);
     EXPECT_EQ(s.gintCurHighColor, 10);
     EXPECT_EQ(s.gintCurLowColor, 0);
 }

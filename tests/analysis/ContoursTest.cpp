@@ -5,6 +5,8 @@
 #include <tuple>
 
 #include "analysis/Contours.h"
+#include "commands/BlurCommands.h"
+#include "commands/PictureCommands.h"
 #include "support/TestSupport.h"
 
 namespace morv {
@@ -116,7 +118,7 @@ TEST_F(NewCoastFixture, DrawsTheContourOverACopyHoldingTheInterfaceAsDrawing) {
         statusAtYield.push_back(host.status);
         heldAsDrawing = heldAsDrawing && s.gblnDrawing && !s.gblnBusy && !host.controlsEnabled;
     };
-    cmdNewCoast_Click(host);
+    drawNewContours(host);
     EXPECT_EQ(*host.doc.dispCL.image, drawn);
     EXPECT_EQ(*host.doc.disp.image, terrain) << "the height picture is only read";
     EXPECT_EQ(host.statuses, working({"33%", "67%", "100%", ""}));
@@ -130,7 +132,7 @@ TEST_F(NewCoastFixture, DrawsTheContourOverACopyHoldingTheInterfaceAsDrawing) {
 
 TEST_F(NewCoastFixture, CancelAfterTheFirstColumnReloadsBothPicturesFromTheirFiles) {
     cancelAfterTheFirstColumn();
-    cmdNewCoast_Click(host);
+    drawNewContours(host);
     EXPECT_EQ(*host.doc.disp.image, savedHeight);
     EXPECT_EQ(*host.doc.dispCL.image, savedContour);
     EXPECT_EQ(host.statuses, working({"33%", ""}));
@@ -146,7 +148,7 @@ TEST_F(NewCoastFixture, CancelReportsAMissingHeightFileButNotAMissingContourFile
     host.files.clear();
     t.prompter.answers = {mb::Ignore};
     cancelAfterTheFirstColumn();
-    cmdNewCoast_Click(host);
+    drawNewContours(host);
     ASSERT_EQ(t.prompter.shown.size(), 1u);
     EXPECT_NE(t.prompter.shown[0].text.find("Err#53"), std::string::npos);
     EXPECT_TRUE(host.doc.dispCL.image->empty()) << "Ignore goes on to the contour file, whose absence empties the display";
@@ -155,13 +157,13 @@ TEST_F(NewCoastFixture, CancelReportsAMissingHeightFileButNotAMissingContourFile
 
 TEST_F(NewCoastFixture, InsideRedrawOrUnderABusyOperationItLeavesTheFlagsAndControlsAlone) {
     s.gblnBusy = true;  // busy alone: draws without taking or giving back the interface
-    cmdNewCoast_Click(host);
+    drawNewContours(host);
     EXPECT_TRUE(s.gblnBusy && !s.gblnDrawing);
     EXPECT_EQ(host.events, (std::vector<std::string>{"show contours"}));
     EXPECT_EQ(*host.doc.dispCL.image, drawn);
     s.gblnDrawing = true, host.controlsEnabled = false, host.events.clear();  // inside Redraw, cancelled
     host.onYield = [&] { s.gblnCancel = true; };
-    cmdNewCoast_Click(host);
+    drawNewContours(host);
     EXPECT_TRUE(s.gblnBusy && s.gblnDrawing);
     EXPECT_FALSE(s.gblnCancel || host.controlsEnabled || host.waitCursor) << "the cancel is cleared";
     EXPECT_EQ(host.status, "");

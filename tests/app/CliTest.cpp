@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "app/cli/CliOptions.h"
-#include "engine/ImageIO.h"
+#include "io/ImageIO.h"
 #include "support/TestSupport.h"
 
 namespace morv {
@@ -22,9 +22,9 @@ TEST(CliArguments, ReadsEveryOption) {
     const cli::Options& o = *p.options;
     EXPECT_EQ(o.input, "in.bmp");
     EXPECT_EQ(o.ground, 100);
-    EXPECT_EQ(o.mountains, 'L');
+    EXPECT_EQ(o.mountains, MountainMode::Lower);
     EXPECT_EQ(o.mountainsPercent, 30);
-    EXPECT_EQ(o.valleys, 'I');
+    EXPECT_EQ(o.valleys, ValleyMode::Invert);
     EXPECT_EQ(o.valleysPercent, 40);
     EXPECT_TRUE(o.scaleUp && o.contours && o.force && o.calcBase);
     EXPECT_EQ(o.blur, 48);

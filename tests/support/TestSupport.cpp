@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "core/RuntimeError.h"
-#include "engine/ImageIO.h"
+#include "io/ImageIO.h"
 
 namespace morv::test {
 
@@ -65,13 +65,13 @@ std::shared_ptr<HeightImage> RecordingHost::loadPicture(const std::string& path)
     return std::make_shared<HeightImage>(it->second);
 }
 
-std::string RecordingHost::askOverwrite() {
+OverwriteAnswer RecordingHost::askOverwrite() {
     events.push_back("ask overwrite");
     if (overwriteAnswers.empty()) {
         ADD_FAILURE() << "unexpected overwrite question";
-        return "2";
+        return OverwriteAnswer::Cancel;
     }
-    std::string a = overwriteAnswers.front();
+    const OverwriteAnswer a = overwriteAnswers.front();
     overwriteAnswers.pop_front();
     return a;
 }

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/App.h"
-#include "engine/Host.h"
+#include "commands/Host.h"
 
 namespace morv::test {
 
@@ -44,17 +44,18 @@ struct TestApp {
     TestApp();
 };
 
-/// A Host without windows that records what the commands did to the window side.
-class RecordingHost : public Host {
+/// A program side without windows that records what the commands did to it.
+class RecordingHost : public Workspace, public Activity, public PictureFrame {
 public:
     explicit RecordingHost(App& app) : m_app(app) {}
 
     App& app() override { return m_app; }
     Document& document() override { return doc; }
     TerrainControls controls() const override { return ctl; }
-    void SetControlsEnabled(bool on) override { events.push_back(on ? "controls on" : "controls off"); controlsEnabled = on; }
+    void setControlsEnabled(bool on) override { events.push_back(on ? "controls on" : "controls off"); controlsEnabled = on; }
     void setWaitCursor(bool on) override { waitCursor = on; }
     void setStatus(const std::string& text) override { statuses.push_back(text); status = text; }
+    void setProgress(const std::string& text, int percent) override { setStatus(text); percents.push_back(percent); }
     void doEvents() override { ++yields; if (onYield) onYield(); }
     void setShowContours(bool ticked) override { showContours = ticked; contourVisible = ticked; events.push_back(ticked ? "show contours" : "hide contours"); }
     void setContourVisible(bool visible) override { contourVisible = visible; }
@@ -71,16 +72,18 @@ public:
     void unloadPictureWindow() override { pictureWindow = false; events.push_back("unload picture"); }
     void setSaveAsCloseEnabled(bool on) override { saveAsClose = on; }
     void focusGroundLevel() override { events.push_back("focus ground"); }
-    void setScaleUpOff() override { ctl.scaleTag = "False"; m_app.session.gblnScaleUp = false; }
-    std::string askOverwrite() override;
+    void setScaleUpOff() override { ctl.scaleUpTagged = false; m_app.session.gblnScaleUp = false; }
+    OverwriteAnswer askOverwrite() override;
 
     Document doc;
     TerrainControls ctl;
     std::vector<std::string> events, statuses;
+    /// The figures of the progress reports, in order.
+    std::vector<int> percents;
     std::string status, caption;
     bool toolbars = false, pictureWindow = false, saveAsClose = false;
     /// Answers of the overwrite question, in order; an unexpected question fails the test.
-    std::deque<std::string> overwriteAnswers;
+    std::deque<OverwriteAnswer> overwriteAnswers;
     bool controlsEnabled = true, waitCursor = false, showContours = false, contourVisible = false, save = false;
     int yields = 0, refreshes = 0, beeps = 0;
     std::function<void()> onYield;

@@ -55,9 +55,8 @@ struct VersionServer {
                 s->disconnectFromHost();
             });
         });
-        ::setenv("MORV_UPDATE_URL", ("http://127.0.0.1:" + std::to_string(server.serverPort())).c_str(), 1);
     }
-    ~VersionServer() { ::unsetenv("MORV_UPDATE_URL"); }
+    std::string address() const { return "http://127.0.0.1:" + std::to_string(server.serverPort()); }
     void publish(const QByteArray& title) {
         const QByteArray body = "<html><head><title>" + title + "</title></head></html>";
         reply = "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
@@ -70,6 +69,7 @@ struct VersionServer {
 TEST_F(ToolWindows, AboutComparesTheVersionWithThePublishedOneAndClosesSafelyMidFetch) {
     s.gstrVersion = "0001.0002.0034";
     VersionServer server;
+    t.app.updateServer = server.address();
     const auto openAbout = [&](const std::function<void(FrmAbout&)>& act) {
         main->showAboutModally = [&](FrmAbout& d) {
             d.show();
@@ -100,7 +100,7 @@ TEST_F(ToolWindows, AboutComparesTheVersionWithThePublishedOneAndClosesSafelyMid
 TEST(MakeDLFiles, ProgrammerModeShowsItAndItWritesTheReleaseFilesThenClosesTheMainWindow) {
     TestApp t;
     TempDir release;
-    ::setenv("MORV_RELEASE_DIR", release.path().c_str(), 1);
+    t.app.releaseFolder = release.path().string();
     t.app.session.gblnProgrammerMode = true;
     t.app.session.gstrVersion = "0001.0002.0034";
     FrmMain main(t.app);
@@ -108,7 +108,6 @@ TEST(MakeDLFiles, ProgrammerModeShowsItAndItWritesTheReleaseFilesThenClosesTheMa
     QAction* make = main.findChild<QAction*>(QStringLiteral("mnuMakeDLFiles"));
     EXPECT_TRUE(make->isVisible());
     make->trigger();
-    ::unsetenv("MORV_RELEASE_DIR");
     for (const char* name : {"Morv_v0001.0002.0034.txt", "Morv.ver", "Morv.html", "morv"})
         EXPECT_TRUE(std::filesystem::exists(release.path() / name)) << name;
     EXPECT_FALSE(main.isVisible());

@@ -4,7 +4,7 @@
 #include <QFocusEvent>
 #include <QMouseEvent>
 
-#include "documents/Files.h"
+#include "io/Files.h"
 
 namespace morv::test {
 

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/ImageIO.h"
+#include "io/ImageIO.h"
 #include "support/TestSupport.h"
 #include "ui/FrmMain.h"
 #include "ui/FrmPicture.h"

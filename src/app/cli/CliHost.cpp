@@ -3,33 +3,32 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 
 #include <cstdio>
 #include <future>
 #include <iostream>
 
 #include "analysis/BaseLevel.h"
-#include "analysis/Blur.h"
 #include "analysis/ColourRange.h"
+#include "commands/FileCommands.h"
+#include "commands/PictureCommands.h"
+#include "commands/Redraw.h"
 #include "core/Routine.h"
-#include "documents/Files.h"
-#include "engine/ImageIO.h"
-#include "engine/Redraw.h"
 #include "engine/ResultName.h"
-#include "engine/TerrainSettings.h"
+#include "io/Files.h"
+#include "io/ImageIO.h"
 
 namespace morv::cli {
 
-CliHost::CliHost(App& app, const Options& o, bool progressBar) : m_app(app), m_progressBar(progressBar) {
-    m_controls.flattenTicked = o.mountains != 0;
-    m_controls.flattenLetter = o.mountains == 'L' ? 'L' : 'F';
-    m_controls.flattenTag = o.mountains == 'L' ? "Lower" : "Flatten";
+CliHost::CliHost(App& app, const Options& o, bool progressBar)
+    : m_app(app), m_frame(app.session), m_progressBar(progressBar) {
+    m_controls.flattenTicked = o.mountains.has_value();
+    m_controls.mountainMode = o.mountains.value_or(MountainMode::Flatten);
     m_controls.mountainsValue = o.mountains ? o.mountainsPercent : 0;
-    m_controls.fillTicked = o.valleys != 0;
-    m_controls.fillLetter = o.valleys == 'I' ? 'I' : 'F';
+    m_controls.fillTicked = o.valleys.has_value();
+    m_controls.valleyMode = o.valleys.value_or(ValleyMode::Fill);
     m_controls.valleysValue = o.valleys ? o.valleysPercent : 100;
-    m_controls.scaleTag = o.scaleUp ? "True" : "False";
+    m_controls.scaleUpTagged = o.scaleUp;
     m_controls.blurTicked = o.blur > 0;
     m_controls.blurValue = o.blur;
     m_controls.autoContours = o.contours;
@@ -37,30 +36,22 @@ CliHost::CliHost(App& app, const Options& o, bool progressBar) : m_app(app), m_p
 
 CliHost::~CliHost() { setStatus(""); }
 
-void CliHost::setStatus(const std::string& text) {
+void CliHost::setStatus(const std::string& text) { draw(text, 0); }
+
+void CliHost::setProgress(const std::string& text, int percent) { draw(text, percent); }
+
+void CliHost::draw(const std::string& text, int percent) {
     if (!m_progressBar || text == m_shown) return;
     m_shown = text;
     if (text.empty()) {
         std::fputs("\r\033[K", stderr);
         return;
     }
-    // The progress is the last number before the final "%".
-    int percent = 0;
-    if (text.size() >= 2 && text.back() == '%') {
-        std::size_t start = text.size() - 1;
-        while (start > 0 && std::isdigit(static_cast<unsigned char>(text[start - 1]))) --start;
-        percent = std::atoi(text.c_str() + start);
-    }
     constexpr int kWidth = 30;
     const int filled = std::clamp(percent, 0, 100) * kWidth / 100;
     std::fprintf(stderr, "\r\033[K[%s%s] %s", std::string(std::size_t(filled), '#').c_str(),
                  std::string(std::size_t(kWidth - filled), '.').c_str(), text.c_str());
     std::fflush(stderr);
-}
-
-void CliHost::setGroundLevelValue(int value) {
-    m_app.session.gintGroundLevel = std::int16_t(value);
-    m_app.session.glngGroundColor = fcnGrayColor(value);
 }
 
 std::shared_ptr<HeightImage> CliHost::loadPicture(const std::string& path) {
@@ -106,7 +97,7 @@ MapPair loadPair(const std::string& input, const std::string& contourPath, bool 
 
 int runInfo(App& app, const Options& o) {
     const std::string contourPath = contourPathFor(o.input);
-    const bool hasContour = fcnFileExists(app, contourPath);
+    const bool hasContour = fileExists(app, contourPath);
     const auto [image, contour] = loadPair(o.input, contourPath, hasContour);
     GreyRange range;
     scanGreyRange(*image, range, nullptr);
@@ -123,53 +114,57 @@ int runInfo(App& app, const Options& o) {
 
 bool exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
 
-int runRedraw(App& app, const Options& o) {
-    Session& s = app.session;
-    CliHost host(app, o, ::isatty(STDERR_FILENO) == 1);
-    Document& doc = host.document();
+/// Where the results go: the height image and, when written, its contour image.
+struct Outputs {
+    std::string image, contour;
+    bool writeContour = false;
+};
 
-    const std::string contourPath = contourPathFor(o.input);
-    const bool hasContour = fcnFileExists(app, contourPath);
-    if (o.calcBase && !hasContour) failRun(o.input + " has no contour image (" + contourPath + ")");
-    const auto [image, contour] = loadPair(o.input, contourPath, hasContour);
-    host.handOverOnce(o.input, image);
-
-    // Where the results go, checked before any work is done.
-    const TerrainControls controls = host.controls();
+/// The output paths, checked before any work is done: without --force, existing
+/// files are refused.
+Outputs decideOutputs(const Options& o, const HeightImage& image, const TerrainControls& controls, bool hasContour) {
+    Outputs out;
     std::string ext;
-    const std::string output = o.output.empty() ? resultName(o.input, image->width(), image->height(), controls, ext) : o.output;
-    const bool writeContour = hasContour || o.contours;
-    const std::string contourOutput = contourPathFor(output);
+    out.image = o.output.empty() ? resultName(o.input, image.width(), image.height(), controls, ext) : o.output;
+    out.writeContour = hasContour || o.contours;
+    out.contour = contourPathFor(out.image);
     if (!o.force) {
-        if (exists(output)) failRun(output + " exists (use --force to replace it)");
-        if (writeContour && exists(contourOutput)) failRun(contourOutput + " exists (use --force to replace it)");
+        if (exists(out.image)) failRun(out.image + " exists (use --force to replace it)");
+        if (out.writeContour && exists(out.contour)) failRun(out.contour + " exists (use --force to replace it)");
     }
+    return out;
+}
 
-    // Open: the pictures, the paths, the opening range and the blur preparation.
-    s.gstrImageFile = o.input;
-    s.gstrImageExt = o.input.size() >= 3 ? o.input.substr(o.input.size() - 3) : o.input;
-    s.gstrContourFile = contourPath;
-    doc.dialogFileName = o.input;
-    doc.disp.replace(image);
-    doc.dispCL.replace(contour);
-    s.gblnOpening = true;
-    cmdGetHighLowColor_Click(host);
-    s.gblnOpening = false;
-    LoadBlurData(host);
-
-    // The settings, as the window's controls would leave them.
-    host.setGroundLevelValue(o.ground);
-    if (o.calcBase) cmdCalcCL_Click(host);
+/// The settings, as the window's controls would leave them.
+void applySettings(const Host& host, const Options& o) {
+    Session& s = host.session();
+    host.frame.setGroundLevelValue(o.ground);
+    if (o.calcBase) calcBase(host);
     if (o.mountains) s.gsngMountainFactor = mountainFactorFromBar(o.mountainsPercent);
     if (o.valleys) s.gdblValleyFactor = valleyFactorFromBar(o.valleysPercent);
     s.gblnScaleUp = o.scaleUp;
+}
 
-    cmdRedraw_Click(host);
-    host.setStatus("");
+int runRedraw(App& app, const Options& o) {
+    CliHost cli(app, o, ::isatty(STDERR_FILENO) == 1);
+    const Host host = cli.host();
+    Document& doc = cli.document();
 
-    std::vector<PictureWrite> writes{{doc.disp.image.get(), output}};
-    if (writeContour) writes.push_back({doc.dispCL.image.get(), contourOutput});
-    if (writeContour && doc.dispCL.image->empty())
+    const std::string contourPath = contourPathFor(o.input);
+    const bool hasContour = fileExists(app, contourPath);
+    if (o.calcBase && !hasContour) failRun(o.input + " has no contour image (" + contourPath + ")");
+    const auto [image, contour] = loadPair(o.input, contourPath, hasContour);
+    cli.handOverOnce(o.input, image);
+    const Outputs out = decideOutputs(o, *image, cli.controls(), hasContour);
+
+    openLoadedImage(host, o.input, image, contour);
+    applySettings(host, o);
+    redraw(host);
+    cli.setStatus("");
+
+    std::vector<PictureWrite> writes{{doc.disp.image.get(), out.image}};
+    if (out.writeContour) writes.push_back({doc.dispCL.image.get(), out.contour});
+    if (out.writeContour && doc.dispCL.image->empty())
         failRun("the contour image of " + o.input + " is empty; nothing written");
     savePictureFiles(writes);
     for (const auto& w : writes) std::printf("%s\n", w.path.c_str());

@@ -129,11 +129,11 @@ Parsed parseArguments(const std::vector<std::string>& args) {
             o.calcBase = true;
         } else if (a == "--flatten" || a == "--lower") {
             if (o.mountains) return fail("use at most one of --flatten and --lower");
-            o.mountains = a == "--flatten" ? 'F' : 'L';
+            o.mountains = a == "--flatten" ? MountainMode::Flatten : MountainMode::Lower;
             problem = number(a.c_str(), 0, 100, o.mountainsPercent);
         } else if (a == "--fill" || a == "--invert") {
             if (o.valleys) return fail("use at most one of --fill and --invert");
-            o.valleys = a == "--fill" ? 'F' : 'I';
+            o.valleys = a == "--fill" ? ValleyMode::Fill : ValleyMode::Invert;
             problem = number(a.c_str(), 0, 100, o.valleysPercent);
         } else if (a == "--scale-up") {
             problem = flag();

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/TerrainSettings.h"
+
 namespace morv::cli {
 
 enum class Command { Redraw, Info, Help, Version };
@@ -13,9 +15,9 @@ struct Options {
     std::string input;
     int ground = 128;
     bool calcBase = false;
-    char mountains = 0;       // 'F' flatten, 'L' lower, 0 none
+    std::optional<MountainMode> mountains;  // none: the mountains stay
     int mountainsPercent = 0;
-    char valleys = 0;         // 'F' fill, 'I' invert, 0 none
+    std::optional<ValleyMode> valleys;      // none: the valleys stay
     int valleysPercent = 100;
     bool scaleUp = false;
     int blur = 0;

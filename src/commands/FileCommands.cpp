@@ -1,0 +1,292 @@
+#include "commands/FileCommands.h"
+
+#include <cmath>
+#include <memory>
+#include <string>
+
+#include "commands/BlurCommands.h"
+#include "commands/PictureCommands.h"
+#include "core/Routine.h"
+#include "io/Files.h"
+#include "io/ImageIO.h"
+
+namespace morv {
+
+namespace {
+
+constexpr const char* kOpenFilter = "*.bmp|*.bmp|*.jpg|*.jpg|Images: bmp, jpg|*.bmp;*.jpg";
+
+std::string lastThree(const std::string& p) { return p.substr(p.size() >= 3 ? p.size() - 3 : 0); }
+
+bool hasFraction(float v) { return v - std::floor(v) > 0.0f; }
+
+/// The session and the dialog take the image's path, its extension and its contour
+/// image's path.
+void takeImagePaths(const Host& host, const std::string& path) {
+    Session& s = host.session();
+    s.gstrImageFile = path;
+    s.gstrImageExt = lastThree(path);
+    s.gstrContourFile = contourPathFor(path);
+    host.document().dialogFileName = path;
+}
+
+/// Open's first step: an open image is closed first (with its unsaved-changes
+/// question). Returns false when it stays open.
+bool closeOpenImage(const Host& host, Routine& r) {
+    bool stillOpen = false;
+    r([&] {
+        if (!host.session().gstrImageFile.empty()) stillOpen = !closeImage(host);
+    });
+    return !stillOpen;
+}
+
+/// Tells the user a chosen file is missing; returns false then.
+bool checkChosenExists(const Host& host, Routine& r, const std::string& chosen) {
+    App& app = host.app();
+    bool found = true;
+    r([&] { found = fileExists(app, chosen); });
+    if (found) return true;
+    r([&] {
+        showMessage(app, "The file named..." + app.session.gstrCR2 + chosen + app.session.gstrCR2 + "Can not be found.",
+                    mb::OKOnly + mb::Critical, "FILE NOT FOUND");
+    });
+    r([&] { host.document().dialogFileName.clear(); });
+    return false;
+}
+
+/// Loads the height image and, when it has one, its contour image into the
+/// displays; without one, asks whether to go on. Returns false when nothing is open
+/// afterwards (declined, or a load error reported and ignored).
+bool loadChosenPair(const Host& host, Routine& r) {
+    App& app = host.app();
+    Session& s = app.session;
+    Document& doc = host.document();
+    bool contourFound = true;
+    r([&] { contourFound = fileExists(app, s.gstrContourFile); });
+    bool loaded = false;
+    if (!contourFound) {
+        int answer = mb::No;
+        r([&] {
+            answer = showMessage(app,
+                                 "The corresponding Coastlines image can not be found." + s.gstrCR +
+                                     "It is possible to create one." + s.gstrCR2 + "Do you want to continue loading the image?",
+                                 mb::YesNo + mb::Question, "FILE NOT FOUND");
+        });
+        if (answer != mb::Yes) return false;
+        loaded = r([&] {
+            doc.disp.replace(host.work.loadPicture(s.gstrImageFile));
+            doc.dispCL.replace(nullptr);
+        });
+    } else {
+        loaded = r([&] {
+            // Both pictures load before either display changes, so a failure leaves neither half-loaded.
+            auto height = host.work.loadPicture(s.gstrImageFile);
+            auto contour = host.work.loadPicture(s.gstrContourFile);
+            doc.disp.replace(std::move(height));
+            doc.dispCL.replace(std::move(contour));
+        });
+    }
+    if (!loaded) {
+        // The error was reported and ignored: no image came in, so none is open.
+        s.gstrImageFile.clear();
+        doc.disp.replace(nullptr);
+        doc.dispCL.replace(nullptr);
+    }
+    return loaded;
+}
+
+/// Warns about a square picture whose side does not fit the base-board grid.
+void warnAboutBoardFit(const Host& host, Routine& r) {
+    App& app = host.app();
+    const Session& s = app.session;
+    r([&] {
+        const int w = host.document().disp.width(), h = host.document().disp.height();
+        if (w != h) return;
+        if (hasFraction(float(w) / 8.0f)) {
+            showMessage(app,
+                        "This image is not properly scaled to work within Trainz." + s.gstrCR2 +
+                            "An image needs to be a factor of 8." + s.gstrCR2 +
+                            "Click Tools -> Calc Img Size to determine the bet fit.",
+                        mb::OKOnly + mb::Critical, "Image Size Mismatch");
+        } else if (hasFraction(float(w) / float(kPixelsPerBoard))) {
+            showMessage(app,
+                        "This image is not properly scaled to fit Trainz's Base Boards." + s.gstrCR2 +
+                            "An image needs to be 145px to properly fit a Base Board." + s.gstrCR2 +
+                            "Click Tools -> Calc Img Size to determine the bet fit.",
+                        mb::OKOnly + mb::Information, "Image Not Scaled to BaseBoards");
+        }
+    });
+}
+
+/// The steps of Open once the pictures are in the displays: the size warning, the
+/// frame, the opening grey range, the blur's preparation and the picture window.
+void finishOpening(const Host& host, Routine& r) {
+    Session& s = host.session();
+    warnAboutBoardFit(host, r);
+    r([&] { host.frame.setPictureCaption(s.gstrImageFile); });
+    r([&] { host.frame.setToolbarsVisible(true); });
+    r([&] { host.frame.fitSliders(); });
+    r([&] { s.gblnOpening = true; });
+    r([&] { findGreyRange(host); });
+    r([&] { s.gblnOpening = false; });
+    r([&] { prepareBlur(host); });
+    r([&] { host.frame.showPictureWindow(); });
+    r([&] { host.frame.setSaveAsCloseEnabled(true); });
+    r([&] {
+        host.activity.setWaitCursor(false);
+        host.activity.setStatus("");
+    });
+    r([&] { host.frame.focusGroundLevel(); });
+}
+
+/// Gives the pointer and the status bar back on every way out of Open.
+struct RestoreActivity {
+    Activity& activity;
+    ~RestoreActivity() {
+        activity.setWaitCursor(false);
+        activity.setStatus("");
+    }
+};
+
+/// The steps of Open after the file dialog, on the chosen path.
+void openChosen(const Host& host, Routine& r, const std::string& chosen) {
+    if (!closeOpenImage(host, r) || chosen.empty()) return;
+    if (!checkChosenExists(host, r, chosen)) return;
+    r([&] {
+        host.activity.setStatus("WORKING... Loading Image");
+        host.activity.setWaitCursor(true);
+    });
+    const RestoreActivity restore{host.activity};
+    r([&] { takeImagePaths(host, chosen); });
+    if (!loadChosenPair(host, r)) return;
+    finishOpening(host, r);
+}
+
+/// Writes the height picture and the contour picture as a pair. The contour
+/// display of an image opened without one is written as a white picture of the
+/// height image's size. Returns true when both files were written.
+bool writePictures(const Host& host, Routine& r, const std::string& imagePath, const std::string& contourPath) {
+    Document& doc = host.document();
+    return r([&] {
+        doc.disp.commit();
+        doc.dispCL.commit();
+        const HeightImage& height = *doc.disp.image;
+        std::unique_ptr<HeightImage> blank;
+        const HeightImage* contour = doc.dispCL.image.get();
+        if (contour->empty()) {
+            blank = std::make_unique<HeightImage>(height.width(), height.height(), 255);
+            contour = blank.get();
+        }
+        savePictureFiles({{&height, imagePath}, {contour, contourPath}});
+    });
+}
+
+/// Asks before a save replaces an existing height image; true to go on.
+bool confirmOverwrite(const Host& host, Routine& r, const std::string& path) {
+    App& app = host.app();
+    bool go = true;
+    r([&] {
+        if (fileExists(app, path) && app.session.gblnOverwriteNotify)
+            go = host.frame.askOverwrite() == OverwriteAnswer::Yes;
+    });
+    return go;
+}
+
+}  // namespace
+
+void openImage(const Host& host) {
+    App& app = host.app();
+    Routine r(app, "frmMain.mnuFileOpen_Click");
+    std::string chosen;
+    r([&] {
+        const Document& doc = host.document();
+        const std::string initial = doc.dialogFileName.empty() ? app.session.gstrImageFile : doc.dialogFileName;
+        chosen = app.prompter ? app.prompter->openFileName(kOpenFilter, 3, initial) : std::string();
+    });
+    openChosen(host, r, chosen);
+}
+
+void openImageAt(const Host& host, const std::string& chosen) {
+    Routine r(host.app(), "frmMain.mnuFileOpen_Click");
+    openChosen(host, r, chosen);
+}
+
+void openLoadedImage(const Host& host, const std::string& path, std::shared_ptr<HeightImage> image,
+                     std::shared_ptr<HeightImage> contour) {
+    Routine r(host.app(), "frmMain.mnuFileOpen_Click");
+    r([&] {
+        takeImagePaths(host, path);
+        host.document().disp.replace(std::move(image));
+        host.document().dispCL.replace(std::move(contour));
+    });
+    finishOpening(host, r);
+}
+
+void saveImage(const Host& host) {
+    Session& s = host.app().session;
+    Routine r(host.app(), "frmMain.mnuFileSave_Click");
+    if (!confirmOverwrite(host, r, host.document().dialogFileName)) return;
+    // The mark of unsaved changes goes off only when both files were written.
+    if (writePictures(host, r, s.gstrImageFile, s.gstrContourFile)) r([&] { host.frame.setSaveEnabled(false); });
+}
+
+bool saveImageAs(const Host& host) {
+    App& app = host.app();
+    Session& s = app.session;
+    Routine r(app, "frmMain.mnuFileSaveAs_Click");
+    std::string chosen;
+    r([&] { chosen = app.prompter ? app.prompter->saveFileName(s.gstrResultName) : std::string(); });
+    if (chosen.empty()) return false;
+    // The session moves to the chosen name only once both files are written there:
+    // a declined or failed save leaves Redraw and Save on the files they had.
+    if (!confirmOverwrite(host, r, chosen)) return false;
+    if (!writePictures(host, r, chosen, contourPathFor(chosen))) return false;
+    r([&] { takeImagePaths(host, chosen); });
+    r([&] { host.frame.setSaveEnabled(false); });
+    return true;
+}
+
+bool closeImage(const Host& host) {
+    App& app = host.app();
+    Session& s = app.session;
+    Document& doc = host.document();
+    Routine r(app, "frmMain.mnuFileClose_Click");
+    int answer = mb::No;
+    r([&] {
+        if (host.frame.saveEnabled())
+            answer = showMessage(app, "The current image has not been saved.  Do you want to save the file first?",
+                                 mb::YesNoCancel + mb::Question, "FILE NOT SAVED");
+    });
+    if (answer == mb::Cancel) return false;
+    // Yes and then nothing saved (the save dialog cancelled, the overwrite declined,
+    // the write failed) keeps the image open rather than losing the work.
+    bool saved = true;
+    if (answer == mb::Yes) r([&] { saved = saveImageAs(host); });
+    if (!saved) return false;
+
+    r([&] { s.gblnClosing = true; });
+    r([&] { releaseBlur(host); });
+    r([&] { host.frame.unloadPictureWindow(); });
+    r([&] {
+        doc.disp.replace(nullptr);
+        doc.dispCL.replace(nullptr);
+    });
+    r([&] {
+        s.gstrImageFile.clear();
+        s.gintHighColor = 0;
+        s.gintLowColor = 255;
+        s.gintCurHighColor = 0;
+        s.gintCurLowColor = 255;
+    });
+    r([&] { host.frame.setShowContours(false); });
+    r([&] { host.frame.setScaleUpOff(); });
+    r([&] { host.frame.setToolbarsVisible(false); });
+    r([&] {
+        host.frame.setSaveEnabled(false);
+        host.frame.setSaveAsCloseEnabled(false);
+    });
+    r([&] { s.gblnClosing = false; });
+    return true;
+}
+
+}  // namespace morv

@@ -1,0 +1,153 @@
+#pragma once
+#include <concepts>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "core/App.h"
+#include "engine/HeightImage.h"
+#include "engine/TerrainSettings.h"
+
+namespace morv {
+
+/// What the blur's preparation keeps until the blur runs: the size of the height
+/// picture it was prepared for. The blur allocates its work memory only while it
+/// runs, so this is all Close has to release.
+struct BlurState {
+    int width = 0;
+    int height = 0;
+};
+
+/// The open image pair (the picture window's two displays) and the name the file
+/// dialog holds, which Redraw and the reverts reload from.
+struct Document {
+    Picture disp;           // picDisp: the height image
+    Picture dispCL;         // picDispCL: the contour image (empty when there was none)
+    std::string dialogFileName;  // cdbMain's current file name
+    std::optional<BlurState> blur;  // set by prepareBlur, dropped by Close
+};
+
+/// What a command reads and loads: the program, the open document, the terrain
+/// controls and the picture files.
+class Workspace {
+public:
+    virtual ~Workspace() = default;
+    virtual App& app() = 0;
+    /// The open image pair; commands run only while one is open.
+    virtual Document& document() = 0;
+    /// What the terrain controls say now.
+    virtual TerrainControls controls() const = 0;
+    /// Loads a picture file for a display (BMP or JPG). Throws RuntimeError.
+    virtual std::shared_ptr<HeightImage> loadPicture(const std::string& path) = 0;
+};
+
+/// The busy state and the progress of a long operation. A program without windows
+/// has no controls to disable, no pointer and no events to serve, so those three
+/// do nothing unless overridden.
+class Activity {
+public:
+    virtual ~Activity() = default;
+    /// Enables or disables the top-level menus and the two tool panels.
+    virtual void setControlsEnabled(bool) {}
+    /// The wait cursor on (the hourglass) or back to the default pointer.
+    virtual void setWaitCursor(bool) {}
+    /// Lets pending events run (the yield of a long operation).
+    virtual void doEvents() {}
+    /// The status bar's text without a progress figure ("" clears it).
+    virtual void setStatus(const std::string& text) = 0;
+    /// The status bar's text of an operation percent (0..100) through its work; the
+    /// text already ends in that figure and "%".
+    virtual void setProgress(const std::string& text, int percent) = 0;
+};
+
+/// The answer to the question before a save replaces an existing height image.
+enum class OverwriteAnswer { Yes, No, Cancel };
+
+/// The frame around the picture: the main window's widgets the commands change and
+/// the picture window itself.
+class PictureFrame {
+public:
+    virtual ~PictureFrame() = default;
+    /// Ticks or unticks "Show Contours"; its click handler shows or hides the contour display.
+    virtual void setShowContours(bool ticked) = 0;
+    /// Shows or hides the contour display directly (whatever the check box says).
+    virtual void setContourVisible(bool visible) = 0;
+    /// The picture window's caption.
+    virtual void setPictureCaption(const std::string& caption) = 0;
+    /// Repaints the picture window from the committed pictures.
+    virtual void refreshPicture() = 0;
+    /// File > Save's enabled state: the unsaved-changes mark.
+    virtual bool saveEnabled() const = 0;
+    virtual void setSaveEnabled(bool enabled) = 0;
+    /// Assigns the ground level scroll bar's value; its change handler updates the
+    /// level, the ground colour and the text box.
+    virtual void setGroundLevelValue(int value) = 0;
+    /// Sounds the system beep.
+    virtual void beep() = 0;
+    /// Shows or hides the two tool panels.
+    virtual void setToolbarsVisible(bool visible) = 0;
+    /// Sizes the two vertical sliders to the left panel's height.
+    virtual void fitSliders() = 0;
+    /// Makes the picture window for the document's pictures (first use creates it),
+    /// sized to the height picture plus its frame, at the top left, and shows it.
+    virtual void showPictureWindow() = 0;
+    /// Unloads the picture window; its close request sees gblnClosing and lets it go.
+    virtual void unloadPictureWindow() = 0;
+    /// Enables or disables File > Save As and File > Close.
+    virtual void setSaveAsCloseEnabled(bool enabled) = 0;
+    /// Gives the keyboard focus to the ground level box.
+    virtual void focusGroundLevel() = 0;
+    /// Turns Scale Up Mountains off: Tag "False", caption not bold, gblnScaleUp false.
+    virtual void setScaleUpOff() = 0;
+    /// Shows the overwrite question modally and returns its answer.
+    virtual OverwriteAnswer askOverwrite() = 0;
+};
+
+/// The frame of a run without windows: it keeps only what later commands read
+/// back (the unsaved-changes mark, the ground level, Scale Up's state) and answers
+/// the overwrite question with Cancel.
+class HeadlessFrame final : public PictureFrame {
+public:
+    explicit HeadlessFrame(Session& session) : m_session(session) {}
+    void setShowContours(bool) override {}
+    void setContourVisible(bool) override {}
+    void setPictureCaption(const std::string&) override {}
+    void refreshPicture() override {}
+    bool saveEnabled() const override { return m_save; }
+    void setSaveEnabled(bool enabled) override { m_save = enabled; }
+    /// Sets the ground level and its grey colour in the session.
+    void setGroundLevelValue(int value) override;
+    void beep() override {}
+    void setToolbarsVisible(bool) override {}
+    void fitSliders() override {}
+    void showPictureWindow() override {}
+    void unloadPictureWindow() override {}
+    void setSaveAsCloseEnabled(bool) override {}
+    void focusGroundLevel() override {}
+    void setScaleUpOff() override { m_session.gblnScaleUp = false; }
+    OverwriteAnswer askOverwrite() override { return OverwriteAnswer::Cancel; }
+
+private:
+    Session& m_session;
+    bool m_save = false;
+};
+
+/// What a command is given: the three sides of the program it works on. Any object
+/// that is all three (the main window, a test's recorder) converts to one.
+struct Host {
+    Workspace& work;
+    Activity& activity;
+    PictureFrame& frame;
+
+    Host(Workspace& w, Activity& a, PictureFrame& f) : work(w), activity(a), frame(f) {}
+    template <class All>
+        requires std::derived_from<All, Workspace> && std::derived_from<All, Activity> &&
+                 std::derived_from<All, PictureFrame>
+    Host(All& all) : work(all), activity(all), frame(all) {}
+
+    App& app() const { return work.app(); }
+    Session& session() const { return work.app().session; }
+    Document& document() const { return work.document(); }
+};
+
+}  // namespace morv

@@ -1,0 +1,53 @@
+#include "io/Files.h"
+
+#include <dirent.h>
+#include <fnmatch.h>
+#include <sys/stat.h>
+
+#include "core/Routine.h"
+
+namespace morv {
+
+std::string contourPathFor(const std::string& p) {
+    const std::size_t n = p.size();
+    return p.substr(0, n >= 4 ? n - 4 : 0) + "CL." + p.substr(n >= 3 ? n - 3 : 0);
+}
+
+namespace {
+
+bool ordinaryFile(const std::string& prefix, const std::string& name) {
+    if (name.empty() || name[0] == '.') return false;
+    struct stat st {};
+    return ::stat((prefix + name).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool findEntry(const std::string& path) {
+    if (path.empty()) return false;
+    const auto slash = path.find_last_of('/');
+    // The folder with its trailing slash, or empty for the working folder.
+    const std::string prefix = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    const std::string name = path.substr(prefix.size());
+    if (name.find_first_of("*?") == std::string::npos) return ordinaryFile(prefix, name);
+    DIR* dir = ::opendir(prefix.empty() ? "." : prefix.c_str());
+    if (!dir) return false;
+    bool found = false;
+    while (const dirent* e = ::readdir(dir)) {
+        if (::fnmatch(name.c_str(), e->d_name, FNM_NOESCAPE | FNM_PERIOD) == 0 && ordinaryFile(prefix, e->d_name)) {
+            found = true;
+            break;
+        }
+    }
+    ::closedir(dir);
+    return found;
+}
+
+}  // namespace
+
+bool fileExists(App& app, const std::string& path) {
+    Routine r(app, "Ovo-Code.fcnFileExists");
+    bool found = false;
+    r([&] { found = findEntry(path); });
+    return found;
+}
+
+}  // namespace morv

@@ -1,0 +1,103 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "commands/FileCommands.h"
+#include "io/ImageIO.h"
+#include "support/TestSupport.h"
+
+namespace morv {
+namespace {
+
+struct FileCommands : ::testing::Test {
+    test::TempDir dir;
+    test::TestApp t;
+    test::RecordingHost host{t.app};
+    Session& s = t.app.session;
+
+    /// Writes a map (and, when asked, its contour image) of the given size.
+    std::string writeMap(const std::string& name, int w, int h, bool withContour = true) {
+        HeightImage map(w, h, 100);
+        map.setPixel(0, 0, fcnGrayColor(200));
+        HeightImage contour(w, h, 255);
+        contour.setPixel(0, 0, 0);
+        const std::string path = dir.file(name);
+        std::vector<PictureWrite> writes{{&map, path}};
+        const std::string cl = path.substr(0, path.size() - 4) + "CL." + path.substr(path.size() - 3);
+        if (withContour) writes.push_back({&contour, cl});
+        savePictureFiles(writes);
+        return path;
+    }
+    void open(const std::string& path) {
+        t.prompter.fileNames.push_back(path);
+        openImage(host);
+    }
+    const test::Shown& lastBox() const { return t.prompter.shown.back(); }
+};
+
+
+
+
+TEST_F(FileCommands, OpenOfAMissingFileSaysSoAndLoadsNothing) {
+    t.prompter.answers = {mb::OK};
+    open(dir.file("gone.bmp"));
+    EXPECT_EQ(lastBox().title, "FILE NOT FOUND");
+    EXPECT_EQ(lastBox().style, 16);
+    EXPECT_EQ(lastBox().text, "The file named...\r\r" + dir.file("gone.bmp") + "\r\rCan not be found.");
+    EXPECT_EQ(host.doc.dialogFileName, "");
+    EXPECT_FALSE(host.pictureWindow);
+}
+
+TEST_F(FileCommands, OpenOfADamagedFileReportsItAndLeavesNoImageOpen) {
+    std::ofstream(dir.file("bad.bmp")) << "BMnot really";
+    std::ofstream(dir.file("badCL.bmp")) << "BMnot really";
+    t.prompter.answers = {mb::Ignore};
+    open(dir.file("bad.bmp"));
+    EXPECT_EQ(lastBox().title, "Morv: RUNTIME ERROR");
+    EXPECT_EQ(s.gstrImageFile, "");
+    EXPECT_FALSE(host.pictureWindow);
+    EXPECT_EQ(host.status, "");
+    EXPECT_FALSE(host.waitCursor);
+}
+
+TEST_F(FileCommands, CancelledOpenStillClosesTheOpenImageFirst) {
+    open(writeMap("a.bmp", 8, 4));
+    host.save = true;
+    t.prompter.answers = {mb::No};
+    open("");
+    EXPECT_EQ(lastBox().title, "FILE NOT SAVED");
+    EXPECT_EQ(lastBox().style, 35);
+    EXPECT_EQ(lastBox().text, "The current image has not been saved.  Do you want to save the file first?");
+    EXPECT_EQ(s.gstrImageFile, "");
+    EXPECT_FALSE(host.pictureWindow || host.toolbars || host.saveAsClose || host.save);
+    EXPECT_EQ(s.gintCurLowColor, 255);
+}
+
+
+
+TEST_F(FileCommands, AFailedSaveKeepsTheUnsavedMark) {
+    open(writeMap("a.bmp", 8, 4));
+    host.save = true;
+    t.prompter.fileNames = {dir.file("missing/out.bmp")};
+    t.prompter.answers = {mb::Ignore};
+    EXPECT_FALSE(saveImageAs(host));
+    EXPECT_EQ(lastBox().title, "Morv: RUNTIME ERROR");
+    EXPECT_TRUE(host.save);
+    EXPECT_EQ(s.gstrImageFile, dir.file("a.bmp"));
+}
+
+
+TEST_F(FileCommands, ContourlessImageSavesAWhiteContourImage) {
+    const std::string path = writeMap("lone.bmp", 4, 2, false);
+    t.prompter.answers = {mb::Yes};
+    open(path);
+    host.save = true;
+    t.prompter.fileNames = {dir.file("out.bmp")};
+    EXPECT_TRUE(saveImageAs(host));
+    const auto contour = loadPictureFile(dir.file("outCL.bmp"));
+    EXPECT_EQ(contour->width(), 4);
+    EXPECT_EQ(contour->pixel(3, 1), 0xFFFFFF);
+}
+
+}  // namespace
+}  // namespace morv

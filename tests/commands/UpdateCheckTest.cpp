@@ -1,0 +1,239 @@
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <cstdlib>
+#include <optional>
+#include <tuple>
+
+#include "support/TestSupport.h"
+#include "commands/UpdateCheck.h"
+
+namespace morv {
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string kOwn = "0001.0002.0034";
+const std::string kNewer = "A new version 0001.0003.0000 is available.";
+
+TEST(UpdateTitle, TakesTheFirstCompleteTitleAsWritten) {
+    const std::pair<std::string, std::optional<std::string>> rows[] = {
+        {"<html><head><title>0001.0002.0034</title></head>", "0001.0002.0034"},
+        {"<HTML><TITLE lang=\"en\">x</TITLE >", "x"},
+        {"<title\n>  a b \n</title\t>", "  a b \n"},
+        {"<titles>no</titles><title>yes</title>", "yes"},
+        {"<title>a</titlex></title>", "a</titlex>"},
+        {"<title>0001.<b>0002</b>.0003</title>", "0001.<b>0002</b>.0003"},
+        {"<html><body>0001.0002.0034</body></html>", std::nullopt},
+        {"<title>0001.0002.0034", std::nullopt},
+        {"<title", std::nullopt},
+    };
+    for (const auto& [html, title] : rows) EXPECT_EQ(extractTitle(html), title) << html;
+}
+
+TEST(UpdateTitle, OnlyFourDigitsPointFourDigitsPointFourDigitsIsAVersion) {
+    EXPECT_TRUE(isVersionForm("9999.0000.0000"));
+    const std::string bad[] = {"1.2.34",         "00001.002.0034",  "0001.0002.00345",    "0001-0002-0034",
+                               "000a.0002.0034", " 0001.0002.0034", "0001&#46;0002.0003", {"0001.0002\0.003", 14}};
+    for (const std::string& t : bad)
+        EXPECT_FALSE(isVersionForm(t)) << t;
+}
+
+TEST(UpdateTitle, ComparesAsText) {
+    EXPECT_EQ(versionLine("0001.0003.0000", kOwn), kNewer);
+    EXPECT_EQ(versionLine(kOwn, kOwn), "Morv is up to date.");
+    EXPECT_EQ(versionLine("0001.0002.0000", kOwn), "This version is a pre-release.");
+    EXPECT_EQ(versionLine("0010.0000.0000", "0009.9999.9999"), "A new version 0010.0000.0000 is available.");
+}
+
+TEST(UpdateTitle, TheServerSettingLosesTrailingSlashesAndFallsBackToTheDefault) {
+    EXPECT_EQ(updateServerFrom("http://127.0.0.1:8080//"), "http://127.0.0.1:8080");
+    EXPECT_EQ(updateServerFrom(""), kDefaultUpdateServer);
+    EXPECT_EQ(updateServerFrom(nullptr), kDefaultUpdateServer);
+}
+
+TEST(UpdateTitle, PageHandlerTellsOnlyAVersionTitleOfTheVersionPage) {
+    const std::string server = "http://127.0.0.1:8080";
+    const std::string page = server + kVersionPagePath;
+    const std::tuple<std::string, std::string, std::string> rows[] = {
+        {page, " \t0001.0003.0000  ", kNewer},
+        {"", "0001.0003.0000", ""},
+        {"http:///", "0001.0003.0000", ""},
+        {server + kClearPagePath, "0001.0003.0000", ""},
+        {page, kNotFoundTitle, ""},
+        {page, " Navigation Cancelled ", ""},
+        {page, "1.3.0", ""},
+    };
+    for (const auto& [address, title, line] : rows) {
+        test::TestApp t;
+        t.app.session.gstrVersion = kOwn;
+        EXPECT_EQ(updateLineFor(t.app, {address, title}, server), line) << address << " " << title;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Fetching from a scripted HTTP server on 127.0.0.1
+
+constexpr auto kSilence = 1000ms, kDeadline = 2500ms;
+
+/// When a check must end: before the silence limit, by it, or by the deadline
+/// (timers may fire up to 5% early).
+struct Window {
+    qint64 from, to;
+};
+constexpr Window kQuick{0, 900}, kBySilence{900, 2250}, kByDeadline{2250, 5000};
+
+/// One behaviour of the server after it has read the request for the version page.
+struct Script {
+    const char* name;
+    QByteArray answer;  // written at once; "PORT" stands for the server's port
+    enum Then { Close, Hold, Drip, Flood, Refuse } then;
+    std::string line;  // the update line the check must end with
+    Window ends = kQuick;
+    int connections = 0;  // the connections the server must have seen, when not 0
+};
+
+void PrintTo(const Script& s, std::ostream* os) { *os << s.name; }
+
+QByteArray answer(int status, const QByteArray& body, const QByteArray& headers = {}) {
+    return "HTTP/1.1 " + QByteArray::number(status) + " Status\r\nContent-Length: " + QByteArray::number(body.size()) +
+           "\r\nConnection: close\r\n" + headers + "\r\n" + body;
+}
+
+QByteArray page(const QByteArray& title) {
+    return "<html><head><title>" + title + "</title></head><body><center>" + title + "</center></body></html>\r\n";
+}
+
+const QByteArray kHead = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n";
+
+const Script kScripts[] = {
+    {"Newer", answer(200, page("0001.0003.0000")), Script::Close, kNewer},
+    {"Equal", answer(200, page("0001.0002.0034")), Script::Close, "Morv is up to date."},
+    {"Older", answer(200, page("0001.0002.0000")), Script::Close, "This version is a pre-release."},
+    {"SurroundingBlanks", answer(200, page("  \n 0001.0003.0000\t ")), Script::Close, kNewer},
+    {"NotFound", answer(404, page("0009.0000.0000")), Script::Close, ""},
+    {"ServerError", answer(500, page("0009.0000.0000")), Script::Close, ""},
+    {"Refused", {}, Script::Refuse, ""},
+    {"Silent", {}, Script::Hold, "", kBySilence},
+    {"Dripping", kHead + "Content-Length: 1000\r\n\r\n", Script::Drip, "", kByDeadline},
+    {"EndlessBody", kHead + "Connection: close\r\n\r\n<title>0009.0000.0000</title>", Script::Flood, ""},
+    {"HugeLength", kHead + "Content-Length: 100000000000\r\n\r\n" + page("0009.0000.0000"), Script::Hold, ""},
+    {"RedirectLoop", answer(301, {}, "Location: /Morv/Morv.ver\r\n"), Script::Close, "", kQuick, 4},
+    {"OtherScheme", answer(302, {}, "Location: https://127.0.0.1:PORT/Morv/Morv.ver\r\n"), Script::Close, "", kQuick, 1},
+    {"NoTitle", answer(200, "<html><body>0001.0003.0000</body></html>"), Script::Close, ""},
+    {"MarkupTitle", answer(200, page("0001.<b>0003</b>.0000")), Script::Close, ""},
+    {"NulTitle", answer(200, page(QByteArray("0001.0003\0.0000", 15))), Script::Close, ""},
+};
+
+/// A server on 127.0.0.1 answering the version page by a script and anything else with 404.
+struct Server {
+    QTcpServer tcp;
+    quint16 port = 0;
+    int connections = 0, requests = 0;
+
+    explicit Server(const Script& s) {
+        EXPECT_TRUE(tcp.listen(QHostAddress(QStringLiteral("127.0.0.1")), 0));
+        port = tcp.serverPort();
+        QObject::connect(&tcp, &QTcpServer::newConnection, &tcp, [this, &s] {
+            while (QTcpSocket* c = tcp.nextPendingConnection()) {
+                ++connections;
+                QObject::connect(c, &QTcpSocket::readyRead, c, [this, &s, c] { serve(s, c); });
+            }
+        });
+        if (s.then == Script::Refuse) tcp.close();
+    }
+    void serve(const Script& s, QTcpSocket* c) {
+        if (!c->peek(1 << 16).contains("\r\n\r\n")) return;  // the request head is not complete yet
+        ++requests;
+        if (c->readAll().split(' ').value(1) != "/Morv/Morv.ver") {
+            c->write(answer(404, {}));
+            return c->disconnectFromHost();
+        }
+        c->write(QByteArray(s.answer).replace("PORT", QByteArray::number(port)));
+        if (s.then == Script::Close) c->disconnectFromHost();
+        if (s.then == Script::Drip) {
+            auto* timer = new QTimer(c);
+            QObject::connect(timer, &QTimer::timeout, c, [c] { c->write("<"); });
+            timer->start(100);
+        }
+        if (s.then == Script::Flood) {
+            QObject::connect(c, &QTcpSocket::bytesWritten, c, [c] {
+                if (c->bytesToWrite() < 16384) c->write(QByteArray(16384, 'x'));
+            });
+        }
+    }
+    std::string address() const { return "http://127.0.0.1:" + std::to_string(port); }
+};
+
+/// A program of version kOwn for the checkers to trace into.
+App& ownApp() {
+    static test::TestApp t;
+    t.app.session.gstrVersion = kOwn;
+    return t.app;
+}
+
+UpdateCheckOptions quick(const std::string& server) {
+    UpdateCheckOptions o;
+    o.server = server;
+    o.silenceTimeout = kSilence;
+    o.deadline = kDeadline;
+    o.directConnection = true;
+    return o;
+}
+
+void spin(std::chrono::milliseconds time) {
+    QEventLoop loop;
+    QTimer::singleShot(time, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+struct UpdateFetch : ::testing::TestWithParam<Script> {};
+
+TEST_P(UpdateFetch, EndsWithTheExpectedLineInTime) {
+    const Script& s = GetParam();
+    Server server(s);
+    UpdateChecker checker(ownApp(), quick(server.address()));
+    std::optional<QString> line;
+    QEventLoop loop;
+    QObject::connect(&checker, &UpdateChecker::finished, &loop, [&](const QString& l) {
+        line = l;
+        loop.quit();
+    });
+    QTimer::singleShot(std::chrono::milliseconds(kByDeadline.to), &loop, &QEventLoop::quit);
+    QElapsedTimer clock;
+    clock.start();
+    checker.start();
+    loop.exec();
+    ASSERT_TRUE(line) << "no ending after " << clock.elapsed() << " ms";
+    EXPECT_EQ(line->toStdString(), s.line);
+    EXPECT_GE(clock.elapsed(), s.ends.from);
+    EXPECT_LT(clock.elapsed(), s.ends.to);
+    EXPECT_TRUE(!s.connections || server.connections == s.connections) << server.connections << " connections";
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, UpdateFetch, ::testing::ValuesIn(kScripts),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(UpdateFetchAbort, DestroyingTheCheckerWhileItFetchesIsSafeAndSilent) {
+    const Script silent{"Silent", {}, Script::Hold, ""};
+    Server server(silent);
+    bool told = false;
+    {
+        UpdateChecker checker(ownApp(), quick(server.address()));
+        QObject::connect(&checker, &UpdateChecker::finished, [&] { told = true; });
+        checker.start();
+        for (int i = 0; i < 50 && server.requests == 0; ++i) spin(20ms);
+        ASSERT_EQ(server.requests, 1);
+    }
+    spin(kSilence + 200ms);  // past the silence limit: nothing may fire for the gone checker
+    EXPECT_FALSE(told);
+}
+
+}  // namespace
+}  // namespace morv
