@@ -10,7 +10,8 @@
 #include "app/cli/BatchRun.h"
 #include "app/cli/JobRunner.h"
 #include "app/cli/OutputNames.h"
-#include "documents/Files.h"
+#include "engine/FileNames.h"
+#include "io/Files.h"
 #include "support/TestSupport.h"
 
 namespace morv {

@@ -4,7 +4,7 @@
 #include <regex>
 #include <set>
 
-#include "app/cli/OutputNames.h"
+#include "engine/FileNames.h"
 
 namespace morv::cli {
 

@@ -4,6 +4,9 @@
 #include <cctype>
 #include <filesystem>
 
+#include "app/cli/CliOptions.h"
+#include "engine/FileNames.h"
+
 namespace morv::cli {
 
 namespace {
@@ -33,18 +36,6 @@ const OutputFormat* outputFormatFor(const std::string& path) {
     return nullptr;
 }
 
-std::string withoutExtension(const std::string& path) {
-    const std::size_t part = lastPart(path);
-    const std::size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || dot <= part) return path;
-    return path.substr(0, dot);
-}
-
-std::string extensionOf(const std::string& path) {
-    const std::size_t stem = withoutExtension(path).size();
-    return stem == path.size() ? std::string() : path.substr(stem + 1);
-}
-
 OutputChoice chooseOutput(const std::string& given) {
     OutputChoice c;
     if (given == "-") {
@@ -54,7 +45,7 @@ OutputChoice chooseOutput(const std::string& given) {
     }
     std::error_code ec;
     if (given.empty() || given.back() == '/' || std::filesystem::is_directory(given, ec)) {
-        c.error = "-o needs a file name, not the folder '" + given + "' (use --outdir for a folder)";
+        c.error = "-o needs a file name, not the folder '" + oneLine(given) + "' (use --outdir for a folder)";
         return c;
     }
     c.path = extensionOf(given).empty() ? given + "." + kFormats.front().extension : given;
@@ -62,7 +53,7 @@ OutputChoice chooseOutput(const std::string& given) {
     if (!c.format) {
         std::string known;
         for (const OutputFormat& f : kFormats) known += std::string(known.empty() ? "" : ", ") + "." + f.extension;
-        c.error = "cannot write '" + given + "': morv-cli writes " + known + " files";
+        c.error = "cannot write '" + oneLine(given) + "': morv-cli writes " + known + " files";
     }
     return c;
 }

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/ImageIO.h"
+#include "io/ImageIO.h"
 
 namespace morv::cli {
 
@@ -22,14 +22,6 @@ std::span<const OutputFormat> outputFormats();
 /// The format an output name's extension asks for (any letter case), or nullptr
 /// when morv-cli does not write that kind of file.
 const OutputFormat* outputFormatFor(const std::string& path);
-
-/// The path less its extension: the last dot of the last part and what follows it.
-/// A part without a dot, or whose only dot is its first character (".hidden"),
-/// has no extension.
-std::string withoutExtension(const std::string& path);
-
-/// The extension without its dot, or empty.
-std::string extensionOf(const std::string& path);
 
 /// An output the user named, checked: the path to write (".bmp" added to a name
 /// without extension) and its format, or why it cannot be written.
