@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "app/cli/CliOptions.h"
 #include "support/TestSupport.h"
 
 namespace morv {
@@ -51,6 +52,23 @@ TEST(BashCompletion, OffersCommandsOptionsAndMaps) {
     for (const auto& [line, expected] : cases) EXPECT_EQ(offers(dir, "morv-cli", line), expected) << line;
     EXPECT_EQ(offers(dir, "morv", "morv "), "[--help][--version][/LOG][/PRGM][Ridge.bmp][RidgeCL.bmp][Vale Low.JPEG][done]");
     EXPECT_EQ(offers(dir, "morv", "morv /P"), "[/PRGM]");
+}
+
+// An option added to the command line without its word in the completion script
+// would never be offered.
+TEST(BashCompletion, KnowsEveryOptionOfEachCommand) {
+    test::TempDir dir;
+    std::filesystem::create_directories(dir.file("maps"));
+    for (const cli::OptionSpec& spec : cli::optionTable()) {
+        for (const auto& [bit, command] : {std::pair{cli::kRedraw, "redraw"}, std::pair{cli::kInfo, "info"}}) {
+            for (const char* name : {spec.shortName, spec.longName}) {
+                if (!name) continue;
+                const std::string offered = offers(dir, "morv-cli", std::string("morv-cli ") + command + " " + name);
+                EXPECT_EQ(offered.find(std::string("[") + name + "]") != std::string::npos, (spec.commands & bit) != 0)
+                    << command << " " << name << ": " << offered;
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -1,7 +1,11 @@
 #include "app/cli/CliOptions.h"
 
+#include <array>
 #include <charconv>
 #include <cstdio>
+
+#include "app/cli/OutputNames.h"
+#include "morv/Version.h"
 
 namespace morv::cli {
 
@@ -17,7 +21,148 @@ bool readWhole(const std::string& text, int lo, int hi, int& out) {
     return true;
 }
 
+/// The value of a number option lo..hi; the problem, or "".
+std::string whole(const std::string& name, const std::string& value, int lo, int hi, int& out) {
+    if (readWhole(value, lo, hi, out)) return {};
+    return name + " takes a whole number from " + std::to_string(lo) + " to " + std::to_string(hi) + ", not '" +
+           oneLine(value) + "'";
+}
+
+std::string readMountains(Options& o, const std::string& name, const std::string& value) {
+    if (o.mountains) return "use at most one of --flatten and --lower";
+    o.mountains = name == "--flatten" ? MountainMode::Flatten : MountainMode::Lower;
+    return whole(name, value, 0, 100, o.mountainsPercent);
+}
+
+std::string readValleys(Options& o, const std::string& name, const std::string& value) {
+    if (o.valleys) return "use at most one of --fill and --invert";
+    o.valleys = name == "--fill" ? ValleyMode::Fill : ValleyMode::Invert;
+    return whole(name, value, 0, 100, o.valleysPercent);
+}
+
+std::string readJobs(Options& o, const std::string& name, const std::string& value) {
+    int jobs = 0;
+    std::string problem = whole(name, value, 1, 1024, jobs);
+    o.jobs = unsigned(jobs);
+    return problem;
+}
+
+constexpr std::array kOptions = {
+    OptionSpec{nullptr, "--ground", "N", kRedraw, "ground level, whole number 0..255 (default 128)",
+               [](Options& o, const std::string& n, const std::string& v) { return whole(n, v, 0, 255, o.ground); }},
+    OptionSpec{nullptr, "--calc-base", nullptr, kRedraw, "set the ground level from each map's contour image",
+               [](Options& o, const std::string&, const std::string&) { o.calcBase = true; return std::string(); }},
+    OptionSpec{nullptr, "--flatten", "P", kRedraw, "mountains: flatten by P percent (0..100)", readMountains},
+    OptionSpec{nullptr, "--lower", "P", kRedraw, "mountains: lower by P percent", readMountains},
+    OptionSpec{nullptr, "--fill", "P", kRedraw, "valleys: fill by P percent (0..100)", readValleys},
+    OptionSpec{nullptr, "--invert", "P", kRedraw, "valleys: invert by P percent", readValleys},
+    OptionSpec{nullptr, "--scale-up", nullptr, kRedraw, "scale the mountains up to 255",
+               [](Options& o, const std::string&, const std::string&) { o.scaleUp = true; return std::string(); }},
+    OptionSpec{nullptr, "--blur", "N", kRedraw, "blur amount 0..48 (0: no blur)",
+               [](Options& o, const std::string& n, const std::string& v) { return whole(n, v, 0, 48, o.blur); }},
+    OptionSpec{nullptr, "--contours", nullptr, kRedraw, "draw new contours after the passes and the blur",
+               [](Options& o, const std::string&, const std::string&) { o.contours = true; return std::string(); }},
+    OptionSpec{"-o", "--output", "PATH", kRedraw,
+               "the one INPUT's result file (.bmp added if no extension)",
+               [](Options& o, const std::string& n, const std::string& v) {
+                   o.output = v;
+                   return v.empty() ? oneLine(n) + " needs a path" : std::string();
+               }},
+    OptionSpec{nullptr, "--outdir", "DIR", kRedraw, "write each result, under its result name, into DIR",
+               [](Options& o, const std::string& n, const std::string& v) {
+                   o.outdir = v;
+                   return v.empty() ? oneLine(n) + " needs a folder" : std::string();
+               }},
+    OptionSpec{nullptr, "--force", nullptr, kRedraw, "replace existing output files",
+               [](Options& o, const std::string&, const std::string&) { o.force = true; return std::string(); }},
+    OptionSpec{nullptr, "--dry-run", nullptr, kRedraw, "check each INPUT and print the files it would write",
+               [](Options& o, const std::string&, const std::string&) { o.dryRun = true; return std::string(); }},
+    OptionSpec{nullptr, "--json", nullptr, kInfo, "print JSON: an object per map, an array for several",
+               [](Options& o, const std::string&, const std::string&) { o.json = true; return std::string(); }},
+    OptionSpec{nullptr, "--jobs", "N", kAnyCommand, "work on N maps side by side (default: one per core)", readJobs},
+    OptionSpec{"-q", "--quiet", nullptr, kAnyCommand, "no progress, notes or summary; failures only",
+               [](Options& o, const std::string&, const std::string&) { o.quiet = true; return std::string(); }},
+    OptionSpec{"-h", "--help", nullptr, kAnyCommand, "show this help", nullptr},
+    OptionSpec{nullptr, "--version", nullptr, kAnyCommand, "show the version", nullptr},
+};
+
+/// Help or version anywhere before "--" wins over everything else.
+std::optional<Command> helpOrVersion(const std::vector<std::string>& args) {
+    for (const std::string& a : args) {
+        if (a == "--") break;
+        if (a == "-h" || a == "--help") return Command::Help;
+        if (a == "--version") return Command::Version;
+    }
+    return std::nullopt;
+}
+
+const OptionSpec* findOption(const std::string& name) {
+    for (const OptionSpec& spec : kOptions)
+        if (name == spec.longName || (spec.shortName && name == spec.shortName)) return &spec;
+    return nullptr;
+}
+
+const char* commandName(Command c) { return c == Command::Info ? "info" : "redraw"; }
+
+/// Reads the option at args[i] (moving i past its value); the problem, or "".
+std::string readOption(const std::vector<std::string>& args, std::size_t& i, Options& o) {
+    std::string name = args[i], value;
+    bool inlineValue = false;
+    if (name.rfind("--", 0) == 0) {
+        if (const auto eq = name.find('='); eq != std::string::npos) {
+            value = name.substr(eq + 1);
+            name = name.substr(0, eq);
+            inlineValue = true;
+        }
+    }
+    const OptionSpec* spec = findOption(name);
+    if (!spec) return "unknown option '" + oneLine(name) + "'";
+    const unsigned bit = o.command == Command::Info ? kInfo : kRedraw;
+    if (!(spec->commands & bit)) return std::string(commandName(o.command)) + " takes no option " + oneLine(name);
+    if (!spec->value && inlineValue) return oneLine(name) + " takes no value";
+    if (spec->value && !inlineValue) {
+        if (i + 1 >= args.size()) return name + " needs a value";
+        value = args[++i];
+    }
+    return spec->read ? spec->read(o, name, value) : std::string();
+}
+
+/// Takes an INPUT; the problem, or "".
+std::string readInput(const std::string& a, Options& o) {
+    if (a == "-")
+        return "'-' cannot be an INPUT: a map is read together with its contour image beside it, which standard "
+               "input cannot carry; name the file (./- for a file called -)";
+    if (a.empty()) return "an INPUT cannot be empty";
+    o.inputs.push_back(a);
+    return {};
+}
+
+/// What is wrong with the options once all are read, or "". Fills in the checked output name.
+std::string checkComplete(Options& o, const std::string& cmd) {
+    if (o.inputs.empty()) return oneLine(cmd) + " needs an INPUT height map";
+    if (o.command == Command::Redraw && !o.mountains && !o.valleys && !o.scaleUp)
+        return "no task: give --flatten, --lower, --fill, --invert or --scale-up";
+    if (o.output.empty()) return {};
+    if (!o.outdir.empty()) return "use either -o or --outdir, not both";
+    if (o.inputs.size() > 1) return "-o names the result of one INPUT; for several, use --outdir DIR";
+    const OutputChoice choice = chooseOutput(o.output);
+    if (!choice.error.empty()) return choice.error;
+    o.output = choice.path;
+    return {};
+}
+
+/// "  -o, --output PATH   text", the names padded to one column.
+std::string helpLine(const OptionSpec& spec) {
+    std::string names = spec.shortName ? std::string(spec.shortName) + ", " : std::string();
+    names += spec.longName;
+    if (spec.value) names += std::string(" ") + spec.value;
+    names.resize(std::max<std::size_t>(names.size() + 1, 20), ' ');
+    return "  " + names + spec.help + "\n";
+}
+
 }  // namespace
+
+std::span<const OptionSpec> optionTable() { return kOptions; }
 
 std::string oneLine(const std::string& text) {
     std::string out;
@@ -38,48 +183,40 @@ std::string oneLine(const std::string& text) {
 }
 
 std::string usageText() {
-    return "Usage: morv-cli redraw INPUT [options]\n"
-           "       morv-cli info INPUT\n"
-           "\n"
-           "Reshapes a grey-scale height map (BMP or JPG) and its contour image INPUT-CL.\n"
-           "\n"
-           "redraw options:\n"
-           "  --ground N        ground level, whole number 0..255 (default 128)\n"
-           "  --calc-base       set the ground level from INPUT's contour image (overrides --ground)\n"
-           "  --flatten P       mountains: flatten by P percent (0..100)\n"
-           "  --lower P         mountains: lower by P percent\n"
-           "  --fill P          valleys: fill by P percent (0..100)\n"
-           "  --invert P        valleys: invert by P percent\n"
-           "  --scale-up        scale the mountains up to 255\n"
-           "  --blur N          blur amount 0..48 (0: no blur)\n"
-           "  --contours        draw new contours after the passes and the blur\n"
-           "  -o, --output PATH where to write the height image (default: the result name)\n"
-           "  --force           replace existing output files\n"
-           "\n"
-           "info prints width, height, high, low, contour and base, one \"key: value\" a line.\n"
-           "\n"
-           "  -h, --help        show this help\n"
-           "  --version         show the version\n"
-           "\n"
-           "Exit status: 0 success, 1 failure, 2 bad usage.\n";
+    std::string text =
+        "Usage: morv-cli redraw INPUT... [options]\n"
+        "       morv-cli info INPUT... [--json]\n"
+        "\n"
+        "Reshapes grey-scale height maps (BMP or JPG) with their contour images: the\n"
+        "contour image of Ridge.bmp is RidgeCL.bmp beside it. An INPUT that is the\n"
+        "contour image of another INPUT or of a map beside it, or a result made from\n"
+        "another INPUT, is skipped with a note.\n";
+    const std::pair<const char*, unsigned> sections[] = {
+        {"redraw options:\n", kRedraw}, {"info options:\n", kInfo}, {"options of both:\n", kAnyCommand}};
+    for (const auto& [title, bits] : sections) {
+        text += std::string("\n") + title;
+        for (const OptionSpec& spec : kOptions)
+            if (spec.commands == bits) text += helpLine(spec);
+    }
+    text += "  --                  end of the options: every later argument is an INPUT\n"
+            "\n"
+            "info prints width, height, high, low, contour and base, one \"key: value\" a line.\n"
+            "\n"
+            "Exit status: 0 success, 1 a map failed, 2 bad usage.\n";
+    return text;
+}
+
+std::string versionLine() {
+    return "morv-cli " + std::to_string(build::kMajor) + "." + std::to_string(build::kMinor) + "." +
+           std::to_string(build::kRevision);
 }
 
 Parsed parseArguments(const std::vector<std::string>& args) {
     Options o;
-    Parsed bad;
-    auto fail = [&](std::string message) {
-        bad.error = std::move(message);
-        return bad;
-    };
-    for (const std::string& a : args) {
-        if (a == "-h" || a == "--help") {
-            o.command = Command::Help;
-            return {o, {}};
-        }
-        if (a == "--version") {
-            o.command = Command::Version;
-            return {o, {}};
-        }
+    auto fail = [](std::string message) { return Parsed{std::nullopt, std::move(message)}; };
+    if (const auto early = helpOrVersion(args)) {
+        o.command = *early;
+        return {o, {}};
     }
     if (args.empty()) return fail("no command given (try 'morv-cli --help')");
     const std::string& cmd = args[0];
@@ -87,79 +224,16 @@ Parsed parseArguments(const std::vector<std::string>& args) {
     else if (cmd == "info") o.command = Command::Info;
     else return fail("unknown command '" + oneLine(cmd) + "' (try 'morv-cli --help')");
 
-    bool haveInput = false;
+    bool optionsEnded = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
-        std::string a = args[i];
-        std::string value;
-        bool inlineValue = false;
-        if (a.rfind("--", 0) == 0) {
-            const auto eq = a.find('=');
-            if (eq != std::string::npos) {
-                value = a.substr(eq + 1);
-                a = a.substr(0, eq);
-                inlineValue = true;
-            }
-        }
-        auto takeValue = [&](std::string& out) {
-            if (inlineValue) {
-                out = value;
-                return true;
-            }
-            if (i + 1 >= args.size()) return false;
-            out = args[++i];
-            return true;
-        };
-        auto number = [&](const char* name, int lo, int hi, int& out) -> std::string {
-            std::string v;
-            if (!takeValue(v)) return std::string(name) + " needs a value";
-            if (!readWhole(v, lo, hi, out))
-                return std::string(name) + " takes a whole number from " + std::to_string(lo) + " to " + std::to_string(hi) +
-                       ", not '" + oneLine(v) + "'";
-            return {};
-        };
-        auto flag = [&]() -> std::string { return inlineValue ? oneLine(a) + " takes no value" : std::string(); };
-
+        const std::string& a = args[i];
         std::string problem;
-        const bool redrawOnly = a != "--" && a.rfind("-", 0) == 0;
-        if (redrawOnly && o.command == Command::Info) return fail("info takes no option " + oneLine(a));
-        if (a == "--ground") {
-            problem = number("--ground", 0, 255, o.ground);
-        } else if (a == "--calc-base") {
-            problem = flag();
-            o.calcBase = true;
-        } else if (a == "--flatten" || a == "--lower") {
-            if (o.mountains) return fail("use at most one of --flatten and --lower");
-            o.mountains = a == "--flatten" ? MountainMode::Flatten : MountainMode::Lower;
-            problem = number(a.c_str(), 0, 100, o.mountainsPercent);
-        } else if (a == "--fill" || a == "--invert") {
-            if (o.valleys) return fail("use at most one of --fill and --invert");
-            o.valleys = a == "--fill" ? ValleyMode::Fill : ValleyMode::Invert;
-            problem = number(a.c_str(), 0, 100, o.valleysPercent);
-        } else if (a == "--scale-up") {
-            problem = flag();
-            o.scaleUp = true;
-        } else if (a == "--blur") {
-            problem = number("--blur", 0, 48, o.blur);
-        } else if (a == "--contours") {
-            problem = flag();
-            o.contours = true;
-        } else if (a == "-o" || a == "--output") {
-            if (!takeValue(o.output) || o.output.empty()) problem = oneLine(a) + " needs a path";
-        } else if (a == "--force") {
-            problem = flag();
-            o.force = true;
-        } else if (a.size() > 1 && a[0] == '-') {
-            problem = "unknown option '" + oneLine(a) + "'";
-        } else {
-            if (haveInput) return fail("more than one INPUT given ('" + oneLine(o.input) + "' and '" + oneLine(a) + "')");
-            o.input = a;
-            haveInput = true;
-        }
+        if (!optionsEnded && a == "--") optionsEnded = true;
+        else if (!optionsEnded && a.size() > 1 && a[0] == '-') problem = readOption(args, i, o);
+        else problem = readInput(a, o);
         if (!problem.empty()) return fail(problem);
     }
-    if (!haveInput || o.input.empty()) return fail(oneLine(cmd) + " needs an INPUT height map");
-    if (o.command == Command::Redraw && !o.mountains && !o.valleys && !o.scaleUp)
-        return fail("no task: give --flatten, --lower, --fill, --invert or --scale-up");
+    if (std::string problem = checkComplete(o, cmd); !problem.empty()) return fail(problem);
     return {o, {}};
 }
 
