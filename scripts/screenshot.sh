@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Starts morv on a virtual X server, drives it as a user would with xdotool
 # (File > Open on the bundled sample, a ground level, Flatten Mountains at 40 %,
-# Redraw) and saves the screen to docs/screenshot.png.
+# Redraw) and takes the screen with ImageMagick's import into docs/screenshot.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 [ -x build/src/app/morv ] && [ -f build/samples/Hills.bmp ] || scripts/build.sh
@@ -11,8 +11,7 @@ mkdir -p docs
 rm -f "$out"
 export SAMPLE="$PWD/build/samples/Hills.bmp"
 export MORV="$PWD/build/src/app/morv"
-# morv grabs the screen itself once the script below has had time to finish.
-export MORV_SCREENSHOT="$out" MORV_SCREENSHOT_AFTER=30
+export OUT="$out"
 
 xvfb-run -a -s "-screen 0 1280x900x24" bash -c '
   set -e
@@ -41,7 +40,10 @@ xvfb-run -a -s "-screen 0 1280x900x24" bash -c '
   xdotool key alt+r               # Redraw
   sleep 6
   xdotool mousemove 300 400       # over the picture: the readout in the status bar
-  wait $pid
+  sleep 1
+  import -window root "$OUT"
+  kill "$pid"
+  wait "$pid" || true
 '
 test -s "$out"
 echo "saved $out"

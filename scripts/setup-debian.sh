@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6network6 libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  xvfb xdotool xauth
+  xvfb xdotool xauth imagemagick
   desktop-file-utils appstream dpkg-dev
 )
 

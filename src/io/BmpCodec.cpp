@@ -108,49 +108,64 @@ Channel makeChannel(std::uint32_t mask, int bitCount, const char* what, const st
     return ch;
 }
 
-Layout readLayout(ByteSource& src, const std::string& name) {
-    const std::uint64_t fileLength = src.size();
-    if (fileLength < 2 || std::memcmp(src.fetch(0, 2).data(), "BM", 2) != 0)
-        refuse(name, "not a BMP file (it does not start with \"BM\")");
-    if (fileLength < kFileHeaderSize + 4)
-        refuse(name, "the file ends inside the BMP header (" + std::to_string(fileLength) + " bytes)");
-    const auto fileHeader = src.fetch(0, kFileHeaderSize + 4);
-    const std::uint64_t pixelOffset = le32(fileHeader.data() + 10);
-    const std::uint32_t headerSize = le32(fileHeader.data() + 14);
-    if (headerSize != 12 && headerSize != 40 && headerSize != 52 && headerSize != 56 && headerSize != 108 &&
-        headerSize != 124)
-        refuse(name, "unsupported BMP header size " + std::to_string(headerSize));
-    if (kFileHeaderSize + headerSize > fileLength)
-        refuse(name, "the file ends inside its " + std::to_string(headerSize) + "-byte BMP header");
-    std::array<std::uint8_t, 124> h{};
-    const auto headerBytes = src.fetch(kFileHeaderSize, headerSize);
-    std::copy(headerBytes.begin(), headerBytes.end(), h.begin());
-
-    const bool core = headerSize == 12;
-    std::int64_t width, height;
-    int planes, bitCount;
+/// The header fields as the file states them, before any check of their values.
+struct RawHeader {
+    std::uint64_t fileLength = 0;
+    std::uint64_t pixelOffset = 0;
+    std::uint32_t headerSize = 0;
+    std::array<std::uint8_t, 124> bytes{};  ///< The info header (its first headerSize bytes).
+    bool core = false;                      ///< The 12-byte header of the oldest form.
+    std::int64_t width = 0, height = 0;
+    int planes = 0, bitCount = 0;
     std::uint32_t compression = kRgb, sizeImage = 0, coloursUsed = 0;
-    if (core) {
-        width = le16(&h[4]);
-        height = le16(&h[6]);
-        planes = le16(&h[8]);
-        bitCount = le16(&h[10]);
-    } else {
-        width = std::int32_t(le32(&h[4]));
-        height = std::int32_t(le32(&h[8]));
-        planes = le16(&h[12]);
-        bitCount = le16(&h[14]);
-        compression = le32(&h[16]);
-        sizeImage = le32(&h[20]);
-        coloursUsed = le32(&h[32]);
-    }
+};
 
-    Layout out;
-    BmpHeader& hd = out.header;
+/// Reads the file header and the info header of any supported size.
+RawHeader readRawHeader(ByteSource& src, const std::string& name) {
+    RawHeader raw;
+    raw.fileLength = src.size();
+    if (raw.fileLength < 2 || std::memcmp(src.fetch(0, 2).data(), "BM", 2) != 0)
+        refuse(name, "not a BMP file (it does not start with \"BM\")");
+    if (raw.fileLength < kFileHeaderSize + 4)
+        refuse(name, "the file ends inside the BMP header (" + std::to_string(raw.fileLength) + " bytes)");
+    const auto fileHeader = src.fetch(0, kFileHeaderSize + 4);
+    raw.pixelOffset = le32(fileHeader.data() + 10);
+    raw.headerSize = le32(fileHeader.data() + 14);
+    const std::uint32_t hs = raw.headerSize;
+    if (hs != 12 && hs != 40 && hs != 52 && hs != 56 && hs != 108 && hs != 124)
+        refuse(name, "unsupported BMP header size " + std::to_string(hs));
+    if (kFileHeaderSize + hs > raw.fileLength)
+        refuse(name, "the file ends inside its " + std::to_string(hs) + "-byte BMP header");
+    const auto headerBytes = src.fetch(kFileHeaderSize, hs);
+    std::copy(headerBytes.begin(), headerBytes.end(), raw.bytes.begin());
+
+    const std::uint8_t* h = raw.bytes.data();
+    raw.core = hs == 12;
+    if (raw.core) {
+        raw.width = le16(&h[4]);
+        raw.height = le16(&h[6]);
+        raw.planes = le16(&h[8]);
+        raw.bitCount = le16(&h[10]);
+    } else {
+        raw.width = std::int32_t(le32(&h[4]));
+        raw.height = std::int32_t(le32(&h[8]));
+        raw.planes = le16(&h[12]);
+        raw.bitCount = le16(&h[14]);
+        raw.compression = le32(&h[16]);
+        raw.sizeImage = le32(&h[20]);
+        raw.coloursUsed = le32(&h[32]);
+    }
+    return raw;
+}
+
+/// Checks the size and the plane count; sets the row order and makes the height positive.
+void checkDimensions(RawHeader& raw, BmpHeader& hd, const std::string& name) {
+    const std::int64_t width = raw.width;
     if (width <= 0) refuse(name, "the width " + std::to_string(width) + " is not positive");
-    if (height == 0) refuse(name, "the height is zero");
-    hd.topDown = height < 0;
-    height = hd.topDown ? -height : height;
+    if (raw.height == 0) refuse(name, "the height is zero");
+    hd.topDown = raw.height < 0;
+    if (hd.topDown) raw.height = -raw.height;
+    const std::int64_t height = raw.height;
     if (width > kMaxPictureSide || height > kMaxPictureSide)
         refuse(name, std::to_string(width) + " x " + std::to_string(height) + " pixels is beyond the " +
                          std::to_string(kMaxPictureSide) + "-pixel limit on a side");
@@ -158,22 +173,26 @@ Layout readLayout(ByteSource& src, const std::string& name) {
         refuse(name, std::to_string(width) + " x " + std::to_string(height) +
                          " pixels is beyond the limit of " + std::to_string(kMaxPictureAreaSide) + " x " +
                          std::to_string(kMaxPictureAreaSide) + " pixels");
-    if (planes != 1) refuse(name, "the plane count is " + std::to_string(planes) + ", not 1");
+    if (raw.planes != 1) refuse(name, "the plane count is " + std::to_string(raw.planes) + ", not 1");
+}
 
-    switch (compression) {
+/// Checks that the compression suits the bit depth and the row order.
+void checkCompression(const RawHeader& raw, bool topDown, const std::string& name) {
+    const int bitCount = raw.bitCount;
+    switch (raw.compression) {
     case kRgb: {
-        const bool ok = core ? (bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 24)
-                             : (bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 16 ||
-                                bitCount == 24 || bitCount == 32);
+        const bool ok = raw.core ? (bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 24)
+                                 : (bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 16 ||
+                                    bitCount == 24 || bitCount == 32);
         if (!ok) refuse(name, "unsupported bit depth " + std::to_string(bitCount));
         break;
     }
     case kRle8:
     case kRle4:
-        if (bitCount != (compression == kRle8 ? 8 : 4))
-            refuse(name, "RLE" + std::to_string(compression == kRle8 ? 8 : 4) + " compression with " +
+        if (bitCount != (raw.compression == kRle8 ? 8 : 4))
+            refuse(name, "RLE" + std::to_string(raw.compression == kRle8 ? 8 : 4) + " compression with " +
                              std::to_string(bitCount) + " bits a pixel");
-        if (hd.topDown) refuse(name, "a top-down picture cannot be RLE compressed");
+        if (topDown) refuse(name, "a top-down picture cannot be RLE compressed");
         break;
     case kBitfields:
         if (bitCount != 16 && bitCount != 32)
@@ -181,44 +200,44 @@ Layout readLayout(ByteSource& src, const std::string& name) {
         break;
     case 4: refuse(name, "BMP files holding JPEG data are not supported");
     case 5: refuse(name, "BMP files holding PNG data are not supported");
-    default: refuse(name, "unknown compression " + std::to_string(compression));
+    default: refuse(name, "unknown compression " + std::to_string(raw.compression));
     }
+}
 
-    std::uint64_t tablesEnd = kFileHeaderSize + headerSize;
-    if (bitCount == 16 || bitCount == 32) {
-        std::uint32_t masks[3];
-        if (compression == kBitfields) {
-            if (headerSize == 40) {
-                if (tablesEnd + 12 > std::min(fileLength, pixelOffset))
-                    refuse(name, "the bit masks run past the start of the pixel data");
-                const auto m = src.fetch(tablesEnd, 12);
-                for (int i = 0; i < 3; ++i) masks[i] = le32(m.data() + 4 * i);
-                tablesEnd += 12;
-            } else {
-                for (int i = 0; i < 3; ++i) masks[i] = le32(&h[std::size_t(40 + 4 * i)]);
-            }
-        } else if (bitCount == 16) {
-            masks[0] = 0x7C00, masks[1] = 0x03E0, masks[2] = 0x001F;
+/// The channels of a 16- or 32-bit picture from its bit masks (stated, or the
+/// defaults). Returns where the tables after the info header end.
+std::uint64_t readChannels(ByteSource& src, const RawHeader& raw, Layout& out, const std::string& name) {
+    std::uint64_t tablesEnd = kFileHeaderSize + raw.headerSize;
+    const int bitCount = raw.bitCount;
+    if (bitCount != 16 && bitCount != 32) return tablesEnd;
+    std::uint32_t masks[3];
+    if (raw.compression == kBitfields) {
+        if (raw.headerSize == 40) {
+            if (tablesEnd + 12 > std::min(raw.fileLength, raw.pixelOffset))
+                refuse(name, "the bit masks run past the start of the pixel data");
+            const auto m = src.fetch(tablesEnd, 12);
+            for (int i = 0; i < 3; ++i) masks[i] = le32(m.data() + 4 * i);
+            tablesEnd += 12;
         } else {
-            masks[0] = 0xFF0000, masks[1] = 0xFF00, masks[2] = 0xFF;
+            for (int i = 0; i < 3; ++i) masks[i] = le32(&raw.bytes[std::size_t(40 + 4 * i)]);
         }
-        if ((masks[0] & masks[1]) || (masks[0] & masks[2]) || (masks[1] & masks[2]))
-            refuse(name, "the red, green and blue bit masks overlap");
-        const char* names[3] = {"red", "green", "blue"};
-        for (int i = 0; i < 3; ++i) out.channels[std::size_t(i)] = makeChannel(masks[i], bitCount, names[i], name);
+    } else if (bitCount == 16) {
+        masks[0] = 0x7C00, masks[1] = 0x03E0, masks[2] = 0x001F;
+    } else {
+        masks[0] = 0xFF0000, masks[1] = 0xFF00, masks[2] = 0xFF;
     }
+    if ((masks[0] & masks[1]) || (masks[0] & masks[2]) || (masks[1] & masks[2]))
+        refuse(name, "the red, green and blue bit masks overlap");
+    const char* names[3] = {"red", "green", "blue"};
+    for (int i = 0; i < 3; ++i) out.channels[std::size_t(i)] = makeChannel(masks[i], bitCount, names[i], name);
+    return tablesEnd;
+}
 
-    const std::uint64_t paletteStart = tablesEnd;
-    const int entryBytes = core ? 3 : 4;
-    if (bitCount <= 8) {
-        const std::uint32_t most = 1u << bitCount;
-        if (coloursUsed > most)
-            refuse(name, "a palette of " + std::to_string(coloursUsed) + " colours is more than a " +
-                             std::to_string(bitCount) + "-bit picture can use");
-        hd.paletteSize = int(coloursUsed == 0 ? most : coloursUsed);
-        tablesEnd += std::uint64_t(hd.paletteSize) * std::uint64_t(entryBytes);
-    }
-
+/// Checks that the pixel data starts after the tables and fits the file; sets the
+/// row stride and the bytes the pixels may use.
+void placePixelData(const RawHeader& raw, std::uint64_t tablesEnd, Layout& out, const std::string& name) {
+    BmpHeader& hd = out.header;
+    const std::uint64_t pixelOffset = raw.pixelOffset, fileLength = raw.fileLength;
     if (pixelOffset > fileLength)
         refuse(name, "the pixel data offset " + std::to_string(pixelOffset) + " is past the end of the file (" +
                          std::to_string(fileLength) + " bytes)");
@@ -226,40 +245,65 @@ Layout readLayout(ByteSource& src, const std::string& name) {
         refuse(name, "the pixel data offset " + std::to_string(pixelOffset) +
                          " lies inside the headers and palette, which end at " + std::to_string(tablesEnd));
 
-    out.stride = (std::uint64_t(width) * std::uint64_t(bitCount) + 31) / 32 * 4;
+    out.stride = (std::uint64_t(raw.width) * std::uint64_t(raw.bitCount) + 31) / 32 * 4;
     const std::uint64_t available = fileLength - pixelOffset;
-    if (compression == kRle8 || compression == kRle4) {
-        if (sizeImage > available)
-            refuse(name, "the " + std::to_string(sizeImage) + " bytes of RLE data run past the end of the file");
-        hd.pixelBytes = sizeImage != 0 ? sizeImage : available;
+    if (raw.compression == kRle8 || raw.compression == kRle4) {
+        if (raw.sizeImage > available)
+            refuse(name, "the " + std::to_string(raw.sizeImage) + " bytes of RLE data run past the end of the file");
+        hd.pixelBytes = raw.sizeImage != 0 ? raw.sizeImage : available;
     } else {
-        hd.pixelBytes = out.stride * std::uint64_t(height);
+        hd.pixelBytes = out.stride * std::uint64_t(raw.height);
         if (hd.pixelBytes > available)
-            refuse(name, "the pixel data is truncated: " + std::to_string(width) + " x " + std::to_string(height) +
-                             " pixels at " + std::to_string(bitCount) + " bits need " +
+            refuse(name, "the pixel data is truncated: " + std::to_string(raw.width) + " x " +
+                             std::to_string(raw.height) + " pixels at " + std::to_string(raw.bitCount) + " bits need " +
                              std::to_string(hd.pixelBytes) + " bytes from offset " + std::to_string(pixelOffset) +
                              ", the file holds " + std::to_string(available));
     }
+}
 
-    if (hd.paletteSize > 0) {
-        const auto p = src.fetch(paletteStart, std::size_t(hd.paletteSize * entryBytes));
-        Palette& pal = out.palette;
-        pal.size = hd.paletteSize;
-        for (int i = 0; i < pal.size; ++i) {
-            const std::uint8_t* e = p.data() + i * entryBytes;
-            pal.colour[std::size_t(i)] = rgb(e[2], e[1], e[0]);
-            pal.isGrey[std::size_t(i)] = e[0] == e[1] && e[1] == e[2];
-            pal.allGrey = pal.allGrey && pal.isGrey[std::size_t(i)];
-        }
-        hd.paletteGrey = pal.allGrey;
+/// Reads the palette's paletteSize entries from start (three bytes each in the
+/// oldest form, four otherwise).
+void readPalette(ByteSource& src, std::uint64_t start, int entryBytes, Layout& out) {
+    BmpHeader& hd = out.header;
+    const auto p = src.fetch(start, std::size_t(hd.paletteSize * entryBytes));
+    Palette& pal = out.palette;
+    pal.size = hd.paletteSize;
+    for (int i = 0; i < pal.size; ++i) {
+        const std::uint8_t* e = p.data() + i * entryBytes;
+        pal.colour[std::size_t(i)] = rgb(e[2], e[1], e[0]);
+        pal.isGrey[std::size_t(i)] = e[0] == e[1] && e[1] == e[2];
+        pal.allGrey = pal.allGrey && pal.isGrey[std::size_t(i)];
     }
+    hd.paletteGrey = pal.allGrey;
+}
 
-    hd.width = int(width);
-    hd.height = int(height);
-    hd.bitCount = bitCount;
-    hd.compression = compression;
-    hd.headerSize = headerSize;
-    hd.pixelOffset = pixelOffset;
+Layout readLayout(ByteSource& src, const std::string& name) {
+    RawHeader raw = readRawHeader(src, name);
+    Layout out;
+    BmpHeader& hd = out.header;
+    checkDimensions(raw, hd, name);
+    checkCompression(raw, hd.topDown, name);
+    std::uint64_t tablesEnd = readChannels(src, raw, out, name);
+
+    const std::uint64_t paletteStart = tablesEnd;
+    const int entryBytes = raw.core ? 3 : 4;
+    if (raw.bitCount <= 8) {
+        const std::uint32_t most = 1u << raw.bitCount;
+        if (raw.coloursUsed > most)
+            refuse(name, "a palette of " + std::to_string(raw.coloursUsed) + " colours is more than a " +
+                             std::to_string(raw.bitCount) + "-bit picture can use");
+        hd.paletteSize = int(raw.coloursUsed == 0 ? most : raw.coloursUsed);
+        tablesEnd += std::uint64_t(hd.paletteSize) * std::uint64_t(entryBytes);
+    }
+    placePixelData(raw, tablesEnd, out, name);
+    if (hd.paletteSize > 0) readPalette(src, paletteStart, entryBytes, out);
+
+    hd.width = int(raw.width);
+    hd.height = int(raw.height);
+    hd.bitCount = raw.bitCount;
+    hd.compression = raw.compression;
+    hd.headerSize = raw.headerSize;
+    hd.pixelOffset = raw.pixelOffset;
     return out;
 }
 

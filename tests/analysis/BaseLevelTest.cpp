@@ -51,6 +51,19 @@ TEST_F(CalcBase, SetsTheGroundLevelAndHidesTheContours) {
     EXPECT_TRUE(host.controlsEnabled);
 }
 
+TEST_F(CalcBase, AColourContourImageCountsOnlyPureBlack) {
+    // Blue and green have no red at all, and a near-black is not black: only the two
+    // pure black pixels count, (100 + 103) / 2 = 101.5 to even 102.
+    HeightImage contour(4, 2, 255);
+    contour.promoteToColour();
+    const Colour row[4] = {0, 0xFF0000, 0, 0x00FF00};
+    for (int x = 0; x < 4; ++x) contour.setPixel(x, 0, row[x]);
+    contour.setPixel(0, 1, 0x010101);
+    use(test::greyImage({{100, 200, 103, 250}, {20, 128, 128, 128}}), contour);
+    calcBase(host);
+    EXPECT_EQ(s.gintGroundLevel, 102);
+}
+
 TEST_F(CalcBase, DarkGreyIsNotAContourAndNoBlackGivesZero) {
     HeightImage contour(2, 2, 1);
     use(HeightImage(2, 2, 90), contour);

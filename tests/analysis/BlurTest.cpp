@@ -90,13 +90,17 @@ TEST(BlurPicture, MatchesTheReferenceOnRandomPicturesOfAwkwardSizes) {
 TEST(BlurPicture, ResultAndReportsDoNotDependOnThreadsOrOnStoppingWhenSettled) {
     // Tall enough that every band has rows of its own beyond the halo; thin bands (threads 7
     // on 40 and 7 rows) where the halo reaches across whole bands; settled from the start;
-    // settling part way (a bump on a flat field); an upper band settled while the lower one
-    // still changes; empty, still reporting every iteration; amount 0.
-    HeightImage bump(12, 12, 100), lowerOnly = randomPicture(20, 200, 21);
+    // a bump the blur never changes; settling part way (a spike on a flat field changes for
+    // nine iterations, then never again); an upper band settled while the lower one still
+    // changes; empty, still reporting every iteration; amount 0.
+    HeightImage bump(12, 12, 100), spike(8, 5, 0), lowerOnly = randomPicture(20, 200, 21);
     bump.setPixel(6, 6, fcnGrayColor(101));
+    spike.setPixel(3, 2, fcnGrayColor(255));
+    ASSERT_NE(referenceBlur(spike, 8), referenceBlur(spike, 9));
+    ASSERT_EQ(referenceBlur(spike, 9), referenceBlur(spike, 14));
     std::fill_n(lowerOnly.grey(), 20 * 190, std::uint8_t(50));
     const std::pair<HeightImage, int> cases[] = {{randomPicture(37, 211, 1), 4}, {randomPicture(64, 40, 2), 4}, {randomPicture(3, 7, 3), 4},
-                                                 {HeightImage(40, 40, 77), 6}, {bump, 30}, {lowerOnly, 5}, {HeightImage(), 3}, {bump, 0}};
+                                                 {HeightImage(40, 40, 77), 6}, {bump, 30}, {spike, 14}, {lowerOnly, 5}, {HeightImage(), 3}, {bump, 0}};
     for (const auto& [img, amount] : cases) expectReference(img, amount, {1, 2, 3, 7});
 }
 

@@ -23,6 +23,16 @@ TEST_F(ScanFixture, FindsExtremesAndReportsEachColumn) {
     EXPECT_EQ(s.gintHighColor, 0) << "only a scan for opening stores the opening range";
 }
 
+TEST_F(ScanFixture, ColumnProgressRoundsHalvesToEvenInTextAndFigure) {
+    show(HeightImage(8, 2, 90));  // each column is 12.5 %
+    findGreyRange(host);
+    const std::vector<int> expected = {12, 25, 38, 50, 62, 75, 88, 100};
+    EXPECT_EQ(host.percents, expected);
+    ASSERT_EQ(host.statuses.size(), expected.size() + 1);
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(host.statuses[i], "WORKING... Getting Highest & Lowest Colors " + std::to_string(expected[i]) + "%");
+}
+
 TEST_F(ScanFixture, UniformImageAndWideStrips) {
     // Wider than one strip of columns, so strips and the per-column fold both matter.
     HeightImage img(700, 3, 128);

@@ -47,6 +47,7 @@ TEST(CliArguments, BadUsageIsRefusedWithAReason) {
     const std::vector<std::vector<std::string>> bad = {
         {},
         {"frobnicate", "a.bmp"},
+        {"re\ndraw", "a.bmp"},                                 // the message quotes it on one line
         {"redraw", "a.bmp"},                                   // no task
         {"redraw", "a.bmp", "--blur", "4", "--contours"},      // blur and contours are no task
         {"redraw", "a.bmp", "--flatten", "10", "--lower", "10"},

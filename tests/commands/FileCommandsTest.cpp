@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "commands/FileCommands.h"
@@ -86,6 +87,26 @@ TEST_F(FileCommands, AFailedSaveKeepsTheUnsavedMark) {
     EXPECT_EQ(s.gstrImageFile, dir.file("a.bmp"));
 }
 
+TEST_F(FileCommands, AFailingFinalRenameWritesNothingAndKeepsTheMark) {
+    open(writeMap("a.bmp", 8, 4));
+    host.save = true;
+    // Every temporary is written and checked; only the rename onto the height
+    // image's name fails (a folder stands there), and the contour is not renamed.
+    std::filesystem::create_directory(dir.file("out.bmp"));
+    std::ofstream(dir.file("outCL.bmp")) << "older contour";
+    t.prompter.fileNames = {dir.file("out.bmp")};
+    t.prompter.answers = {mb::Ignore};
+    EXPECT_FALSE(saveImageAs(host));
+    EXPECT_EQ(lastBox().title, "Morv: RUNTIME ERROR");
+    EXPECT_NE(lastBox().text.find(dir.file("out.bmp")), std::string::npos) << lastBox().text;
+    EXPECT_TRUE(host.save);
+    EXPECT_EQ(s.gstrImageFile, dir.file("a.bmp"));
+    EXPECT_EQ(host.doc.dialogFileName, dir.file("a.bmp"));
+    EXPECT_EQ(test::readFile(dir.file("outCL.bmp")), "older contour");
+    EXPECT_TRUE(std::filesystem::is_directory(dir.file("out.bmp")));
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_EQ(e.path().filename().string().find(".morv-"), std::string::npos) << "temporary left: " << e.path();
+}
 
 TEST_F(FileCommands, ContourlessImageSavesAWhiteContourImage) {
     const std::string path = writeMap("lone.bmp", 4, 2, false);

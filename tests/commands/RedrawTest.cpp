@@ -35,8 +35,32 @@ struct RedrawFixture : test::HostTest {
     int level(int x, int y) const { return fcnGrayLevel(host.doc.disp.image->pixel(x, y)); }
 };
 
-
-
+TEST_F(RedrawFixture, APlainRedrawEndsWithTheFinalScanTheMarkAndABeep) {
+    open(test::greyImage({{200, 100, 50}, {255, 10, 128}}));
+    flatten(50);
+    host.contourVisible = true;
+    redraw(host);
+    EXPECT_EQ(level(0, 0), 164);
+    EXPECT_EQ(level(0, 1), 191);
+    // The last scan runs on the result, after the pass, and leaves the opening range alone.
+    const auto lastPass = std::find_if(host.statuses.rbegin(), host.statuses.rend(),
+                                       [](const std::string& x) { return x.rfind("WORKING... Flattening", 0) == 0; });
+    const auto lastScan = std::find_if(host.statuses.rbegin(), host.statuses.rend(),
+                                       [](const std::string& x) { return x.rfind("WORKING... Getting Highest", 0) == 0; });
+    EXPECT_LT(lastScan - host.statuses.rbegin(), lastPass - host.statuses.rbegin());
+    EXPECT_EQ(std::pair(int(s.gintCurHighColor), int(s.gintCurLowColor)), std::pair(191, 10));
+    EXPECT_EQ(std::pair(int(s.gintHighColor), int(s.gintLowColor)), std::pair(255, 0));
+    EXPECT_EQ(s.gstrResultName, "/maps/hills_3x2_MF-50_B-0.bmp");
+    EXPECT_EQ(host.caption, "Morv: /maps/hills_3x2_MF-50_B-0.bmp");
+    EXPECT_TRUE(host.save);
+    EXPECT_FALSE(host.contourVisible || host.showContours);
+    EXPECT_EQ(host.beeps, 1);
+    EXPECT_EQ(host.status, "");
+    EXPECT_FALSE(s.gblnBusy || s.gblnDrawing || s.gblnCancel || host.waitCursor);
+    EXPECT_EQ(host.events.front(), "controls off");
+    EXPECT_EQ(host.events.back(), "controls on");
+    EXPECT_TRUE(host.controlsEnabled);
+}
 
 TEST_F(RedrawFixture, CancelDuringTheValleysPassRestoresTheFile) {
     open(test::greyImage({{200, 100, 50}, {255, 10, 128}}));

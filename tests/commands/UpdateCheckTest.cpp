@@ -22,61 +22,6 @@ using namespace std::chrono_literals;
 const std::string kOwn = "0001.0002.0034";
 const std::string kNewer = "A new version 0001.0003.0000 is available.";
 
-TEST(UpdateTitle, TakesTheFirstCompleteTitleAsWritten) {
-    const std::pair<std::string, std::optional<std::string>> rows[] = {
-        {"<html><head><title>0001.0002.0034</title></head>", "0001.0002.0034"},
-        {"<HTML><TITLE lang=\"en\">x</TITLE >", "x"},
-        {"<title\n>  a b \n</title\t>", "  a b \n"},
-        {"<titles>no</titles><title>yes</title>", "yes"},
-        {"<title>a</titlex></title>", "a</titlex>"},
-        {"<title>0001.<b>0002</b>.0003</title>", "0001.<b>0002</b>.0003"},
-        {"<html><body>0001.0002.0034</body></html>", std::nullopt},
-        {"<title>0001.0002.0034", std::nullopt},
-        {"<title", std::nullopt},
-    };
-    for (const auto& [html, title] : rows) EXPECT_EQ(extractTitle(html), title) << html;
-}
-
-TEST(UpdateTitle, OnlyFourDigitsPointFourDigitsPointFourDigitsIsAVersion) {
-    EXPECT_TRUE(isVersionForm("9999.0000.0000"));
-    const std::string bad[] = {"1.2.34",         "00001.002.0034",  "0001.0002.00345",    "0001-0002-0034",
-                               "000a.0002.0034", " 0001.0002.0034", "0001&#46;0002.0003", {"0001.0002\0.003", 14}};
-    for (const std::string& t : bad)
-        EXPECT_FALSE(isVersionForm(t)) << t;
-}
-
-TEST(UpdateTitle, ComparesAsText) {
-    EXPECT_EQ(versionLine("0001.0003.0000", kOwn), kNewer);
-    EXPECT_EQ(versionLine(kOwn, kOwn), "Morv is up to date.");
-    EXPECT_EQ(versionLine("0001.0002.0000", kOwn), "This version is a pre-release.");
-    EXPECT_EQ(versionLine("0010.0000.0000", "0009.9999.9999"), "A new version 0010.0000.0000 is available.");
-}
-
-TEST(UpdateTitle, TheServerSettingLosesTrailingSlashesAndFallsBackToTheDefault) {
-    EXPECT_EQ(updateServerFrom("http://127.0.0.1:8080//"), "http://127.0.0.1:8080");
-    EXPECT_EQ(updateServerFrom(""), kDefaultUpdateServer);
-    EXPECT_EQ(updateServerFrom(nullptr), kDefaultUpdateServer);
-}
-
-TEST(UpdateTitle, PageHandlerTellsOnlyAVersionTitleOfTheVersionPage) {
-    const std::string server = "http://127.0.0.1:8080";
-    const std::string page = server + kVersionPagePath;
-    const std::tuple<std::string, std::string, std::string> rows[] = {
-        {page, " \t0001.0003.0000  ", kNewer},
-        {"", "0001.0003.0000", ""},
-        {"http:///", "0001.0003.0000", ""},
-        {server + kClearPagePath, "0001.0003.0000", ""},
-        {page, kNotFoundTitle, ""},
-        {page, " Navigation Cancelled ", ""},
-        {page, "1.3.0", ""},
-    };
-    for (const auto& [address, title, line] : rows) {
-        test::TestApp t;
-        t.app.session.gstrVersion = kOwn;
-        EXPECT_EQ(updateLineFor(t.app, {address, title}, server), line) << address << " " << title;
-    }
-}
-
 // ---------------------------------------------------------------------------
 // Fetching from a scripted HTTP server on 127.0.0.1
 
