@@ -10,7 +10,6 @@
 #include "app/cli/BatchRun.h"
 #include "app/cli/JobRunner.h"
 #include "app/cli/OutputNames.h"
-#include "engine/FileNames.h"
 #include "io/Files.h"
 #include "support/TestSupport.h"
 
@@ -59,16 +58,6 @@ TEST(JobRunner, AFailingItemIsThrownInItsTurnAndStopsTheRest) {
         EXPECT_EQ(delivered, (std::vector<std::size_t>{0, 1}));
         EXPECT_LT(started.load(), 50);
     }
-}
-
-TEST(OutputNames, ExtensionsAreThoseOfTheLastPartWhateverTheirLength) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"maps/Vale.jpeg", "maps/Vale"}, {"out.tiff", "out"}, {"a.tar.gz", "a.tar"},  {"noext", "noext"},
-        {"maps.v2/Ridge", "maps.v2/Ridge"}, {".hidden", ".hidden"}, {"x/.bmp", "x/.bmp"}, {"x/a.b", "x/a"},
-    };
-    for (const auto& [path, stem] : cases) EXPECT_EQ(withoutExtension(path), stem) << path;
-    EXPECT_EQ(extensionOf("maps/Vale.jpeg"), "jpeg");
-    EXPECT_EQ(extensionOf("maps.v2/Ridge"), "");
 }
 
 TEST(OutputNames, TheFormatFollowsTheExtension) {
@@ -227,21 +216,6 @@ TEST(BatchRun, FailuresAreLinesTheOthersGoOnInInputOrder) {
               "morv-cli: D.bmp: D.bmp exists (use --force to replace it)\n"
               "2 written, 2 failed, 1 companions skipped, 1 earlier results skipped\n");
 
-    BatchReport quietJson;
-    quietJson.quiet = true;
-    quietJson.before = "[\n";
-    quietJson.between = ",\n";
-    quietJson.after = "\n]\n";
-    c = batch(quietJson, {kInputs[0], kInputs[1], kInputs[4]}, 1);
-    EXPECT_EQ(c.status, 0);
-    EXPECT_EQ(c.out, "[\nA.bmp done\n,\nC.bmp done\n\n]\n");
-    EXPECT_EQ(c.err, "") << "quiet: no notes, no summary";
-
-    BatchReport single;
-    single.single = true;
-    c = batch(single, {kInputs[2]});
-    EXPECT_EQ(c.status, 1);
-    EXPECT_EQ(c.err, "morv-cli: Invalid picture: B.bmp (truncated)\n") << "one map: no summary, no map prefix";
 }
 
 TEST(BatchRun, OnATerminalOneBarAMapNamesItsPlace) {
