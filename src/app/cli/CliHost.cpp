@@ -227,12 +227,13 @@ int run(const Options& o) {
     BatchReport report;
     report.quiet = o.quiet;
     report.terminal = ::isatty(STDERR_FILENO) == 1;
-    report.single = o.inputs.size() == 1;
+    // An INPUT named twice is one map: what counts is the inputs once sorted.
+    const bool several = inputs.size() > 1;
+    report.single = !several;
     const unsigned jobs = o.jobs ? o.jobs : defaultJobCount();
 
     if (o.command == Command::Info) {
         report.doneWord = "read";
-        const bool several = o.inputs.size() > 1;
         // Several maps: a JSON array, or blocks of lines parted by an empty line.
         struct Framing {
             std::string before, between, after;
