@@ -29,7 +29,7 @@ long runCli(const std::vector<std::string>& args) {
     argv.push_back(nullptr);
     const pid_t pid = ::fork();
     if (pid == 0) {
-        ::freopen("/dev/null", "w", stdout);
+        if (!::freopen("/dev/null", "w", stdout)) ::_exit(127);
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }

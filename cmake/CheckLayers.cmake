@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks that each folder of the library includes only from the folders below it:
 #   core <- engine <- analysis <- io <- commands <- ui / app
 # Run as: cmake -DSOURCE_DIR=<src> -P CheckLayers.cmake. Any include of a folder at

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Configures and builds Morv in build/ (release build with the tests and benchmarks).
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the libFuzzer targets with Clang in build-fuzz/ and runs each for a bounded
 # time (seconds, default 60) from the kept inputs under tests/corpus/. A crash leaves
 # its input in build-fuzz/findings/ and fails the run: keep it under tests/corpus/.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Morv and opens the window with the bundled sample height map as the
 # current image path (File > Open starts from it).
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Starts morv on a virtual X server, drives it as a user would with xdotool
 # (File > Open on the bundled sample, a ground level, Flatten Mountains at 40 %,
 # Redraw) and takes the screen with ImageMagick's import into docs/screenshot.png.

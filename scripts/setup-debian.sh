@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what a fresh Debian 12 machine lacks to build, test and run Morv.
 # Idempotent: when every package is there it only checks and returns.
 set -euo pipefail
@@ -9,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xdotool xauth imagemagick
-  desktop-file-utils appstream dpkg-dev
+  desktop-file-utils appstream dpkg-dev lintian
 )
 
 missing=()

@@ -9,10 +9,13 @@
 #include <vector>
 
 #include "commands/ReleaseFiles.h"
+#include "commands/UpdateCheck.h"
 #include "ui/AppIcon.h"
 #include "core/AppInfo.h"
 #include "core/RuntimeError.h"
+#include "morv/UpdateServer.h"
 #include "ui/CommandLine.h"
+#include "ui/DesktopSettings.h"
 #include "ui/FrmMain.h"
 #include "ui/FrmSplash.h"
 #include "ui/QtPrompter.h"
@@ -40,6 +43,7 @@ int main(int argc, char** argv) {
     }
 
     QApplication qapp(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Morv"));
     QApplication::setApplicationName(QStringLiteral("Morv"));
     QApplication::setDesktopFileName(QStringLiteral("morv"));
     QIcon icon;
@@ -50,16 +54,19 @@ int main(int argc, char** argv) {
 
     morv::App app;
     // The only places the desktop program reads its environment.
-    if (const char* url = std::getenv("MORV_UPDATE_URL")) app.updateServer = url;
+    app.updateServer = morv::updateServerFrom(std::getenv("MORV_UPDATE_URL"), morv::build::kUpdateServer);
     app.releaseFolder = morv::releaseFolderFrom(std::getenv("MORV_RELEASE_DIR"), std::getenv("HOME"));
     morv::QtPrompter prompter;
     app.prompter = &prompter;
 
     std::unique_ptr<morv::FrmMain> frmMain;
     auto showMain = [&] {
-        if (!frmMain) frmMain = std::make_unique<morv::FrmMain>(app);
+        if (!frmMain) {
+            frmMain = std::make_unique<morv::FrmMain>(app);
+            morv::restoreWindowGeometry(*frmMain);
+        }
         prompter.setParent(frmMain.get());
-        frmMain->show();
+        frmMain->showAtStart();
     };
     try {
         auto* frmSplash = new morv::FrmSplash(app, line, showMain);
@@ -69,6 +76,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     const int status = QApplication::exec();
+    if (frmMain) morv::saveWindowGeometry(*frmMain);
     frmMain.reset();
     app.trace.closeLog();
     return status;

@@ -45,9 +45,8 @@ std::string withoutTrailingSlashes(std::string s) {
 
 }  // namespace
 
-std::string updateServerFrom(const char* setting) {
-    if (setting && *setting) return withoutTrailingSlashes(setting);
-    return kDefaultUpdateServer;
+std::string updateServerFrom(const char* environment, std::string_view built) {
+    return withoutTrailingSlashes(environment ? std::string(environment) : std::string(built));
 }
 
 std::optional<std::string> extractTitle(std::string_view html) {

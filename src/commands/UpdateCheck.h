@@ -16,11 +16,6 @@ class QNetworkReply;
 
 namespace morv {
 
-/// The update server used when none is configured. The ".invalid" name
-/// never resolves, so a build nobody configured shows no update line instead of
-/// asking a stranger's server.
-inline constexpr const char* kDefaultUpdateServer = "http://updates.morv.invalid";
-
 /// The path of the version page on the update server.
 inline constexpr const char* kVersionPagePath = "/Morv/Morv.ver";
 
@@ -39,9 +34,14 @@ struct FetchResult {
     std::string title;
 };
 
-/// The update server a setting names (scheme, host and optional port) without
-/// trailing slashes; kDefaultUpdateServer when the setting is missing or empty.
-std::string updateServerFrom(const char* setting);
+/// The about window's update line when there is no server to ask.
+inline constexpr const char* kUpdateCheckOffLine = "The update check is turned off.";
+
+/// The update server to ask (scheme, host and optional port, without trailing
+/// slashes): the environment's setting when there is one, even an empty one,
+/// otherwise the one the program was built with. Empty means the update check is
+/// off.
+std::string updateServerFrom(const char* environment, std::string_view built);
 
 /// The text of a page's first <title> element: tag names in any letter case, the
 /// opening tag may carry attributes. The text is taken as written: no entities are
@@ -70,7 +70,7 @@ std::string updateLineFor(App& app, const FetchResult& result, std::string_view 
 /// Limits of one update check.
 struct UpdateCheckOptions {
     /// Scheme, host and port of the update server.
-    std::string server = kDefaultUpdateServer;
+    std::string server;
     /// Longest wait without a byte from the server.
     std::chrono::milliseconds silenceTimeout{5000};
     /// Longest whole check, redirects included.

@@ -19,8 +19,8 @@ struct App {
     /// Ends the process at once (Abort in the error message). Never returns;
     /// tests replace it with one that throws a type no trap catches.
     std::function<void()> endProgram;
-    /// The update server's address as configured (main() reads MORV_UPDATE_URL);
-    /// empty for the default server.
+    /// The update server's address (main() takes MORV_UPDATE_URL when it is set,
+    /// otherwise the build's); empty when the update check is off.
     std::string updateServer;
     /// The folder the release files go to (main() decides it from MORV_RELEASE_DIR
     /// and HOME).

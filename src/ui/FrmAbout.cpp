@@ -82,8 +82,13 @@ void FrmAbout::Form_Load() {
     r([&] { lblVersion->setText(QStringLiteral("v") + QString::fromStdString(m_app.session.gstrVersion)); });
     r([&] {
         delete m_checker.data();
+        // With no server to ask there is no check: the line says so at once.
+        if (m_app.updateServer.empty()) {
+            lblUpdate->setText(QString::fromUtf8(kUpdateCheckOffLine));
+            return;
+        }
         UpdateCheckOptions options;
-        options.server = updateServerFrom(m_app.updateServer.c_str());
+        options.server = m_app.updateServer;
         m_checker = new UpdateChecker(m_app, options, this);
         connect(m_checker.data(), &UpdateChecker::finished, this, &FrmAbout::webAbout_DocumentComplete);
         m_checker->start();

@@ -13,11 +13,13 @@ class UpdateChecker;
 
 /// "About Morv": the program's icon, name, description and version, and a line
 /// telling whether a newer version is published. Loading the window starts the
-/// update check; the check never blocks the window, and it belongs to the window,
-/// so closing or destroying the window while it runs simply ends it.
+/// update check, or, when the program has no update server (the check is off),
+/// says so in that line; the check never blocks the window, and it belongs to
+/// the window, so closing or destroying the window while it runs simply ends it.
 class FrmAbout : public QDialog {
 public:
-    /// Builds the window and runs its load handler, which starts the update check.
+    /// Builds the window and runs its load handler, which starts the update check
+    /// when there is a server to ask.
     explicit FrmAbout(App& app, QWidget* parent = nullptr);
     ~FrmAbout() override;
 

@@ -14,6 +14,8 @@
 #include <QMenu>
 #include <QLayout>
 #include <QPushButton>
+#include <QScreen>
+#include <QWindow>
 #include <QScrollBar>
 #include <QTimer>
 
@@ -32,10 +34,12 @@ namespace morv {
 FrmMain::FrmMain(App& app, QWidget* parent) : QMainWindow(parent), m_app(app) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Morv:"));
-    // The window never gets smaller than 1024 x 768 pixels (the resize handler
-    // snaps it back too, for window managers that ignore the minimum).
-    setMinimumSize(1024, 768);
     setupUi();
+    // The window never gets smaller than 1024 x 768 pixels, or the screen where it
+    // is smaller (the resize handler snaps it back too, for window managers that
+    // ignore the minimum).
+    setMinimumSize(frameMinimum());
+    resize(frameMinimum());
 
     tmrResize = new QTimer(this);
     tmrResize->setObjectName(QStringLiteral("tmrResize"));
@@ -314,11 +318,12 @@ void FrmMain::MDIForm_Resize() {
     bool skip = false;
     r([&] { skip = m_app.session.gblnLoading || isMinimized(); });
     if (skip) return;
+    const QSize least = frameMinimum();
     r([&] {
-        if (width() < 1024) resize(1024, height());
+        if (width() < least.width()) resize(least.width(), height());
     });
     r([&] {
-        if (height() < 768) resize(width(), 768);
+        if (height() < least.height()) resize(width(), least.height());
     });
     r([&] { tmrResize->start(); });
 }
@@ -327,6 +332,46 @@ void FrmMain::tmrResize_Timer() {
     Routine r(m_app, "frmMain.tmrResize_Timer");
     r([&] { tmrResize->stop(); });
     r([&] { fitSliders(); });
+}
+
+QSize FrmMain::frameMinimum() const {
+    const QSize least(1024, 768);
+    const QScreen* where = screen();
+    if (!where) return least;
+    // The frame the window manager puts around the window is known once it shows.
+    const QSize frame = isVisible() ? frameGeometry().size() - geometry().size() : QSize(0, 0);
+    return least.boundedTo(where->availableGeometry().size() - frame);
+}
+
+void FrmMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (QWindow* handle = windowHandle())
+        connect(handle, &QWindow::screenChanged, this, &FrmMain::followScreen, Qt::UniqueConnection);
+    followScreen();
+}
+
+void FrmMain::followScreen() {
+    const QSize least = frameMinimum();
+    if (minimumSize() != least) setMinimumSize(least);
+    // A frame larger than its screen (restored from a bigger one) comes down to it.
+    const QSize room = least.expandedTo(screen() ? screen()->availableGeometry().size() - (frameGeometry().size() - size()) : least);
+    if (width() > room.width() || height() > room.height()) resize(size().boundedTo(room));
+}
+
+void FrmMain::showAtStart() {
+    show();
+    const std::string path = m_app.session.gstrImageFile;
+    if (!path.empty()) QTimer::singleShot(0, this, [this, path] { openCommandLineImage(path); });
+}
+
+void FrmMain::openCommandLineImage(const std::string& path) {
+    // A name given relative to the working folder is kept whole, so the caption,
+    // Redraw and the file dialogs know its folder.
+    const std::string whole = QFileInfo(QString::fromStdString(path)).absoluteFilePath().toStdString();
+    // Every step and message of File > Open without the dialog, as for a dropped file.
+    openImageAt(*this, whole);
+    // Nothing opened: File > Open still starts from the path the command line named.
+    if (!m_picture) m_app.session.gstrImageFile = whole;
 }
 
 void FrmMain::MDIForm_MouseMove() {

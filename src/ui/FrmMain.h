@@ -74,6 +74,13 @@ public:
     void setScaleUpOff() override;
     OverwriteAnswer askOverwrite() override;
 
+    /// Shows the window; when the command line named a map (the current image path
+    /// is set), opens it as soon as the window is up, as a dropped file opens.
+    void showAtStart();
+    /// The smallest size the frame keeps: 1024 x 768 pixels, or the room the screen
+    /// has for the window (its frame taken off) where that is less.
+    QSize frameMinimum() const;
+
     /// The picture window while an image is open, else null.
     FrmPicture* picture() const;
     /// The last answer of the overwrite dialog ("6", "7", "2"; "" before the first).
@@ -96,6 +103,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -128,6 +136,8 @@ private:
     void mnuOptionsOverwrite_Click();
     void mnuOptionsBoardGrid_Click();
     void MDIForm_OLEDragDrop(const std::string& path);
+    void openCommandLineImage(const std::string& path);
+    void followScreen();
 
     // Terrain settings, ground level and blur (FrmMainTerrain.cpp).
     void chkFlatten_Click();

@@ -2,7 +2,10 @@
 // laid out once when the window is made. Behaviour lives in FrmMain.cpp and the
 // FrmMain*.cpp files beside it.
 #include "ui/FrmMain.h"
+#include "ui/FlowLayout.h"
+#include "ui/FrmPicture.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QFrame>
 #include <QGridLayout>
@@ -121,6 +124,24 @@ void FrmMain::buildMenus() {
 
     mnuMakeDLFiles = menuBar()->addAction(QStringLiteral("Make DL Files"));
     mnuMakeDLFiles->setObjectName(QStringLiteral("mnuMakeDLFiles"));
+
+    // The picture window's zoom keys, anywhere in the main window while a picture
+    // is shown, so they work with the focus still in the ground level box.
+    using Key = FrmPicture::ZoomKey;
+    const auto zoom = [this](const char* name, QList<QKeySequence> keys, Key key) {
+        auto* a = new QAction(this);
+        a->setObjectName(QString::fromUtf8(name));
+        a->setShortcuts(keys);
+        a->setShortcutContext(Qt::WindowShortcut);
+        connect(a, &QAction::triggered, this, [this, key] {
+            if (m_picture && m_picture->isVisible()) m_picture->zoomKey(key);
+        });
+        addAction(a);
+    };
+    zoom("actZoomFit", {QKeySequence(Qt::CTRL | Qt::Key_0)}, Key::Fit);
+    zoom("actZoomOneToOne", {QKeySequence(Qt::CTRL | Qt::Key_1)}, Key::OneToOne);
+    zoom("actZoomIn", {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)}, Key::In);
+    zoom("actZoomOut", {QKeySequence(Qt::CTRL | Qt::Key_Minus)}, Key::Out);
 }
 
 void FrmMain::buildMainToolbar() {
@@ -167,13 +188,22 @@ void FrmMain::buildMainToolbar() {
     reserveWidthFor(chkBlur, QStringLiteral("Apply Blur Effect - 48"));
     hsbBlur = scrollBar(p, "hsbBlur", Qt::Horizontal, 0, 48, 2, 16, 0);
 
-    auto* row = new QHBoxLayout(p);
-    row->setContentsMargins(6, 4, 6, 4);
+    // Groups of controls side by side, wrapping onto more rows when the window is
+    // narrower than all of them: every control stays in reach on a small screen.
+    auto* flow = new FlowLayout(p, 8);
+    flow->setContentsMargins(6, 4, 6, 4);
+    auto group = [&](QLayout* inner) {
+        auto* box = new QWidget(p);
+        inner->setContentsMargins(0, 0, 0, 0);
+        box->setLayout(inner);
+        flow->addWidget(box);
+        return box;
+    };
     auto column = [&](std::initializer_list<QWidget*> widgets) {
         auto* col = new QVBoxLayout;
         col->setSpacing(2);
         for (QWidget* w : widgets) col->addWidget(w);
-        row->addLayout(col);
+        return group(col);
     };
     column({cmdCalcCL, cmdScale});
     auto* level = new QGridLayout;
@@ -182,19 +212,12 @@ void FrmMain::buildMainToolbar() {
     level->addWidget(txtGroundLevel, 0, 1);
     level->addWidget(chkShowCoast, 1, 0, 1, 2);
     level->addWidget(vsbGroundLevel, 0, 2, 2, 1);
-    row->addLayout(level);
-    row->addSpacing(8);
-    row->addWidget(cmdRedraw);
-    row->addSpacing(8);
+    group(level);
+    column({cmdRedraw});
     column({chkFlatten, chkFill});
     column({cmdGetHighLowColor, cmdNewCoast});
     column({chkAutoContLine});
-    auto* blur = new QVBoxLayout;
-    blur->setSpacing(2);
-    blur->addWidget(chkBlur);
-    blur->addWidget(hsbBlur);
-    row->addLayout(blur);
-    row->addStretch(1);
+    column({chkBlur, hsbBlur});
 }
 
 void FrmMain::buildScrollToolbar() {

@@ -5,12 +5,38 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QScrollArea>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
 
 #include "core/Routine.h"
 #include "commands/FileCommands.h"
 #include "ui/PictureBox.h"
 
 namespace morv {
+
+namespace {
+
+/// The scales the zoom steps stop at, smallest first (screen pixels per image pixel).
+constexpr std::array<double, 23> kZoomSteps = {1.0 / 64, 1.0 / 48, 1.0 / 32, 1.0 / 24, 1.0 / 16, 1.0 / 12,
+                                               1.0 / 8,  1.0 / 6,  1.0 / 4,  1.0 / 3,  1.0 / 2,  2.0 / 3,
+                                               1.0,      1.5,      2.0,      3.0,      4.0,      6.0,
+                                               8.0,      12.0,     16.0,     24.0,     32.0};
+
+/// One notch of a mouse wheel, in eighths of a degree.
+constexpr int kWheelNotch = 120;
+
+/// The status bar's words for a scale: "Scale: 25%", "Scale: 6.3%".
+std::string scaleText(double scale) {
+    const double percent = scale * 100.0;
+    const QString number = percent >= 10.0 ? QString::number(std::lround(percent)) : QString::number(percent, 'f', 1);
+    return "Scale: " + number.toStdString() + "%";
+}
+
+}  // namespace
 
 FrmPicture::FrmPicture(const Host& host, Document& document)
     : m_host(host), m_app(host.app()), m_doc(document) {
@@ -48,6 +74,56 @@ FrmPicture::FrmPicture(const Host& host, Document& document)
     sync();
 }
 
+void FrmPicture::zoomKey(ZoomKey key) {
+    switch (key) {
+    case ZoomKey::Fit: zoomTo(fitScale(), viewportCentre()); break;
+    case ZoomKey::OneToOne: zoomTo(1.0, viewportCentre()); break;
+    case ZoomKey::In: zoomStep(1, viewportCentre()); break;
+    case ZoomKey::Out: zoomStep(-1, viewportCentre()); break;
+    }
+}
+
+double FrmPicture::scale() const { return m_disp->scale(); }
+
+double FrmPicture::fitScale() const {
+    const int w = m_doc.disp.width(), h = m_doc.disp.height();
+    if (w <= 0 || h <= 0) return 1.0;
+    const QSize room = m_scroll->maximumViewportSize();
+    return std::max(std::min(double(room.width()) / w, double(room.height()) / h), 1e-6);
+}
+
+QPointF FrmPicture::viewportCentre() const { return QRectF(m_scroll->viewport()->rect()).center(); }
+
+void FrmPicture::zoomStep(int direction, QPointF anchor) {
+    const double now = scale();
+    double next = now;
+    if (direction > 0) {
+        const auto it = std::find_if(kZoomSteps.begin(), kZoomSteps.end(), [&](double s) { return s > now * (1 + 1e-6); });
+        if (it != kZoomSteps.end()) next = *it;
+    } else {
+        const auto it = std::find_if(kZoomSteps.rbegin(), kZoomSteps.rend(), [&](double s) { return s < now * (1 - 1e-6); });
+        // Below the smallest step only the whole picture is left to see.
+        next = it != kZoomSteps.rend() ? *it : std::min(now, fitScale());
+    }
+    zoomTo(next, anchor);
+}
+
+void FrmPicture::zoomTo(double to, QPointF anchor) {
+    // From the whole picture in the window (however large it is) to 32 screen
+    // pixels per image pixel.
+    to = std::clamp(to, std::min(kZoomSteps.front(), fitScale()), kZoomSteps.back());
+    QScrollBar* across = m_scroll->horizontalScrollBar();
+    QScrollBar* down = m_scroll->verticalScrollBar();
+    const double from = scale();
+    const QPointF point = (QPointF(across->value(), down->value()) + anchor) / from;
+    m_disp->setScale(to);
+    m_dispCL->setScale(to);
+    sync();
+    across->setValue(int(std::lround(point.x() * to - anchor.x())));
+    down->setValue(int(std::lround(point.y() * to - anchor.y())));
+    if (!m_app.session.gblnDrawing && !m_app.session.gblnBusy) m_host.activity.setStatus(scaleText(to));
+}
+
 void FrmPicture::sync() {
     m_disp->sync();
     m_dispCL->sync();
@@ -68,10 +144,10 @@ void FrmPicture::setBoardGrid(bool on) {
 
 void FrmPicture::fitToPicture(QSize room) {
     sync();
-    // The frame is what the window adds around its content; one screen pixel per
-    // image pixel, and no larger than the room the main window has for it.
+    // The frame is what the window adds around its content; the picture at its
+    // scale, and no larger than the room the main window has for it.
     const QSize frame = sizeHint() - m_scroll->sizeHint();
-    const QSize wanted = QSize(m_doc.disp.width(), m_doc.disp.height()) + frame;
+    const QSize wanted = m_disp->scaledSize(scale()) + frame;
     resize(wanted.boundedTo(room).expandedTo(minimumSizeHint()));
 }
 
@@ -118,6 +194,20 @@ bool FrmPicture::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         keyPressed(static_cast<QKeyEvent*>(event));
         return true;
+    }
+    if (event->type() == QEvent::Wheel && watched == m_scroll->viewport()) {
+        auto* wheel = static_cast<QWheelEvent*>(event);
+        if (wheel->modifiers() & Qt::ControlModifier) {
+            // About the pointer; small turns of a fine wheel add up to a notch.
+            m_wheelAngle += wheel->angleDelta().y();
+            while (std::abs(m_wheelAngle) >= kWheelNotch) {
+                const int direction = m_wheelAngle > 0 ? 1 : -1;
+                m_wheelAngle -= direction * kWheelNotch;
+                zoomStep(direction, wheel->position());
+            }
+            wheel->accept();
+            return true;
+        }
     }
     if (event->type() == QEvent::MouseMove && (watched == m_scroll->viewport() || watched == m_canvas)) Form_MouseMove();
     return QMdiSubWindow::eventFilter(watched, event);

@@ -11,9 +11,11 @@ class PictureBox;
 
 /// The picture window: the one document window inside the main window. Shows the
 /// height display picDisp and, over it while contours are shown, the contour
-/// display picDispCL, one screen pixel per image pixel, scrolling when larger than
-/// the room it has. Gives the pixel readout, Esc to cancel, Ctrl+C to copy the
-/// contour display, the double-click reverts, and its close request runs File > Close.
+/// display picDispCL, at one screen pixel per image pixel when it opens, scrolling
+/// when larger than the room it has, and zoomed with Ctrl+0 (fit), Ctrl+1 (one to
+/// one), Ctrl++, Ctrl+- and Ctrl+wheel. Gives the pixel readout, Esc to cancel,
+/// Ctrl+C to copy the contour display, the double-click reverts, and its close
+/// request runs File > Close.
 class FrmPicture : public QMdiSubWindow {
 public:
     FrmPicture(const Host& host, Document& document);
@@ -28,6 +30,19 @@ public:
     void setBoardGrid(bool on);
     /// Closes the window for good (File > Close takes it down).
     void unload();
+
+    /// Screen pixels per image pixel of both displays (1 when the window opens).
+    double scale() const;
+    /// Zooms both displays to scale (limited to what the window allows), keeping the
+    /// image point under anchor (in the scrolled area's viewport) where it is, and
+    /// tells the scale in the status bar.
+    void zoomTo(double scale, QPointF anchor);
+    /// The zoom keys: fit the window, one to one, a step in, a step out (about the
+    /// middle of what is shown).
+    enum class ZoomKey { Fit, OneToOne, In, Out };
+    void zoomKey(ZoomKey key);
+    /// The scale at which the whole height picture fits the window's room.
+    double fitScale() const;
 
     PictureBox* picDisp() const { return m_disp; }
     PictureBox* picDispCL() const { return m_dispCL; }
@@ -49,6 +64,8 @@ private:
     void picDispCL_MouseMove(int X, int Y);
     void readout(const Picture& picture, int X, int Y);
     void revertHeightDisplay();
+    void zoomStep(int direction, QPointF anchor);
+    QPointF viewportCentre() const;
 
     Host m_host;
     App& m_app;
@@ -59,6 +76,7 @@ private:
     PictureBox* m_dispCL = nullptr;
     bool m_inQueryUnload = false;
     bool m_unloading = false;
+    int m_wheelAngle = 0;  // Ctrl+wheel turns not yet worth a zoom step
 };
 
 }  // namespace morv

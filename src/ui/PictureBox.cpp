@@ -2,10 +2,27 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 
 #include <algorithm>
+#include <cmath>
+#include <vector>
 
 namespace morv {
+
+namespace {
+
+/// Fewest milliseconds between two repaints while a command keeps drawing: a
+/// repaint after every column would cost more than the column itself.
+constexpr int kRepaintInterval = 40;
+
+/// Guards the floor of a quotient against the rounding of scales such as 1/3.
+constexpr double kEdge = 1e-9;
+
+/// The first display pixel that shows image pixel i at the scale.
+int displayStart(int i, double scale) { return int(std::ceil(i * scale - kEdge)); }
+
+}  // namespace
 
 QImage toQImage(const HeightImage& image) {
     if (image.empty()) return {};
@@ -20,38 +37,62 @@ QImage toQImage(const HeightImage& image) {
     return wrapped.rgbSwapped();
 }
 
+int imagePixelAt(double position, double scale, int count) {
+    if (count <= 0) return 0;
+    const double at = std::floor(position / scale + kEdge);
+    if (at < 0) return 0;
+    if (at >= count) return count - 1;
+    return int(at);
+}
+
 PictureBox::PictureBox(const Picture& picture, QWidget* parent) : QWidget(parent), m_picture(picture) {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    rebuild();
+    m_pending = new QTimer(this);
+    m_pending->setSingleShot(true);
+    connect(m_pending, &QTimer::timeout, this, [this] { update(); });
+    fitSize();
 }
 
-bool PictureBox::stale() const {
-    return m_shownImage != m_picture.image.get() || m_shownCommits != m_picture.commits;
+QSize PictureBox::scaledSize(double scale) const {
+    const int w = m_picture.width(), h = m_picture.height();
+    if (w <= 0 || h <= 0) return {0, 0};
+    return {std::max(1, displayStart(w, scale)), std::max(1, displayStart(h, scale))};
 }
 
-void PictureBox::rebuild() {
+void PictureBox::fitSize() {
     m_shownImage = m_picture.image.get();
-    m_shownCommits = m_picture.commits;
-    m_image = toQImage(*m_picture.image);
-    if (!m_image.isNull()) ++m_copies;
-    const QSize size(m_picture.width(), m_picture.height());
-    if (this->size() != size) setFixedSize(size);
+    m_shownSize = QSize(m_picture.width(), m_picture.height());
+    const QSize size = scaledSize(m_scale);
+    if (this->size() != size || minimumSize() != size) setFixedSize(size);
+}
+
+void PictureBox::setScale(double scale) {
+    if (scale == m_scale) return;
+    m_scale = scale;
+    fitSize();
+    update();
 }
 
 void PictureBox::sync() {
-    if (stale()) {
-        rebuild();
+    if (m_shownImage != m_picture.image.get() || m_shownSize != QSize(m_picture.width(), m_picture.height())) {
+        fitSize();
+        m_pending->stop();
         update();
+        return;
+    }
+    const qint64 since = m_lastPaint.isValid() ? m_lastPaint.elapsed() : kRepaintInterval;
+    if (since >= kRepaintInterval) {
+        m_pending->stop();
+        update();
+    } else if (!m_pending->isActive()) {
+        m_pending->start(int(kRepaintInterval - since));
     }
 }
 
-const QImage& PictureBox::shownImage() {
-    if (stale()) rebuild();
-    return m_image;
-}
+QImage PictureBox::shownImage() const { return toQImage(*m_picture.image); }
 
-QSize PictureBox::sizeHint() const { return {m_picture.width(), m_picture.height()}; }
+QSize PictureBox::sizeHint() const { return scaledSize(m_scale); }
 
 void PictureBox::setBoardGrid(bool on) {
     if (m_grid == on) return;
@@ -60,27 +101,63 @@ void PictureBox::setBoardGrid(bool on) {
 }
 
 void PictureBox::paintEvent(QPaintEvent* event) {
+    m_lastPaint.start();
     QPainter painter(this);
     const QRect area = event->rect();
-    if (m_image.isNull()) {
+    const HeightImage& image = *m_picture.image;
+    if (image.empty()) {
         painter.fillRect(area, palette().window());
         return;
     }
-    painter.drawImage(area.topLeft(), m_image, area);
-    if (!m_grid) return;
+    // Only the exposed part, sampled straight from the picture's plane at the
+    // scale: one image pixel per display pixel where the scale is below one.
+    const qreal ratio = devicePixelRatioF();
+    const int dw = int(std::ceil(area.width() * ratio)), dh = int(std::ceil(area.height() * ratio));
+    QImage shown(dw, dh, QImage::Format_RGB32);
+    shown.setDevicePixelRatio(ratio);
+    const int w = image.width(), h = image.height();
+    std::vector<int> column(std::size_t(std::max(dw, 0)));
+    for (int i = 0; i < dw; ++i) column[std::size_t(i)] = imagePixelAt(area.left() + i / ratio, m_scale, w);
+    for (int j = 0; j < dh; ++j) {
+        const int y = imagePixelAt(area.top() + j / ratio, m_scale, h);
+        auto* out = reinterpret_cast<QRgb*>(shown.scanLine(j));
+        const std::size_t row = std::size_t(y) * std::size_t(w);
+        if (image.isGrey()) {
+            const std::uint8_t* in = image.grey() + row;
+            for (int i = 0; i < dw; ++i) out[i] = 0xff000000u | (std::uint32_t(in[column[std::size_t(i)]]) * 0x010101u);
+        } else {
+            // 0x00BBGGRR to 0xffRRGGBB.
+            const Colour* in = image.colour() + row;
+            for (int i = 0; i < dw; ++i) {
+                const auto c = std::uint32_t(in[column[std::size_t(i)]]);
+                out[i] = 0xff000000u | ((c & 0xffu) << 16) | (c & 0xff00u) | ((c >> 16) & 0xffu);
+            }
+        }
+    }
+    painter.drawImage(area.topLeft(), shown);
+    if (m_grid) paintGrid(painter, area);
+}
+
+void PictureBox::paintGrid(QPainter& painter, const QRect& area) const {
     // Over the picture on screen only: the picture itself, what is saved and the
     // readout never see the grid. A colour no grey level has, so it always shows.
     painter.setPen(QPen(QColor(0, 160, 255), 0));
-    const int w = m_image.width(), h = m_image.height();
-    for (int x = kBoardGridStep; x < w; x += kBoardGridStep)
-        if (x >= area.left() && x <= area.right()) painter.drawLine(x, area.top(), x, std::min(area.bottom(), h - 1));
-    for (int y = kBoardGridStep; y < h; y += kBoardGridStep)
-        if (y >= area.top() && y <= area.bottom()) painter.drawLine(area.left(), y, std::min(area.right(), w - 1), y);
+    const int w = m_picture.width(), h = m_picture.height();
+    const int bottom = std::min(area.bottom(), height() - 1), right = std::min(area.right(), width() - 1);
+    for (int x = kBoardGridStep; x < w; x += kBoardGridStep) {
+        const int at = displayStart(x, m_scale);
+        if (at >= area.left() && at <= area.right()) painter.drawLine(at, area.top(), at, bottom);
+    }
+    for (int y = kBoardGridStep; y < h; y += kBoardGridStep) {
+        const int at = displayStart(y, m_scale);
+        if (at >= area.top() && at <= area.bottom()) painter.drawLine(area.left(), at, right, at);
+    }
 }
 
 void PictureBox::mouseMoveEvent(QMouseEvent* event) {
-    const QPoint p = event->position().toPoint();
-    if (onMouseMove) onMouseMove(p.x(), p.y());
+    const QPointF p = event->position();
+    if (onMouseMove)
+        onMouseMove(imagePixelAt(p.x(), m_scale, m_picture.width()), imagePixelAt(p.y(), m_scale, m_picture.height()));
 }
 
 void PictureBox::mouseDoubleClickEvent(QMouseEvent*) {

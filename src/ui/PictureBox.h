@@ -1,4 +1,5 @@
 #pragma once
+#include <QElapsedTimer>
 #include <QImage>
 #include <QWidget>
 #include <cstdint>
@@ -6,6 +7,8 @@
 
 #include "engine/HeightImage.h"
 #include "engine/TerrainSettings.h"
+
+class QTimer;
 
 namespace morv {
 
@@ -16,23 +19,37 @@ inline constexpr int kBoardGridStep = kPixelsPerBoard;
 /// ones (0x00BBGGRR) as RGB32 with red and blue swapped. Makes exactly one copy.
 QImage toQImage(const HeightImage& image);
 
-/// One display of the picture window (picDisp or picDispCL): shows the committed
-/// picture of a Picture at one screen pixel per image pixel. The shown copy is made
-/// again only when the picture was replaced or committed since it was last made.
+/// The image pixel under a position along one axis: position is in the display's
+/// own (logical) pixels, scale the screen pixels per image pixel, count the
+/// picture's pixels along that axis; the result lies in 0..count-1.
+int imagePixelAt(double position, double scale, int count);
+
+/// One display of the picture window (picDisp or picDispCL). Paints the picture's
+/// pixels straight from its plane at a scale (screen pixels per image pixel), only
+/// the part that is exposed, so no copy of the picture is ever kept: what is drawn
+/// into the picture shows at the next repaint.
 class PictureBox : public QWidget {
 public:
     PictureBox(const Picture& picture, QWidget* parent);
 
-    /// Schedules a repaint when the picture was replaced or committed since shown.
+    /// Schedules a repaint: at once when the picture was replaced or resized, else
+    /// at most every few tens of milliseconds while pixels are being drawn, and
+    /// always once more after the last call.
     void sync();
-    /// The picture as shown now (the last committed state), made up to date first.
-    const QImage& shownImage();
-    /// How many copies of the picture were made so far (one per commit shown).
-    int copiesMade() const { return m_copies; }
+    /// The picture as shown at one to one (a copy of its pixels; for checks).
+    QImage shownImage() const;
+    /// Kept for callers that counted display copies: the display makes none.
+    int copiesMade() const { return 0; }
     /// Shows or hides the base-board grid drawn over the picture on screen.
     void setBoardGrid(bool on);
     /// True while the base-board grid is shown.
     bool boardGrid() const { return m_grid; }
+    /// Screen pixels per image pixel (1 is one to one).
+    double scale() const { return m_scale; }
+    /// Sets the scale and resizes the display to the scaled picture.
+    void setScale(double scale);
+    /// The display's size for the picture at the given scale.
+    QSize scaledSize(double scale) const;
 
     /// Runs on every mouse move over the display, with the image coordinates.
     std::function<void(int x, int y)> onMouseMove;
@@ -47,15 +64,16 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
-    bool stale() const;
-    void rebuild();
+    void fitSize();
+    void paintGrid(QPainter& painter, const QRect& area) const;
 
     const Picture& m_picture;
     const HeightImage* m_shownImage = nullptr;
-    std::uint64_t m_shownCommits = 0;
-    QImage m_image;
-    int m_copies = 0;
+    QSize m_shownSize;
+    double m_scale = 1.0;
     bool m_grid = false;
+    QTimer* m_pending = nullptr;
+    QElapsedTimer m_lastPaint;
 };
 
 }  // namespace morv

@@ -4,6 +4,7 @@
 #include <QPushButton>
 
 #include "core/Session.h"
+#include "ui/DesktopSettings.h"
 
 namespace morv {
 
@@ -82,16 +83,18 @@ int QtPrompter::msgBox(std::string_view text, int style, std::string_view title)
 std::string QtPrompter::openFileName(std::string_view filter, int filterIndex, std::string_view initial) {
     m_filters = qtFilters(filter);
     QString selected = filterIndex >= 1 && filterIndex <= m_filters.size() ? m_filters[filterIndex - 1] : QString();
-    const QString chosen = QFileDialog::getOpenFileName(m_parent, QString(), QString::fromStdString(std::string(initial)),
+    const QString chosen = QFileDialog::getOpenFileName(m_parent, QString(), dialogStart(QString::fromStdString(std::string(initial))),
                                                         m_filters.join(QStringLiteral(";;")), &selected);
+    rememberFolderOf(chosen);
     return chosen.toStdString();
 }
 
 std::string QtPrompter::saveFileName(std::string_view initial) {
     // Overwriting is asked by the program's own dialog, not by the file dialog.
-    const QString chosen = QFileDialog::getSaveFileName(m_parent, QString(), QString::fromStdString(std::string(initial)),
+    const QString chosen = QFileDialog::getSaveFileName(m_parent, QString(), dialogStart(QString::fromStdString(std::string(initial))),
                                                         m_filters.join(QStringLiteral(";;")), nullptr,
                                                         QFileDialog::DontConfirmOverwrite);
+    rememberFolderOf(chosen);
     return chosen.toStdString();
 }
 

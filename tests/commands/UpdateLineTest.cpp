@@ -42,10 +42,17 @@ TEST(UpdateTitle, ComparesAsText) {
     EXPECT_EQ(versionLine("0010.0000.0000", "0009.9999.9999"), "A new version 0010.0000.0000 is available.");
 }
 
-TEST(UpdateTitle, TheServerSettingLosesTrailingSlashesAndFallsBackToTheDefault) {
-    EXPECT_EQ(updateServerFrom("http://127.0.0.1:8080//"), "http://127.0.0.1:8080");
-    EXPECT_EQ(updateServerFrom(""), kDefaultUpdateServer);
-    EXPECT_EQ(updateServerFrom(nullptr), kDefaultUpdateServer);
+TEST(UpdateTitle, TheEnvironmentOverridesTheBuildsServerAndEmptyTurnsTheCheckOff) {
+    const char* unset = nullptr;
+    const std::tuple<const char*, const char*, std::string> rows[] = {
+        {unset, "http://updates.example:8080/", "http://updates.example:8080"},
+        {"http://127.0.0.1:8080//", "http://updates.example", "http://127.0.0.1:8080"},
+        {"", "http://updates.example", ""},
+        {unset, "", ""},
+        {"https://127.0.0.1:9", "", "https://127.0.0.1:9"},
+    };
+    for (const auto& [environment, built, server] : rows)
+        EXPECT_EQ(updateServerFrom(environment, built), server) << (environment ? environment : "(unset)") << " / " << built;
 }
 
 TEST(UpdateTitle, PageHandlerTellsOnlyAVersionTitleOfTheVersionPage) {

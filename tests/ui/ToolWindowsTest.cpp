@@ -5,13 +5,16 @@
 #include <QHostAddress>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QNetworkProxy>
 #include <QSet>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QUrl>
 #include <cstdlib>
 #include <filesystem>
+#include <tuple>
 
+#include "commands/UpdateCheck.h"
 #include "ui/FrmAbout.h"
 #include "ui/FrmCalcImgSize.h"
 #include "ui/UiFixture.h"
@@ -66,11 +69,9 @@ struct VersionServer {
     int connections = 0;
 };
 
-TEST_F(ToolWindows, AboutComparesTheVersionWithThePublishedOneAndClosesSafelyMidFetch) {
-    s.gstrVersion = "0001.0002.0034";
-    VersionServer server;
-    t.app.updateServer = server.address();
-    const auto openAbout = [&](const std::function<void(FrmAbout&)>& act) {
+struct AboutWindow : UiTest {
+    /// Opens About from its menu entry, runs act on the shown window, then presses OK.
+    void openAbout(const std::function<void(FrmAbout&)>& act) {
         main->showAboutModally = [&](FrmAbout& d) {
             d.show();
             act(d);
@@ -78,7 +79,13 @@ TEST_F(ToolWindows, AboutComparesTheVersionWithThePublishedOneAndClosesSafelyMid
             EXPECT_FALSE(d.isVisible());
         };
         action("mnuAbout")->trigger();
-    };
+    }
+};
+
+TEST_F(AboutWindow, ComparesTheVersionWithThePublishedOneAndClosesSafelyMidFetch) {
+    s.gstrVersion = "0001.0002.0034";
+    VersionServer server;
+    t.app.updateServer = server.address();
     for (auto [published, line] : {std::pair{" 0001.0003.0000 ", "A new version 0001.0003.0000 is available."},
                                    {"0001.0002.0034", "Morv is up to date."}}) {
         server.publish(published);
@@ -94,6 +101,30 @@ TEST_F(ToolWindows, AboutComparesTheVersionWithThePublishedOneAndClosesSafelyMid
         d.close();
     });
     QTest::qWait(100);
+    EXPECT_EQ(s.gintTraceDepth, 0);
+}
+
+TEST_F(AboutWindow, WithTheCheckOffSaysSoAndAsksNoServer) {
+    // Every request of the program goes through a proxy on 127.0.0.1, so a check
+    // that asked any server at all, the build's own included, would reach it.
+    s.gstrVersion = "0001.0002.0034";
+    VersionServer proxy;
+    proxy.publish("0001.0002.0034");
+    const QNetworkProxy before = QNetworkProxy::applicationProxy();
+    QNetworkProxy::setApplicationProxy(QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), proxy.server.serverPort()));
+    const char* unset = nullptr;
+    for (auto [environment, built, line, asked] :
+         {std::tuple{unset, "", kUpdateCheckOffLine, 0}, {"", "http://updates.morv.invalid", kUpdateCheckOffLine, 0},
+          {"http://updates.morv.invalid/", "", "Morv is up to date.", 1}}) {
+        t.app.updateServer = updateServerFrom(environment, built);
+        openAbout([&](FrmAbout& d) {
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !d.checker(); }, 3000));
+            EXPECT_EQ(textOf(d, "lblUpdate").toStdString(), line);
+            QTest::qWait(50);
+            EXPECT_EQ(proxy.connections, asked) << built;
+        });
+    }
+    QNetworkProxy::setApplicationProxy(before);
     EXPECT_EQ(s.gintTraceDepth, 0);
 }
 

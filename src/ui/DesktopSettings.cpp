@@ -1,0 +1,38 @@
+#include "ui/DesktopSettings.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <QWidget>
+
+namespace morv {
+
+namespace {
+
+const QString kLastFolder = QStringLiteral("dialogs/lastFolder");
+const QString kGeometry = QStringLiteral("mainWindow/geometry");
+
+}  // namespace
+
+QString rememberedFolder() { return QSettings().value(kLastFolder).toString(); }
+
+void rememberFolderOf(const QString& chosenFile) {
+    if (chosenFile.isEmpty()) return;
+    QSettings().setValue(kLastFolder, QFileInfo(chosenFile).absolutePath());
+}
+
+QString dialogStart(const QString& initial) {
+    if (initial.contains(QLatin1Char('/'))) return initial;
+    const QString folder = rememberedFolder();
+    if (folder.isEmpty() || !QFileInfo(folder).isDir()) return initial;
+    return initial.isEmpty() ? folder : QDir(folder).filePath(initial);
+}
+
+bool restoreWindowGeometry(QWidget& window) {
+    const QByteArray geometry = QSettings().value(kGeometry).toByteArray();
+    return !geometry.isEmpty() && window.restoreGeometry(geometry);
+}
+
+void saveWindowGeometry(const QWidget& window) { QSettings().setValue(kGeometry, window.saveGeometry()); }
+
+}  // namespace morv

@@ -1,0 +1,24 @@
+#pragma once
+#include <QString>
+
+class QWidget;
+
+namespace morv {
+
+// What the desktop program remembers between runs, in the user's settings file
+// (QSettings of the application): the folder of the last Open or Save As and the
+// main window's geometry. Nothing else is kept; every other setting starts afresh.
+
+/// The folder of the last file chosen in an Open or Save As dialog ("" before any).
+QString rememberedFolder();
+/// Remembers the folder of a file chosen in a file dialog; an empty name is ignored.
+void rememberFolderOf(const QString& chosenFile);
+/// Where a file dialog starts: initial when it names a folder, else initial (a bare
+/// name or nothing) in the remembered folder.
+QString dialogStart(const QString& initial);
+/// Gives the window the geometry it had when it was last saved; false when none was.
+bool restoreWindowGeometry(QWidget& window);
+/// Keeps the window's geometry for the next run.
+void saveWindowGeometry(const QWidget& window);
+
+}  // namespace morv
