@@ -8,6 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6network6 libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  libgdal-dev gdal-bin
   clang libclang-rt-14-dev
   xvfb xdotool xauth imagemagick
   desktop-file-utils appstream dpkg-dev lintian

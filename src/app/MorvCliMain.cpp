@@ -5,9 +5,11 @@
 
 #include "app/cli/CliHost.h"
 #include "app/cli/CliOptions.h"
+#include "app/cli/ImportCommand.h"
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
+    if (!args.empty() && args[0] == "import") return morv::cli::launchImport({args.begin() + 1, args.end()});
     const morv::cli::Parsed parsed = morv::cli::parseArguments(args);
     if (!parsed.options) {
         std::fprintf(stderr, "morv-cli: %s\n", parsed.error.c_str());

@@ -26,6 +26,7 @@
 #include "commands/ReleaseFiles.h"
 #include "ui/FrmAbout.h"
 #include "ui/FrmCalcImgSize.h"
+#include "ui/FrmImport.h"
 #include "ui/FrmOverWrite.h"
 #include "ui/FrmPicture.h"
 
@@ -48,6 +49,7 @@ FrmMain::FrmMain(App& app, QWidget* parent) : QMainWindow(parent), m_app(app) {
 
     showOverWriteModally = [](FrmOverWrite& dialog) { dialog.exec(); };
     showCalcImgSizeModally = [](FrmCalcImgSize& dialog) { dialog.exec(); };
+    showImportModally = [](FrmImport& dialog) { dialog.exec(); };
     showAboutModally = [](FrmAbout& dialog) { dialog.exec(); };
     // A height image dropped from a file manager opens as File > Open would; the
     // ground level box must not take the file's name as typed text instead.
@@ -221,6 +223,7 @@ void FrmMain::connectHandlers() {
     connect(mnuFileClose, &QAction::triggered, this, &FrmMain::mnuFileClose_Click);
     connect(mnuFileQuit, &QAction::triggered, this, &FrmMain::mnuFileQuit_Click);
     connect(mnuToolsCalcImgSize, &QAction::triggered, this, &FrmMain::mnuToolsCalcImgSize_Click);
+    connect(mnuToolsImport, &QAction::triggered, this, &FrmMain::mnuToolsImport_Click);
     connect(mnuOptionsOverwrite, &QAction::triggered, this, &FrmMain::mnuOptionsOverwrite_Click);
     connect(mnuOptionsBoardGrid, &QAction::triggered, this, &FrmMain::mnuOptionsBoardGrid_Click);
     connect(mnuAbout, &QAction::triggered, this, &FrmMain::mnuAbout_Click);
@@ -404,6 +407,15 @@ void FrmMain::mnuToolsCalcImgSize_Click() {
     // Only shows the window: the calculation is traced and trapped on its button.
     if (!m_calcImgSize) m_calcImgSize = new FrmCalcImgSize(m_app, this);
     showCalcImgSizeModally(*m_calcImgSize);
+}
+
+void FrmMain::mnuToolsImport_Click() {
+    FrmImport dialog(m_app, this);
+    showImportModally(dialog);
+    if (dialog.writtenMap().empty()) return;
+    // The new map opens as a dropped file would: every step of File > Open but the dialog.
+    Routine r(m_app, "frmMain.mnuToolsImport_Click");
+    r([&] { openImageAt(*this, dialog.writtenMap()); });
 }
 
 void FrmMain::mnuAbout_Click() {

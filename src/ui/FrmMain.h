@@ -26,6 +26,7 @@ namespace morv {
 
 class FrmAbout;
 class FrmCalcImgSize;
+class FrmImport;
 class FrmOverWrite;
 class FrmPicture;
 
@@ -92,6 +93,8 @@ public:
     /// Shows the size calculator modally; replaceable so a test can type and press
     /// Calculate. The default runs the window's own event loop.
     std::function<void(FrmCalcImgSize&)> showCalcImgSizeModally;
+    /// Shows the elevation import window modally; replaceable like the others.
+    std::function<void(FrmImport&)> showImportModally;
     /// Shows the about window modally; replaceable like the others.
     std::function<void(FrmAbout&)> showAboutModally;
     /// The size calculator once it has been used, else null.
@@ -131,6 +134,7 @@ private:
     void MDIForm_MouseMove();
     void mnuFileQuit_Click();
     void mnuToolsCalcImgSize_Click();
+    void mnuToolsImport_Click();
     void mnuAbout_Click();
     void mnuMakeDLFiles_Click();
     void mnuOptionsOverwrite_Click();
@@ -187,6 +191,7 @@ private:
     QAction* mnuFileQuit = nullptr;
     QMenu* mnuTools = nullptr;
     QAction* mnuToolsCalcImgSize = nullptr;
+    QAction* mnuToolsImport = nullptr;
     QMenu* mnuOptions = nullptr;
     QAction* mnuOptionsOverwrite = nullptr;
     QAction* mnuOptionsBoardGrid = nullptr;

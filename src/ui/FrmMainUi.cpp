@@ -107,6 +107,7 @@ void FrmMain::buildMenus() {
     mnuTools = menuBar()->addMenu(QStringLiteral("&Tools"));
     mnuTools->setObjectName(QStringLiteral("mnuTools"));
     mnuToolsCalcImgSize = entry(mnuTools, "mnuToolsCalcImgSize", "Calc Img Size");
+    mnuToolsImport = entry(mnuTools, "mnuToolsImport", "&Import Elevation Data...");
 
     mnuOptions = menuBar()->addMenu(QStringLiteral("&Options"));
     mnuOptions->setObjectName(QStringLiteral("mnuOptions"));

@@ -17,6 +17,7 @@
 #include "commands/UpdateCheck.h"
 #include "ui/FrmAbout.h"
 #include "ui/FrmCalcImgSize.h"
+#include "ui/FrmImport.h"
 #include "ui/UiFixture.h"
 
 namespace morv::test {
@@ -203,16 +204,20 @@ TEST_F(Desktop, EveryMenuHasItsOwnMnemonicAndEntriesWithoutOneAreReachedWithTheA
         if (a->isVisible()) keys.insert(QKeySequence::mnemonic(a->text()));
     EXPECT_EQ(keys.size(), 4);  // four menus, four different letters
     EXPECT_FALSE(keys.contains(QKeySequence()));
-    int shown = 0;
+    int shown = 0, imports = 0;
     main->showCalcImgSizeModally = [&](FrmCalcImgSize&) { ++shown; };
+    main->showImportModally = [&](FrmImport&) { ++imports; };
     main->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(main.get()));
     QTest::keyClick(main.get(), Qt::Key_T, Qt::AltModifier);
     QMenu* tools = child<QMenu>("mnuTools");
     ASSERT_TRUE(QTest::qWaitFor([&] { return tools->isVisible(); }, 1000));
+    // Down to Import Elevation Data and back up to Calc Img Size.
     QTest::keyClick(tools, Qt::Key_Down);
+    QTest::keyClick(tools, Qt::Key_Up);
     QTest::keyClick(tools, Qt::Key_Return);
     EXPECT_EQ(shown, 1);
+    EXPECT_EQ(imports, 0);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdio>
 
+#include "app/cli/ImportCommand.h"
 #include "app/cli/OutputNames.h"
 #include "morv/Version.h"
 
@@ -186,6 +187,7 @@ std::string usageText() {
     std::string text =
         "Usage: morv-cli redraw INPUT... [options]\n"
         "       morv-cli info INPUT... [--json]\n"
+        "       morv-cli import DEM... -o MAP.bmp [options]\n"
         "\n"
         "Reshapes grey-scale height maps (BMP or JPG) with their contour images: the\n"
         "contour image of Ridge.bmp is RidgeCL.bmp beside it. An INPUT that is the\n"
@@ -201,7 +203,9 @@ std::string usageText() {
     text += "  --                  end of the options: every later argument is an INPUT\n"
             "\n"
             "info prints width, height, high, low, contour and base, one \"key: value\" a line.\n"
-            "\n"
+            "\n";
+    text += importUsageText();
+    text += "\n"
             "Exit status: 0 success, 1 a map failed, 2 bad usage.\n";
     return text;
 }

@@ -1,0 +1,41 @@
+#pragma once
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "io/ElevationImport.h"
+
+namespace morv::cli {
+
+/// What `morv-cli import` was asked to do.
+struct ImportRequest {
+    ImportOptions options;
+    std::string output;
+    std::string report;   ///< the JSON report's path; empty: none
+    bool force = false;
+    bool help = false;
+};
+
+/// The outcome of reading the import arguments: a request, or a usage error's message.
+struct ImportParsed {
+    std::optional<ImportRequest> request;
+    std::string error;
+};
+
+/// Reads the arguments after "import". Never throws; bad usage gives an error.
+ImportParsed parseImportArguments(const std::vector<std::string>& args);
+
+/// The import command's part of the --help text.
+std::string importUsageText();
+
+/// Starts the import helper (morv-import) on the arguments after "import" in place
+/// of this process; returns 1 with a message only when it cannot be started.
+int launchImport(const std::vector<std::string>& args);
+
+/// Runs `morv-cli import` on the arguments after "import" (in the helper): writes the height map,
+/// its contour image (CL before the extension) and the JSON report when asked, all
+/// or none, then prints the paths written and the report. Returns the exit status
+/// (0 done, 1 failed, 2 bad usage), each error one "morv-cli: " line on standard error.
+int runImport(const std::vector<std::string>& args);
+
+}  // namespace morv::cli

@@ -1,0 +1,483 @@
+#include "io/ElevationImport.h"
+
+#include <gdal.h>
+#include <gdal_utils.h>
+#include <ogr_spatialref.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <memory>
+#include <mutex>
+#include <sstream>
+
+#include "io/PictureLimits.h"
+
+namespace morv {
+
+namespace {
+
+/// Marks the map's pixels that no input covers (no real height is this low).
+constexpr float kVoid = -99999.0f;
+/// A base board is 720 m square on either grid.
+constexpr double kBoardMetres = 720.0;
+
+std::string oneLine(std::string text) {
+    for (char& c : text)
+        if (c == '\n' || c == '\r') c = ' ';
+    while (!text.empty() && (text.back() == ' ' || text.back() == '.')) text.pop_back();
+    return text;
+}
+
+/// GDAL's own messages go to our errors instead of standard error while an import runs.
+class QuietGdal {
+public:
+    QuietGdal() {
+        static std::once_flag registered;
+        std::call_once(registered, [] { GDALAllRegister(); });
+        CPLPushErrorHandler(CPLQuietErrorHandler);
+        CPLErrorReset();
+    }
+    ~QuietGdal() { CPLPopErrorHandler(); }
+    QuietGdal(const QuietGdal&) = delete;
+    QuietGdal& operator=(const QuietGdal&) = delete;
+
+    /// GDAL's last message, or fallback when it has none.
+    static std::string lastMessage(const std::string& fallback) {
+        const std::string msg = CPLGetLastErrorMsg();
+        return oneLine(msg.empty() ? fallback : msg);
+    }
+};
+
+struct DatasetCloser {
+    void operator()(GDALDatasetH ds) const { GDALClose(ds); }
+};
+using Dataset = std::unique_ptr<std::remove_pointer_t<GDALDatasetH>, DatasetCloser>;
+
+std::string lower(std::string s) {
+    for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+/// Refuses heights in anything but metres, naming the unit found.
+void checkHeightUnit(const std::string& path, const std::string& unit) {
+    const std::string u = lower(unit);
+    if (u.empty() || u == "m" || u == "metre" || u == "meter" || u == "metres" || u == "meters") return;
+    if (u.find("ft") != std::string::npos || u.find("foot") != std::string::npos ||
+        u.find("feet") != std::string::npos)
+        throw ImportError(path + ": heights are in feet, not metres");
+    if (u.find("deg") != std::string::npos || u.find("arc") != std::string::npos ||
+        u.find("rad") != std::string::npos)
+        throw ImportError(path + ": heights are in degrees, not metres");
+    throw ImportError(path + ": heights are in '" + unit + "', not metres");
+}
+
+OGRSpatialReference wgs84() {
+    OGRSpatialReference srs;
+    srs.importFromEPSG(4326);
+    srs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    return srs;
+}
+
+/// One opened input: its coordinate system, its extent there and in longitudes and latitudes.
+struct Source {
+    Dataset ds;
+    OGRSpatialReference srs;
+    std::array<double, 4> bounds{};
+    GeoBox box;
+};
+
+/// Sets the tile's extents.
+void setExtent(const std::string& path, GDALDatasetH ds, Source& s) {
+    std::array<double, 6> gt{};
+    GDALGetGeoTransform(ds, gt.data());
+    const double w = GDALGetRasterXSize(ds), h = GDALGetRasterYSize(ds);
+    double xmin = std::numeric_limits<double>::max(), ymin = xmin, xmax = -xmin, ymax = -xmin;
+    for (auto [px, py] : {std::pair{0.0, 0.0}, {w, 0.0}, {0.0, h}, {w, h}}) {
+        const double x = gt[0] + px * gt[1] + py * gt[2], y = gt[3] + px * gt[4] + py * gt[5];
+        xmin = std::min(xmin, x), xmax = std::max(xmax, x), ymin = std::min(ymin, y), ymax = std::max(ymax, y);
+    }
+    s.bounds = {xmin, ymin, xmax, ymax};
+    const OGRSpatialReference geographic = wgs84();
+    std::unique_ptr<OGRCoordinateTransformation> ct(OGRCreateCoordinateTransformation(&s.srs, &geographic));
+    GeoBox& b = s.box;
+    if (!ct || !ct->TransformBounds(xmin, ymin, xmax, ymax, &b.west, &b.south, &b.east, &b.north, 21))
+        throw ImportError(path + ": its coordinates cannot be turned into longitudes and latitudes");
+}
+
+Source openSource(const std::string& path) {
+    CPLErrorReset();
+    Dataset ds(GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
+    if (!ds) throw ImportError(path + ": not a readable elevation file (" + QuietGdal::lastMessage("unknown format") + ")");
+    if (GDALGetRasterCount(ds.get()) < 1) throw ImportError(path + ": holds no raster");
+    std::array<double, 6> gt{};
+    if (GDALGetGeoTransform(ds.get(), gt.data()) != CE_None)
+        throw ImportError(path + ": has no georeferencing");
+    const OGRSpatialReferenceH srsH = GDALGetSpatialRef(ds.get());
+    if (!srsH) throw ImportError(path + ": has no coordinate system");
+    OGRSpatialReference srs(*OGRSpatialReference::FromHandle(srsH));
+    srs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    checkHeightUnit(path, GDALGetRasterUnitType(GDALGetRasterBand(ds.get(), 1)));
+    if (srs.IsCompound() || srs.IsVertical()) {
+        const char* name = nullptr;
+        const double factor = srs.GetTargetLinearUnits("VERT_CS", &name);
+        if (std::abs(factor - 1.0) > 1e-9) checkHeightUnit(path, name ? name : "unknown");
+    }
+    Source s;
+    s.srs = srs;
+    setExtent(path, ds.get(), s);
+    s.ds = std::move(ds);
+    return s;
+}
+
+bool overlaps(const GeoBox& a, const GeoBox& b) {
+    return a.west < b.east && b.west < a.east && a.south < b.north && b.south < a.north;
+}
+
+std::string formatNumber(double v, int decimals) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
+    return buf;
+}
+
+std::string boxText(const GeoBox& b) {
+    return formatNumber(b.west, 6) + "," + formatNumber(b.south, 6) + "," + formatNumber(b.east, 6) + "," +
+           formatNumber(b.north, 6);
+}
+
+/// The map's coordinate system and its name.
+std::pair<OGRSpatialReference, std::string> targetCrs(const std::string& crs, const GeoBox& area) {
+    OGRSpatialReference srs;
+    std::string name = crs;
+    if (crs.empty()) {
+        const double lon = (area.west + area.east) / 2, lat = (area.south + area.north) / 2;
+        const int zone = std::clamp(int(std::floor((lon + 180.0) / 6.0)) + 1, 1, 60);
+        const int epsg = (lat >= 0 ? 32600 : 32700) + zone;
+        if (srs.importFromEPSG(epsg) != OGRERR_NONE)
+            throw ImportError("the coordinate system EPSG:" + std::to_string(epsg) + " is not known to GDAL");
+        name = "EPSG:" + std::to_string(epsg);
+    } else if (srs.SetFromUserInput(crs.c_str()) != OGRERR_NONE) {
+        throw ImportError("--crs " + crs + ": not a coordinate system GDAL knows");
+    }
+    if (!srs.IsProjected()) throw ImportError("--crs " + crs + ": not a projected coordinate system");
+    if (std::abs(srs.GetLinearUnits() - 1.0) > 1e-9)
+        throw ImportError("--crs " + crs + ": its unit is not the metre");
+    srs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    return {std::move(srs), name};
+}
+
+/// The largest rectangle of the map's system inside a box of another system: the
+/// box's edges are curves there, so each side takes the innermost point of its edge.
+std::array<double, 4> innerRectangle(const OGRSpatialReference& from, const std::array<double, 4>& box,
+                                     const OGRSpatialReference& target) {
+    std::unique_ptr<OGRCoordinateTransformation> ct(OGRCreateCoordinateTransformation(&from, &target));
+    if (!ct) throw ImportError("the area cannot be projected onto the map's coordinate system");
+    constexpr int kSteps = 32;
+    const auto [west, south, east, north] = box;
+    double xmin = -std::numeric_limits<double>::max(), xmax = -xmin, ymin = xmin, ymax = xmax;
+    auto edge = [&](double x0, double y0, double x1, double y1, auto&& take) {
+        for (int i = 0; i <= kSteps; ++i) {
+            double x = x0 + (x1 - x0) * i / kSteps, y = y0 + (y1 - y0) * i / kSteps;
+            if (!ct->Transform(1, &x, &y)) throw ImportError("the area cannot be projected onto the map's coordinate system");
+            take(x, y);
+        }
+    };
+    edge(west, south, west, north, [&](double x, double) { xmin = std::max(xmin, x); });
+    edge(east, south, east, north, [&](double x, double) { xmax = std::min(xmax, x); });
+    edge(west, south, east, south, [&](double, double y) { ymin = std::max(ymin, y); });
+    edge(west, north, east, north, [&](double, double y) { ymax = std::min(ymax, y); });
+    if (!(xmin < xmax && ymin < ymax)) throw ImportError("the area is empty on the map's coordinate system");
+    return {xmin, ymin, xmax, ymax};
+}
+
+/// The most whole boards whose pixels span no more than metres.
+int boardsWithin(int grid, double metres, double spacing) {
+    int n = int(std::floor(metres / spacing / (kBoardMetres / grid)));
+    while (n > 0 && boardPixels(grid, n) * spacing > metres + 1e-6) --n;
+    return n;
+}
+
+const char* resamplingName(Resampling r) {
+    switch (r) {
+    case Resampling::Cubic: return "cubic";
+    case Resampling::Average: return "average";
+    case Resampling::Bilinear: break;
+    }
+    return "bilinear";
+}
+
+/// Fills void pixels from their neighbours, ring by ring from the known terrain
+/// inwards: each takes the mean of its neighbours (of 8) known before its ring.
+/// Returns the number filled; throws when there is no known pixel at all.
+std::int64_t fillVoids(std::vector<float>& h, int w, int ht) {
+    std::vector<std::int32_t> ring;
+    const std::int64_t n = std::int64_t(w) * ht;
+    std::vector<std::uint8_t> known(std::size_t(n), 1);
+    std::int64_t voids = 0;
+    for (std::int64_t i = 0; i < n; ++i)
+        if (h[std::size_t(i)] == kVoid) known[std::size_t(i)] = 0, ++voids;
+    if (voids == 0) return 0;
+    if (voids == n) throw ImportError("the inputs hold no heights in the area");
+    auto forNeighbours = [&](std::int64_t i, auto&& f) {
+        const int x = int(i % w), y = int(i / w);
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx) {
+                const int nx = x + dx, ny = y + dy;
+                if ((dx || dy) && nx >= 0 && ny >= 0 && nx < w && ny < ht) f(std::int64_t(ny) * w + nx);
+            }
+    };
+    std::vector<std::int64_t> frontier, next;
+    std::vector<std::uint8_t> queued(std::size_t(n), 0);
+    for (std::int64_t i = 0; i < n; ++i) {
+        if (known[std::size_t(i)]) continue;
+        bool touches = false;
+        forNeighbours(i, [&](std::int64_t j) { touches |= known[std::size_t(j)] != 0; });
+        if (touches) frontier.push_back(i), queued[std::size_t(i)] = 1;
+    }
+    std::vector<float> values;
+    while (!frontier.empty()) {
+        values.assign(frontier.size(), 0.0f);
+        for (std::size_t k = 0; k < frontier.size(); ++k) {
+            double sum = 0;
+            int count = 0;
+            forNeighbours(frontier[k], [&](std::int64_t j) {
+                if (known[std::size_t(j)]) sum += h[std::size_t(j)], ++count;
+            });
+            values[k] = float(sum / count);
+        }
+        for (std::size_t k = 0; k < frontier.size(); ++k) {
+            h[std::size_t(frontier[k])] = values[k];
+            known[std::size_t(frontier[k])] = 1;
+        }
+        next.clear();
+        for (std::int64_t i : frontier)
+            forNeighbours(i, [&](std::int64_t j) {
+                if (!known[std::size_t(j)] && !queued[std::size_t(j)]) next.push_back(j), queued[std::size_t(j)] = 1;
+            });
+        frontier.swap(next);
+    }
+    return voids;
+}
+
+/// White, with black where a ground-level pixel has a higher neighbour above, right,
+/// below right, below, above left or left (the two other diagonals do not count).
+GreyPlane contourPlane(const GreyPlane& map, std::uint8_t ground) {
+    GreyPlane c{map.width, map.height, std::vector<std::uint8_t>(map.bytes.size(), 255)};
+    const int w = map.width, h = map.height;
+    auto at = [&](int x, int y) -> int {
+        return x < 0 || y < 0 || x >= w || y >= h ? -1 : map.bytes[std::size_t(y) * std::size_t(w) + std::size_t(x)];
+    };
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            if (at(x, y) != ground) continue;
+            if (at(x, y - 1) > ground || at(x + 1, y) > ground || at(x + 1, y + 1) > ground || at(x, y + 1) > ground ||
+                at(x - 1, y - 1) > ground || at(x - 1, y) > ground)
+                c.bytes[std::size_t(y) * std::size_t(w) + std::size_t(x)] = 0;
+        }
+    return c;
+}
+
+void checkOptions(const ImportOptions& o) {
+    if (o.inputs.empty()) throw ImportError("no elevation file given");
+    if (o.grid != 5 && o.grid != 10) throw ImportError("the grid must be 5 or 10 metres");
+    if (o.spacing && !(std::isfinite(*o.spacing) && *o.spacing > 0))
+        throw ImportError("the spacing must be a positive number of metres");
+    for (const auto& s : {o.boards, o.pixels})
+        if (s && (s->width < 1 || s->height < 1)) throw ImportError("the map must be at least one pixel and board wide");
+    if (o.lowHeight.has_value() != o.highHeight.has_value() ||
+        (o.lowHeight && !(std::isfinite(*o.lowHeight) && std::isfinite(*o.highHeight) && *o.lowHeight < *o.highHeight)))
+        throw ImportError("the heights must be two numbers LOW:HIGH with LOW below HIGH");
+    if (o.ground && !std::isfinite(*o.ground)) throw ImportError("the ground must be a number of metres");
+    if (o.area) {
+        const GeoBox& a = *o.area;
+        if (!(a.west >= -180 && a.east <= 180 && a.south >= -90 && a.north <= 90 && a.west < a.east && a.south < a.north))
+            throw ImportError("the area must be W,S,E,N in degrees with W below E and S below N");
+    }
+}
+
+}  // namespace
+
+int boardPixels(int grid, int boards) {
+    return grid == 10 ? 72 * boards + 1 : 144 * boards;
+}
+
+ImportResult importElevation(const ImportOptions& o) {
+    checkOptions(o);
+    QuietGdal quiet;
+    std::vector<Source> sources;
+    GeoBox all{180, 90, -180, -90};
+    for (const std::string& path : o.inputs) {
+        sources.push_back(openSource(path));
+        const GeoBox& b = sources.back().box;
+        all = {std::min(all.west, b.west), std::min(all.south, b.south), std::max(all.east, b.east),
+               std::max(all.north, b.north)};
+    }
+    const GeoBox area = o.area.value_or(all);
+    if (std::none_of(sources.begin(), sources.end(), [&](const Source& s) { return overlaps(s.box, area); }))
+        throw ImportError("the area " + boxText(area) + " lies outside every input");
+
+    ImportReport r;
+    r.area = area;
+    r.grid = o.grid;
+    r.spacing = o.spacing.value_or(o.grid);
+    auto [target, crsName] = targetCrs(o.crs, area);
+    r.crs = crsName;
+    // A given area is cut from its own box; the whole input from the tiles' own extents.
+    std::array<double, 4> rect{};
+    if (o.area) {
+        rect = innerRectangle(wgs84(), {area.west, area.south, area.east, area.north}, target);
+    } else {
+        rect = innerRectangle(sources[0].srs, sources[0].bounds, target);
+        for (const Source& s : sources) {
+            const auto [x0, y0, x1, y1] = innerRectangle(s.srs, s.bounds, target);
+            rect = {std::min(rect[0], x0), std::min(rect[1], y0), std::max(rect[2], x1), std::max(rect[3], y1)};
+        }
+    }
+    const auto [xmin, ymin, xmax, ymax] = rect;
+    if (o.pixels) {
+        r.width = o.pixels->width, r.height = o.pixels->height;
+        r.boardsWide = boardsWithin(o.grid, r.width * r.spacing, r.spacing);
+        r.boardsHigh = boardsWithin(o.grid, r.height * r.spacing, r.spacing);
+    } else {
+        r.boardsWide = o.boards ? o.boards->width : boardsWithin(o.grid, xmax - xmin, r.spacing);
+        r.boardsHigh = o.boards ? o.boards->height : boardsWithin(o.grid, ymax - ymin, r.spacing);
+        if (r.boardsWide < 1 || r.boardsHigh < 1)
+            throw ImportError("the area is " + formatNumber(xmax - xmin, 0) + " x " + formatNumber(ymax - ymin, 0) +
+                              " m, too small for one whole base board");
+        // Checked before the sides are multiplied out, so no count overflows.
+        if (r.boardsWide > kMaxPictureSide || r.boardsHigh > kMaxPictureSide)
+            throw ImportError("the map would be larger than the largest picture (" + std::to_string(kMaxPictureSide) +
+                              " pixels a side)");
+        r.width = boardPixels(o.grid, r.boardsWide), r.height = boardPixels(o.grid, r.boardsHigh);
+    }
+    if (r.width > kMaxPictureSide || r.height > kMaxPictureSide ||
+        std::int64_t(r.width) * r.height > kMaxPictureArea)
+        throw ImportError("the map would be " + std::to_string(r.width) + " x " + std::to_string(r.height) +
+                          " pixels, more than the largest picture (" + std::to_string(kMaxPictureSide) +
+                          " a side, 16384 x 16384 in all)");
+    r.originX = (xmin + xmax) / 2 - r.width * r.spacing / 2;
+    r.originY = (ymin + ymax) / 2 + r.height * r.spacing / 2;
+
+    // The warp writes straight into our own buffer through a memory dataset.
+    const std::size_t count = std::size_t(r.width) * std::size_t(r.height);
+    std::vector<float> heights(count, kVoid);
+    Dataset dst(GDALCreate(GDALGetDriverByName("MEM"), "", r.width, r.height, 0, GDT_Float32, nullptr));
+    if (!dst) throw ImportError("cannot make the map's grid (" + QuietGdal::lastMessage("out of memory") + ")");
+    char pointerOption[64];
+    std::snprintf(pointerOption, sizeof pointerOption, "DATAPOINTER=%p", static_cast<void*>(heights.data()));
+    const char* bandOptions[] = {pointerOption, nullptr};
+    if (GDALAddBand(dst.get(), GDT_Float32, const_cast<char**>(bandOptions)) != CE_None)
+        throw ImportError("cannot make the map's grid (" + QuietGdal::lastMessage("out of memory") + ")");
+    std::array<double, 6> gt{r.originX, r.spacing, 0, r.originY, 0, -r.spacing};
+    GDALSetGeoTransform(dst.get(), gt.data());
+    GDALSetSpatialRef(dst.get(), OGRSpatialReference::ToHandle(&target));
+    GDALSetRasterNoDataValue(GDALGetRasterBand(dst.get(), 1), kVoid);
+
+    const std::string voidText = formatNumber(kVoid, 0);
+    // The buffer starts void; each input is warped over what the ones before it left.
+    const char* args[] = {"-r", resamplingName(o.resampling), "-dstnodata", voidText.c_str(),
+                          "-multi", "-wo", "NUM_THREADS=ALL_CPUS", "-wm", "256", nullptr};
+    std::unique_ptr<GDALWarpAppOptions, decltype(&GDALWarpAppOptionsFree)> warpOptions(
+        GDALWarpAppOptionsNew(const_cast<char**>(args), nullptr), &GDALWarpAppOptionsFree);
+    std::vector<GDALDatasetH> handles;
+    for (const Source& s : sources) handles.push_back(s.ds.get());
+    int usageError = 0;
+    CPLErrorReset();
+    if (!GDALWarp(nullptr, dst.get(), int(handles.size()), handles.data(), warpOptions.get(), &usageError))
+        throw ImportError("the elevation data cannot be projected (" + QuietGdal::lastMessage("warp failed") + ")");
+    dst.reset();
+
+    r.voidsFilled = fillVoids(heights, r.width, r.height);
+    const auto [lo, hi] = std::minmax_element(heights.begin(), heights.end());
+    r.dataLow = *lo, r.dataHigh = *hi;
+    r.lowHeight = o.lowHeight.value_or(r.dataLow);
+    r.highHeight = o.highHeight.value_or(r.dataHigh);
+    r.metresPerLevel = (r.highHeight - r.lowHeight) / 255.0;
+    // level = height x scale + offset, rounded to nearest and held to 0..255.
+    const double scale = r.highHeight > r.lowHeight ? 255.0 / (r.highHeight - r.lowHeight) : 0.0;
+    const double offset = -r.lowHeight * scale;
+    auto level = [&](double height) {
+        const double v = height * scale + offset;
+        return std::uint8_t(v <= 0 ? 0 : v >= 255 ? 255 : int(v + 0.5));
+    };
+
+    ImportResult result;
+    result.map = {r.width, r.height, std::vector<std::uint8_t>(count)};
+    for (std::size_t i = 0; i < count; ++i) result.map.bytes[i] = level(heights[i]);
+    r.groundHeight = o.ground.value_or(r.lowHeight);
+    r.groundLevel = level(r.groundHeight);
+    result.contour = contourPlane(result.map, std::uint8_t(r.groundLevel));
+    result.report = r;
+    return result;
+}
+
+GreyPlane shadedRelief(const GreyPlane& map, double metresPerLevel, double spacing) {
+    GreyPlane out{map.width, map.height, std::vector<std::uint8_t>(map.bytes.size())};
+    const int w = map.width, h = map.height;
+    auto z = [&](int x, int y) {
+        x = std::clamp(x, 0, w - 1), y = std::clamp(y, 0, h - 1);
+        return map.bytes[std::size_t(y) * std::size_t(w) + std::size_t(x)] * metresPerLevel;
+    };
+    // The light comes from up-left (north-west), 45 degrees above the horizon.
+    const double lx = -0.5, ly = -0.5, lz = std::sqrt(0.5);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const double dx = (z(x + 1, y) - z(x - 1, y)) / (2 * spacing), dy = (z(x, y + 1) - z(x, y - 1)) / (2 * spacing);
+            const double light = (-dx * lx - dy * ly + lz) / std::sqrt(dx * dx + dy * dy + 1);
+            out.bytes[std::size_t(y) * std::size_t(w) + std::size_t(x)] = std::uint8_t(std::lround(255 * std::max(light, 0.0)));
+        }
+    return out;
+}
+
+std::string reportText(const ImportReport& r) {
+    std::ostringstream out;
+    out << "size: " << r.width << " x " << r.height << " pixels, " << r.boardsWide << " x " << r.boardsHigh
+        << " boards (" << r.grid << " m grid, " << formatNumber(r.spacing, 2) << " m a pixel)\n"
+        << "metres per level: " << formatNumber(r.metresPerLevel, 3) << "\n"
+        << "heights: " << formatNumber(r.lowHeight, 1) << " to " << formatNumber(r.highHeight, 1) << " m (map "
+        << formatNumber(r.dataLow, 1) << " to " << formatNumber(r.dataHigh, 1) << " m)\n"
+        << "ground: " << formatNumber(r.groundHeight, 1) << " m, level " << r.groundLevel << "\n"
+        << "area: " << boxText(r.area) << " (" << r.crs << ")\n"
+        << "voids filled: " << r.voidsFilled << "\n";
+    return out.str();
+}
+
+std::string reportJson(const ImportReport& r) {
+    auto quoted = [](const std::string& s) {
+        std::string q = "\"";
+        for (char c : s) {
+            if (c == '"' || c == '\\') q += '\\', q += c;
+            else if (static_cast<unsigned char>(c) < 0x20) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                q += buf;
+            } else q += c;
+        }
+        return q + "\"";
+    };
+    auto num = [](double v) {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%.10g", v);
+        return std::string(buf);
+    };
+    std::ostringstream out;
+    out << "{\n"
+        << "  \"width\": " << r.width << ",\n  \"height\": " << r.height << ",\n"
+        << "  \"boardsWide\": " << r.boardsWide << ",\n  \"boardsHigh\": " << r.boardsHigh << ",\n"
+        << "  \"grid\": " << r.grid << ",\n  \"spacing\": " << num(r.spacing) << ",\n"
+        << "  \"metresPerLevel\": " << num(r.metresPerLevel) << ",\n"
+        << "  \"lowHeight\": " << num(r.lowHeight) << ",\n  \"highHeight\": " << num(r.highHeight) << ",\n"
+        << "  \"dataLow\": " << num(r.dataLow) << ",\n  \"dataHigh\": " << num(r.dataHigh) << ",\n"
+        << "  \"groundHeight\": " << num(r.groundHeight) << ",\n  \"groundLevel\": " << r.groundLevel << ",\n"
+        << "  \"area\": {\"west\": " << num(r.area.west) << ", \"south\": " << num(r.area.south)
+        << ", \"east\": " << num(r.area.east) << ", \"north\": " << num(r.area.north) << "},\n"
+        << "  \"crs\": " << quoted(r.crs) << ",\n"
+        << "  \"originX\": " << num(r.originX) << ",\n  \"originY\": " << num(r.originY) << ",\n"
+        << "  \"voidsFilled\": " << r.voidsFilled << "\n}\n";
+    return out.str();
+}
+
+}  // namespace morv

@@ -1,0 +1,252 @@
+#include "ui/FrmImport.h"
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <charconv>
+#include <cmath>
+
+#include "core/RuntimeError.h"
+#include "core/Session.h"
+#include "io/Files.h"
+#include "io/ImageIO.h"
+
+namespace morv {
+
+namespace {
+
+constexpr const char* kTitle = "Import Elevation Data";
+constexpr int kPreviewSide = 320;
+
+std::string text(const QLineEdit* e) { return e->text().trimmed().toStdString(); }
+
+/// Decimal numbers separated by sep, exactly count of them.
+bool readNumbers(const std::string& s, char sep, std::size_t count, std::vector<double>& out) {
+    out.clear();
+    std::size_t from = 0;
+    while (true) {
+        const std::size_t at = s.find(sep, from);
+        const std::string part = s.substr(from, at == std::string::npos ? std::string::npos : at - from);
+        double v = 0;
+        const auto [end, ec] = std::from_chars(part.data(), part.data() + part.size(), v);
+        if (part.empty() || ec != std::errc() || end != part.data() + part.size() || !std::isfinite(v)) return false;
+        out.push_back(v);
+        if (at == std::string::npos) return out.size() == count;
+        from = at + 1;
+    }
+}
+
+QLineEdit* field(QWidget* parent, const char* name) {
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(QString::fromUtf8(name));
+    return e;
+}
+
+QPushButton* button(QWidget* parent, const char* name, const char* caption) {
+    auto* b = new QPushButton(QString::fromUtf8(caption), parent);
+    b->setObjectName(QString::fromUtf8(name));
+    b->setAutoDefault(false);
+    return b;
+}
+
+}  // namespace
+
+FrmImport::FrmImport(App& app, QWidget* parent) : QDialog(parent), m_app(app) {
+    setObjectName(QStringLiteral("frmImport"));
+    setWindowTitle(QString::fromUtf8(kTitle));
+    auto* form = new QFormLayout;
+    txtDemFiles = field(this, "txtDemFiles");
+    auto* cmdBrowseDem = button(this, "cmdBrowseDem", "&Add...");
+    auto* demRow = new QHBoxLayout;
+    demRow->addWidget(txtDemFiles);
+    demRow->addWidget(cmdBrowseDem);
+    form->addRow(QStringLiteral("&Elevation files (;):"), demRow);
+    txtArea = field(this, "txtArea");
+    txtArea->setPlaceholderText(QStringLiteral("W,S,E,N degrees; empty: all the input"));
+    form->addRow(QStringLiteral("A&rea:"), txtArea);
+    txtCrs = field(this, "txtCrs");
+    txtCrs->setPlaceholderText(QStringLiteral("empty: the UTM zone of the area's centre"));
+    form->addRow(QStringLiteral("&Coordinate system:"), txtCrs);
+    cboResample = new QComboBox(this);
+    cboResample->setObjectName(QStringLiteral("cboResample"));
+    cboResample->addItems({QStringLiteral("bilinear"), QStringLiteral("cubic"), QStringLiteral("average")});
+    form->addRow(QStringLiteral("Re&sampling:"), cboResample);
+    cboGrid = new QComboBox(this);
+    cboGrid->setObjectName(QStringLiteral("cboGrid"));
+    cboGrid->addItems({QStringLiteral("5 m (144 pixels a board)"), QStringLiteral("10 m (72 pixels a board plus one)")});
+    form->addRow(QStringLiteral("&Grid:"), cboGrid);
+    txtSpacing = field(this, "txtSpacing");
+    txtSpacing->setPlaceholderText(QStringLiteral("metres; empty: the grid's own"));
+    form->addRow(QStringLiteral("S&pacing:"), txtSpacing);
+    txtBoards = field(this, "txtBoards");
+    txtBoards->setPlaceholderText(QStringLiteral("WxH; empty: as many as the area holds"));
+    form->addRow(QStringLiteral("&Boards:"), txtBoards);
+    txtHeights = field(this, "txtHeights");
+    txtHeights->setPlaceholderText(QStringLiteral("LOW:HIGH metres; empty: the map's range"));
+    form->addRow(QStringLiteral("&Heights:"), txtHeights);
+    txtGround = field(this, "txtGround");
+    txtGround->setPlaceholderText(QStringLiteral("metres; empty: the lowest"));
+    form->addRow(QStringLiteral("Gro&und:"), txtGround);
+    txtMapFile = field(this, "txtMapFile");
+    auto* cmdBrowseMap = button(this, "cmdBrowseMap", "Br&owse...");
+    auto* mapRow = new QHBoxLayout;
+    mapRow->addWidget(txtMapFile);
+    mapRow->addWidget(cmdBrowseMap);
+    form->addRow(QStringLiteral("&Map file:"), mapRow);
+
+    picPreview = new QLabel(this);
+    picPreview->setObjectName(QStringLiteral("picPreview"));
+    picPreview->setFixedSize(kPreviewSide, kPreviewSide);
+    picPreview->setAlignment(Qt::AlignCenter);
+    picPreview->setFrameShape(QFrame::StyledPanel);
+    lblReport = new QLabel(this);
+    lblReport->setObjectName(QStringLiteral("lblReport"));
+    lblReport->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    auto* cmdPreview = button(this, "cmdPreview", "Pre&view");
+    auto* cmdImport = button(this, "cmdImport", "&Import");
+    auto* cmdCancel = button(this, "cmdCancel", "Cancel");
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cmdPreview);
+    buttons->addWidget(cmdImport);
+    buttons->addWidget(cmdCancel);
+
+    auto* left = new QVBoxLayout;
+    left->addLayout(form);
+    left->addWidget(lblReport);
+    left->addStretch();
+    auto* top = new QHBoxLayout;
+    top->addLayout(left);
+    top->addWidget(picPreview, 0, Qt::AlignTop);
+    auto* all = new QVBoxLayout(this);
+    all->addLayout(top);
+    all->addLayout(buttons);
+
+    connect(cmdBrowseDem, &QPushButton::clicked, this, &FrmImport::cmdBrowseDem_Click);
+    connect(cmdBrowseMap, &QPushButton::clicked, this, &FrmImport::cmdBrowseMap_Click);
+    connect(cmdPreview, &QPushButton::clicked, this, &FrmImport::cmdPreview_Click);
+    connect(cmdImport, &QPushButton::clicked, this, &FrmImport::cmdImport_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void FrmImport::refused(const std::string& message) {
+    if (m_app.prompter) m_app.prompter->msgBox(message, mb::OKOnly + mb::Exclamation, kTitle);
+}
+
+std::optional<ImportOptions> FrmImport::readOptions() {
+    ImportOptions o;
+    const std::string files = text(txtDemFiles);
+    for (std::size_t from = 0; from <= files.size();) {
+        const std::size_t at = std::min(files.find(';', from), files.size());
+        const std::string one = QString::fromStdString(files.substr(from, at - from)).trimmed().toStdString();
+        if (!one.empty()) o.inputs.push_back(one);
+        from = at + 1;
+    }
+    std::vector<double> n;
+    if (o.inputs.empty()) return refused("Choose at least one elevation file."), std::nullopt;
+    if (const std::string a = text(txtArea); !a.empty()) {
+        if (!readNumbers(a, ',', 4, n)) return refused("The area must be W,S,E,N in degrees."), std::nullopt;
+        o.area = GeoBox{n[0], n[1], n[2], n[3]};
+    }
+    o.crs = text(txtCrs);
+    o.resampling = Resampling(cboResample->currentIndex());
+    o.grid = cboGrid->currentIndex() == 1 ? 10 : 5;
+    if (const std::string s = text(txtSpacing); !s.empty()) {
+        if (!readNumbers(s, ';', 1, n) || n[0] <= 0) return refused("The spacing must be a number of metres."), std::nullopt;
+        o.spacing = n[0];
+    }
+    if (const std::string b = text(txtBoards); !b.empty()) {
+        if (!readNumbers(b, 'x', 2, n) || n[0] < 1 || n[1] < 1 || n[0] > 100000 || n[1] > 100000 ||
+            n[0] != std::floor(n[0]) || n[1] != std::floor(n[1]))
+            return refused("The boards must be WxH, two whole numbers."), std::nullopt;
+        o.boards = GridSize{int(n[0]), int(n[1])};
+    }
+    if (const std::string h = text(txtHeights); !h.empty()) {
+        if (!readNumbers(h, ':', 2, n) || !(n[0] < n[1]))
+            return refused("The heights must be LOW:HIGH in metres, LOW below HIGH."), std::nullopt;
+        o.lowHeight = n[0], o.highHeight = n[1];
+    }
+    if (const std::string g = text(txtGround); !g.empty()) {
+        if (!readNumbers(g, ';', 1, n)) return refused("The ground must be a height in metres."), std::nullopt;
+        o.ground = n[0];
+    }
+    return o;
+}
+
+bool FrmImport::runImport() {
+    m_result.reset();
+    const std::optional<ImportOptions> o = readOptions();
+    if (!o) return false;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        m_result = importElevation(*o);
+    } catch (const ImportError& e) {
+        QApplication::restoreOverrideCursor();
+        refused(e.what());
+        return false;
+    } catch (const std::bad_alloc&) {
+        QApplication::restoreOverrideCursor();
+        refused("There is not enough memory for a map this large.");
+        return false;
+    }
+    const ImportReport& r = m_result->report;
+    const GreyPlane relief = shadedRelief(m_result->map, r.metresPerLevel, r.spacing);
+    const QImage image(relief.bytes.data(), relief.width, relief.height, relief.width, QImage::Format_Grayscale8);
+    picPreview->setPixmap(QPixmap::fromImage(
+        image.scaled(kPreviewSide - 4, kPreviewSide - 4, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    std::string report = reportText(r);
+    if (!report.empty() && report.back() == '\n') report.pop_back();
+    lblReport->setText(QString::fromStdString(report));
+    QApplication::restoreOverrideCursor();
+    return true;
+}
+
+void FrmImport::cmdBrowseDem_Click() {
+    if (!m_app.prompter) return;
+    const std::string chosen = m_app.prompter->openFileName(
+        "Elevation data (*.hgt;*.tif;*.tiff;*.asc;*.dem)|*.hgt;*.tif;*.tiff;*.asc;*.dem|All files (*.*)|*.*", 1, "");
+    if (chosen.empty()) return;
+    const QString now = txtDemFiles->text().trimmed();
+    txtDemFiles->setText(now.isEmpty() ? QString::fromStdString(chosen) : now + QStringLiteral(";") + QString::fromStdString(chosen));
+}
+
+void FrmImport::cmdBrowseMap_Click() {
+    if (!m_app.prompter) return;
+    const std::string chosen = m_app.prompter->saveFileName(text(txtMapFile));
+    if (!chosen.empty()) txtMapFile->setText(QString::fromStdString(chosen));
+}
+
+void FrmImport::cmdPreview_Click() { runImport(); }
+
+void FrmImport::cmdImport_Click() {
+    const std::string path = text(txtMapFile);
+    if (path.empty()) return refused("Choose the map file to write.");
+    if (!runImport()) return;
+    const std::string contourPath = contourPathFor(path);
+    for (const std::string& target : {path, contourPath})
+        if (::access(target.c_str(), F_OK) == 0 && m_app.prompter &&
+            m_app.prompter->msgBox(target + " exists. Replace it?", mb::YesNo + mb::Question, kTitle) != mb::Yes)
+            return;
+    HeightImage map(m_result->map.width, m_result->map.height), contour(m_result->map.width, m_result->map.height);
+    std::copy(m_result->map.bytes.begin(), m_result->map.bytes.end(), map.grey());
+    std::copy(m_result->contour.bytes.begin(), m_result->contour.bytes.end(), contour.grey());
+    try {
+        savePictureFiles({{&map, path}, {&contour, contourPath}});
+    } catch (const RuntimeError& e) {
+        return refused(e.description());
+    }
+    m_writtenMap = path;
+    accept();
+}
+
+}  // namespace morv

@@ -1,0 +1,46 @@
+#include "support/DemFiles.h"
+
+#include <gdal.h>
+#include <gtest/gtest.h>
+#include <ogr_spatialref.h>
+
+#include <vector>
+
+namespace morv::test {
+
+Dem dem(std::function<double(double, double)> heightAt, const std::function<void(Dem&)>& set) {
+    Dem d;
+    d.heightAt = std::move(heightAt);
+    if (set) set(d);
+    return d;
+}
+
+void writeDem(const std::string& path, const Dem& d) {
+    static const bool registered = (GDALAllRegister(), true);
+    (void)registered;
+    const bool hgt = d.driver == "SRTMHGT";
+    GDALDatasetH mem = GDALCreate(GDALGetDriverByName("MEM"), "", d.width, d.height, 1, hgt ? GDT_Int16 : GDT_Float32,
+                                  nullptr);
+    ASSERT_NE(mem, nullptr);
+    double gt[6] = {d.originX, d.pixelX, 0, d.originY, 0, d.pixelY};
+    GDALSetGeoTransform(mem, gt);
+    OGRSpatialReference srs;
+    srs.importFromEPSG(d.epsg);
+    GDALSetSpatialRef(mem, OGRSpatialReference::ToHandle(&srs));
+    GDALRasterBandH band = GDALGetRasterBand(mem, 1);
+    if (d.noData) GDALSetRasterNoDataValue(band, *d.noData);
+    if (!d.unit.empty()) GDALSetRasterUnitType(band, d.unit.c_str());
+    std::vector<float> row(std::size_t(d.width));
+    for (int y = 0; y < d.height; ++y) {
+        for (int x = 0; x < d.width; ++x)
+            row[std::size_t(x)] = float(d.heightAt(d.originX + (x + 0.5) * d.pixelX, d.originY + (y + 0.5) * d.pixelY));
+        ASSERT_EQ(GDALRasterIO(band, GF_Write, 0, y, d.width, 1, row.data(), d.width, 1, GDT_Float32, 0, 0), CE_None);
+    }
+    GDALDatasetH out = GDALCreateCopy(GDALGetDriverByName(d.driver.c_str()), path.c_str(), mem, FALSE, nullptr, nullptr,
+                                      nullptr);
+    ASSERT_NE(out, nullptr) << CPLGetLastErrorMsg();
+    GDALClose(out);
+    GDALClose(mem);
+}
+
+}  // namespace morv::test
