@@ -28,9 +28,13 @@ constexpr const char* kOpenFilter =
     "*.png|*.png|*.tif|*.tif;*.tiff|*.tga|*.tga|Height maps: bmp, jpg, png, tif, tga|"
     "*.bmp;*.jpg;*.jpeg;*.png;*.tif;*.tiff;*.tga";
 
-/// The types Save As offers, in the order of PictureType; the first is the default.
-const std::vector<std::string> kSaveTypes = {"24-bit BMP (*.bmp)", "8-bit grey BMP (*.bmp)", "8-bit grey PNG (*.png)"};
-constexpr PictureType kSaveTypeOf[] = {PictureType::Bmp24, PictureType::Bmp8, PictureType::Png8};
+/// What Save As offers: the first three entries of Open's list, the third
+/// preselected, all writing 24-bit BMP as Save As always has; then the 8-bit types.
+const std::vector<std::string> kSaveTypes = {"*.bmp (*.bmp)", "*.jpg (*.jpg)", "Images: bmp, jpg (*.bmp *.jpg)",
+                                             "8-bit grey BMP (*.bmp)", "8-bit grey PNG (*.png)"};
+constexpr PictureType kSaveTypeOf[] = {PictureType::Bmp24, PictureType::Bmp24, PictureType::Bmp24, PictureType::Bmp8,
+                                       PictureType::Png8};
+constexpr int kSaveTypePreselected = 2;
 
 std::string lastThree(const std::string& p) { return p.substr(p.size() >= 3 ? p.size() - 3 : 0); }
 
@@ -356,13 +360,13 @@ bool saveImageAs(const Host& host) {
     Session& s = app.session;
     Routine r(app, "frmMain.mnuFileSaveAs_Click");
     std::string chosen;
-    int typeIndex = 0;  // 24-bit BMP unless the user picks another type
+    int typeIndex = kSaveTypePreselected;
     r([&] {
         chosen = app.prompter ? app.prompter->saveFileNameOfType(offeredSaveName(s), kSaveTypes, typeIndex) : std::string();
     });
     if (chosen.empty()) return false;
     const PictureType previous = host.document().saveType;
-    host.document().saveType = kSaveTypeOf[std::clamp(typeIndex, 0, 2)];
+    host.document().saveType = kSaveTypeOf[std::clamp(typeIndex, 0, int(std::size(kSaveTypeOf)) - 1)];
     chosen = withExtension(chosen, extensionOf(host.document().saveType));
     // The session moves to the chosen name only once both files are written there:
     // a declined or failed save leaves Redraw and Save on the files they had.

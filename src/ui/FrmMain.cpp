@@ -203,7 +203,10 @@ void FrmMain::beep() { QApplication::beep(); }
 std::shared_ptr<HeightImage> FrmMain::loadPicture(const std::string& path) {
     // A running operation (Redraw re-reading its file) shows the wait pointer for
     // the read too: on a large map it takes a second or more.
-    if (m_app.session.gblnBusy || m_app.session.gblnDrawing) setWaitCursor(true);
+    if (m_app.session.gblnBusy || m_app.session.gblnDrawing) {
+        setWaitCursor(true);
+        if (beforeReread) beforeReread();
+    }
     return morv::loadPicture(path, LevelOptions{m_doc.levels}).image;
 }
 

@@ -113,6 +113,9 @@ public:
     std::function<void()> afterYield;
     /// Runs with every text written to the status bar.
     std::function<void(const std::string&)> statusWritten;
+    /// Runs when a running operation is about to re-read its picture file (tests
+    /// look at the window there).
+    std::function<void()> beforeReread;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
