@@ -23,6 +23,10 @@ int pixelsPerBoard(BoardGrid grid) noexcept;
 /// needs its closing edge.
 int boardSide(BoardGrid grid, int boards) noexcept;
 
+/// The number of boards a side of that many pixels covers exactly on a grid (the
+/// n for which boardSide gives side); 0 when it is not whole boards.
+int wholeBoards(BoardGrid grid, int side) noexcept;
+
 /// Reads a grid ("5" or "10"), a method ("crop", "pad", "scale") or a layout
 /// ("WxH", each 1..227 boards so the side stays within the size limits).
 std::optional<BoardGrid> parseBoardGrid(std::string_view text);
@@ -33,13 +37,18 @@ std::optional<std::pair<int, int>> parseBoardLayout(std::string_view text);
 /// after "FB" on the 10 m grid ("_FB-4x3", "_FB10-4x3").
 std::string boardFitTag(BoardGrid grid, int boardsWide, int boardsHigh);
 
+/// Why method cannot bring a picture of w x h pixels to width x height: cropping
+/// cannot grow a side, padding cannot shrink one ("cropping cannot make 600 x 450
+/// pixels into 720 x 576"); "" when it can.
+std::string fitRefusal(int w, int h, int width, int height, BoardFitMethod method);
+
 /// A copy of image brought to width x height pixels. Crop keeps the middle (an odd
 /// pixel more is cut from the right and bottom); Pad centres the image on a plane
 /// of colour ground (the odd pixel goes to the right and bottom); Scale resamples
 /// each direction on its own, averaging the covered area when it shrinks and by
 /// bicubic interpolation (Catmull-Rom) when it grows, rounding levels to nearest.
 /// Colour pictures are fitted channel by channel. Throws std::invalid_argument
-/// naming the side when Crop would have to grow or Pad to shrink a side.
+/// with fitRefusal's reason when Crop would have to grow or Pad to shrink a side.
 HeightImage fitToSize(const HeightImage& image, int width, int height, BoardFitMethod method, Colour ground);
 
 }  // namespace morv
