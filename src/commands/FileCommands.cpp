@@ -13,7 +13,6 @@
 #include "commands/BlurCommands.h"
 #include "commands/PictureCommands.h"
 #include "core/Routine.h"
-#include "engine/BoardFit.h"
 #include "io/Files.h"
 #include "io/ImageIO.h"
 
@@ -203,15 +202,13 @@ bool loadChosenPair(const Host& host, Routine& r, const Preread& pre) {
     return loaded;
 }
 
-/// Warns about a square picture whose side fits neither base-board grid.
+/// Warns about a square picture whose side is not whole base boards.
 void warnAboutBoardFit(const Host& host, Routine& r) {
     App& app = host.app();
     const Session& s = app.session;
     r([&] {
         const int w = host.document().disp.width(), h = host.document().disp.height();
-        // Whole boards of the 10 m grid (72 x n + 1 pixels) are no misfit, though
-        // the 5 m grid's checks below would take them for one.
-        if (w != h || wholeBoards(BoardGrid::TenMetre, w) > 0) return;
+        if (w != h) return;
         if (hasFraction(float(w) / 8.0f)) {
             showMessage(app,
                         "This image is not properly scaled to work within Trainz." + s.gstrCR2 +

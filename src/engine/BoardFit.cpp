@@ -15,11 +15,6 @@ int boardSide(BoardGrid grid, int boards) noexcept {
     return grid == BoardGrid::FiveMetre ? 144 * boards : 72 * boards + 1;
 }
 
-int wholeBoards(BoardGrid grid, int side) noexcept {
-    const int n = (grid == BoardGrid::FiveMetre ? side : side - 1) / pixelsPerBoard(grid);
-    return n > 0 && boardSide(grid, n) == side ? n : 0;
-}
-
 std::optional<BoardGrid> parseBoardGrid(std::string_view text) {
     if (text == "5") return BoardGrid::FiveMetre;
     if (text == "10") return BoardGrid::TenMetre;

@@ -23,10 +23,6 @@ int pixelsPerBoard(BoardGrid grid) noexcept;
 /// needs its closing edge.
 int boardSide(BoardGrid grid, int boards) noexcept;
 
-/// The number of boards a side of that many pixels covers exactly on a grid (the
-/// n for which boardSide gives side); 0 when it is not whole boards.
-int wholeBoards(BoardGrid grid, int side) noexcept;
-
 /// Reads a grid ("5" or "10"), a method ("crop", "pad", "scale") or a layout
 /// ("WxH", each 1..227 boards so the side stays within the size limits).
 std::optional<BoardGrid> parseBoardGrid(std::string_view text);
