@@ -6,8 +6,6 @@
 #include "app/cli/CliHost.h"
 #include "app/cli/CliOptions.h"
 #include "app/cli/ImportCommand.h"
-#include "core/Trace.h"
-#include "morv/Version.h"
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -22,7 +20,7 @@ int main(int argc, char** argv) {
         std::fputs(morv::cli::usageText().c_str(), stdout);
         return 0;
     case morv::cli::Command::Version:
-        std::printf("morv-cli %s\n", morv::formatVersion(morv::build::kMajor, morv::build::kMinor, morv::build::kRevision).c_str());
+        std::printf("%s\n", morv::cli::versionLine().c_str());
         return 0;
     default:
         return morv::cli::run(*parsed.options);

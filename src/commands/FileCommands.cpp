@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <exception>
 #include <vector>
 #include <memory>
 #include <string>
@@ -26,9 +27,13 @@ constexpr const char* kOpenFilter =
     "*.png|*.png|*.tif|*.tif;*.tiff|*.tga|*.tga|Height maps: bmp, jpg, png, tif, tga|"
     "*.bmp;*.jpg;*.jpeg;*.png;*.tif;*.tiff;*.tga";
 
-/// The types Save As offers, in the order of PictureType; the first is the default.
-const std::vector<std::string> kSaveTypes = {"24-bit BMP (*.bmp)", "8-bit grey BMP (*.bmp)", "8-bit grey PNG (*.png)"};
-constexpr PictureType kSaveTypeOf[] = {PictureType::Bmp24, PictureType::Bmp8, PictureType::Png8};
+/// What Save As offers: the first three entries of Open's list, the third
+/// preselected, all writing 24-bit BMP as Save As always has; then the 8-bit types.
+const std::vector<std::string> kSaveTypes = {"*.bmp (*.bmp)", "*.jpg (*.jpg)", "Images: bmp, jpg (*.bmp *.jpg)",
+                                             "8-bit grey BMP (*.bmp)", "8-bit grey PNG (*.png)"};
+constexpr PictureType kSaveTypeOf[] = {PictureType::Bmp24, PictureType::Bmp24, PictureType::Bmp24, PictureType::Bmp8,
+                                       PictureType::Png8};
+constexpr int kSaveTypePreselected = 2;
 
 std::string lastThree(const std::string& p) { return p.substr(p.size() >= 3 ? p.size() - 3 : 0); }
 
@@ -109,10 +114,50 @@ bool checkChosenExists(const Host& host, Routine& r, const std::string& chosen) 
     return false;
 }
 
+/// A PNG or TIFF map read before the open map is closed, so that a 16-bit map's
+/// levels are chosen while backing out still loses nothing. It is read once: the
+/// picture (or the failure) is handed on to the loading step.
+struct Preread {
+    std::shared_ptr<HeightImage> image;  ///< Read with the levels chosen; null: read it when loading.
+    std::exception_ptr error;            ///< The read's failure, reported where Open reports one.
+    std::optional<SampleRange> levels;   ///< The 16-bit samples chosen for levels 0..255.
+
+    /// The height picture at path: the one read already, else read now.
+    std::shared_ptr<HeightImage> take(const Host& host, const std::string& path) const {
+        if (error) std::rethrow_exception(error);
+        return image ? image : host.work.loadPicture(path);
+    }
+};
+
+/// Reads a chosen PNG or TIFF map ahead and, when it holds 16-bit grey samples,
+/// asks which of them the 256 levels cover. Returns false when the user cancels.
+bool prereadChosen(const Host& host, Routine& r, const std::string& chosen, Preread& pre) {
+    const auto kind = pictureFileTypeOf(chosen);
+    if (kind != PictureFileType::Png && kind != PictureFileType::Tiff) return true;
+    LoadedPicture loaded;
+    host.activity.setWaitCursor(true);
+    try {
+        loaded = loadPicture(chosen);
+    } catch (...) {
+        pre.error = std::current_exception();
+    }
+    host.activity.setWaitCursor(false);
+    if (pre.error) return true;
+    pre.image = loaded.image;
+    if (!loaded.mapping) return true;
+    std::optional<SampleRange> range;
+    r([&] { range = host.frame.askLevelRange(*loaded.mapping); });
+    if (!range) return false;
+    pre.levels = *range;
+    // Another range is another reading of the samples.
+    if (*range != loaded.mapping->used) pre.image.reset();
+    return true;
+}
+
 /// Loads the height image and, when it has one, its contour image into the
 /// displays; without one, asks whether to go on. Returns false when nothing is open
 /// afterwards (declined, or a load error reported and ignored).
-bool loadChosenPair(const Host& host, Routine& r) {
+bool loadChosenPair(const Host& host, Routine& r, const Preread& pre) {
     App& app = host.app();
     Session& s = app.session;
     Document& doc = host.document();
@@ -129,14 +174,14 @@ bool loadChosenPair(const Host& host, Routine& r) {
         });
         if (answer != mb::Yes) return false;
         loaded = r([&] {
-            doc.disp.replace(host.work.loadPicture(s.gstrImageFile));
+            doc.disp.replace(pre.take(host, s.gstrImageFile));
             doc.dispCL.replace(nullptr);
         });
     } else {
         loaded = r([&] {
             // Both pictures load before either display changes, so a failure leaves neither half-loaded.
             // Save writes the pair back in the type the height image was read as.
-            auto height = host.work.loadPicture(s.gstrImageFile);
+            auto height = pre.take(host, s.gstrImageFile);
             auto contour = host.work.loadPicture(s.gstrContourFile);
             checkPairSizes(*height, s.gstrImageFile, *contour, s.gstrContourFile);
             doc.disp.replace(std::move(height));
@@ -150,13 +195,14 @@ bool loadChosenPair(const Host& host, Routine& r) {
     if (!loaded) {
         // The error was reported and ignored: no image came in, so none is open.
         s.gstrImageFile.clear();
+        doc.levels.reset();
         doc.disp.replace(nullptr);
         doc.dispCL.replace(nullptr);
     }
     return loaded;
 }
 
-/// Warns about a square picture whose side does not fit the base-board grid.
+/// Warns about a square picture whose side is not whole base boards.
 void warnAboutBoardFit(const Host& host, Routine& r) {
     App& app = host.app();
     const Session& s = app.session;
@@ -211,6 +257,8 @@ struct RestoreActivity {
 
 /// The steps of Open after the file dialog, on the chosen path.
 void openChosen(const Host& host, Routine& r, const std::string& chosen) {
+    Preread pre;
+    if (!chosen.empty() && !prereadChosen(host, r, chosen, pre)) return;
     if (!closeOpenImage(host, r) || chosen.empty()) return;
     if (!checkChosenExists(host, r, chosen)) return;
     r([&] {
@@ -218,8 +266,11 @@ void openChosen(const Host& host, Routine& r, const std::string& chosen) {
         host.activity.setWaitCursor(true);
     });
     const RestoreActivity restore{host.activity};
-    r([&] { takeImagePaths(host, chosen); });
-    if (!loadChosenPair(host, r)) return;
+    r([&] {
+        takeImagePaths(host, chosen);
+        host.document().levels = pre.levels;
+    });
+    if (!loadChosenPair(host, r, pre)) return;
     finishOpening(host, r);
 }
 
@@ -278,6 +329,7 @@ void openLoadedImage(const Host& host, const std::string& path, std::shared_ptr<
     Routine r(host.app(), "frmMain.mnuFileOpen_Click");
     r([&] {
         takeImagePaths(host, path);
+        host.document().levels.reset();
         host.document().disp.replace(std::move(image));
         host.document().dispCL.replace(std::move(contour));
     });
@@ -305,13 +357,13 @@ bool saveImageAs(const Host& host) {
     Session& s = app.session;
     Routine r(app, "frmMain.mnuFileSaveAs_Click");
     std::string chosen;
-    int typeIndex = 0;  // 24-bit BMP unless the user picks another type
+    int typeIndex = kSaveTypePreselected;
     r([&] {
         chosen = app.prompter ? app.prompter->saveFileNameOfType(offeredSaveName(s), kSaveTypes, typeIndex) : std::string();
     });
     if (chosen.empty()) return false;
     const PictureType previous = host.document().saveType;
-    host.document().saveType = kSaveTypeOf[std::clamp(typeIndex, 0, 2)];
+    host.document().saveType = kSaveTypeOf[std::clamp(typeIndex, 0, int(std::size(kSaveTypeOf)) - 1)];
     chosen = withExtension(chosen, extensionOf(host.document().saveType));
     // The session moves to the chosen name only once both files are written there:
     // a declined or failed save leaves Redraw and Save on the files they had.
@@ -354,6 +406,8 @@ bool closeImage(const Host& host) {
         // The result name belonged to the map that is closed: the next map's Save As
         // must not offer it.
         s.gstrResultName.clear();
+        doc.drawnWith.reset();
+        doc.levels.reset();
         s.gintHighColor = 0;
         s.gintLowColor = 255;
         s.gintCurHighColor = 0;

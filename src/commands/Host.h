@@ -6,6 +6,7 @@
 
 #include "core/App.h"
 #include "engine/HeightImage.h"
+#include "engine/SampleLevels.h"
 #include "engine/TerrainSettings.h"
 #include "io/PictureEncode.h"
 
@@ -27,6 +28,8 @@ struct Document {
     std::string dialogFileName;  // cdbMain's current file name
     std::optional<BlurState> blur;  // set by prepareBlur, dropped by Close
     PictureType saveType = PictureType::Bmp24;  // what Save writes: the type read or last saved as
+    std::optional<SampleRange> levels;  // the 16-bit samples levels 0..255 cover (none: the map's own range)
+    std::optional<TerrainControls> drawnWith;  // the controls the last Redraw of this map ran with
 };
 
 /// What a command reads and loads: the program, the open document, the terrain
@@ -39,7 +42,8 @@ public:
     virtual Document& document() = 0;
     /// What the terrain controls say now.
     virtual TerrainControls controls() const = 0;
-    /// Loads a picture file for a display (BMP or JPG). Throws RuntimeError.
+    /// Loads a picture file for a display, 16-bit grey mapped by the document's
+    /// levels. Throws RuntimeError.
     virtual std::shared_ptr<HeightImage> loadPicture(const std::string& path) = 0;
 };
 
@@ -95,7 +99,8 @@ public:
     virtual void showPictureWindow() = 0;
     /// Unloads the picture window; its close request sees gblnClosing and lets it go.
     virtual void unloadPictureWindow() = 0;
-    /// Enables or disables File > Save As and File > Close.
+    /// Enables or disables File > Save As, File > Close and the other entries that
+    /// work on the open map.
     virtual void setSaveAsCloseEnabled(bool enabled) = 0;
     /// Gives the keyboard focus to the ground level box.
     virtual void focusGroundLevel() = 0;
@@ -103,6 +108,10 @@ public:
     virtual void setScaleUpOff() = 0;
     /// Shows the overwrite question modally and returns its answer.
     virtual OverwriteAnswer askOverwrite() = 0;
+    /// Asks which 16-bit samples a map's 256 levels cover, showing what was found
+    /// (mapping.found) and offering mapping.used. Returns the chosen range, nothing
+    /// when the user cancels. Without a window the range offered is kept.
+    virtual std::optional<SampleRange> askLevelRange(const LevelMapping& mapping) { return mapping.used; }
 };
 
 /// The frame of a run without windows: it keeps only what later commands read

@@ -95,6 +95,7 @@ void redraw(const Host& host) {
             r([&] { findGreyRange(host); });
             r([&] {
                 s.gstrResultName = resultName(s.gstrImageFile, doc.disp.width(), doc.disp.height(), c, s.gstrImageExt);
+                doc.drawnWith = c;
                 host.frame.setPictureCaption("Morv: " + s.gstrResultName);
             });
             r([&] { host.frame.setSaveEnabled(true); });

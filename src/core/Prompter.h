@@ -27,6 +27,9 @@ public:
         (void)typeIndex;
         return saveFileName(initial);
     }
+    /// A folder dialog starting in initial. Returns the chosen folder, or "" when
+    /// cancelled. Without its own dialog a prompter asks saveFileName.
+    virtual std::string folderName(std::string_view initial) { return saveFileName(initial); }
 };
 
 }  // namespace morv

@@ -167,20 +167,23 @@ HeightImage shifted(const HeightImage& image, int width, int height, int dx, int
 
 }  // namespace
 
+std::string fitRefusal(int w, int h, int width, int height, BoardFitMethod method) {
+    const bool grows = width > w || height > h, shrinks = width < w || height < h;
+    const char* verb = method == BoardFitMethod::Crop && grows   ? "cropping"
+                       : method == BoardFitMethod::Pad && shrinks ? "padding"
+                                                                  : nullptr;
+    if (!verb) return {};
+    return std::string(verb) + " cannot make " + std::to_string(w) + " x " + std::to_string(h) + " pixels into " +
+           std::to_string(width) + " x " + std::to_string(height);
+}
+
 HeightImage fitToSize(const HeightImage& image, int width, int height, BoardFitMethod method, Colour ground) {
     const int w = image.width(), h = image.height();
     if (width <= 0 || height <= 0 || image.empty()) throw std::invalid_argument("nothing to fit");
+    if (const std::string why = fitRefusal(w, h, width, height, method); !why.empty()) throw std::invalid_argument(why);
     switch (method) {
-    case BoardFitMethod::Crop:
-        if (width > w || height > h)
-            throw std::invalid_argument("cropping cannot make " + std::to_string(w) + " x " + std::to_string(h) +
-                                        " pixels into " + std::to_string(width) + " x " + std::to_string(height));
-        return shifted(image, width, height, -((w - width) / 2), -((h - height) / 2), ground);
-    case BoardFitMethod::Pad:
-        if (width < w || height < h)
-            throw std::invalid_argument("padding cannot make " + std::to_string(w) + " x " + std::to_string(h) +
-                                        " pixels into " + std::to_string(width) + " x " + std::to_string(height));
-        return shifted(image, width, height, (width - w) / 2, (height - h) / 2, ground);
+    case BoardFitMethod::Crop: return shifted(image, width, height, -((w - width) / 2), -((h - height) / 2), ground);
+    case BoardFitMethod::Pad: return shifted(image, width, height, (width - w) / 2, (height - h) / 2, ground);
     case BoardFitMethod::Scale: break;
     }
     return scaled(image, width, height);

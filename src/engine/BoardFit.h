@@ -33,13 +33,18 @@ std::optional<std::pair<int, int>> parseBoardLayout(std::string_view text);
 /// after "FB" on the 10 m grid ("_FB-4x3", "_FB10-4x3").
 std::string boardFitTag(BoardGrid grid, int boardsWide, int boardsHigh);
 
+/// Why method cannot bring a picture of w x h pixels to width x height: cropping
+/// cannot grow a side, padding cannot shrink one ("cropping cannot make 600 x 450
+/// pixels into 720 x 576"); "" when it can.
+std::string fitRefusal(int w, int h, int width, int height, BoardFitMethod method);
+
 /// A copy of image brought to width x height pixels. Crop keeps the middle (an odd
 /// pixel more is cut from the right and bottom); Pad centres the image on a plane
 /// of colour ground (the odd pixel goes to the right and bottom); Scale resamples
 /// each direction on its own, averaging the covered area when it shrinks and by
 /// bicubic interpolation (Catmull-Rom) when it grows, rounding levels to nearest.
 /// Colour pictures are fitted channel by channel. Throws std::invalid_argument
-/// naming the side when Crop would have to grow or Pad to shrink a side.
+/// with fitRefusal's reason when Crop would have to grow or Pad to shrink a side.
 HeightImage fitToSize(const HeightImage& image, int width, int height, BoardFitMethod method, Colour ground);
 
 }  // namespace morv

@@ -1,10 +1,12 @@
 #include "engine/ResultName.h"
 
+#include "engine/FileNames.h"
+
 namespace morv {
 
 std::string resultName(const std::string& imageFile, int width, int height, const TerrainControls& c,
                        std::string& imageExt) {
-    std::string name = imageFile.substr(0, imageFile.size() >= 4 ? imageFile.size() - 4 : 0);
+    std::string name = withoutExtension(imageFile);
     name.append("_").append(std::to_string(width)).append("x").append(std::to_string(height));
     const std::string mountains = std::to_string(c.mountainsValue);
     if (!c.flattenTicked) {

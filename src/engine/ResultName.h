@@ -5,7 +5,8 @@
 
 namespace morv {
 
-/// The name Redraw gives its result: the image path less its last four characters,
+/// The name Redraw gives its result: the image path less its extension (whatever
+/// its length; a three-letter one is the last four characters),
 /// "_" W "x" H, the mountains code ("_MSU-", "_MF-" or "_ML-" with the mountains
 /// bar), the valleys code ("_VF-" or "_VI-" with the valleys bar), "_B-" with the
 /// blur bar, and "." + extension ("bmp", which is also stored in imageExt).

@@ -5,12 +5,15 @@
 #include <sys/stat.h>
 
 #include "core/Routine.h"
+#include "engine/FileNames.h"
 
 namespace morv {
 
 std::string contourPathFor(const std::string& p) {
-    const std::size_t n = p.size();
-    return p.substr(0, n >= 4 ? n - 4 : 0) + "CL." + p.substr(n >= 3 ? n - 3 : 0);
+    // Counting the extension's own length: a fixed four characters would give
+    // Vale.CL.peg for Vale.jpeg, a name no contour image has.
+    const std::string stem = withoutExtension(p);
+    return stem + "CL" + p.substr(stem.size());
 }
 
 namespace {

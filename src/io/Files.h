@@ -5,9 +5,9 @@ namespace morv {
 
 struct App;
 
-/// The companion contour image's path: the first len - 4 characters of the height
-/// image's path, "CL." and its last three characters (Ridge.bmp -> RidgeCL.bmp;
-/// a four-letter extension gives Ridge.CL.peg for Ridge.jpeg).
+/// The companion contour image's path: the height image's path with "CL" put
+/// before its extension, whatever the extension's length (Ridge.bmp -> RidgeCL.bmp,
+/// Vale.jpeg -> ValeCL.jpeg); a name without extension gets "CL" at its end.
 std::string contourPathFor(const std::string& imagePath);
 
 /// True when the path names an ordinary file: not a folder, not a hidden file (a

@@ -27,6 +27,8 @@
 #include "commands/ReleaseFiles.h"
 #include "ui/FrmAbout.h"
 #include "ui/FrmCalcImgSize.h"
+#include "ui/FrmFitBoards.h"
+#include "ui/FrmLevels.h"
 #include "ui/FrmImport.h"
 #include "ui/FrmOverWrite.h"
 #include "ui/FrmPicture.h"
@@ -84,6 +86,8 @@ FrmMain::FrmMain(App& app, QWidget* parent) : QMainWindow(parent), m_app(app) {
     showCalcImgSizeModally = [](FrmCalcImgSize& dialog) { dialog.exec(); };
     showImportModally = [](FrmImport& dialog) { dialog.exec(); };
     showAboutModally = [](FrmAbout& dialog) { dialog.exec(); };
+    showFitBoardsModally = [](FrmFitBoards& dialog) { return dialog.exec(); };
+    showLevelsModally = [](FrmLevels& dialog) { return dialog.exec(); };
     // A height image dropped from a file manager opens as File > Open would; the
     // ground level box must not take the file's name as typed text instead.
     setAcceptDrops(true);
@@ -199,8 +203,11 @@ void FrmMain::beep() { QApplication::beep(); }
 std::shared_ptr<HeightImage> FrmMain::loadPicture(const std::string& path) {
     // A running operation (Redraw re-reading its file) shows the wait pointer for
     // the read too: on a large map it takes a second or more.
-    if (m_app.session.gblnBusy || m_app.session.gblnDrawing) setWaitCursor(true);
-    return loadPictureFile(path);
+    if (m_app.session.gblnBusy || m_app.session.gblnDrawing) {
+        setWaitCursor(true);
+        if (beforeReread) beforeReread();
+    }
+    return morv::loadPicture(path, LevelOptions{m_doc.levels}).image;
 }
 
 void FrmMain::setToolbarsVisible(bool visible) {
@@ -243,6 +250,9 @@ void FrmMain::unloadPictureWindow() {
 void FrmMain::setSaveAsCloseEnabled(bool enabled) {
     mnuFileSaveAs->setEnabled(enabled);
     mnuFileClose->setEnabled(enabled);
+    // The other entries that work on the open map follow the same state.
+    mnuFileExportAsset->setEnabled(enabled);
+    mnuToolsFitBoards->setEnabled(enabled);
 }
 
 void FrmMain::focusGroundLevel() { txtGroundLevel->setFocus(Qt::OtherFocusReason); }
@@ -276,9 +286,11 @@ void FrmMain::connectHandlers() {
     connect(mnuFileSave, &QAction::triggered, this, &FrmMain::mnuFileSave_Click);
     connect(mnuFileSaveAs, &QAction::triggered, this, &FrmMain::mnuFileSaveAs_Click);
     connect(mnuFileClose, &QAction::triggered, this, &FrmMain::mnuFileClose_Click);
+    connect(mnuFileExportAsset, &QAction::triggered, this, &FrmMain::mnuFileExportAsset_Click);
     connect(mnuFileQuit, &QAction::triggered, this, &FrmMain::mnuFileQuit_Click);
     connect(mnuToolsCalcImgSize, &QAction::triggered, this, &FrmMain::mnuToolsCalcImgSize_Click);
     connect(mnuToolsImport, &QAction::triggered, this, &FrmMain::mnuToolsImport_Click);
+    connect(mnuToolsFitBoards, &QAction::triggered, this, &FrmMain::mnuToolsFitBoards_Click);
     connect(mnuOptionsOverwrite, &QAction::triggered, this, &FrmMain::mnuOptionsOverwrite_Click);
     connect(mnuOptionsBoardGrid, &QAction::triggered, this, &FrmMain::mnuOptionsBoardGrid_Click);
     connect(mnuAbout, &QAction::triggered, this, &FrmMain::mnuAbout_Click);
@@ -406,6 +418,8 @@ void FrmMain::MDIForm_Load() {
         mnuFileSave->setEnabled(false);
         mnuFileSaveAs->setEnabled(false);
         mnuFileClose->setEnabled(false);
+        mnuFileExportAsset->setEnabled(false);
+        mnuToolsFitBoards->setEnabled(false);
     });
     r([&] { s.gblnLoading = false; });
 }

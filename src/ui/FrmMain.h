@@ -27,7 +27,9 @@ namespace morv {
 
 class FrmAbout;
 class FrmCalcImgSize;
+class FrmFitBoards;
 class FrmImport;
+class FrmLevels;
 class FrmOverWrite;
 class FrmPicture;
 
@@ -75,6 +77,8 @@ public:
     void focusGroundLevel() override;
     void setScaleUpOff() override;
     OverwriteAnswer askOverwrite() override;
+    /// Shows the 16-bit levels dialog; the range typed there, nothing on Cancel.
+    std::optional<SampleRange> askLevelRange(const LevelMapping& mapping) override;
 
     /// Shows the window; when the command line named a map (the current image path
     /// is set), opens it as soon as the window is up, as a dropped file opens.
@@ -98,12 +102,20 @@ public:
     std::function<void(FrmImport&)> showImportModally;
     /// Shows the about window modally; replaceable like the others.
     std::function<void(FrmAbout&)> showAboutModally;
+    /// Shows the Fit to Boards dialog modally; returns its result (QDialog::Accepted
+    /// or Rejected). Replaceable like the others.
+    std::function<int(FrmFitBoards&)> showFitBoardsModally;
+    /// Shows the 16-bit levels dialog modally; returns its result. Replaceable.
+    std::function<int(FrmLevels&)> showLevelsModally;
     /// The size calculator while it is shown, else null.
     FrmCalcImgSize* calcImgSize() const;
     /// Runs after every yield of a long operation (tests press keys there).
     std::function<void()> afterYield;
     /// Runs with every text written to the status bar.
     std::function<void(const std::string&)> statusWritten;
+    /// Runs when a running operation is about to re-read its picture file (tests
+    /// look at the window there).
+    std::function<void()> beforeReread;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -140,6 +152,7 @@ private:
     void mnuFileQuit_Click();
     void mnuToolsCalcImgSize_Click();
     void mnuToolsImport_Click();
+    void mnuToolsFitBoards_Click();
     void mnuAbout_Click();
     void mnuMakeDLFiles_Click();
     void mnuOptionsOverwrite_Click();
@@ -177,6 +190,7 @@ private:
     void mnuFileSave_Click();
     void mnuFileSaveAs_Click();
     void mnuFileClose_Click();
+    void mnuFileExportAsset_Click();
 
     App& m_app;
     Document m_doc;
@@ -196,10 +210,12 @@ private:
     QAction* mnuFileSave = nullptr;
     QAction* mnuFileSaveAs = nullptr;
     QAction* mnuFileClose = nullptr;
+    QAction* mnuFileExportAsset = nullptr;
     QAction* mnuFileQuit = nullptr;
     QMenu* mnuTools = nullptr;
     QAction* mnuToolsCalcImgSize = nullptr;
     QAction* mnuToolsImport = nullptr;
+    QAction* mnuToolsFitBoards = nullptr;
     QMenu* mnuOptions = nullptr;
     QAction* mnuOptionsOverwrite = nullptr;
     QAction* mnuOptionsBoardGrid = nullptr;

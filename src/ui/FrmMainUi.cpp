@@ -159,6 +159,7 @@ void FrmMain::buildMenus() {
     mnuFileOpen = entry(mnuFile, "mnuFileOpen", "&Open", QKeySequence(Qt::CTRL | Qt::Key_O));
     mnuFileSave = entry(mnuFile, "mnuFileSave", "&Save", QKeySequence(Qt::CTRL | Qt::Key_S));
     mnuFileSaveAs = entry(mnuFile, "mnuFileSaveAs", "Save &As", QKeySequence(Qt::CTRL | Qt::Key_A));
+    mnuFileExportAsset = entry(mnuFile, "mnuFileExportAsset", "&Export Asset...");
     mnuFileClose = entry(mnuFile, "mnuFileClose", "&Close");
     mnuFile->addSeparator()->setObjectName(QStringLiteral("mnuFileSep1"));
     mnuFileQuit = entry(mnuFile, "mnuFileQuit", "&Quit", QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -167,6 +168,7 @@ void FrmMain::buildMenus() {
     mnuTools->setObjectName(QStringLiteral("mnuTools"));
     mnuToolsCalcImgSize = entry(mnuTools, "mnuToolsCalcImgSize", "Calc Img Size");
     mnuToolsImport = entry(mnuTools, "mnuToolsImport", "&Import Elevation Data...");
+    mnuToolsFitBoards = entry(mnuTools, "mnuToolsFitBoards", "&Fit to Boards...");
 
     mnuOptions = menuBar()->addMenu(QStringLiteral("&Options"));
     mnuOptions->setObjectName(QStringLiteral("mnuOptions"));

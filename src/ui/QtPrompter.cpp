@@ -130,6 +130,17 @@ std::string QtPrompter::saveFileNameOfType(std::string_view initial, const std::
     return chosen.toStdString();
 }
 
+std::string QtPrompter::folderName(std::string_view initial) {
+    QFileDialog dialog(m_parent, QStringLiteral("Export Asset"), dialogStart(QString::fromStdString(std::string(initial))));
+    dialog.setObjectName(QStringLiteral("cdbFolder"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    // The remembered folder stays the one of the last Open or Save As.
+    return dialog.selectedFiles().constFirst().toStdString();
+}
+
 std::string QtPrompter::runFileDialog(QFileDialog& dialog) {
     // The filter list Open set, with the entry Open preselects chosen in both dialogs.
     dialog.setNameFilters(m_filters);

@@ -54,6 +54,8 @@ public:
     std::string saveFileName(std::string_view initial) override;
     std::string saveFileNameOfType(std::string_view initial, const std::vector<std::string>& types,
                                    int& typeIndex) override;
+    /// Shows a folder dialog (one that can make a new folder) starting in initial.
+    std::string folderName(std::string_view initial) override;
 
 private:
     /// Shows a file dialog with Open's filter list; the chosen path, "" when cancelled.

@@ -93,6 +93,9 @@ TEST_F(CliFormats, SixteenBitLevelsAreChosenAndShownByInfo) {
                      "3.922 units a level\n");
     r = run("info deep.png --levels 1250:1750");
     EXPECT_NE(r.out.find("levels: 16-bit samples 1250..1750 (chosen; found 1000..2000)"), std::string::npos) << r.out;
+    r = run("info deep.png --json --levels 1250:1750");
+    EXPECT_NE(r.out.find(", \"levels\": \"16-bit samples 1250..1750 (chosen; found 1000..2000)"), std::string::npos)
+        << r.out;
     r = run("redraw deep.png --levels 0:4000 --flatten 0 --ground 0 -o flat.png");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(*loadPictureFile(dir.file("flat.png")), test::greyImage({{64, 96, 128}}));  // 63.75, 95.6, 127.5

@@ -2,7 +2,9 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -21,7 +23,7 @@ TEST(CliArguments, ReadsEveryOption) {
                                    "--blur", "48", "--contours", "-o", "out.bmp", "--force", "--calc-base"});
     ASSERT_TRUE(p.options) << p.error;
     const cli::Options& o = *p.options;
-    EXPECT_EQ(o.input, "in.bmp");
+    EXPECT_EQ(o.inputs, std::vector<std::string>{"in.bmp"});
     EXPECT_EQ(o.ground, 100);
     EXPECT_EQ(o.mountains, MountainMode::Lower);
     EXPECT_EQ(o.mountainsPercent, 30);
@@ -30,6 +32,16 @@ TEST(CliArguments, ReadsEveryOption) {
     EXPECT_TRUE(o.scaleUp && o.contours && o.force && o.calcBase);
     EXPECT_EQ(o.blur, 48);
     EXPECT_EQ(o.output, "out.bmp");
+    const auto batch = parseArguments({"redraw", "a.bmp", "--jobs=3", "-q", "--outdir", "done", "b.jpg", "--dry-run", "--fill", "5",
+                                       "--", "-x.bmp", "--scale-up"});
+    ASSERT_TRUE(batch.options) << batch.error;
+    EXPECT_EQ(batch.options->inputs, (std::vector<std::string>{"a.bmp", "b.jpg", "-x.bmp", "--scale-up"}))
+        << "after --, every argument is an INPUT";
+    EXPECT_EQ(batch.options->jobs, 3u);
+    EXPECT_TRUE(batch.options->quiet && batch.options->dryRun && !batch.options->scaleUp);
+    EXPECT_EQ(batch.options->outdir, "done");
+    EXPECT_EQ(parseArguments({"redraw", "a", "--scale-up", "-o", "noext"}).options->output, "noext.bmp");
+    EXPECT_TRUE(parseArguments({"info", "a.bmp", "b.bmp", "--json", "--jobs", "2"}).options->json);
 }
 
 TEST(CliArguments, BadUsageIsRefusedWithAReason) {
@@ -48,7 +60,18 @@ TEST(CliArguments, BadUsageIsRefusedWithAReason) {
         {"redraw", "a.bmp", "--flatten", "50", "--ground", "256"},
         {"redraw", "a.bmp", "--flatten", "50", "--blur", "49"},
         {"redraw", "a.bmp", "--flatten", "50", "--bogus"},
-        {"redraw", "a.bmp", "b.bmp", "--flatten", "50"},
+        {"redraw", "-", "--flatten", "50"},                    // a map comes with its contour image: no stream
+        {"redraw", "a.bmp", "--flatten", "50", "--", "-"},
+        {"redraw", "a.bmp", "--flatten", "50", "-o", "-"},
+        {"redraw", "a.bmp", "--flatten", "50", "-o", "out.gif"},  // no BMP bytes under another name
+        {"redraw", "a.bmp", "--flatten", "50", "-o", "out.tiff"},
+        {"redraw", "a.bmp", "--flatten", "50", "-o", "done/"},
+        {"redraw", "a.bmp", "b.bmp", "--flatten", "50", "-o", "out.bmp"},
+        {"redraw", "a.bmp", "--flatten", "50", "-o", "out.bmp", "--outdir", "done"},
+        {"redraw", "a.bmp", "--flatten", "50", "--jobs", "0"},
+        {"redraw", "a.bmp", "--flatten", "50", "--json"},
+        {"redraw", "a.bmp", "--", "--flatten", "50"},          // no task: those were INPUTs
+        {"info", "a.bmp", "--dry-run"},
         {"redraw", "--flatten", "50"},
         {"redraw", "a.bmp", "--flatten", "50", "--force=yes"},
         {"info"},
@@ -62,6 +85,10 @@ TEST(CliArguments, BadUsageIsRefusedWithAReason) {
     }
     EXPECT_TRUE(parseArguments({"redraw", "a.bmp", "--scale-up"}).options);
     EXPECT_EQ(parseArguments({"info", "a.bmp", "--help"}).options->command, cli::Command::Help);
+    EXPECT_EQ(parseArguments({"info", "-h"}).options->command, cli::Command::Help);
+    EXPECT_EQ(parseArguments({"info", "--", "--help"}).options->inputs, std::vector<std::string>{"--help"});
+    EXPECT_EQ(parseArguments({"redraw", "a.bmp", "--flatten", "1", "-o", "-"}).error.substr(0, 46),
+              "cannot write a result to standard output ('-')");
 }
 
 using test::CliResult;
@@ -96,10 +123,14 @@ TEST_F(CliRun, ScaleUpAloneAndLowerNameTheirCodes) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "hills_4x3_MSU-0_B-0.bmp");
     EXPECT_EQ(fcnGrayLevel(loadPictureFile(dir.file("hills_4x3_MSU-0_B-0.bmp"))->pixel(2, 0)), 255);
-    r = morvCli("redraw hills.bmp --lower 100 --invert 100 -o low.jpg", dir);
+    r = morvCli("redraw hills.bmp --lower 100 --invert 100 -o low", dir);
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "low.jpg\nlowCL.jpg\n");
-    EXPECT_EQ(test::readFile(dir.file("low.jpg")).substr(0, 2), "BM") << "always a BMP";
+    EXPECT_EQ(r.out, "low.bmp\nlowCL.bmp\n") << "a name without extension gets .bmp";
+    EXPECT_EQ(test::readFile(dir.file("low.bmp")).substr(0, 2), "BM");
+    r = morvCli("redraw hills.bmp --lower 100 -o low.jpg", dir);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "morv-cli: cannot write 'low.jpg': morv-cli writes .bmp, .png files\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("low.jpg")));
 }
 
 TEST_F(CliRun, ContoursAndBlurRunAfterThePasses) {
@@ -185,6 +216,122 @@ TEST_F(CliRun, InfoPrintsTheFactsInOrder) {
     std::filesystem::remove(dir.file("hillsCL.bmp"));
     r = morvCli("info hills.bmp", dir);
     EXPECT_EQ(r.out, "width: 4\nheight: 3\nhigh: 228\nlow: 20\ncontour: none\nbase: none\n");
+}
+
+
+/// The files in a folder, sorted, as one text.
+std::string listing(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        if (e.path().filename() != "stderr.txt") names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    std::string out;
+    for (const auto& n : names) out += n + " ";
+    return out;
+}
+
+TEST_F(CliRun, ABatchGoesOnPastFailuresAndEachResultIsTheMapsAlone) {
+    // A second map of another shape, a companion named in the call and a damaged map.
+    const HeightImage vale = test::greyImage({{10, 128, 250}, {128, 90, 128}});
+    HeightImage valeContour(3, 2, 255);
+    valeContour.setPixel(1, 0, 0);
+    savePictureFiles({{&vale, dir.file("Vale.jpeg")}, {&valeContour, dir.file("ValeCL.jpeg")}});
+    std::ofstream(dir.file("text.bmp")) << "not a picture";
+    std::filesystem::create_directory(dir.file("done"));
+
+    CliResult r = morvCli("redraw hills.bmp hillsCL.bmp text.bmp Vale.jpeg --flatten 50 --blur 2 --outdir done/ --jobs 2", dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out,
+              "done/hills_4x3_MF-50_B-2.bmp\ndone/hills_4x3_MF-50_B-2CL.bmp\n"
+              "done/Vale_3x2_MF-50_B-2.bmp\ndone/Vale_3x2_MF-50_B-2CL.bmp\n");
+    EXPECT_EQ(r.err,
+              "morv-cli: skipped hillsCL.bmp: the contour image of hills.bmp\n"
+              "morv-cli: text.bmp: Invalid picture: text.bmp: not a BMP, JPEG, PNG, TIFF or TGA picture\n"
+              "2 written, 1 failed, 1 companions skipped\n");
+    EXPECT_EQ(listing(dir.file("done")),
+              "Vale_3x2_MF-50_B-2.bmp Vale_3x2_MF-50_B-2CL.bmp hills_4x3_MF-50_B-2.bmp hills_4x3_MF-50_B-2CL.bmp ");
+
+    for (const char* map : {"hills", "Vale"}) {
+        const std::string in = std::string(map) + (map[0] == 'h' ? ".bmp" : ".jpeg");
+        r = morvCli("redraw " + in + " --flatten 50 --blur 2 -o alone.bmp --force", dir);
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::string result = std::string("done/") + map + (map[0] == 'h' ? "_4x3" : "_3x2") + "_MF-50_B-2";
+        EXPECT_EQ(test::readFile(dir.file(result + ".bmp")), test::readFile(dir.file("alone.bmp"))) << map;
+        EXPECT_EQ(test::readFile(dir.file(result + "CL.bmp")), test::readFile(dir.file("aloneCL.bmp"))) << map;
+    }
+}
+
+TEST_F(CliRun, ASecondRunOverTheSameFolderProcessesNoResult) {
+    CliResult r = morvCli("redraw *.bmp --lower 20 -q", dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "") << "quiet: the companion's note and the summary are not shown";
+    const std::string before = listing(dir.path().string());
+    r = morvCli("redraw *.bmp --lower 20", dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err,
+              "morv-cli: skipped hillsCL.bmp: the contour image of hills.bmp\n"
+              "morv-cli: skipped hills_4x3_ML-20_B-0.bmp: a result made from hills.bmp\n"
+              "morv-cli: skipped hills_4x3_ML-20_B-0CL.bmp: the contour image of hills_4x3_ML-20_B-0.bmp\n"
+              "morv-cli: hills.bmp: hills_4x3_ML-20_B-0.bmp exists (use --force to replace it)\n"
+              "0 written, 1 failed, 2 companions skipped, 1 earlier results skipped\n");
+    EXPECT_EQ(listing(dir.path().string()), before);
+}
+
+TEST_F(CliRun, TwoMapsNeverWriteOneFile) {
+    std::filesystem::create_directories(dir.file("a"));
+    std::filesystem::create_directories(dir.file("out"));
+    std::filesystem::copy_file(dir.file("hills.bmp"), dir.file("a/hills.bmp"));
+    const CliResult r = morvCli("redraw a/hills.bmp hills.bmp --flatten 5 --outdir out --force --jobs 2", dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "out/hills_4x3_MF-5_B-0.bmp\n");
+    EXPECT_EQ(r.err, "morv-cli: hills.bmp: out/hills_4x3_MF-5_B-0.bmp is also the result of a/hills.bmp, which comes first\n"
+                     "1 written, 1 failed, 0 companions skipped\n");
+}
+
+TEST_F(CliRun, ADryRunNamesTheFilesAndWritesNothing) {
+    std::filesystem::create_directory(dir.file("done"));
+    const std::string before = listing(dir.path().string());
+    CliResult r = morvCli("redraw hills.bmp missing.bmp --scale-up --contours --dry-run --outdir done", dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "done/hills_4x3_MSU-0_B-0.bmp\ndone/hills_4x3_MSU-0_B-0CL.bmp\n");
+    EXPECT_EQ(r.err, "morv-cli: missing.bmp: File not found: missing.bmp: No such file or directory\n1 checked, 1 failed, 0 companions skipped\n");
+    EXPECT_EQ(listing(dir.path().string()), before);
+    EXPECT_EQ(listing(dir.file("done")), "");
+    r = morvCli("redraw hills.bmp --scale-up --dry-run --outdir nowhere", dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "morv-cli: no folder 'nowhere' for --outdir (make it first)\n");
+}
+
+TEST_F(CliRun, InfoOnSeveralMapsAndAsJson) {
+    std::filesystem::copy_file(dir.file("hills.bmp"), dir.file("bare.bmp"));
+    CliResult r = morvCli("info hills.bmp bare.bmp --json", dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "[\n"
+              "{\"map\": \"hills.bmp\", \"width\": 4, \"height\": 3, \"high\": 228, \"low\": 20, \"contour\": \"hillsCL.bmp\", \"base\": 128},\n"
+              "{\"map\": \"bare.bmp\", \"width\": 4, \"height\": 3, \"high\": 228, \"low\": 20, \"contour\": null, \"base\": null}\n"
+              "]\n");
+    EXPECT_EQ(r.err, "2 read, 0 failed, 0 companions skipped\n");
+    r = morvCli("info bare.bmp --json", dir);
+    EXPECT_EQ(r.out, "{\"map\": \"bare.bmp\", \"width\": 4, \"height\": 3, \"high\": 228, \"low\": 20, \"contour\": null, \"base\": null}\n");
+    r = morvCli("info hills.bmp hillsCL.bmp bare.bmp -q", dir);
+    EXPECT_EQ(r.out,
+              "map: hills.bmp\nwidth: 4\nheight: 3\nhigh: 228\nlow: 20\ncontour: hillsCL.bmp\nbase: 128\n\n"
+              "map: bare.bmp\nwidth: 4\nheight: 3\nhigh: 228\nlow: 20\ncontour: none\nbase: none\n");
+}
+
+TEST_F(CliRun, DashIsRefusedAndDoubleDashEndsTheOptions) {
+    std::filesystem::copy_file(dir.file("hills.bmp"), dir.file("-x.bmp"));
+    CliResult r = morvCli("redraw --scale-up -- -x.bmp", dir);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "-x_4x3_MSU-0_B-0.bmp\n");
+    r = morvCli("redraw --scale-up - < hills.bmp", dir);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err.rfind("morv-cli: '-' cannot be an INPUT: a map is read together with its contour image", 0), 0u) << r.err;
+    r = morvCli("--version", dir);
+    EXPECT_EQ(r.out, "morv-cli 1.2.0\n");
+    EXPECT_EQ(morvCli("-h", dir).out, cli::usageText());
 }
 
 }  // namespace

@@ -143,15 +143,17 @@ TEST_F(FileCommands, SaveKeepsTheTypeReadOrLastSavedAsAndSaveAsStartsAt24BitBmp)
     saveImage(host);
     EXPECT_EQ(test::readFile(dir.file("m.png")).substr(1, 3), "PNG");
     EXPECT_EQ(test::readFile(dir.file("mCL.png")).substr(1, 3), "PNG");
-    // Save As offers the types with 24-bit BMP first and preselected.
+    // Save As offers Open's entries, the third preselected, writing 24-bit BMP.
     t.prompter.fileNames = {dir.file("plain.bmp")};
     EXPECT_TRUE(saveImageAs(host));
     EXPECT_EQ(t.prompter.saveTypesOffered,
-              (std::vector<std::string>{"24-bit BMP (*.bmp)", "8-bit grey BMP (*.bmp)", "8-bit grey PNG (*.png)"}));
+              (std::vector<std::string>{"*.bmp (*.bmp)", "*.jpg (*.jpg)", "Images: bmp, jpg (*.bmp *.jpg)",
+                                        "8-bit grey BMP (*.bmp)", "8-bit grey PNG (*.png)"}));
+    EXPECT_EQ(t.prompter.saveTypePreselected, 2);
     EXPECT_EQ(test::readFile(dir.file("plain.bmp")).size(), 54u + 12 * 2);
     // An 8-bit grey BMP chosen in Save As is what Save then writes.
     t.prompter.fileNames = {dir.file("grey.bmp")};
-    t.prompter.saveTypes = {1};
+    t.prompter.saveTypes = {3};
     EXPECT_TRUE(saveImageAs(host));
     std::filesystem::remove(dir.file("grey.bmp"));
     saveImage(host);

@@ -33,7 +33,10 @@ TEST(ResultName, CodesFollowTheControls) {
         {"/maps/hills.jpg", 1024, 512, flatten50, "/maps/hills_1024x512_MF-50_B-0.bmp"},
         {"/maps/hills.jpg", 1024, 512, scaleInvert, "/maps/hills_1024x512_MSU-30_VI-100_B-4.bmp"},
         {"/maps/hills.jpg", 1024, 512, lowerScale, "/maps/hills_1024x512_ML-20_B-0.bmp"},
-        {"/maps/photo.jpeg", 8, 8, flatten50, "/maps/photo._8x8_MF-50_B-0.bmp"},
+        {"/maps/photo.jpeg", 8, 8, flatten50, "/maps/photo_8x8_MF-50_B-0.bmp"},
+        {"/maps/Vale.tiff", 8, 8, flatten50, "/maps/Vale_8x8_MF-50_B-0.bmp"},
+        {"/maps.v2/noext", 8, 8, flatten50, "/maps.v2/noext_8x8_MF-50_B-0.bmp"},
+        {"/maps/a.b", 8, 8, flatten50, "/maps/a_8x8_MF-50_B-0.bmp"},
         {"/maps/hills_1024x512_MF-50_B-0.bmp", 1024, 512, flatten50,
          "/maps/hills_1024x512_MF-50_B-0_1024x512_MF-50_B-0.bmp"},
     };
@@ -44,10 +47,14 @@ TEST(ResultName, CodesFollowTheControls) {
     }
 }
 
-TEST(ContourName, CountsCharactersNotDots) {
-    EXPECT_EQ(contourPathFor("/Terrain/Ridge.bmp"), "/Terrain/RidgeCL.bmp");
-    EXPECT_EQ(contourPathFor("/Terrain/Ridge.jpg"), "/Terrain/RidgeCL.jpg");
-    EXPECT_EQ(contourPathFor("/Terrain/Ridge.jpeg"), "/Terrain/Ridge.CL.peg");
+TEST(ContourName, CLGoesBeforeTheExtensionWhateverItsLength) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"/Terrain/Ridge.bmp", "/Terrain/RidgeCL.bmp"}, {"/Terrain/Ridge.jpg", "/Terrain/RidgeCL.jpg"},
+        {"/Terrain/Vale.jpeg", "/Terrain/ValeCL.jpeg"}, {"out.tiff", "outCL.tiff"},
+        {"noext", "noextCL"},                           {"a.b", "aCL.b"},
+        {"maps.v2/Ridge", "maps.v2/RidgeCL"},           {"a.b.bmp", "a.bCL.bmp"},
+    };
+    for (const auto& [map, contour] : cases) EXPECT_EQ(contourPathFor(map), contour) << map;
 }
 
 TEST(FileExists, OrdinaryFilesOnly) {

@@ -50,6 +50,7 @@ std::string ScriptedPrompter::saveFileName(std::string_view initial) {
 std::string ScriptedPrompter::saveFileNameOfType(std::string_view initial, const std::vector<std::string>& types,
                                                  int& typeIndex) {
     saveTypesOffered = types;
+    saveTypePreselected = typeIndex;
     if (!saveTypes.empty()) {
         typeIndex = saveTypes.front();
         saveTypes.pop_front();

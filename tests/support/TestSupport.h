@@ -37,6 +37,7 @@ public:
                                    int& typeIndex) override;
     std::deque<int> saveTypes;
     std::vector<std::string> saveTypesOffered;
+    int saveTypePreselected = -1;
 };
 
 /// Thrown by a test App's endProgram: no trap catches it.

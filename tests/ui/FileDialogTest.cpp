@@ -1,6 +1,7 @@
 // The file dialogs as a user meets them: a typed name that is not there goes back
-// to Open, which tells the user itself, and Save As starts on the filter Open
+// to Open, which tells the user itself, and Save As starts on the entry Open
 // preselects.
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -59,13 +60,23 @@ TEST(FileDialogs, OpenTakesAnyTypedNameAndSaveAsStartsOnTheFilterOpenChose) {
         typeName(d, dir.file("missing.bmp"));
     });
     EXPECT_EQ(prompter.openFileName(filter, 3, dir.file("")), dir.file("missing.bmp"));
+    // Save As: Open's entries first, the third preselected; the entry the user
+    // picks comes back as the type.
+    const std::vector<std::string> types = {"*.bmp (*.bmp)", "*.jpg (*.jpg)", "Images: bmp, jpg (*.bmp *.jpg)",
+                                            "8-bit grey PNG (*.png)"};
     onFileDialog([&](QFileDialog& d) {
         saveFilter = d.selectedNameFilter();
-        typeName(d, dir.file("result.bmp"));
+        auto* typeBox = d.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        ASSERT_NE(typeBox, nullptr);
+        typeBox->setFocus();
+        QTest::keyClick(typeBox, Qt::Key_Down);
+        typeName(d, dir.file("result.png"));
     });
-    EXPECT_EQ(prompter.saveFileName(dir.file("hills.bmp")), dir.file("result.bmp"));
+    int typeIndex = 2;
+    EXPECT_EQ(prompter.saveFileNameOfType(dir.file("hills.bmp"), types, typeIndex), dir.file("result.png"));
     EXPECT_EQ(openFilter, "Images: bmp, jpg (*.bmp *.jpg)");
     EXPECT_EQ(saveFilter, "Images: bmp, jpg (*.bmp *.jpg)");
+    EXPECT_EQ(typeIndex, 3);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The main window under the keyboard and the mouse, pressed where a user's focus
 // would be: Esc while an operation runs, the menu shortcuts over the ground level
-// box, the overwrite dialog's keys, and the bars that stand upside down.
+// box, the overwrite dialog's keys, the bars that stand upside down, and what
+// Redraw shows before it re-reads a large map.
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTimer>
@@ -67,6 +68,34 @@ TEST_F(Keyboard, EscAfterAClickOnRedrawAsksToCancelAndTheMenusStayShut) {
         ASSERT_EQ(prompter.shown.size(), before + 1) << button;
         EXPECT_EQ(lastShown().title, "Cancel Drawing") << button;
     }
+}
+
+/// Counts the times a widget was painted while disabled.
+class DisabledPaints : public QObject {
+public:
+    int count = 0;
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (e->type() == QEvent::Paint && !static_cast<QWidget*>(watched)->isEnabled()) ++count;
+        return false;
+    }
+};
+
+TEST_F(Keyboard, RedrawShowsTheWaitPointerAndTheDisabledToolbarBeforeItRereadsTheMap) {
+    openRamp(100, 50);
+    flattenHalf();
+    auto* toolbar = child<QWidget>("picMainToolbar");
+    DisabledPaints paints;
+    toolbar->installEventFilter(&paints);
+    int paintedBeforeRead = -1;
+    Qt::CursorShape pointer = Qt::ArrowCursor;
+    main->beforeReread = [&] {
+        paintedBeforeRead = paints.count;
+        if (const QCursor* c = QApplication::overrideCursor()) pointer = c->shape();
+    };
+    clickOn("cmdRedraw");
+    EXPECT_GT(paintedBeforeRead, 0) << "the toolbar still looked enabled while the map was read";
+    EXPECT_EQ(pointer, Qt::WaitCursor);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 TEST_F(Keyboard, TheMenuShortcutsWinOverTheGroundLevelBox) {

@@ -49,6 +49,22 @@ TEST_F(Open, AMissingContourMapIsAskedAboutNoLoadsNothingYesLoadsWithoutIt) {
     EXPECT_TRUE(main->document().dispCL.image->empty());
 }
 
+TEST_F(Open, AJpegMapFindsItsContourImageAndItsResultNameDropsTheWholeExtension) {
+    const std::string path = dir.file("Vale.jpeg");
+    const HeightImage height = rampImage(40, 20);
+    HeightImage contour(40, 20, 255);
+    contour.setPixel(3, 4, 0);
+    savePictureFiles({{&height, path}, {&contour, dir.file("ValeCL.jpeg")}});
+    open(path);
+    ASSERT_NE(picture(), nullptr);
+    EXPECT_EQ(prompter.shown.size(), 1u) << "no question about a missing contour image";
+    EXPECT_EQ(*main->document().dispCL.image, contour);
+    flattenAndRedraw(60);
+    prompter.fileNames.push_back("");
+    action("mnuFileSaveAs")->trigger();
+    EXPECT_EQ(lastShown().text, dir.file("Vale_40x20_MF-60_B-0.bmp"));
+}
+
 class Settings : public UiTest {
 protected:
     Settings() { openRamp(32, 16); }

@@ -2,20 +2,21 @@
 
 #include <unistd.h>
 
-#include <algorithm>
-
 #include <cstdio>
+#include <filesystem>
 #include <future>
-#include <iostream>
 #include <stdexcept>
 
 #include "analysis/BaseLevel.h"
 #include "analysis/ColourRange.h"
+#include "app/cli/BatchInputs.h"
+#include "app/cli/JobRunner.h"
+#include "app/cli/OutputNames.h"
 #include "commands/FileCommands.h"
 #include "commands/PictureCommands.h"
 #include "commands/Redraw.h"
-#include "core/Routine.h"
 #include "engine/BoardFit.h"
+#include "engine/FileNames.h"
 #include "engine/ResultName.h"
 #include "io/AssetFolder.h"
 #include "io/Files.h"
@@ -23,8 +24,8 @@
 
 namespace morv::cli {
 
-CliHost::CliHost(App& app, const Options& o, bool progressBar)
-    : m_app(app), m_frame(app.session), m_progressBar(progressBar) {
+CliHost::CliHost(App& app, const Options& o, MapProgress* progress)
+    : m_app(app), m_frame(app.session), m_progress(progress) {
     m_controls.flattenTicked = o.mountains.has_value();
     m_controls.mountainMode = o.mountains.value_or(MountainMode::Flatten);
     m_controls.mountainsValue = o.mountains ? o.mountainsPercent : 0;
@@ -37,24 +38,8 @@ CliHost::CliHost(App& app, const Options& o, bool progressBar)
     m_controls.autoContours = o.contours;
 }
 
-CliHost::~CliHost() { setStatus(""); }
-
-void CliHost::setStatus(const std::string& text) { draw(text, 0); }
-
-void CliHost::setProgress(const std::string& text, int percent) { draw(text, percent); }
-
-void CliHost::draw(const std::string& text, int percent) {
-    if (!m_progressBar || text == m_shown) return;
-    m_shown = text;
-    if (text.empty()) {
-        std::fputs("\r\033[K", stderr);
-        return;
-    }
-    constexpr int kWidth = 30;
-    const int filled = std::clamp(percent, 0, 100) * kWidth / 100;
-    std::fprintf(stderr, "\r\033[K[%s%s] %s", std::string(std::size_t(filled), '#').c_str(),
-                 std::string(std::size_t(kWidth - filled), '.').c_str(), text.c_str());
-    std::fflush(stderr);
+void CliHost::setProgress(const std::string&, int percent) {
+    if (m_progress) m_progress->pass(percent);
 }
 
 std::shared_ptr<HeightImage> CliHost::loadPicture(const std::string& path) {
@@ -103,30 +88,52 @@ MapPair loadPair(const std::string& input, const std::string& contourPath, bool 
     return pair;
 }
 
-int runInfo(App& app, const Options& o) {
-    const std::string contourPath = contourPathFor(o.input);
-    const bool hasContour = fileExists(app, contourPath);
-    const auto [image, contour, mapping] = loadPair(o.input, contourPath, hasContour, o);
+/// A fresh program for one map: nobody answers an error box here, so errors
+/// travel to the caller instead.
+struct MapApp {
+    App app;
+    MapApp() { app.session.gblnProgrammerMode = true; }
+};
+
+/// Runs body, turning what it throws into the map's failure.
+MapOutcome outcomeOf(const std::function<std::string()>& body) {
+    try {
+        return {body(), {}};
+    } catch (const std::exception&) {
+        return {{}, toRuntimeError(std::current_exception()).description()};
+    }
+}
+
+/// The facts info prints, as "key: value" lines or as one JSON object.
+std::string describeMap(const std::string& input, const Options& o, bool named) {
+    const bool json = o.json;
+    MapApp m;
+    const std::string contourPath = contourPathFor(input);
+    const bool hasContour = fileExists(m.app, contourPath);
+    const auto [image, contour, mapping] = loadPair(input, contourPath, hasContour, o);
     GreyRange range;
     scanGreyRange(*image, range, nullptr);
-    std::string base = "none";
+    std::optional<int> base;
     if (contour) {
         ContourSum sum;
         sumUnderContours(*image, *contour, sum, nullptr);
-        base = std::to_string(sum.average());
+        base = sum.average();
     }
-    // Paths are printed as the error lines print them: one line whatever they hold.
-    std::printf("width: %d\nheight: %d\nhigh: %d\nlow: %d\ncontour: %s\nbase: %s\n", image->width(), image->height(),
-                range.high, range.low, hasContour ? oneLine(contourPath).c_str() : "none", base.c_str());
-    if (mapping) std::printf("levels: %s\n", describeMapping(*mapping).c_str());
-    return 0;
+    const std::string w = std::to_string(image->width()), h = std::to_string(image->height());
+    const std::string high = std::to_string(range.high), low = std::to_string(range.low);
+    if (json)
+        return "{\"map\": " + jsonString(input) + ", \"width\": " + w + ", \"height\": " + h + ", \"high\": " + high +
+               ", \"low\": " + low + ", \"contour\": " + (hasContour ? jsonString(contourPath) : "null") +
+               ", \"base\": " + (base ? std::to_string(*base) : "null") +
+               (mapping ? ", \"levels\": " + jsonString(describeMapping(*mapping)) : std::string()) + "}";
+    return (named ? "map: " + oneLine(input) + "\n" : std::string()) + "width: " + w + "\nheight: " + h + "\nhigh: " + high +
+           "\nlow: " + low + "\ncontour: " + (hasContour ? oneLine(contourPath) : "none") +
+           "\nbase: " + (base ? std::to_string(*base) : "none") + "\n" +
+           (mapping ? "levels: " + describeMapping(*mapping) + "\n" : std::string());
 }
 
-/// The message for an output that exists and may not be replaced.
-[[noreturn]] void failExists(const TargetExists& e) { failRun(e.path() + " exists (use --force to replace it)"); }
-
-/// Where the results go: the height image and, when written, its contour image, in
-/// one file type; or an asset folder.
+/// Where a map's results go: the height image and, when written, its contour image,
+/// in one file type; or an asset folder.
 struct Outputs {
     std::string image, contour;
     bool writeContour = false;
@@ -134,50 +141,68 @@ struct Outputs {
     PictureType type = PictureType::Bmp24;
     int width = 0, height = 0;  ///< The result's size, after any fit to boards.
     std::string assetName;
+    std::vector<std::string> targets;  ///< Every file the map writes.
 };
 
-/// The output paths, checked before any work is done: without --force, existing
-/// files are refused. The type follows the output's extension and --depth; the
-/// result name is written as 24-bit BMP unless --depth 8 is given.
-Outputs decideOutputs(const Options& o, const HeightImage& image, const TerrainControls& controls, bool hasContour) {
+/// What the maps of one redraw share.
+struct RedrawBatch {
+    const Options& o;
+    const std::vector<std::string>& maps;
+    OutputClaims claims;
+};
+
+/// The message for an output that exists and may not be replaced.
+[[noreturn]] void failExists(const std::string& path) { failRun(path + " exists (use --force to replace it)"); }
+
+/// The output paths of map i, checked before any work is done: claimed against
+/// the other maps of the batch and, without --force, refused when they exist. The
+/// type follows the output's extension and --depth; a result name is written as
+/// 24-bit BMP unless --depth 8 is given.
+Outputs decideOutputs(RedrawBatch& b, std::size_t i, const HeightImage& image, const TerrainControls& controls,
+                      bool hasContour) {
+    const Options& o = b.o;
     Outputs out;
     out.width = o.boards ? boardSide(o.grid, o.boards->first) : image.width();
     out.height = o.boards ? boardSide(o.grid, o.boards->second) : image.height();
-    const std::string fitTag = o.boards ? boardFitTag(o.grid, o.boards->first, o.boards->second) : "";
-    if (o.output.empty()) {
+    if (!o.output.empty()) {
+        out.image = o.output;
+        const int depth = pictureTypeFor(o.output, 8) == PictureType::Png8 ? 8 : 24;
+        out.type = pictureTypeFor(o.output, o.depth.value_or(depth));
+    } else {
         std::string ext;
-        const std::string name = resultName(o.input, out.width, out.height, controls, ext);
+        const std::string name = resultName(b.maps[i], out.width, out.height, controls, ext);
+        const std::string fitTag = o.boards ? boardFitTag(o.grid, o.boards->first, o.boards->second) : "";
         out.type = pictureTypeFor(name, o.depth.value_or(24));
         out.image = withFitAndExtension(name, fitTag, extensionOf(out.type));
-    } else {
-        out.image = o.output;
-        out.type = pictureTypeFor(o.output, o.depth.value_or(pictureTypeFor(o.output, 8) == PictureType::Png8 ? 8 : 24));
+        if (!o.outdir.empty()) out.image = inFolder(o.outdir, out.image);
     }
     out.writeContour = o.assetDir.empty() && (hasContour || o.contours);
     out.contour = contourPathFor(out.image);
-    std::vector<std::string> targets{out.image};
-    if (!o.assetDir.empty()) {
-        const auto slash = out.image.find_last_of('/');
-        const std::string file = out.image.substr(slash == std::string::npos ? 0 : slash + 1);
-        out.assetName = file.substr(0, file.find_last_of('.'));
-        const std::string folder = o.assetDir.back() == '/' ? o.assetDir : o.assetDir + "/";
-        targets = {folder + out.assetName + ".png", folder + "thumbnail.jpg", folder + "config.txt"};
-    } else if (out.writeContour) {
-        targets.push_back(out.contour);
-    }
     out.existing = o.force ? Existing::Replace : Existing::Refuse;
+    out.targets = {out.image};
+    if (!o.assetDir.empty()) {
+        const std::string file = inFolder("", out.image);
+        out.assetName = withoutExtension(file);
+        out.targets = {inFolder(o.assetDir, out.assetName + ".png"), inFolder(o.assetDir, "thumbnail.jpg"),
+                       inFolder(o.assetDir, "config.txt")};
+    } else if (out.writeContour) {
+        out.targets.push_back(out.contour);
+    }
+    if (const auto holder = b.claims.claim(i, out.targets))
+        failRun(out.image + " is also the result of " + b.maps[*holder] + ", which comes first");
     if (!o.assetDir.empty()) {
         // The asset folder may not exist yet: its writer makes it and checks its files.
+        std::error_code ec;
         if (!o.force)
-            for (const auto& t : targets)
-                if (::access(t.c_str(), F_OK) == 0) failRun(t + " exists (use --force to replace it)");
+            for (const std::string& t : out.targets)
+                if (std::filesystem::exists(std::filesystem::symlink_status(t, ec))) failExists(t);
         return out;
     }
     // Checked again, atomically, when the files are written.
     try {
-        checkTargets(targets, out.existing);
+        checkTargets(out.targets, out.existing);
     } catch (const TargetExists& e) {
-        failExists(e);
+        failExists(e.path());
     }
     return out;
 }
@@ -208,56 +233,113 @@ void applySettings(const Host& host, const Options& o) {
     s.gblnScaleUp = o.scaleUp;
 }
 
-int runRedraw(App& app, const Options& o) {
-    CliHost cli(app, o, ::isatty(STDERR_FILENO) == 1);
+/// The lines naming the files a map writes, each on one line whatever it holds.
+std::string pathLines(const std::vector<std::string>& paths) {
+    std::string lines;
+    for (const std::string& p : paths) lines += oneLine(p) + "\n";
+    return lines;
+}
+
+/// Redraws map i and writes its results (or, for a dry run, only names them);
+/// returns the lines naming the files.
+std::string redrawMap(RedrawBatch& b, std::size_t i, MapProgress& progress) {
+    const Options& o = b.o;
+    const std::string& input = b.maps[i];
+    MapApp m;
+    CliHost cli(m.app, o, &progress);
     const Host host = cli.host();
     Document& doc = cli.document();
 
-    const std::string contourPath = contourPathFor(o.input);
-    const bool hasContour = fileExists(app, contourPath);
-    if (o.calcBase && !hasContour) failRun(o.input + " has no contour image (" + contourPath + ")");
-    const auto [image, contour, mapping] = loadPair(o.input, contourPath, hasContour, o);
-    cli.handOverOnce(o.input, image);
-    const Outputs out = decideOutputs(o, *image, cli.controls(), hasContour);
+    const std::string contourPath = contourPathFor(input);
+    const bool hasContour = fileExists(m.app, contourPath);
+    if (o.calcBase && !hasContour) failRun(input + " has no contour image (" + contourPath + ")");
+    const auto [image, contour, mapping] = loadPair(input, contourPath, hasContour, o);
+    cli.handOverOnce(input, image);
+    const Outputs out = decideOutputs(b, i, *image, cli.controls(), hasContour);
+    const std::string written = pathLines(out.targets);
+    if (o.dryRun) return written;
 
-    openLoadedImage(host, o.input, image, contour);
+    openLoadedImage(host, input, image, contour);
     applySettings(host, o);
     redraw(host);
-    cli.setStatus("");
     fitToBoards(doc, o, out, host.session().gintGroundLevel);
 
     if (!o.assetDir.empty()) {
-        const AssetFiles files = writeAssetFolder(*doc.disp.image, o.assetDir, out.assetName);
-        const std::string folder = o.assetDir.back() == '/' ? o.assetDir : o.assetDir + "/";
-        for (const auto& f : {files.image, files.thumbnail, files.config}) std::printf("%s%s\n", folder.c_str(), f.c_str());
-        return 0;
+        writeAssetFolder(*doc.disp.image, o.assetDir, out.assetName);
+        return written;
     }
     std::vector<PictureWrite> writes{{doc.disp.image.get(), out.image, out.type}};
     if (out.writeContour) writes.push_back({doc.dispCL.image.get(), out.contour, out.type});
     if (out.writeContour && doc.dispCL.image->empty())
-        failRun("the contour image of " + o.input + " is empty; nothing written");
+        failRun("the contour image of " + input + " is empty; nothing written");
     try {
         savePictureFiles(writes, out.existing);
     } catch (const TargetExists& e) {
-        failExists(e);
+        failExists(e.path());
     }
-    for (const auto& w : writes) std::printf("%s\n", oneLine(w.path).c_str());
-    return 0;
+    return written;
+}
+
+/// The passes a redraw runs, each with its own percentages: the opening scan, the
+/// chosen passes, the blur, the contours and the final scan.
+int passesOf(const Options& o) {
+    return 2 + int(o.calcBase) + int(o.mountains.has_value()) + int(o.valleys.has_value()) + 2 * int(o.scaleUp) +
+           int(o.blur > 0) + int(o.contours);
 }
 
 }  // namespace
 
 int run(const Options& o) {
-    App app;
-    // Nobody answers an error box here: errors travel to this function instead.
-    app.session.gblnProgrammerMode = true;
-    try {
-        return o.command == Command::Info ? runInfo(app, o) : runRedraw(app, o);
-    } catch (const std::exception&) {
-        const RuntimeError e = toRuntimeError(std::current_exception());
-        std::fprintf(stderr, "morv-cli: %s\n", oneLine(e.description()).c_str());
-        return 1;
+    const std::vector<BatchInput> inputs =
+        sortInputs(o.inputs, {contourPathFor, [](const std::string& p) {
+                                  std::error_code ec;
+                                  return std::filesystem::is_regular_file(p, ec);
+                              }});
+    std::vector<std::string> maps;
+    for (const BatchInput& in : inputs)
+        if (in.skip == Skip::None) maps.push_back(in.path);
+
+    BatchReport report;
+    report.quiet = o.quiet;
+    report.terminal = ::isatty(STDERR_FILENO) == 1;
+    // An INPUT named twice is one map: what counts is the inputs once sorted.
+    const bool several = inputs.size() > 1;
+    report.single = !several;
+    const unsigned jobs = o.jobs ? o.jobs : defaultJobCount();
+
+    if (o.command == Command::Info) {
+        report.doneWord = "read";
+        // Several maps: a JSON array, or blocks of lines parted by an empty line.
+        struct Framing {
+            std::string before, between, after;
+        };
+        const Framing framing = !several ? Framing{} : o.json ? Framing{"[\n", ",\n", "\n]\n"} : Framing{"", "\n", ""};
+        report.before = framing.before;
+        report.between = framing.between;
+        report.after = framing.after;
+        return runBatch(inputs, jobs, report, 1, [&](std::size_t, const std::string& input, MapProgress&) {
+            return outcomeOf([&] { return describeMap(input, o, several) + (o.json && !several ? "\n" : ""); });
+        });
     }
+
+    if (!o.outdir.empty()) {
+        std::error_code ec;
+        if (!std::filesystem::is_directory(o.outdir, ec)) {
+            std::fprintf(stderr, "morv-cli: no folder '%s' for --outdir (make it first)\n", oneLine(o.outdir).c_str());
+            return 1;
+        }
+    }
+    // Maps whose results are named from the same folder and name may collide.
+    std::vector<std::string> keys;
+    for (const std::string& map : maps)
+        keys.push_back(o.outdir.empty() ? withoutExtension(map) : inFolder(o.outdir, withoutExtension(map)));
+    RedrawBatch batch{o, maps, OutputClaims(keys)};
+    report.doneWord = o.dryRun ? "checked" : "written";
+    return runBatch(inputs, jobs, report, passesOf(o), [&](std::size_t i, const std::string&, MapProgress& progress) {
+        MapOutcome outcome = outcomeOf([&] { return redrawMap(batch, i, progress); });
+        batch.claims.settle(i);
+        return outcome;
+    });
 }
 
 }  // namespace morv::cli

@@ -2,25 +2,25 @@
 #include <memory>
 #include <string>
 
+#include "app/cli/BatchRun.h"
 #include "app/cli/CliOptions.h"
 #include "commands/Host.h"
 
 namespace morv::cli {
 
-/// The program side for a run without windows: the controls come from the options,
-/// progress goes to a bar on standard error when that is a terminal, and the picture
-/// as opened is handed to Redraw's reload instead of decoding the file twice.
+/// The program side for one map's run without windows: the controls come from the
+/// options, the passes' progress goes to the map's progress bar, and the picture as
+/// opened is handed to Redraw's reload instead of decoding the file twice.
 class CliHost : public Workspace, public Activity {
 public:
-    CliHost(App& app, const Options& options, bool progressBar);
-    ~CliHost() override;
+    CliHost(App& app, const Options& options, MapProgress* progress);
 
     App& app() override { return m_app; }
     Document& document() override { return m_doc; }
     TerrainControls controls() const override { return m_controls; }
     std::shared_ptr<HeightImage> loadPicture(const std::string& path) override;
 
-    void setStatus(const std::string& text) override;
+    void setStatus(const std::string&) override {}
     void setProgress(const std::string& text, int percent) override;
 
     /// Makes the next load of path return image itself: the picture as opened,
@@ -31,20 +31,17 @@ public:
     Host host() { return Host(*this, *this, m_frame); }
 
 private:
-    void draw(const std::string& text, int percent);
-
     App& m_app;
     Document m_doc;
     TerrainControls m_controls;
     HeadlessFrame m_frame;
-    bool m_progressBar;
-    std::string m_shown;
+    MapProgress* m_progress;
     std::string m_handOverPath;
     std::shared_ptr<HeightImage> m_handOver;
 };
 
-/// Runs a parsed command; returns the exit status. Errors are reported as one line
-/// "morv-cli: ..." on standard error.
+/// Runs a parsed redraw or info command on all its inputs; returns the exit status
+/// (0, or 1 when a map failed). Errors are one line "morv-cli: ..." on standard error.
 int run(const Options& options);
 
 }  // namespace morv::cli

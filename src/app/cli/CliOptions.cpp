@@ -1,10 +1,13 @@
 #include "app/cli/CliOptions.h"
 
+#include <array>
 #include <charconv>
 #include <cstdio>
 
 #include "app/cli/ImportCommand.h"
+#include "app/cli/OutputNames.h"
 #include "io/PictureEncode.h"
+#include "morv/Version.h"
 
 namespace morv::cli {
 
@@ -20,7 +23,199 @@ bool readWhole(const std::string& text, int lo, int hi, int& out) {
     return true;
 }
 
+/// The value of a number option lo..hi; the problem, or "".
+std::string whole(const std::string& name, const std::string& value, int lo, int hi, int& out) {
+    if (readWhole(value, lo, hi, out)) return {};
+    return name + " takes a whole number from " + std::to_string(lo) + " to " + std::to_string(hi) + ", not '" +
+           oneLine(value) + "'";
+}
+
+std::string readMountains(Options& o, const std::string& name, const std::string& value) {
+    if (o.mountains) return "use at most one of --flatten and --lower";
+    o.mountains = name == "--flatten" ? MountainMode::Flatten : MountainMode::Lower;
+    return whole(name, value, 0, 100, o.mountainsPercent);
+}
+
+std::string readValleys(Options& o, const std::string& name, const std::string& value) {
+    if (o.valleys) return "use at most one of --fill and --invert";
+    o.valleys = name == "--fill" ? ValleyMode::Fill : ValleyMode::Invert;
+    return whole(name, value, 0, 100, o.valleysPercent);
+}
+
+std::string readJobs(Options& o, const std::string& name, const std::string& value) {
+    int jobs = 0;
+    std::string problem = whole(name, value, 1, 1024, jobs);
+    o.jobs = unsigned(jobs);
+    return problem;
+}
+
+/// Stores a parsed value, or says what the option takes.
+template <class T, class U>
+std::string choose(const std::string& name, const std::string& value, const char* expected,
+                   const std::optional<T>& got, U& out) {
+    if (!got) return name + " takes " + expected + ", not '" + oneLine(value) + "'";
+    out = *got;
+    return {};
+}
+
+std::string readLevels(Options& o, const std::string& n, const std::string& v) {
+    return choose(n, v, "LOW:HIGH with 0 <= LOW < HIGH <= 65535", parseSampleRange(v), o.levels);
+}
+
+std::string readDepth(Options& o, const std::string& n, const std::string& v) {
+    return choose(n, v, "8 or 24", parseDepth(v), o.depth);
+}
+
+std::string readBoards(Options& o, const std::string& n, const std::string& v) {
+    return choose(n, v, "WxH, 1 to 227 boards each way", parseBoardLayout(v), o.boards);
+}
+
+std::string readGrid(Options& o, const std::string& n, const std::string& v) {
+    o.fitAsked = true;
+    return choose(n, v, "5 or 10", parseBoardGrid(v), o.grid);
+}
+
+std::string readFit(Options& o, const std::string& n, const std::string& v) {
+    o.fitAsked = true;
+    return choose(n, v, "crop, pad or scale", parseBoardFitMethod(v), o.fit);
+}
+
+constexpr std::array kOptions = {
+    OptionRow{nullptr, "--ground", "N", kRedraw, "ground level, whole number 0..255 (default 128)",
+               [](Options& o, const std::string& n, const std::string& v) { return whole(n, v, 0, 255, o.ground); }},
+    OptionRow{nullptr, "--calc-base", nullptr, kRedraw, "set the ground level from each map's contour image",
+               [](Options& o, const std::string&, const std::string&) { o.calcBase = true; return std::string(); }},
+    OptionRow{nullptr, "--flatten", "P", kRedraw, "mountains: flatten by P percent (0..100)", readMountains},
+    OptionRow{nullptr, "--lower", "P", kRedraw, "mountains: lower by P percent", readMountains},
+    OptionRow{nullptr, "--fill", "P", kRedraw, "valleys: fill by P percent (0..100)", readValleys},
+    OptionRow{nullptr, "--invert", "P", kRedraw, "valleys: invert by P percent", readValleys},
+    OptionRow{nullptr, "--scale-up", nullptr, kRedraw, "scale the mountains up to 255",
+               [](Options& o, const std::string&, const std::string&) { o.scaleUp = true; return std::string(); }},
+    OptionRow{nullptr, "--blur", "N", kRedraw, "blur amount 0..48 (0: no blur)",
+               [](Options& o, const std::string& n, const std::string& v) { return whole(n, v, 0, 48, o.blur); }},
+    OptionRow{nullptr, "--contours", nullptr, kRedraw, "draw new contours after the passes and the blur",
+               [](Options& o, const std::string&, const std::string&) { o.contours = true; return std::string(); }},
+    OptionRow{"-o", "--output", "PATH", kRedraw,
+               "the one INPUT's result file (.bmp added if no extension)",
+               [](Options& o, const std::string& n, const std::string& v) {
+                   o.output = v;
+                   return v.empty() ? oneLine(n) + " needs a path" : std::string();
+               }},
+    OptionRow{nullptr, "--outdir", "DIR", kRedraw, "write each result, under its result name, into DIR",
+               [](Options& o, const std::string& n, const std::string& v) {
+                   o.outdir = v;
+                   return v.empty() ? oneLine(n) + " needs a folder" : std::string();
+               }},
+    OptionRow{nullptr, "--force", nullptr, kRedraw, "replace existing output files",
+               [](Options& o, const std::string&, const std::string&) { o.force = true; return std::string(); }},
+    OptionRow{nullptr, "--depth", "8|24", kRedraw, "8-bit grey or 24-bit files (default: 8 for .png, else 24)",
+               readDepth},
+    OptionRow{nullptr, "--boards", "WxH", kRedraw, "fit each result to W x H whole base boards", readBoards},
+    OptionRow{nullptr, "--grid", "5|10", kRedraw,
+               "5 m grid, 144 pixels a board (default), or 10 m, 72 + 1", readGrid},
+    OptionRow{nullptr, "--fit", "crop|pad|scale", kRedraw,
+               "crop, pad with the ground level, or resample (default)", readFit},
+    OptionRow{nullptr, "--asset", "DIR", kRedraw,
+               "write an asset folder (PNG, thumbnail, config.txt) in DIR",
+               [](Options& o, const std::string& n, const std::string& v) {
+                   o.assetDir = v;
+                   return v.empty() ? oneLine(n) + " needs a folder" : std::string();
+               }},
+    OptionRow{nullptr, "--dry-run", nullptr, kRedraw, "check each INPUT and print the files it would write",
+               [](Options& o, const std::string&, const std::string&) { o.dryRun = true; return std::string(); }},
+    OptionRow{nullptr, "--json", nullptr, kInfo, "print JSON: an object per map, an array for several",
+               [](Options& o, const std::string&, const std::string&) { o.json = true; return std::string(); }},
+    OptionRow{nullptr, "--levels", "LOW:HIGH", kAnyCommand,
+               "16-bit samples the levels cover (default: the map's range)", readLevels},
+    OptionRow{nullptr, "--jobs", "N", kAnyCommand, "work on N maps side by side (default: one per core)", readJobs},
+    OptionRow{"-q", "--quiet", nullptr, kAnyCommand, "no progress, notes or summary; failures only",
+               [](Options& o, const std::string&, const std::string&) { o.quiet = true; return std::string(); }},
+    OptionRow{"-h", "--help", nullptr, kAnyCommand, "show this help", nullptr},
+    OptionRow{nullptr, "--version", nullptr, kAnyCommand, "show the version", nullptr},
+};
+
+/// Help or version anywhere before "--" wins over everything else.
+std::optional<Command> helpOrVersion(const std::vector<std::string>& args) {
+    for (const std::string& a : args) {
+        if (a == "--") break;
+        if (a == "-h" || a == "--help") return Command::Help;
+        if (a == "--version") return Command::Version;
+    }
+    return std::nullopt;
+}
+
+const OptionRow* findOption(const std::string& name) {
+    for (const OptionRow& row : kOptions)
+        if (name == row.longName || (row.shortName && name == row.shortName)) return &row;
+    return nullptr;
+}
+
+const char* commandName(Command c) { return c == Command::Info ? "info" : "redraw"; }
+
+/// Reads the option at args[i] (moving i past its value); the problem, or "".
+std::string readOption(const std::vector<std::string>& args, std::size_t& i, Options& o) {
+    std::string name = args[i], value;
+    bool inlineValue = false;
+    if (name.rfind("--", 0) == 0) {
+        if (const auto eq = name.find('='); eq != std::string::npos) {
+            value = name.substr(eq + 1);
+            name = name.substr(0, eq);
+            inlineValue = true;
+        }
+    }
+    const OptionRow* row = findOption(name);
+    if (!row) return "unknown option '" + oneLine(name) + "'";
+    const unsigned bit = o.command == Command::Info ? kInfo : kRedraw;
+    if (!(row->commands & bit)) return std::string(commandName(o.command)) + " takes no option " + oneLine(name);
+    if (!row->value && inlineValue) return oneLine(name) + " takes no value";
+    if (row->value && !inlineValue) {
+        if (i + 1 >= args.size()) return name + " needs a value";
+        value = args[++i];
+    }
+    return row->read ? row->read(o, name, value) : std::string();
+}
+
+/// Takes an INPUT; the problem, or "".
+std::string readInput(const std::string& a, Options& o) {
+    if (a == "-")
+        return "'-' cannot be an INPUT: a map is read together with its contour image beside it, which standard "
+               "input cannot carry; name the file (./- for a file called -)";
+    if (a.empty()) return "an INPUT cannot be empty";
+    o.inputs.push_back(a);
+    return {};
+}
+
+/// What is wrong with the options once all are read, or "". Fills in the checked output name.
+std::string checkComplete(Options& o, const std::string& cmd) {
+    if (o.inputs.empty()) return oneLine(cmd) + " needs an INPUT height map";
+    if (o.command == Command::Redraw && !o.mountains && !o.valleys && !o.scaleUp)
+        return "no task: give --flatten, --lower, --fill, --invert or --scale-up";
+    if (o.fitAsked && !o.boards) return "--grid and --fit need --boards";
+    if (!o.assetDir.empty()) {
+        if (!o.output.empty() || !o.outdir.empty()) return "use either --asset or -o / --outdir, not both";
+        if (o.inputs.size() > 1) return "--asset makes the asset of one INPUT";
+    }
+    if (o.output.empty()) return {};
+    if (!o.outdir.empty()) return "use either -o or --outdir, not both";
+    if (o.inputs.size() > 1) return "-o names the result of one INPUT; for several, use --outdir DIR";
+    const OutputChoice choice = chooseOutput(o.output);
+    if (!choice.error.empty()) return choice.error;
+    o.output = choice.path;
+    return {};
+}
+
+/// "  -o, --output PATH   text", the names padded to one column.
+std::string helpLine(const OptionRow& row) {
+    std::string names = row.shortName ? std::string(row.shortName) + ", " : std::string();
+    names += row.longName;
+    if (row.value) names += std::string(" ") + row.value;
+    names.resize(std::max<std::size_t>(names.size() + 1, 20), ' ');
+    return "  " + names + row.help + "\n";
+}
+
 }  // namespace
+
+std::span<const OptionRow> optionTable() { return kOptions; }
 
 std::string oneLine(const std::string& text) {
     std::string out;
@@ -41,191 +236,37 @@ std::string oneLine(const std::string& text) {
 }
 
 std::string usageText() {
-    return std::string("Usage: morv-cli redraw INPUT [options]\n"
-           "       morv-cli info INPUT\n"
-           "       morv-cli import DEM... -o MAP.bmp [options]\n"
-           "\n"
-           "Reshapes a grey-scale height map (BMP, JPG, PNG, TIFF or TGA) and its contour image INPUT-CL.\n"
-           "\n"
-           "redraw options:\n"
-           "  --ground N        ground level, whole number 0..255 (default 128)\n"
-           "  --calc-base       set the ground level from INPUT's contour image (overrides --ground)\n"
-           "  --flatten P       mountains: flatten by P percent (0..100)\n"
-           "  --lower P         mountains: lower by P percent\n"
-           "  --fill P          valleys: fill by P percent (0..100)\n"
-           "  --invert P        valleys: invert by P percent\n"
-           "  --scale-up        scale the mountains up to 255\n"
-           "  --blur N          blur amount 0..48 (0: no blur)\n"
-           "  --contours        draw new contours after the passes and the blur\n"
-           "  -o, --output PATH where to write the height image (default: the result name)\n"
-           "  --force           replace existing output files\n"
-           "  --depth 8|24      write 8-bit grey or 24-bit files (default: 8 for a .png output, else 24);\n"
-           "                    the output's extension (.png or .bmp) picks the file type\n"
-           "  --boards WxH      fit the result to W x H whole base boards\n"
-           "  --grid 5|10       the terrain grid for --boards: 5 m (144 pixels a board, default)\n"
-           "                    or 10 m (72 pixels a board plus one)\n"
-           "  --fit crop|pad|scale  how --boards fits: crop, pad with the ground level,\n"
-           "                    or resample (default)\n"
-           "  --asset DIR       write a ready asset folder (8-bit grey PNG, thumbnail, config.txt)\n"
-           "                    into DIR instead of the output files\n"
-           "\n"
-           "redraw and info:\n"
-           "  --levels LOW:HIGH the 16-bit grey samples the 256 levels cover\n"
-           "                    (default: the map's own lowest to highest)\n"
-           "\n"
-           "info prints width, height, high, low, contour and base, one \"key: value\" a line,\n"
-           "and for a 16-bit grey map how its samples became levels.\n"
-           "\n") +
-           importUsageText() +
-           "\n"
-           "  -h, --help        show this help\n"
-           "  --version         show the version\n"
-           "\n"
-           "Exit status: 0 success, 1 failure, 2 bad usage.\n";
+    std::string text =
+        "Usage: morv-cli redraw INPUT... [options]\n"
+        "       morv-cli info INPUT... [--json]\n"
+        "       morv-cli import DEM... -o MAP.bmp [options]\n"
+        "\n"
+        "Reshapes grey-scale height maps (BMP, JPG, PNG, TIFF or TGA) with their contour\n"
+        "images: the contour image of Ridge.bmp is RidgeCL.bmp beside it. An INPUT that\n"
+        "is the contour image of another INPUT or of a map beside it, or a result made\n"
+        "from another INPUT, is skipped with a note.\n";
+    const std::pair<const char*, unsigned> sections[] = {
+        {"redraw options:\n", kRedraw}, {"info options:\n", kInfo}, {"options of both:\n", kAnyCommand}};
+    for (const auto& [title, bits] : sections) {
+        text += std::string("\n") + title;
+        for (const OptionRow& row : kOptions)
+            if (row.commands == bits) text += helpLine(row);
+    }
+    text += "  --                  end of the options: every later argument is an INPUT\n"
+            "\n"
+            "info prints width, height, high, low, contour and base, one \"key: value\" a line,\n"
+            "and for a 16-bit grey map how its samples became levels.\n"
+            "\n";
+    text += importUsageText();
+    text += "\n"
+            "Exit status: 0 success, 1 a map failed, 2 bad usage.\n";
+    return text;
 }
 
-namespace {
-
-/// The arguments read one at a time, an option's value either inline
-/// ("--flatten=40") or as the next argument.
-class ArgumentReader {
-public:
-    explicit ArgumentReader(const std::vector<std::string>& args) : m_args(args) {}
-
-    /// Moves to the next argument; false at the end.
-    bool next() {
-        if (++m_at >= m_args.size()) return false;
-        m_name = m_args[m_at];
-        m_value.clear();
-        m_inline = false;
-        if (m_name.rfind("--", 0) == 0) {
-            if (const auto eq = m_name.find('='); eq != std::string::npos) {
-                m_value = m_name.substr(eq + 1);
-                m_name = m_name.substr(0, eq);
-                m_inline = true;
-            }
-        }
-        return true;
-    }
-    /// The argument, less an inline value.
-    const std::string& name() const { return m_name; }
-    /// The option's value: the inline one, or the next argument. False when there is none.
-    bool takeValue(std::string& out) {
-        if (m_inline) {
-            out = m_value;
-            return true;
-        }
-        if (m_at + 1 >= m_args.size()) return false;
-        out = m_args[++m_at];
-        return true;
-    }
-    /// A whole number lo..hi as the option's value; the problem, or "" when it was read.
-    std::string number(int lo, int hi, int& out) {
-        std::string v;
-        if (!takeValue(v)) return m_name + " needs a value";
-        if (!readWhole(v, lo, hi, out))
-            return m_name + " takes a whole number from " + std::to_string(lo) + " to " + std::to_string(hi) +
-                   ", not '" + oneLine(v) + "'";
-        return {};
-    }
-    /// A switch: the problem when it was given a value, else "".
-    std::string flag() const { return m_inline ? oneLine(m_name) + " takes no value" : std::string(); }
-
-private:
-    const std::vector<std::string>& m_args;
-    std::size_t m_at = 0;  // the command is argument 0
-    std::string m_name, m_value;
-    bool m_inline = false;
-};
-
-/// Help or version anywhere wins over everything else.
-std::optional<Command> helpOrVersion(const std::vector<std::string>& args) {
-    for (const std::string& a : args) {
-        if (a == "-h" || a == "--help") return Command::Help;
-        if (a == "--version") return Command::Version;
-    }
-    return std::nullopt;
+std::string versionLine() {
+    return "morv-cli " + std::to_string(build::kMajor) + "." + std::to_string(build::kMinor) + "." +
+           std::to_string(build::kRevision);
 }
-
-/// Reads one redraw option into o; returns the problem, or "" when it was read.
-/// Sets known to false when the argument is not an option of redraw's.
-std::string readRedrawOption(ArgumentReader& in, Options& o, bool& known) {
-    const std::string& a = in.name();
-    known = true;
-    if (a == "--ground") return in.number(0, 255, o.ground);
-    if (a == "--calc-base") {
-        o.calcBase = true;
-        return in.flag();
-    }
-    if (a == "--flatten" || a == "--lower") {
-        if (o.mountains) return "use at most one of --flatten and --lower";
-        o.mountains = a == "--flatten" ? MountainMode::Flatten : MountainMode::Lower;
-        return in.number(0, 100, o.mountainsPercent);
-    }
-    if (a == "--fill" || a == "--invert") {
-        if (o.valleys) return "use at most one of --fill and --invert";
-        o.valleys = a == "--fill" ? ValleyMode::Fill : ValleyMode::Invert;
-        return in.number(0, 100, o.valleysPercent);
-    }
-    if (a == "--scale-up") {
-        o.scaleUp = true;
-        return in.flag();
-    }
-    if (a == "--blur") return in.number(0, 48, o.blur);
-    if (a == "--contours") {
-        o.contours = true;
-        return in.flag();
-    }
-    if (a == "-o" || a == "--output") {
-        if (!in.takeValue(o.output) || o.output.empty()) return oneLine(a) + " needs a path";
-        return {};
-    }
-    if (a == "--force") {
-        o.force = true;
-        return in.flag();
-    }
-    known = false;
-    return {};
-}
-
-/// Reads one picture-file option (levels, depth, boards, asset) into o, as
-/// readRedrawOption does; --grid and --fit set fitAsked.
-std::string readPictureOption(ArgumentReader& in, Options& o, bool& known, bool& fitAsked) {
-    const std::string& a = in.name();
-    auto choice = [&](const char* expected, auto parse, auto& out) -> std::string {
-        std::string v;
-        if (!in.takeValue(v)) return a + " needs a value";
-        auto got = parse(v);
-        if (!got) return a + " takes " + expected + ", not '" + oneLine(v) + "'";
-        out = *got;
-        return {};
-    };
-    known = true;
-    if (a == "--levels") return choice("LOW:HIGH with 0 <= LOW < HIGH <= 65535", parseSampleRange, o.levels);
-    if (a == "--depth") return choice("8 or 24", parseDepth, o.depth);
-    if (a == "--boards") return choice("WxH, 1 to 227 boards each way", parseBoardLayout, o.boards);
-    fitAsked = fitAsked || a == "--grid" || a == "--fit";
-    if (a == "--grid") return choice("5 or 10", parseBoardGrid, o.grid);
-    if (a == "--fit") return choice("crop, pad or scale", parseBoardFitMethod, o.fit);
-    if (a == "--asset") {
-        if (!in.takeValue(o.assetDir) || o.assetDir.empty()) return "--asset needs a folder";
-        return {};
-    }
-    known = false;
-    return {};
-}
-
-/// What is wrong with the options once all are read, or "".
-std::string checkComplete(const Options& o, bool haveInput, const std::string& cmd, bool fitAsked) {
-    if (!haveInput || o.input.empty()) return oneLine(cmd) + " needs an INPUT height map";
-    if (!o.assetDir.empty() && !o.output.empty()) return "use either -o or --asset, not both";
-    if (fitAsked && !o.boards) return "--grid and --fit need --boards";
-    if (o.command == Command::Redraw && !o.mountains && !o.valleys && !o.scaleUp)
-        return "no task: give --flatten, --lower, --fill, --invert or --scale-up";
-    return {};
-}
-
-}  // namespace
 
 Parsed parseArguments(const std::vector<std::string>& args) {
     Options o;
@@ -240,23 +281,16 @@ Parsed parseArguments(const std::vector<std::string>& args) {
     else if (cmd == "info") o.command = Command::Info;
     else return fail("unknown command '" + oneLine(cmd) + "' (try 'morv-cli --help')");
 
-    bool haveInput = false, fitAsked = false;
-    ArgumentReader in(args);
-    while (in.next()) {
-        const std::string& a = in.name();
-        const bool optionLike = a != "--" && a != "--levels" && a.rfind("-", 0) == 0;
-        if (optionLike && o.command == Command::Info) return fail("info takes no option " + oneLine(a));
-        bool known = false;
-        std::string problem = readRedrawOption(in, o, known);
-        if (!known) problem = readPictureOption(in, o, known, fitAsked);
+    bool optionsEnded = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        std::string problem;
+        if (!optionsEnded && a == "--") optionsEnded = true;
+        else if (!optionsEnded && a.size() > 1 && a[0] == '-') problem = readOption(args, i, o);
+        else problem = readInput(a, o);
         if (!problem.empty()) return fail(problem);
-        if (known) continue;
-        if (a.size() > 1 && a[0] == '-') return fail("unknown option '" + oneLine(a) + "'");
-        if (haveInput) return fail("more than one INPUT given ('" + oneLine(o.input) + "' and '" + oneLine(a) + "')");
-        o.input = a;
-        haveInput = true;
     }
-    if (const std::string problem = checkComplete(o, haveInput, cmd, fitAsked); !problem.empty()) return fail(problem);
+    if (std::string problem = checkComplete(o, cmd); !problem.empty()) return fail(problem);
     return {o, {}};
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,7 @@ enum class Command { Redraw, Info, Help, Version };
 /// What the command line asked for.
 struct Options {
     Command command = Command::Help;
-    std::string input;
+    std::vector<std::string> inputs;
     int ground = 128;
     bool calcBase = false;
     std::optional<MountainMode> mountains;  // none: the mountains stay
@@ -24,7 +25,8 @@ struct Options {
     bool scaleUp = false;
     int blur = 0;
     bool contours = false;
-    std::string output;       // empty: the result name
+    std::string output;       // -o, checked, ".bmp" added to a name without extension; empty: the result name
+    std::string outdir;       // --outdir; empty: results beside their maps
     bool force = false;
     // Picture files: the samples 16-bit grey covers, the written depth, whole
     // boards and an asset folder.
@@ -34,7 +36,31 @@ struct Options {
     BoardGrid grid = BoardGrid::FiveMetre;
     BoardFitMethod fit = BoardFitMethod::Scale;
     std::string assetDir;
+    bool fitAsked = false;    // --grid or --fit given
+    bool dryRun = false;
+    bool json = false;
+    bool quiet = false;
+    unsigned jobs = 0;        // 0: as many as there are cores
 };
+
+/// The commands an option belongs to, as bits.
+enum CommandBits : unsigned { kRedraw = 1, kInfo = 2, kAnyCommand = kRedraw | kInfo };
+
+/// One option of the command line: its names, the commands that take it, its
+/// value's name and its line in --help. A new option is one more row.
+struct OptionRow {
+    const char* shortName;  // "-o", or nullptr
+    const char* longName;   // "--output"
+    const char* value;      // "PATH", or nullptr for a switch
+    unsigned commands;      // CommandBits
+    const char* help;
+    /// Stores the option (value is empty for a switch); returns what is wrong with
+    /// it, or "" when it was read. name is the option as given.
+    std::string (*read)(Options& options, const std::string& name, const std::string& value);
+};
+
+/// Every option, in the order --help lists them.
+std::span<const OptionRow> optionTable();
 
 /// The outcome of reading the arguments: options, or a usage error's message.
 struct Parsed {
@@ -51,5 +77,8 @@ std::string oneLine(const std::string& text);
 
 /// The --help text.
 std::string usageText();
+
+/// The --version line: "morv-cli 1.2.0".
+std::string versionLine();
 
 }  // namespace morv::cli

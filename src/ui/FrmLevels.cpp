@@ -1,0 +1,89 @@
+#include "ui/FrmLevels.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QIntValidator>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace morv {
+
+namespace {
+
+QString perLevelText(SampleRange range) { return QString::number(unitsPerLevel(range), 'g', 4); }
+
+}  // namespace
+
+FrmLevels::FrmLevels(const LevelMapping& m, QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("frmLevels"));
+    setWindowTitle(QStringLiteral("%1-bit Height Map").arg(m.bits));
+    setModal(true);
+
+    auto* lblFound = new QLabel(QStringLiteral("This map holds %1-bit heights from %2 to %3: %4 units a grey level "
+                                               "over that range.")
+                                    .arg(m.bits)
+                                    .arg(m.found.low)
+                                    .arg(m.found.high)
+                                    .arg(perLevelText(m.found)),
+                                this);
+    lblFound->setObjectName(QStringLiteral("lblFound"));
+    lblFound->setWordWrap(true);
+    auto* lblHelp = new QLabel(QStringLiteral("Keep that range, or type the heights grey levels 0 and 255 stand for; "
+                                              "heights below or above them become 0 or 255."),
+                               this);
+    lblHelp->setObjectName(QStringLiteral("lblHelp"));
+    lblHelp->setWordWrap(true);
+
+    auto box = [this](const char* name, std::uint32_t value) {
+        auto* edit = new QLineEdit(QString::number(value), this);
+        edit->setObjectName(QString::fromUtf8(name));
+        edit->setValidator(new QIntValidator(0, 65535, edit));
+        connect(edit, &QLineEdit::textChanged, this, &FrmLevels::showPerLevel);
+        return edit;
+    };
+    txtLow = box("txtLow", m.used.low);
+    txtHigh = box("txtHigh", m.used.high);
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("Level &0 at:"), txtLow);
+    form->addRow(QStringLiteral("Level &255 at:"), txtHigh);
+
+    lblPerLevel = new QLabel(this);
+    lblPerLevel->setObjectName(QStringLiteral("lblPerLevel"));
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    cmdOK = buttons->button(QDialogButtonBox::Ok);
+    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK->setDefault(true);
+    buttons->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("cmdCancel"));
+    connect(buttons, &QDialogButtonBox::accepted, this, [this] {
+        if (range()) accept();
+    });
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* body = new QVBoxLayout(this);
+    body->addWidget(lblFound);
+    body->addWidget(lblHelp);
+    body->addLayout(form);
+    body->addWidget(lblPerLevel);
+    body->addWidget(buttons);
+    setMinimumWidth(480);
+    showPerLevel();
+    // Enter keeps the range found; typing replaces the low end first.
+    txtLow->setFocus(Qt::TabFocusReason);
+    txtLow->selectAll();
+}
+
+std::optional<SampleRange> FrmLevels::range() const {
+    return parseSampleRange((txtLow->text() + QLatin1Char(':') + txtHigh->text()).toStdString());
+}
+
+void FrmLevels::showPerLevel() {
+    const auto r = range();
+    cmdOK->setEnabled(r.has_value());
+    lblPerLevel->setText(r ? QStringLiteral("%1 units a grey level.").arg(perLevelText(*r))
+                           : QStringLiteral("Level 0 needs a height below level 255's (0 to 65535)."));
+}
+
+}  // namespace morv

@@ -1,0 +1,248 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <stdexcept>
+#include <thread>
+
+#include "app/cli/BatchInputs.h"
+#include "app/cli/BatchRun.h"
+#include "app/cli/JobRunner.h"
+#include "app/cli/OutputNames.h"
+#include "io/Files.h"
+#include "support/TestSupport.h"
+
+namespace morv {
+namespace {
+
+using namespace cli;
+
+TEST(JobRunner, DeliversInInputOrderWhateverOrderTheWorkEnds) {
+    for (unsigned jobs : {1u, 3u, 8u}) {
+        std::vector<std::size_t> delivered, finished;
+        std::mutex m;
+        runInOrder(
+            6, jobs,
+            [&](std::size_t i) {
+                // The first items take longest, so with several jobs later ones end first.
+                std::this_thread::sleep_for(std::chrono::milliseconds(jobs > 1 ? 30 - 5 * int(i) : 0));
+                const std::lock_guard lock(m);
+                finished.push_back(i);
+            },
+            [&](std::size_t i) {
+                const std::lock_guard lock(m);
+                EXPECT_NE(std::find(finished.begin(), finished.end(), i), finished.end()) << "delivered before done";
+                delivered.push_back(i);
+            });
+        EXPECT_EQ(delivered, (std::vector<std::size_t>{0, 1, 2, 3, 4, 5})) << jobs << " jobs";
+        if (jobs > 1) {
+            EXPECT_NE(finished.front(), 0u) << "the items did run side by side";
+        }
+    }
+}
+
+TEST(JobRunner, AFailingItemIsThrownInItsTurnAndStopsTheRest) {
+    for (unsigned jobs : {1u, 2u}) {
+        std::vector<std::size_t> delivered;
+        std::atomic<int> started{0};
+        EXPECT_THROW(runInOrder(
+                         50, jobs,
+                         [&](std::size_t i) {
+                             ++started;
+                             if (i == 2) throw std::runtime_error("broken");
+                             std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                         },
+                         [&](std::size_t i) { delivered.push_back(i); }),
+                     std::runtime_error);
+        EXPECT_EQ(delivered, (std::vector<std::size_t>{0, 1}));
+        EXPECT_LT(started.load(), 50);
+    }
+}
+
+TEST(OutputNames, TheFormatFollowsTheExtension) {
+    test::TempDir dir;
+    struct Case {
+        std::string given, path, errorStart;
+    };
+    const Case cases[] = {
+        {"out.bmp", "out.bmp", ""},
+        {"OUT.BMP", "OUT.BMP", ""},
+        {"noext", "noext.bmp", ""},
+        {"done/Ridge", "done/Ridge.bmp", ""},
+        {"-", "", "cannot write a result to standard output"},
+        {"out.png", "out.png", ""},
+        {"out.tiff", "", "cannot write 'out.tiff': morv-cli writes .bmp, .png files"},
+        {"done/", "", "-o needs a file name"},
+        {dir.path().string(), "", "-o needs a file name"},
+    };
+    for (const Case& c : cases) {
+        const OutputChoice o = chooseOutput(c.given);
+        EXPECT_EQ(o.error.substr(0, c.errorStart.size()), c.errorStart) << c.given;
+        EXPECT_EQ(o.error.empty(), c.errorStart.empty()) << c.given << ": " << o.error;
+        if (o.error.empty()) {
+            EXPECT_EQ(o.path, c.path);
+            ASSERT_NE(o.format, nullptr);
+            EXPECT_STREQ(o.format->extension, c.path.substr(c.path.size() - 3) == "png" ? "png" : "bmp");
+        }
+    }
+    EXPECT_EQ(inFolder("done/", "maps/Hills_4x3_B-0.bmp"), "done/Hills_4x3_B-0.bmp");
+    EXPECT_EQ(inFolder("done", "Hills.bmp"), "done/Hills.bmp");
+}
+
+TEST(BatchInputs, ResultNamesAreRecognisedWithTheirSource) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"maps/Hills_576x576_ML-20_B-0.bmp", "maps/Hills"},
+        {"Hills_576x576_MSU-30_VI-100_B-4.bmp", "Hills"},
+        {"Hills_576x576_ML-20_B-0_576x576_ML-20_B-0.bmp", "Hills_576x576_ML-20_B-0"},
+        {"Hills_1x2_VF-5_B-48.bmp", "Hills"},
+        {"Hills_576x576_ML-20.bmp", ""},          // no blur code: not a result
+        {"Hills_576x576_B-0", ""},                // no extension: not a result
+        {"Hills_576_B-0.bmp", ""},
+        {"Hills_576x576_VF-5_ML-20_B-0.bmp", ""},  // codes out of order
+        {"a_1x1_B-0/Ridge.bmp", ""},
+    };
+    for (const auto& [path, source] : cases) EXPECT_EQ(resultSourceStem(path), source) << path;
+}
+
+struct SortInputs : ::testing::Test {
+    App app;
+    std::set<std::string> files;  // the files "beside" the inputs
+    NameRules rules{[](const std::string& p) { return contourPathFor(p); },
+                    [this](const std::string& p) { return files.count(p) > 0; }};
+
+    std::vector<std::string> sorted(const std::vector<std::string>& inputs) {
+        std::vector<std::string> out;
+        for (const BatchInput& in : sortInputs(inputs, rules))
+            out.push_back(in.skip == Skip::None ? in.path : skipNote(in));
+        return out;
+    }
+};
+
+TEST_F(SortInputs, CompanionsAndEarlierResultsAreSkippedWithANote) {
+    files = {"m/B.bmp", "m/BCL.bmp"};
+    EXPECT_EQ(sorted({"m/ACL.bmp", "m/A.bmp", "m/Hills.bmp", "m/HillsCL.bmp", "m/A.bmp"}),
+              (std::vector<std::string>{"skipped m/ACL.bmp: the contour image of m/A.bmp", "m/A.bmp", "m/Hills.bmp",
+                                        "skipped m/HillsCL.bmp: the contour image of m/Hills.bmp"}));
+    // Alone in the call, a contour image is still known by the map beside it.
+    EXPECT_EQ(sorted({"m/BCL.bmp", "m/CCL.bmp", "CL.bmp", "m/CL.bmp"}),
+              (std::vector<std::string>{"skipped m/BCL.bmp: the contour image of m/B.bmp", "m/CCL.bmp", "CL.bmp",
+                                        "m/CL.bmp"}));
+    // A second run over a folder holding the first run's results.
+    EXPECT_EQ(sorted({"m/Hills.bmp", "m/HillsCL.bmp", "m/Hills_576x576_ML-20_B-0.bmp",
+                      "m/Hills_576x576_ML-20_B-0CL.bmp", "n/Ridge_8x8_MF-1_B-0.bmp"}),
+              (std::vector<std::string>{
+                  "m/Hills.bmp", "skipped m/HillsCL.bmp: the contour image of m/Hills.bmp",
+                  "skipped m/Hills_576x576_ML-20_B-0.bmp: a result made from m/Hills.bmp",
+                  "skipped m/Hills_576x576_ML-20_B-0CL.bmp: the contour image of m/Hills_576x576_ML-20_B-0.bmp",
+                  "n/Ridge_8x8_MF-1_B-0.bmp"}));
+}
+
+TEST(OutputClaims, TheEarlierInputKeepsASharedNameWhateverFinishesFirst) {
+    OutputClaims claims({"done/A", "done/B", "done/A", "done/A"});
+    std::optional<std::size_t> third;
+    std::atomic<bool> thirdDone{false};
+    std::thread later([&] {
+        third = claims.claim(2, {"done/A_4x3_B-0.bmp"});
+        thirdDone = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_FALSE(thirdDone) << "waits for the earlier map of its key";
+    EXPECT_EQ(claims.claim(1, {"done/A_4x3_B-0.bmp"}), std::nullopt) << "another key is not compared";
+    EXPECT_EQ(claims.claim(0, {"done/A_4x3_B-0.bmp", "done/A_4x3_B-0CL.bmp"}), std::nullopt);
+    later.join();
+    EXPECT_EQ(third, std::optional<std::size_t>(0));
+    EXPECT_EQ(claims.claim(3, {"done/A_5x5_B-0.bmp"}), std::nullopt) << "another size, another name";
+}
+
+TEST(OutputClaims, AMapThatFailedHoldsNoName) {
+    OutputClaims claims({"k", "k"});
+    claims.settle(0);
+    EXPECT_EQ(claims.claim(1, {"k_1x1_B-0.bmp"}), std::nullopt);
+}
+
+}  // namespace
+}  // namespace morv
+
+namespace morv {
+namespace {
+
+using namespace cli;
+
+/// A batch run with its two streams caught.
+struct Caught {
+    int status;
+    std::string out, err;
+};
+
+std::string contentOf(std::FILE* f) {
+    std::rewind(f);
+    std::string s;
+    char buf[512];
+    while (std::size_t n = std::fread(buf, 1, sizeof buf, f)) s.append(buf, n);
+    std::fclose(f);
+    return s;
+}
+
+Caught batch(BatchReport report, const std::vector<BatchInput>& inputs, unsigned jobs = 2) {
+    report.out = std::tmpfile();
+    report.err = std::tmpfile();
+    const int status = runBatch(inputs, jobs, report, 2, [](std::size_t i, const std::string& path, MapProgress& p) {
+        p.pass(50);
+        p.pass(100);
+        p.startPass();
+        p.pass(100);
+        // The first map ends last.
+        std::this_thread::sleep_for(std::chrono::milliseconds(i == 0 ? 40 : 0));
+        if (path == "B.bmp") throw std::runtime_error("Invalid picture: B.bmp (truncated)");
+        if (path == "D.bmp") return MapOutcome{"", "D.bmp exists (use --force to replace it)"};
+        return MapOutcome{path + " done\n", ""};
+    });
+    return {status, contentOf(report.out), contentOf(report.err)};
+}
+
+const std::vector<BatchInput> kInputs = {
+    {"A.bmp", Skip::None, ""}, {"ACL.bmp", Skip::Companion, "A.bmp"}, {"B.bmp", Skip::None, ""},
+    {"A_4x3_B-0.bmp", Skip::EarlierResult, "A.bmp"}, {"C.bmp", Skip::None, ""}, {"D.bmp", Skip::None, ""}};
+
+TEST(BatchRun, FailuresAreLinesTheOthersGoOnInInputOrder) {
+    Caught c = batch({}, kInputs);
+    EXPECT_EQ(c.status, 1);
+    EXPECT_EQ(c.out, "A.bmp done\nC.bmp done\n");
+    EXPECT_EQ(c.err,
+              "morv-cli: skipped ACL.bmp: the contour image of A.bmp\n"
+              "morv-cli: skipped A_4x3_B-0.bmp: a result made from A.bmp\n"
+              "morv-cli: B.bmp: Invalid picture: B.bmp (truncated)\n"
+              "morv-cli: D.bmp: D.bmp exists (use --force to replace it)\n"
+              "2 written, 2 failed, 1 companions skipped, 1 earlier results skipped\n");
+
+}
+
+TEST(BatchRun, OnATerminalOneBarAMapNamesItsPlace) {
+    BatchReport report;
+    report.terminal = true;
+    const Caught c = batch(report, {kInputs[0], kInputs[4]}, 1);
+    EXPECT_NE(c.err.find("\r\033[K[" + std::string(6, '#') + std::string(18, '.') + "] map 1 of 2: A.bmp"),
+              std::string::npos)
+        << "half the first of two passes is a quarter of the map";
+    EXPECT_NE(c.err.find("[" + std::string(24, '#') + "] map 2 of 2: C.bmp"), std::string::npos);
+    EXPECT_TRUE(c.err.ends_with("\r\033[K2 written, 0 failed, 0 companions skipped\n"))
+        << "the line is cleared before the summary";
+    EXPECT_EQ(c.out, "A.bmp done\nC.bmp done\n");
+}
+
+TEST(BatchRun, JsonStringsEscapeAndStayUtf8) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"maps/Ridge.bmp", "\"maps/Ridge.bmp\""},
+        {"a\"b\\c", "\"a\\\"b\\\\c\""},
+        {"new\nline\t", "\"new\\u000aline\\u0009\""},
+        {"Vallée.bmp", "\"Vallée.bmp\""},
+        {"bad\xff.bmp", "\"bad\\ufffd.bmp\""},
+        {"cut\xc3", "\"cut\\ufffd\""},
+        {"\xed\xa0\x80", "\"\\ufffd\\ufffd\\ufffd\""},  // a surrogate is not UTF-8
+    };
+    for (const auto& [text, json] : cases) EXPECT_EQ(jsonString(text), json) << text;
+}
+
+}  // namespace
+}  // namespace morv

@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "app/cli/CliOptions.h"
+#include "support/TestSupport.h"
+
+namespace morv {
+namespace {
+
+/// What bash's completion offers for a command line whose last word is being
+/// typed, words separated by single blanks; the offers sorted, one "[word]" each.
+std::string offers(const test::TempDir& dir, const std::string& program, const std::string& line) {
+    const std::string script = dir.file("complete.sh");
+    std::ofstream(script) << "source '" MORV_COMPLETION_DIR "/" << program << "'\n"
+                          << "read -ra COMP_WORDS <<< '" << line << "'\n"
+                          << "[[ '" << line << "' == *' ' ]] && COMP_WORDS+=('')\n"
+                          << "COMP_CWORD=$(( ${#COMP_WORDS[@]} - 1 ))\n"
+                          << "_" << (program == "morv" ? "morv" : "morv_cli") << "\n"
+                          << "printf '[%s]\\n' \"${COMPREPLY[@]}\" | LC_ALL=C sort | tr -d '\\n'\n";
+    const std::string cmd = "cd '" + dir.path().string() + "/maps' && bash '" + script + "'";
+    std::string out;
+    FILE* p = ::popen(cmd.c_str(), "r");
+    char buf[1024];
+    while (std::size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+    EXPECT_EQ(::pclose(p), 0) << line;
+    return out;
+}
+
+TEST(BashCompletion, OffersCommandsOptionsAndMaps) {
+    test::TempDir dir;
+    std::filesystem::create_directories(dir.file("maps/done"));
+    for (const char* f : {"Peak.tif", "Ridge.bmp", "RidgeCL.bmp", "Vale Low.JPEG", "notes.txt"}) std::ofstream(dir.file("maps/") + f);
+    const std::pair<std::string, std::string> cases[] = {
+        {"morv-cli ", "[--help][--version][-h][import][info][redraw]"},
+        {"morv-cli re", "[redraw]"},
+        {"morv-cli redraw --fl", "[--flatten]"},
+        {"morv-cli redraw --o", "[--outdir][--output]"},
+        {"morv-cli info --j", "[--jobs][--json]"},
+        {"morv-cli info --fl", "[]"},
+        {"morv-cli redraw R", "[Ridge.bmp][RidgeCL.bmp]"},
+        {"morv-cli redraw Ridge.bmp ", "[Peak.tif][Ridge.bmp][RidgeCL.bmp][Vale Low.JPEG][done]"},
+        {"morv-cli redraw Ridge.bmp --fit ", "[crop][pad][scale]"},
+        {"morv-cli import ", "[Peak.tif][Ridge.bmp][RidgeCL.bmp][Vale Low.JPEG][done][notes.txt]"},
+        {"morv-cli import --re", "[--report][--resample]"},
+        {"morv-cli redraw Ridge.bmp --outdir ", "[done]"},
+        {"morv-cli redraw Ridge.bmp --flatten ", "[]"},
+        {"morv-cli redraw -- --", "[]"},
+        {"morv-cli redraw -o n", "[notes.txt]"},
+    };
+    for (const auto& [line, expected] : cases) EXPECT_EQ(offers(dir, "morv-cli", line), expected) << line;
+    EXPECT_EQ(offers(dir, "morv", "morv "), "[--help][--version][/LOG][/PRGM][Peak.tif][Ridge.bmp][RidgeCL.bmp][Vale Low.JPEG][done]");
+    EXPECT_EQ(offers(dir, "morv", "morv /P"), "[/PRGM]");
+}
+
+// An option added to the command line without its word in the completion script
+// would never be offered.
+TEST(BashCompletion, KnowsEveryOptionOfEachCommand) {
+    test::TempDir dir;
+    std::filesystem::create_directories(dir.file("maps"));
+    for (const cli::OptionRow& row : cli::optionTable()) {
+        for (const auto& [bit, command] : {std::pair{cli::kRedraw, "redraw"}, std::pair{cli::kInfo, "info"}}) {
+            for (const char* name : {row.shortName, row.longName}) {
+                if (!name) continue;
+                const std::string offered = offers(dir, "morv-cli", std::string("morv-cli ") + command + " " + name);
+                EXPECT_EQ(offered.find(std::string("[") + name + "]") != std::string::npos, (row.commands & bit) != 0)
+                    << command << " " << name << ": " << offered;
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace morv

@@ -1,0 +1,206 @@
+// Fit to Boards, Export Asset and the 16-bit levels dialog, worked from the
+// keyboard as a user would.
+#include <QDialog>
+#include <QImage>
+#include <QSpinBox>
+#include <filesystem>
+
+#include "io/Files.h"
+#include "ui/FrmFitBoards.h"
+#include "ui/FrmLevels.h"
+#include "ui/UiFixture.h"
+
+namespace morv::test {
+namespace {
+
+class MapFitting : public UiTest {
+protected:
+    /// Keys pressed on the keyboard while dialog is up: they go to its focus.
+    using Keys = std::function<void(QDialog&)>;
+
+    /// Shows the dialog as the program would, waits until it has the focus, runs
+    /// keys and gives back how it ended (Accepted when the keys ended it by Enter).
+    static int drive(QDialog& d, const Keys& keys) {
+        d.show();
+        d.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&d));
+        keys(d);
+        const int result = d.isVisible() ? QDialog::Rejected : d.result();
+        d.hide();
+        return result;
+    }
+    static void press(QDialog& d, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QTest::keyClick(d.windowHandle(), key, mods);
+        // A button's Alt letter shows it pressed for a moment before it clicks.
+        if (mods & Qt::AltModifier) QTest::qWait(150);
+    }
+    static void type(QDialog& d, const char* text) {
+        for (const char* c = text; *c; ++c) QTest::keyClick(d.windowHandle(), Qt::Key(*c));
+    }
+
+    /// Tools > Fit to Boards with keys typed into its dialog.
+    void fitToBoards(const Keys& keys) {
+        main->showFitBoardsModally = [&](FrmFitBoards& d) { return drive(d, keys); };
+        action("mnuToolsFitBoards")->trigger();
+    }
+
+    /// A 16-bit grey PNG map of samples, with a white contour map beside it.
+    std::string writeDeepMap(const std::vector<std::uint16_t>& samples) {
+        QImage q(int(samples.size()), 2, QImage::Format_Grayscale16);
+        for (int y = 0; y < 2; ++y)
+            for (std::size_t x = 0; x < samples.size(); ++x) reinterpret_cast<std::uint16_t*>(q.scanLine(y))[x] = samples[x];
+        const std::string path = dir.file("deep.png");
+        EXPECT_TRUE(q.save(QString::fromStdString(path), "PNG"));
+        savePictureFile(HeightImage(q.width(), 2, 255), contourPathFor(path), PictureType::Png8);
+        return path;
+    }
+    /// Opens a map, answering the levels dialog with keys.
+    void openDeep(const std::string& path, const Keys& keys) {
+        main->showLevelsModally = [&](FrmLevels& d) {
+            shownFound = d.findChild<QLabel*>(QStringLiteral("lblFound"))->text().toStdString();
+            return drive(d, keys);
+        };
+        open(path);
+    }
+    std::vector<int> topRow() const {
+        std::vector<int> levels;
+        const HeightImage& img = *main->document().disp.image;
+        for (int x = 0; x < img.width(); ++x) levels.push_back(fcnGrayLevel(img.pixel(x, 0)));
+        return levels;
+    }
+    std::string shownFound;
+};
+
+TEST_F(MapFitting, FitsToWholeBoardsOnBothGridsAndNamesTheFit) {
+    EXPECT_FALSE(action("mnuToolsFitBoards")->isEnabled());
+    EXPECT_FALSE(action("mnuFileExportAsset")->isEnabled());
+    openRamp(600, 450);
+    flattenAndRedraw(60);
+    child<QCheckBox>("chkFlatten")->click();  // what the controls say now is not what was drawn
+
+    // The dialog offers the nearest boards (4 x 3 on the 5 m grid, scaled): Enter takes them.
+    fitToBoards([](QDialog& d) { press(d, Qt::Key_Return); });
+    EXPECT_EQ(main->document().disp.image->width(), 576);
+    EXPECT_EQ(main->document().disp.image->height(), 432);
+    EXPECT_EQ(main->document().dispCL.image->width(), 576);
+    EXPECT_EQ(s.gstrResultName, dir.file("hills_576x432_MF-60_B-0_FB-4x3.bmp"));
+    EXPECT_EQ(picture()->windowTitle().toStdString(), "Morv: " + s.gstrResultName);
+    EXPECT_TRUE(action("mnuFileSave")->isEnabled());
+
+    // 9 x 7 boards of the 10 m grid, padded with the ground level.
+    typeGroundLevel("90");
+    fitToBoards([](QDialog& d) {
+        type(d, "9");
+        press(d, Qt::Key_Tab);
+        type(d, "7");
+        press(d, Qt::Key_1, Qt::AltModifier);  // the 10 m grid
+        press(d, Qt::Key_P, Qt::AltModifier);  // Pad
+        EXPECT_EQ(d.findChild<QLabel*>(QStringLiteral("lblResult"))->text(), "The result will be 649 x 505 pixels.");
+        press(d, Qt::Key_Return);
+    });
+    ASSERT_EQ(picture()->picDisp()->size(), QSize(649, 505));
+    EXPECT_EQ(main->document().dispCL.image->height(), 505);
+    EXPECT_EQ(s.gstrResultName, dir.file("hills_649x505_MF-60_B-0_FB10-9x7.bmp"));
+    const QImage shown = picture()->picDisp()->grab().toImage();
+    EXPECT_EQ(qGray(shown.pixel(0, 0)), 90);  // the padding
+    EXPECT_EQ(qGray(shown.pixel(324, 252)), fcnGrayLevel(main->document().disp.image->pixel(324, 252)));
+
+    // Cropping cannot grow the map to the 5 x 4 boards offered: the dialog says so
+    // and Enter does nothing until the choice can be made.
+    const std::size_t boxes = prompter.shown.size();
+    fitToBoards([](QDialog& d) {
+        press(d, Qt::Key_C, Qt::AltModifier);
+        EXPECT_EQ(d.findChild<QLabel*>(QStringLiteral("lblResult"))->text(),
+                  "Cropping cannot make 649 x 505 pixels into 720 x 576 pixels. Choose Pad or Scale, or fewer boards.");
+        press(d, Qt::Key_Return);
+        EXPECT_TRUE(d.isVisible());
+        press(d, Qt::Key_Escape);
+    });
+    EXPECT_EQ(prompter.shown.size(), boxes);
+    EXPECT_EQ(picture()->picDisp()->size(), QSize(649, 505));
+
+    prompter.answers.push_back(mb::No);  // close without saving
+    action("mnuFileClose")->trigger();
+    EXPECT_FALSE(action("mnuToolsFitBoards")->isEnabled());
+}
+
+TEST_F(MapFitting, ExportAssetWritesTheFolderAndAsksBeforeReplacing) {
+    openRamp(300, 200);
+    const HeightImage drawn = flattenAndRedraw(60);
+    const std::string folder = dir.file("asset");
+    prompter.fileNames.push_back(folder);
+    action("mnuFileExportAsset")->trigger();
+    EXPECT_EQ(lastShown().text, dir.path().string() + "/");  // the folder dialog starts at the map's
+    const std::string name = "hills_300x200_MF-60_B-0";
+    EXPECT_EQ(*loadPictureFile(folder + "/" + name + ".png"), drawn);
+    EXPECT_EQ(loadPictureFile(folder + "/thumbnail.jpg")->width(), 240);
+    EXPECT_NE(readFile(folder + "/config.txt").find("displacement-bitmap                     \"" + name + ".png\""),
+              std::string::npos);
+
+    // Again into the same folder: answered No, nothing is rewritten.
+    std::filesystem::remove(folder + "/thumbnail.jpg");
+    prompter.fileNames.push_back(folder);
+    prompter.answers.push_back(mb::No);
+    action("mnuFileExportAsset")->trigger();
+    EXPECT_EQ(lastShown().title, "Export Asset");
+    EXPECT_EQ(lastShown().text, "The folder " + folder + "/ already holds " + name + ".png, config.txt.\r\r" +
+                                    "Do you want to replace them?");
+    EXPECT_FALSE(std::filesystem::exists(folder + "/thumbnail.jpg"));
+
+    // A folder that cannot be made: told, and nothing written.
+    savePictureFile(drawn, dir.file("blocker"));
+    prompter.fileNames.push_back(dir.file("blocker/asset"));
+    prompter.answers.push_back(mb::OK);
+    action("mnuFileExportAsset")->trigger();
+    EXPECT_EQ(lastShown().title, "Export Asset");
+    EXPECT_EQ(lastShown().style, mb::OKOnly + mb::Critical);
+    EXPECT_EQ(lastShown().text.rfind("The asset could not be written.\r\r", 0), 0u);
+    EXPECT_TRUE(std::filesystem::is_regular_file(dir.file("blocker")));
+}
+
+TEST_F(MapFitting, SixteenBitMapsAskForTheirLevelsAndCancelKeepsTheOpenMap) {
+    // Samples 1000..6100: 20 units a level over the range found.
+    const std::vector<std::uint16_t> samples{1000, 2500, 3000, 3550, 6100};
+    const std::string deep = writeDeepMap(samples);
+
+    openDeep(deep, [](QDialog& d) { press(d, Qt::Key_Return); });
+    EXPECT_NE(shownFound.find("from 1000 to 6100: 20 units a grey level"), std::string::npos) << shownFound;
+    EXPECT_EQ(topRow(), (std::vector<int>{0, 75, 100, 128, 255}));
+
+    // A typed range: 2000..4000 (7.843 units a level); Redraw reads the file the same way.
+    openDeep(deep, [](QDialog& d) {
+        type(d, "2000");
+        press(d, Qt::Key_Tab);
+        type(d, "4000");
+        EXPECT_EQ(d.findChild<QLabel*>(QStringLiteral("lblPerLevel"))->text(), "7.843 units a grey level.");
+        press(d, Qt::Key_Return);
+    });
+    const std::vector<int> typed{0, 64, 128, 198, 255};
+    EXPECT_EQ(topRow(), typed);
+    flattenAndRedraw(0);
+    EXPECT_EQ(topRow(), typed);
+
+    // Cancel: the open map stays open as it was, with no question about it.
+    prompter.answers.push_back(mb::No);  // the redrawn map is not saved
+    const std::string eight = openRamp(40, 20);
+    const std::size_t boxes = prompter.shown.size();
+    openDeep(deep, [](QDialog& d) { press(d, Qt::Key_Escape); });
+    EXPECT_EQ(s.gstrImageFile, eight);
+    EXPECT_EQ(*main->document().disp.image, rampImage(40, 20));
+    EXPECT_EQ(picture()->windowTitle().toStdString(), eight);
+    EXPECT_EQ(prompter.shown.size(), boxes + 1);  // only the open dialog
+
+    // An 8-bit PNG opens without the question.
+    const std::string png = dir.file("flat.png");
+    savePictureFiles({{main->document().disp.image.get(), png, PictureType::Png8},
+                      {main->document().disp.image.get(), contourPathFor(png), PictureType::Png8}});
+    main->showLevelsModally = [](FrmLevels&) {
+        ADD_FAILURE() << "asked for the levels of an 8-bit map";
+        return int(QDialog::Rejected);
+    };
+    open(png);
+    EXPECT_EQ(s.gstrImageFile, png);
+}
+
+}  // namespace
+}  // namespace morv::test
