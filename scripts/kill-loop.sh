@@ -157,14 +157,25 @@ done
 
 took_ms=$(printf '%s\n' "${tries[@]}" | sort -n | sed -n 2p)  # the middle one
 
-state() {  # old, new, torn (one old, one new), missing or other, from out.bmp and outCL.bmp
+# Which file a name holds: old (the copy made before the save, still under its
+# inode: put back by a repair it keeps it), new (a file renamed into place with
+# the new content), missing or other. The inode tells them apart where the
+# contents cannot: the window writes the contour image back unchanged.
+version() {  # NAME INODE-BEFORE OLD-SUM NEW-SUM
+  local ino sum
+  ino=$(stat -c %i "$1" 2>/dev/null) || { echo missing; return; }
+  sum=$(md5sum <"$1")
+  if [ "$ino" = "$2" ] && [ "$sum" = "$3" ]; then echo old
+  elif [ "$ino" != "$2" ] && [ "$sum" = "$4" ]; then echo new
+  else echo other; fi
+}
+state() {  # old, new, torn (one old, one new), missing or other, of out.bmp and outCL.bmp
   local a b
-  a=$(md5sum <out.bmp 2>/dev/null || echo none)
-  b=$(md5sum <outCL.bmp 2>/dev/null || echo none)
-  if [ "$a" = "$old" ] && [ "$b" = "$oldCL" ]; then echo old
-  elif [ "$a" = "$new" ] && [ "$b" = "$newCL" ]; then echo new
-  elif [ "$a" = none ] || [ "$b" = none ]; then echo missing
-  elif { [ "$a" = "$old" ] || [ "$a" = "$new" ]; } && { [ "$b" = "$oldCL" ] || [ "$b" = "$newCL" ]; }; then echo torn
+  a=$(version out.bmp "${before% *}" "$old" "$new")
+  b=$(version outCL.bmp "${before#* }" "$oldCL" "$newCL")
+  if [ "$a" = "$b" ] && [ "$a" != other ]; then echo "$a"
+  elif [ "$a" = missing ] || [ "$b" = missing ]; then echo missing
+  elif [ "$a" != other ] && [ "$b" != other ]; then echo torn
   else echo other; fi
 }
 
