@@ -532,6 +532,10 @@ void StagedFile::finish() {
     m_fd = -1;
     struct stat st {};
     if (::fstat(fd, &st) == 0) m_inode = st.st_ino;
+    // Start writing the data out now (without waiting): a rename over an existing
+    // file otherwise does it (ext4 flushes a replacing file's data on rename), and
+    // those milliseconds would lie between the renames of a set.
+    ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
     if (::close(fd) != 0) throw fileError(m_target, errno);
 }
 
