@@ -1,17 +1,21 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Builds the libFuzzer targets with Clang in build-fuzz/ and runs each for a bounded
-# time (seconds, default 60) from the kept inputs under tests/corpus/. A crash leaves
-# its input in build-fuzz/findings/ and fails the run: keep it under tests/corpus/.
+# Builds the libFuzzer targets with Clang in build-fuzz/ and runs them one after the
+# other from the kept inputs under tests/corpus/, sharing a total time (seconds,
+# default 180) evenly. A crash leaves its input in build-fuzz/findings/ and fails
+# the run: keep it under tests/corpus/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-seconds="${1:-60}"
+total="${1:-180}"
+targets=(load_bmp:bmp load_jpeg:jpeg load_png:png load_tiff:tiff load_tga:tga cli_args:cli)
+seconds=$(( total / ${#targets[@]} ))
+[ "$seconds" -ge 1 ] || seconds=1
 scripts/setup-debian.sh
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORV_FUZZ=ON \
   -DMORV_BUILD_TESTS=OFF -DMORV_BUILD_BENCH=OFF >/dev/null
-cmake --build build-fuzz --target fuzz_load_bmp fuzz_load_jpeg fuzz_cli_args
+cmake --build build-fuzz --target $(for t in "${targets[@]}"; do echo "fuzz_${t%%:*}"; done)
 mkdir -p build-fuzz/findings
-for target in load_bmp:bmp load_jpeg:jpeg cli_args:cli; do
+for target in "${targets[@]}"; do
   name="${target%%:*}"; corpus="${target##*:}"
   work="build-fuzz/corpus-$name"
   mkdir -p "$work"

@@ -95,18 +95,23 @@ bool readHeader(png_structp png, png_infop info, Header& h) {
 
 /// Sets the transformations to one byte a grey sample, two for 16-bit grey, or three
 /// bytes of colour a pixel; returns the bytes a pixel then takes.
-bool setTransforms(png_structp png, const Header& h, int& pixelBytes, int& passes) {
+bool setTransforms(png_structp png, png_infop info, const Header& h, int& pixelBytes, int& passes) {
     if (setjmp(png_jmpbuf(png))) return false;
     const bool grey = (h.colourType & PNG_COLOR_MASK_COLOR) == 0;
     if (h.colourType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
     if (grey && h.bitDepth < 8) png_set_expand_gray_1_2_4_to_8(png);
-    if (h.colourType & PNG_COLOR_MASK_ALPHA) png_set_strip_alpha(png);
+    // A palette with a transparency chunk expands to red, green, blue and alpha.
+    if ((h.colourType & PNG_COLOR_MASK_ALPHA) || png_get_valid(png, info, PNG_INFO_tRNS)) png_set_strip_alpha(png);
     if (h.bitDepth == 16) {
         if (grey) png_set_swap(png);  // samples in the machine's order
         else png_set_scale_16(png);
     }
     passes = png_set_interlace_handling(png);
     pixelBytes = grey ? (h.bitDepth == 16 ? 2 : 1) : 3;
+    // The rows are read into buffers of that size: libpng must agree.
+    png_read_update_info(png, info);
+    if (png_get_rowbytes(png, info) != std::size_t(h.width) * std::size_t(pixelBytes))
+        png_error(png, "unexpected row layout after the transformations");
     return true;
 }
 
@@ -166,7 +171,7 @@ DecodedPicture decodePng(ByteSource& source, const std::string& name, const Leve
     if (!readHeader(s.png(), s.info(), h)) refuse(io, name, "header");
     checkPictureSize(name, h.width, h.height);
     int pixelBytes = 0, passes = 1;
-    if (!setTransforms(s.png(), h, pixelBytes, passes)) refuse(io, name, "header");
+    if (!setTransforms(s.png(), s.info(), h, pixelBytes, passes)) refuse(io, name, "header");
 
     const std::uint64_t pixels = std::uint64_t(h.width) * h.height;
     const bool deep = pixelBytes == 2;

@@ -9,11 +9,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -144,6 +146,30 @@ std::optional<Leftover> parseLeftover(std::string_view name) {
         return l;
     }
     return std::nullopt;
+}
+
+/// Whether name is a temporary of the versions before the owner went into the name:
+/// ".NAME.morv-XXXXXX", six letters or digits from mkstemp. Their owner cannot be
+/// told, so they are judged by age alone (see kOldStyleStaleAfter).
+bool isOldStyleTemporary(std::string_view name) {
+    constexpr std::string_view kTail = ".morv-";
+    if (name.size() < 1 + 1 + kTail.size() + 6 || name[0] != '.') return false;
+    const std::string_view random = name.substr(name.size() - 6);
+    return name.substr(name.size() - 6 - kTail.size(), kTail.size()) == kTail &&
+           std::all_of(random.begin(), random.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)); });
+}
+
+/// Such a temporary was written in one go and renamed at once, or held while an error
+/// box waited; none of that takes a day. Removing a live one early fails that
+/// process's save (its rename finds nothing) but never touches a target.
+constexpr time_t kOldStyleStaleAfter = 24 * 60 * 60;
+
+/// Removes path when it is a regular file last written more than
+/// kOldStyleStaleAfter ago.
+void removeOldStyleTemporaryWhenStale(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+    if (std::time(nullptr) - st.st_mtime > kOldStyleStaleAfter) ::unlink(path.c_str());
 }
 
 // ---- the table the signal handler clears -----------------------------------------
@@ -339,7 +365,8 @@ private:
 };
 
 /// Removes the leftovers of dead owners in the targets' folders: temporaries at
-/// once; aside records once their commit is judged. A commit killed after some but
+/// once (those of earlier versions once a day old); aside records once their
+/// commit is judged. A commit killed after some but
 /// not all of its renames left a torn set: each target it replaced gets its old
 /// file back (or is removed, when it was absent before).
 void repairLeftovers(const std::vector<Resolved>& targets) {
@@ -358,6 +385,10 @@ void repairLeftovers(const std::vector<Resolved>& targets) {
         DIR* dir = ::opendir(folder.c_str());
         if (!dir) continue;
         while (const dirent* e = ::readdir(dir)) {
+            if (isOldStyleTemporary(e->d_name)) {
+                removeOldStyleTemporaryWhenStale(folder + "/" + e->d_name);
+                continue;
+            }
             const auto l = parseLeftover(e->d_name);
             if (!l || !ownerGone(l->pid, l->start)) continue;
             const std::string path = folder + "/" + e->d_name;
@@ -501,6 +532,10 @@ void StagedFile::finish() {
     m_fd = -1;
     struct stat st {};
     if (::fstat(fd, &st) == 0) m_inode = st.st_ino;
+    // Start writing the data out now (without waiting): a rename over an existing
+    // file otherwise does it (ext4 flushes a replacing file's data on rename), and
+    // those milliseconds would lie between the renames of a set.
+    ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
     if (::close(fd) != 0) throw fileError(m_target, errno);
 }
 

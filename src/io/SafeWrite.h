@@ -84,7 +84,8 @@ private:
 };
 
 /// Repairs what a killed save to these targets left (a pair half replaced is put
-/// back as it was; leftovers of dead owners in the targets' folders are removed),
+/// back as it was; leftovers of dead owners in the targets' folders are removed, and
+/// temporaries of earlier versions, ".NAME.morv-XXXXXX", once they are a day old),
 /// then checks every target before any is touched: each must be absent or a
 /// regular file (a symbolic link counts as the file it names; a link to nothing is
 /// refused unless existing files may be replaced, then the file it names is made),

@@ -122,6 +122,11 @@ TEST(PictureFormats, ReadsPngOfEveryKind) {
     palette.setColorTable({qRgb(0, 0, 0), qRgb(200, 200, 200), qRgb(90, 90, 90)});
     palette.fill(1);
     palette.setPixel(3, 1, 2);
+    // Transparent palette entries: libpng then expands to four bytes a pixel.
+    QImage clearPalette(64, 2, QImage::Format_Indexed8);
+    clearPalette.setColorTable({qRgba(0, 0, 0, 0), qRgb(200, 200, 200), qRgba(90, 90, 90, 128)});
+    clearPalette.fill(1);
+    clearPalette.setPixel(63, 1, 2);
     QImage mono(9, 2, QImage::Format_Mono);
     mono.fill(0);
     mono.setPixel(8, 1, 1);
@@ -136,6 +141,7 @@ TEST(PictureFormats, ReadsPngOfEveryKind) {
         {"grey8", grey8, fcnGrayColor(0), fcnGrayColor(201), true},
         {"mono", mono, mono.color(0) == qRgb(0, 0, 0) ? 0 : fcnGrayColor(255), mono.color(1) == qRgb(0, 0, 0) ? 0 : fcnGrayColor(255), true},
         {"palette", palette, fcnGrayColor(200), fcnGrayColor(90), true},
+        {"clear palette", clearPalette, fcnGrayColor(200), fcnGrayColor(90), true},
         {"colour", colour, fcnGrayColor(10), 0x123456, false},
         {"alpha", withAlpha, fcnGrayColor(40), fcnGrayColor(40), true},
     };

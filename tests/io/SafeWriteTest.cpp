@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -10,6 +11,7 @@
 
 #include <csignal>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -247,6 +249,39 @@ TEST(SafeWrite, TemporariesGoOnSignalsAndStaleOnesWithTheNextSave) {
     EXPECT_EQ(leftovers(dir.path()), 1) << "only this process's own temporary is left";
     removeStagedTemporaries();  // what the window's exit paths do
     EXPECT_EQ(leftovers(dir.path()), 0);
+}
+
+TEST(SafeWrite, TemporariesOfEarlierVersionsGoOnlyOnceADayOld) {
+    // Their names hold no owner: age alone tells a dead one from one being written.
+    constexpr long kHour = 60 * 60;
+    struct Case {
+        const char* name;
+        long ageSeconds;
+        bool isFolder;
+        bool removed;
+    };
+    const Case cases[] = {
+        {".out.bmp.morv-a1B2c3", 25 * kHour, false, true},
+        {".other name.png.morv-ZZZZZZ", 48 * kHour, false, true},  // any save's, in the folder saved to
+        {".out.bmp.morv-b7Kp2Q", 23 * kHour, false, false},        // may belong to a save still running
+        {".out.bmp.morv-Qx81e0", 1, false, false},
+        {".out.bmp.morv-a1B2c", 48 * kHour, false, false},         // not six characters
+        {".out.bmp.morv-a1B_c3", 48 * kHour, false, false},
+        {"out.bmp.morv-a1B2c3", 48 * kHour, false, false},         // not hidden: the user's own
+        {".morv-a1B2c3", 48 * kHour, false, false},
+        {".dir.morv-a1B2c3", 48 * kHour, true, false},
+    };
+    test::TempDir dir;
+    const std::time_t now = std::time(nullptr);
+    for (const Case& c : cases) {
+        const std::string path = dir.file(c.name);
+        if (c.isFolder) fs::create_directory(path);
+        else put(path, "old temporary");
+        const timespec times[2] = {{now - c.ageSeconds, 0}, {now - c.ageSeconds, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    }
+    savePictureFile(HeightImage(1, 1), dir.file("out.bmp"));
+    for (const Case& c : cases) EXPECT_EQ(fs::exists(dir.file(c.name)), !c.removed) << c.name;
 }
 
 TEST(SafeWrite, ConcurrentWritersNeverMixAPairAndOnlyOneMayCreateIt) {
