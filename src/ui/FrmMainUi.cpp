@@ -38,10 +38,10 @@ QCheckBox* checkBox(QWidget* parent, const char* name, const char* caption, cons
     return c;
 }
 
-/// A scroll bar whose Change event comes only when the value settles (a drag ends),
-/// with the thumb's movement reported separately as its Scroll event.
-QScrollBar* scrollBar(QWidget* parent, const char* name, Qt::Orientation o, int lo, int hi, int small, int large, int value) {
-    auto* s = new QScrollBar(o, parent);
+/// Names and ranges s, a scroll bar whose Change event comes only when the value
+/// settles (a drag ends), with the thumb's movement reported separately as its
+/// Scroll event.
+QScrollBar* setUpBar(QScrollBar* s, const char* name, int lo, int hi, int small, int large, int value) {
     s->setObjectName(QString::fromUtf8(name));
     s->setRange(lo, hi);
     s->setSingleStep(small);
@@ -49,6 +49,11 @@ QScrollBar* scrollBar(QWidget* parent, const char* name, Qt::Orientation o, int 
     s->setValue(value);
     s->setTracking(false);
     return s;
+}
+
+/// Such a scroll bar, new, in parent.
+QScrollBar* scrollBar(QWidget* parent, const char* name, Qt::Orientation o, int lo, int hi, int small, int large, int value) {
+    return setUpBar(new QScrollBar(o, parent), name, lo, hi, small, large, value);
 }
 
 /// A vertical scroll bar whose top end is its maximum (the ground level bar, the
@@ -99,14 +104,7 @@ private:
 
 /// A scroll bar as scrollBar() makes it, standing upside down: its maximum at the top.
 QScrollBar* risingScrollBar(QWidget* parent, const char* name, int lo, int hi, int small, int large, int value) {
-    auto* s = new RisingScrollBar(parent);
-    s->setObjectName(QString::fromUtf8(name));
-    s->setRange(lo, hi);
-    s->setSingleStep(small);
-    s->setPageStep(large);
-    s->setValue(value);
-    s->setTracking(false);
-    return s;
+    return setUpBar(new RisingScrollBar(parent), name, lo, hi, small, large, value);
 }
 
 /// Keeps a check box wide enough for the longest caption it will be given.
