@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <fstream>
 #include <stdexcept>
 #include <thread>
@@ -19,26 +20,35 @@ namespace {
 using namespace cli;
 
 TEST(JobRunner, DeliversInInputOrderWhateverOrderTheWorkEnds) {
-    for (unsigned jobs : {1u, 3u, 8u}) {
+    // Each item of a group of `jobs` waits for the next one to end, so the work ends
+    // backwards within each group: 2 1 0 5 4 3 with three jobs. No clock decides it.
+    struct Case {
+        unsigned jobs;
+        std::vector<std::size_t> endOrder;
+    };
+    const Case cases[] = {{1, {0, 1, 2, 3, 4, 5}}, {3, {2, 1, 0, 5, 4, 3}}, {8, {5, 4, 3, 2, 1, 0}}};
+    for (const Case& c : cases) {
+        const std::size_t group = std::min<std::size_t>(c.jobs, 6);
         std::vector<std::size_t> delivered, finished;
+        std::vector<char> done(6, 0);
         std::mutex m;
+        std::condition_variable ended;
         runInOrder(
-            6, jobs,
+            6, c.jobs,
             [&](std::size_t i) {
-                // The first items take longest, so with several jobs later ones end first.
-                std::this_thread::sleep_for(std::chrono::milliseconds(jobs > 1 ? 30 - 5 * int(i) : 0));
-                const std::lock_guard lock(m);
+                std::unique_lock lock(m);
+                if ((i + 1) % group != 0 && i + 1 < 6) ended.wait(lock, [&] { return done[i + 1] != 0; });
+                done[i] = 1;
                 finished.push_back(i);
+                ended.notify_all();
             },
             [&](std::size_t i) {
                 const std::lock_guard lock(m);
-                EXPECT_NE(std::find(finished.begin(), finished.end(), i), finished.end()) << "delivered before done";
+                EXPECT_TRUE(done[i]) << "delivered before done";
                 delivered.push_back(i);
             });
-        EXPECT_EQ(delivered, (std::vector<std::size_t>{0, 1, 2, 3, 4, 5})) << jobs << " jobs";
-        if (jobs > 1) {
-            EXPECT_NE(finished.front(), 0u) << "the items did run side by side";
-        }
+        EXPECT_EQ(delivered, (std::vector<std::size_t>{0, 1, 2, 3, 4, 5})) << c.jobs << " jobs";
+        EXPECT_EQ(finished, c.endOrder) << c.jobs << " jobs";
     }
 }
 
