@@ -23,6 +23,7 @@
 #include "io/TgaCodec.h"
 #include "io/TiffCodec.h"
 #include "io/PictureLimits.h"
+#include "io/PictureSize.h"
 #include "io/SafeWrite.h"
 
 namespace morv {
@@ -140,6 +141,53 @@ LoadedPicture loadPicture(const std::string& path, const LevelOptions& options) 
         return loadOpenFile(file.get(), path, std::uint64_t(st.st_size), options);
     } catch (const std::bad_alloc&) {
         throw outOfMemoryError(path, "not enough memory for the picture");
+    }
+}
+
+std::optional<PictureSize> declaredPictureSize(const std::string& path) {
+    try {
+        FileHandle file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+        struct stat st {};
+        if (file.get() < 0 || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+        std::uint8_t magic[18] = {};
+        const std::size_t n = readMagic(file.get(), path, magic);
+        const auto type = sniff(magic, n, std::uint64_t(st.st_size));
+        if (!type) return std::nullopt;
+        FileSource source(file.get(), path, std::uint64_t(st.st_size));
+        PictureSize size;
+        switch (*type) {
+        case PictureFileType::Bmp: {
+            const BmpHeader h = readBmpHeader(source, path);
+            size = {h.width, h.height};
+            break;
+        }
+        case PictureFileType::Jpeg: {
+            const JpegReader reader(file.get(), path);
+            size = {reader.width(), reader.height()};
+            break;
+        }
+        case PictureFileType::Png: {
+            // The first chunk, IHDR, holds the width and height (big-endian).
+            const auto b = source.fetch(8, 16);
+            if (b.size() < 16 || std::memcmp(b.data() + 4, "IHDR", 4) != 0) return std::nullopt;
+            auto be32 = [&](std::size_t at) {
+                return std::uint32_t(b[at]) << 24 | std::uint32_t(b[at + 1]) << 16 | std::uint32_t(b[at + 2]) << 8 | b[at + 3];
+            };
+            if (be32(8) > std::uint32_t(kMaxPictureSide) || be32(12) > std::uint32_t(kMaxPictureSide)) return std::nullopt;
+            size = {int(be32(8)), int(be32(12))};
+            break;
+        }
+        case PictureFileType::Tiff: {
+            const auto [w, h] = readTiffSize(source, path);
+            size = {w, h};
+            break;
+        }
+        case PictureFileType::Tga: size = {magic[12] | magic[13] << 8, magic[14] | magic[15] << 8}; break;
+        }
+        if (size.width <= 0 || size.height <= 0) return std::nullopt;
+        return size;
+    } catch (const std::exception&) {
+        return std::nullopt;
     }
 }
 
