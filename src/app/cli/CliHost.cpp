@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <future>
 #include <stdexcept>
+#include <system_error>
 
 #include "analysis/BaseLevel.h"
 #include "analysis/ColourRange.h"
@@ -149,6 +150,11 @@ std::string withMemoryShare(MemoryShare& share, std::size_t index, const std::st
         return work();
     } catch (const std::bad_alloc&) {
         throw ranOut();
+    } catch (const std::system_error& e) {
+        // A helper thread whose stack finds no room under the cap is short of memory too.
+        if (e.code() == std::errc::resource_unavailable_try_again || e.code() == std::errc::not_enough_memory)
+            throw ranOut();
+        throw;
     } catch (const RuntimeError& e) {
         if (e.number() != err::OutOfMemory || e.description().find(" needs ") != std::string::npos) throw;
         // A bare "Out of memory" says neither which file nor how much; one naming a
