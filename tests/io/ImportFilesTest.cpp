@@ -5,7 +5,6 @@
 
 #include <csignal>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <string>
@@ -52,7 +51,6 @@ TEST(ImportFiles, TheMapItsContourImageAndTheReportAreOneSet) {
     test::TempDir dir;
     const std::string map = dir.file("alps.bmp"), report = dir.file("alps.json");
     EXPECT_EQ(importTargets(map, report), (std::vector<std::string>{map, dir.file("alpsCL.bmp"), report}));
-    EXPECT_EQ(importTargets(map, ""), (std::vector<std::string>{map, dir.file("alpsCL.bmp")}));
     saveImportFiles(made(10, 1.5), map, report, Existing::Refuse);
     const auto before = contents(dir.path());
     ASSERT_EQ(before.size(), 3u);
@@ -84,20 +82,6 @@ TEST(ImportFiles, TheMapItsContourImageAndTheReportAreOneSet) {
             EXPECT_THROW(saveImportFiles(made(99, 9), map, report, Existing::Refuse), TargetExists);
             EXPECT_EQ(contents(dir.path()), sig == SIGKILL ? before : after);
         }
-}
-
-TEST(ImportFiles, AFileMadeBeforeTheCommitIsNeverReplaced) {
-    test::TempDir dir;
-    const std::string map = dir.file("alps.bmp"), report = dir.file("alps.json");
-    checkTargets(importTargets(map, report), Existing::Refuse);  // what a run decides before its work
-    std::ofstream(report) << "the user's own notes";            // made while the import runs
-    try {
-        saveImportFiles(made(10, 1.5), map, report, Existing::Refuse);
-        ADD_FAILURE() << "saved over a file made meanwhile";
-    } catch (const TargetExists& e) {
-        EXPECT_EQ(e.path(), report);
-    }
-    EXPECT_EQ(contents(dir.path()), (std::map<std::string, std::string>{{"alps.json", "the user's own notes"}}));
 }
 
 }  // namespace
