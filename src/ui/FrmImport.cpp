@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <charconv>
+#include <exception>
+#include <initializer_list>
 #include <cmath>
 
 #include "core/RuntimeError.h"
@@ -225,6 +227,9 @@ bool FrmImport::runImport() {
         failure = e.what();
     } catch (const std::bad_alloc&) {
         failure = "There is not enough memory for a map this large.";
+    } catch (const std::exception& e) {
+        // Whatever else went wrong, the window comes back to life.
+        failure = e.what();
     }
     QApplication::restoreOverrideCursor();
     m_activity.setStatus("");
