@@ -217,15 +217,22 @@ PictureType saveTypeFor(PictureFileType type) {
     return type == PictureFileType::Png ? PictureType::Png8 : PictureType::Bmp24;
 }
 
-void savePictureFiles(const std::vector<PictureWrite>& writes, Existing existing) {
+void savePictureFiles(const std::vector<PictureWrite>& writes, Existing existing,
+                      const std::vector<FileContent>& alongside) {
     std::vector<std::string> targets;
     for (const auto& w : writes) {
         if (!w.image || w.image->empty()) throw pictureError(w.path, "an empty picture cannot be saved");
         checkPictureSize(w.path, w.image->width(), w.image->height());
         targets.push_back(w.path);
     }
+    for (const auto& f : alongside) targets.push_back(f.path);
     // Every target is checked before any is touched.
     std::vector<StagedFile> staged = stageFiles(targets, existing);
+    for (std::size_t i = 0; i < alongside.size(); ++i) {
+        StagedFile& file = staged[writes.size() + i];
+        file.write(alongside[i].bytes);
+        file.finish();
+    }
     // Each file is encoded and written on a thread of its own (a pair takes the
     // time of one); the first error stops the save before anything is committed.
     std::vector<std::exception_ptr> errors(writes.size());
