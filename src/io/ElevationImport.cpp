@@ -611,14 +611,10 @@ ImportResult importElevation(const ImportOptions& o) {
     for (std::size_t i = 0; i < sources.size(); ++i) {
         if (reads[i].samples() == 0) continue;
         GDALDatasetH src = sources[i].ds.get();
-        GDALRasterBandH band = GDALGetRasterBand(src, 1);
+        // The warp leaves NaN samples out as it leaves void ones out.
         std::vector<std::string> args{"-r", resamplingName(o.resampling), "-dstnodata", voidText, "-multi", "-wo",
                                       "NUM_THREADS=ALL_CPUS", "-wm", "256", "-ovr",
                                       reads[i].overview < 0 ? "NONE" : std::to_string(reads[i].overview)};
-        // Floating-point heights without a void value of their own mark voids as NaN.
-        int hasNoData = 0;
-        GDALGetRasterNoDataValue(band, &hasNoData);
-        if (!hasNoData && GDALDataTypeIsFloating(GDALGetRasterDataType(band))) args.insert(args.end(), {"-srcnodata", "nan"});
         std::vector<char*> argv;
         for (std::string& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <ogr_spatialref.h>
+#include <sys/stat.h>
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -209,6 +210,8 @@ TEST_F(ElevationImport, RefusesBadInputWithOneLine) {
     const std::string s = slope();
     const std::string text = file("notes.txt");
     std::ofstream(text) << "not elevation data\n";
+    const std::string fifo = file("pipe.tif");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const std::string feet = file("feet.tif"), degrees = file("degrees.tif");
     writeDem(feet, dem([](double, double) { return 1.0; }, [](Dem& d) { d.unit = "ft"; }));
     writeDem(degrees, dem([](double, double) { return 1.0; }, [](Dem& d) { d.unit = "deg"; }));
@@ -220,7 +223,8 @@ TEST_F(ElevationImport, RefusesBadInputWithOneLine) {
         std::string message;
     } cases[] = {
         {options({text}), text + ": not a readable elevation file"},
-        {options({file("missing.tif")}), file("missing.tif") + ": not a readable elevation file"},
+        {options({file("missing.tif")}), file("missing.tif") + ": not a readable elevation file (no such file)"},
+        {options({fifo}), fifo + ": not a readable elevation file (not a regular file)"},  // would hold the open forever
         {options({s}, [](ImportOptions& o) { o.area = GeoBox{20, 10, 21, 11}; }),
          "the area 20.000000,10.000000,21.000000,11.000000 lies outside every input"},
         {options({s}, utm([](ImportOptions& o) { o.boards = GridSize{120, 120}; })), "the map would be 17280 x 17280 pixels"},
@@ -268,6 +272,9 @@ TEST_F(ElevationImport, NoInputReachesTheNetworkOrOtherFiles) {
         {file("remote.vrt"), file("remote.vrt") + ": not a readable elevation file (Virtual Raster files are not read, only GeoTIFF, SRTM .hgt, ESRI ASCII grid or USGS DEM files)"},
         {file("local.vrt"), file("local.vrt") + ": not a readable elevation file (Virtual Raster files are not read, only GeoTIFF, SRTM .hgt, ESRI ASCII grid or USGS DEM files)"},
         {file("tiles.xml"), file("tiles.xml") + ": not a readable elevation file (OGC Web Map Service files are not read"},
+        // GDAL's own syntax for a directory inside a TIFF names no file here.
+        {"GTIFF_DIR:1:" + file("elsewhere/secret.tif"),
+         "GTIFF_DIR:1:" + file("elsewhere/secret.tif") + ": not a readable elevation file (no such file)"},
     };
     for (const auto& c : cases) {
         const std::string why = refusal(options({c.input}, [](ImportOptions& o) { o.area = GeoBox{9.01, 46.01, 9.03, 46.03}; }));
@@ -277,14 +284,15 @@ TEST_F(ElevationImport, NoInputReachesTheNetworkOrOtherFiles) {
     // anything: the file's own samples are read, nothing beside it.
     std::ofstream(own + ".ovr") << vrtText("/vsicurl/" + url + "/overview.tif");
     std::ofstream(own + ".msk") << vrtText("/vsicurl/" + url + "/mask.tif");
-    std::ofstream(own + ".aux.xml") << "<PAMDataset><PAMRasterBand band=\"1\"><NoDataValue>0</NoDataValue>"
-                                       "<UnitType>ft</UnitType></PAMRasterBand></PAMDataset>\n";
-    const ImportResult r = importElevation(options({own}, [](ImportOptions& o) {
-        o.crs = "EPSG:32632", o.pixels = GridSize{100, 80}, o.spacing = 25;
-    }));
+    const auto coarse = options({own}, [](ImportOptions& o) { o.crs = "EPSG:32632", o.pixels = GridSize{100, 80}, o.spacing = 25; });
+    const ImportResult r = importElevation(coarse);
     EXPECT_EQ(r.report.voidsFilled, 0);
     EXPECT_NEAR(r.report.dataHigh - r.report.dataLow, 0.08 * 25 * 99, 0.5);
     EXPECT_EQ(server.requests(), 0);
+    // Nor does auxiliary XML beside it change what its samples mean.
+    std::ofstream(own + ".aux.xml") << "<PAMDataset><PAMRasterBand band=\"1\"><UnitType>ft</UnitType>"
+                                       "</PAMRasterBand></PAMDataset>\n";
+    EXPECT_EQ(refusal(coarse), "");
 }
 
 TEST_F(ElevationImport, ReadsAnEsriGridWithItsCoordinateSystem) {
@@ -311,6 +319,12 @@ TEST_F(ElevationImport, RefusesAHeaderThatAsksForTooMuchReading) {
     EXPECT_EQ(why, huge + ": the map's area covers 160000 x 160000 of its 1000000 x 1000000 samples (25600000000 from "
                           "the inputs in all), more than the 1073741824 an import reads; choose a smaller area or a "
                           "coarser spacing, or add overviews to the file");
+    // The budget is for all the inputs together: twice 25,000 x 25,000 is too much.
+    const std::string twice = refusal(options({huge, huge}, [](ImportOptions& o) {
+        o.crs = "EPSG:32632", o.pixels = GridSize{1250, 1250}, o.spacing = 5;
+    }));
+    EXPECT_EQ(twice.rfind(huge + ": the map's area covers 25000 x 25000 of its 1000000 x 1000000 samples "
+                                 "(1250000000 from the inputs in all)", 0), 0u) << twice;
     // A small part of it is read as usual: samples never written read as 0 m.
     const ImportResult r = importElevation(options({huge}, [](ImportOptions& o) {
         o.crs = "EPSG:32632", o.pixels = GridSize{40, 40}, o.spacing = 5;
