@@ -71,17 +71,29 @@ void setUpGdal() {
 /// standard error.
 class GdalMessages {
 public:
+    // GDAL calls the handler under a lock of its own, so the handler's lock is never
+    // held while GDAL's is taken: a second lock orders installing and removing it.
     GdalMessages() {
         setUpGdal();
-        const std::lock_guard lock(mutex());
-        if (listeners().empty()) previous() = CPLSetErrorHandler(collect);
-        listeners().push_back(this);
+        const std::lock_guard install(installing());
+        bool first = false;
+        {
+            const std::lock_guard lock(mutex());
+            first = listeners().empty();
+            listeners().push_back(this);
+        }
+        if (first) previous() = CPLSetErrorHandler(collect);
     }
     ~GdalMessages() {
-        const std::lock_guard lock(mutex());
-        auto& l = listeners();
-        l.erase(std::remove(l.begin(), l.end(), this), l.end());
-        if (l.empty()) CPLSetErrorHandler(previous());
+        const std::lock_guard install(installing());
+        bool last = false;
+        {
+            const std::lock_guard lock(mutex());
+            auto& l = listeners();
+            l.erase(std::remove(l.begin(), l.end(), this), l.end());
+            last = l.empty();
+        }
+        if (last) CPLSetErrorHandler(previous());
     }
     GdalMessages(const GdalMessages&) = delete;
     GdalMessages& operator=(const GdalMessages&) = delete;
@@ -104,6 +116,10 @@ public:
     }
 
 private:
+    static std::mutex& installing() {
+        static std::mutex m;
+        return m;
+    }
     static std::mutex& mutex() {
         static std::mutex m;
         return m;

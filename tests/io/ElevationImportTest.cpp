@@ -325,6 +325,13 @@ TEST_F(ElevationImport, RefusesAHeaderThatAsksForTooMuchReading) {
     }));
     EXPECT_EQ(twice.rfind(huge + ": the map's area covers 25000 x 25000 of its 1000000 x 1000000 samples "
                                  "(1250000000 from the inputs in all)", 0), 0u) << twice;
+    // A block is read whole, so one of 16384 x 16384 samples is too large even for a small map.
+    const std::string blocks = file("blocks.tif");
+    test::writeSparseDem(blocks, dem({}, [](Dem& d) {
+        d.width = d.height = 20000, d.pixelX = 1, d.pixelY = -1, d.options = {"BLOCKXSIZE=16384", "BLOCKYSIZE=16384"};
+    }));
+    EXPECT_EQ(refusal(options({blocks}, [](ImportOptions& o) { o.crs = "EPSG:32632", o.pixels = GridSize{40, 40}; })),
+              blocks + ": its blocks of 16384 x 16384 samples are too large to read");
     // A small part of it is read as usual: samples never written read as 0 m.
     const ImportResult r = importElevation(options({huge}, [](ImportOptions& o) {
         o.crs = "EPSG:32632", o.pixels = GridSize{40, 40}, o.spacing = 5;

@@ -61,9 +61,12 @@ void writeDem(const std::string& path, const Dem& d) {
 void writeSparseDem(const std::string& path, const Dem& d) {
     static const bool registered = (GDALAllRegister(), true);
     (void)registered;
-    const char* options[] = {"TILED=YES", "BLOCKXSIZE=4096", "BLOCKYSIZE=4096", "SPARSE_OK=TRUE", "BIGTIFF=YES", nullptr};
+    std::vector<const char*> options{"TILED=YES", "SPARSE_OK=TRUE", "BIGTIFF=YES"};
+    for (const std::string& o : d.options) options.push_back(o.c_str());
+    if (d.options.empty()) options.insert(options.end(), {"BLOCKXSIZE=4096", "BLOCKYSIZE=4096"});
+    options.push_back(nullptr);
     GDALDatasetH out = GDALCreate(GDALGetDriverByName("GTiff"), path.c_str(), d.width, d.height, 1, GDT_Float32,
-                                  const_cast<char**>(options));
+                                  const_cast<char**>(options.data()));
     ASSERT_NE(out, nullptr) << CPLGetLastErrorMsg();
     double gt[6] = {d.originX, d.pixelX, 0, d.originY, 0, d.pixelY};
     GDALSetGeoTransform(out, gt);

@@ -32,7 +32,8 @@ Dem dem(std::function<double(double, double)> heightAt, const std::function<void
 void writeDem(const std::string& path, const Dem& d);
 
 /// Writes the header of a tiled GeoTIFF of d's size and place and no samples: a
-/// sparse file, so a huge raster costs next to no disk.
+/// sparse file, so a huge raster costs next to no disk. Tiles of 4096 samples a
+/// side unless d's options say otherwise.
 void writeSparseDem(const std::string& path, const Dem& d);
 
 }  // namespace morv::test
