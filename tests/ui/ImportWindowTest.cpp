@@ -64,28 +64,5 @@ TEST_F(ImportWindow, PreviewsTheReliefThenWritesAndOpensTheNewMap) {
     EXPECT_EQ(main->document().disp.width(), 289);
 }
 
-TEST_F(ImportWindow, AnUnreadableFileIsOneBoxAndNoGdalLines) {
-    // A tiled GeoTIFF cut off after its header: GDAL's readers meet the end.
-    const std::string demPath = dir.file("cut.tif");
-    writeDem(demPath, dem([](double x, double) { return x - kDemX0; },
-                          [](Dem& d) { d.options = {"TILED=YES", "BLOCKXSIZE=64", "BLOCKYSIZE=64"}; }));
-    std::filesystem::resize_file(demPath, std::filesystem::file_size(demPath) / 3);
-    std::size_t boxes = 0;
-    main->showImportModally = [&](FrmImport& d) {
-        QTest::keyClicks(d.findChild<QLineEdit*>(QStringLiteral("txtDemFiles")), QString::fromStdString(demPath));
-        QTest::keyClicks(d.findChild<QLineEdit*>(QStringLiteral("txtCrs")), QStringLiteral("EPSG:32632"));
-        prompter.answers = {mb::OK};
-        const std::size_t before = prompter.shown.size();
-        ::testing::internal::CaptureStderr();
-        QTest::mouseClick(d.findChild<QPushButton*>(QStringLiteral("cmdPreview")), Qt::LeftButton);
-        EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
-        boxes = prompter.shown.size() - before;
-    };
-    action("mnuToolsImport")->trigger();
-    EXPECT_EQ(boxes, 1u);
-    EXPECT_EQ(lastShown().text.rfind(demPath + ": cannot be read onto the map (TIFFReadEncodedTile", 0), 0u) << lastShown().text;
-    EXPECT_EQ(lastShown().title, "Import Elevation Data");
-}
-
 }  // namespace
 }  // namespace morv::test
