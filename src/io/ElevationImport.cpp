@@ -6,11 +6,15 @@
 #include <ogr_srs_api.h>
 #include <ogr_spatialref.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <memory>
@@ -18,6 +22,7 @@
 #include <sstream>
 
 #include "io/PictureLimits.h"
+#include "io/SafeWrite.h"
 
 namespace morv {
 
@@ -214,10 +219,11 @@ std::string localFile(const std::string& path) {
     const std::string text = absolute.string();
     if (ec || text.rfind("/vsi", 0) == 0)
         throw refuse("names one of GDAL's virtual file systems, not a file on this machine");
-    const auto status = std::filesystem::status(absolute, ec);
-    if (!std::filesystem::exists(status)) throw refuse("not a readable elevation file (no such file)");
+    struct stat st {};
+    if (::stat(text.c_str(), &st) != 0)
+        throw refuse(std::string("not a readable elevation file (") + std::strerror(errno) + ")");
     // A FIFO or a device would hold the open forever or feed it without end.
-    if (!std::filesystem::is_regular_file(status)) throw refuse("not a readable elevation file (not a regular file)");
+    if (!S_ISREG(st.st_mode)) throw refuse(notRegularFileReason(st.st_mode));
     return text;
 }
 
