@@ -1,15 +1,22 @@
 #include "io/ElevationImport.h"
 
 #include <gdal.h>
+#include <gdal_alg.h>
 #include <gdal_utils.h>
+#include <ogr_srs_api.h>
 #include <ogr_spatialref.h>
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -17,6 +24,7 @@
 #include <thread>
 
 #include "io/PictureLimits.h"
+#include "io/SafeWrite.h"
 
 namespace morv {
 
@@ -24,6 +32,14 @@ namespace {
 
 /// Marks the map's pixels that no input covers (no real height is this low).
 constexpr float kVoid = -99999.0f;
+/// The most samples one block of an input may hold (a block is read whole).
+constexpr std::int64_t kMaxBlockSamples = std::int64_t(1) << 26;
+/// The most source samples the warp may read, over all inputs: four times the
+/// largest map, a few seconds of reading.
+constexpr std::int64_t kMaxSourceSamples = std::int64_t(1) << 30;
+/// Heights on Earth's land and sea floor near the coast lie between these (metres);
+/// a map outside them was read wrong or holds stray values.
+constexpr double kLowestTerrain = -500, kHighestTerrain = 9000;
 /// A base board is 720 m square on either grid.
 constexpr double kBoardMetres = 720.0;
 
@@ -34,24 +50,105 @@ std::string oneLine(std::string text) {
     return text;
 }
 
-/// GDAL's own messages go to our errors instead of standard error while an import runs.
-class QuietGdal {
-public:
-    QuietGdal() {
-        static std::once_flag registered;
-        std::call_once(registered, [] { GDALAllRegister(); });
-        CPLPushErrorHandler(CPLQuietErrorHandler);
-        CPLErrorReset();
-    }
-    ~QuietGdal() { CPLPopErrorHandler(); }
-    QuietGdal(const QuietGdal&) = delete;
-    QuietGdal& operator=(const QuietGdal&) = delete;
+/// The files the import reads: each opened by one of these drivers only, so no
+/// description that names other files, servers or services is ever followed.
+constexpr const char* kDrivers[] = {"GTiff", "SRTMHGT", "AAIGrid", "USGSDEM", nullptr};
+constexpr const char* kFormats = "GeoTIFF, SRTM .hgt, ESRI ASCII grid or USGS DEM";
+/// Side-cars an input may bring, all plain text in the input's own folder: the ESRI
+/// grid's coordinate system and a TIFF's world file. Overviews, masks and
+/// auxiliary XML beside an input are datasets of their own and are not looked at.
+constexpr const char* kSideCars[] = {".prj", ".PRJ", ".tfw", ".TFW", ".tifw", ".TIFW", ".wld", ".WLD"};
 
-    /// GDAL's last message, or fallback when it has none.
-    static std::string lastMessage(const std::string& fallback) {
-        const std::string msg = CPLGetLastErrorMsg();
-        return oneLine(msg.empty() ? fallback : msg);
+/// Sets up GDAL once for the import: every driver registered (only to name what a
+/// refused file is), no directory listing beside an opened file, no auxiliary XML
+/// read or written, no grids fetched by the projection library.
+void setUpGdal() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        GDALAllRegister();
+        CPLSetConfigOption("GDAL_DISABLE_READDIR_ON_OPEN", "EMPTY_DIR");
+        CPLSetConfigOption("GDAL_PAM_ENABLED", "NO");
+        OSRSetPROJEnableNetwork(FALSE);
+    });
+}
+
+/// GDAL's messages while an import runs, from every thread: the warp reads and
+/// works on threads of its own, where a handler pushed on ours would not be seen.
+/// The first failure is kept for the import's one-line error; nothing reaches
+/// standard error.
+class GdalMessages {
+public:
+    // GDAL calls the handler under a lock of its own, so the handler's lock is never
+    // held while GDAL's is taken: a second lock orders installing and removing it.
+    GdalMessages() {
+        setUpGdal();
+        const std::lock_guard install(installing());
+        bool first = false;
+        {
+            const std::lock_guard lock(mutex());
+            first = listeners().empty();
+            listeners().push_back(this);
+        }
+        if (first) previous() = CPLSetErrorHandler(collect);
     }
+    ~GdalMessages() {
+        const std::lock_guard install(installing());
+        bool last = false;
+        {
+            const std::lock_guard lock(mutex());
+            auto& l = listeners();
+            l.erase(std::remove(l.begin(), l.end(), this), l.end());
+            last = l.empty();
+        }
+        if (last) CPLSetErrorHandler(previous());
+    }
+    GdalMessages(const GdalMessages&) = delete;
+    GdalMessages& operator=(const GdalMessages&) = delete;
+
+    /// Forgets the messages so far.
+    void clear() {
+        const std::lock_guard lock(mutex());
+        m_failure.clear();
+        m_failed = false;
+    }
+    /// Whether GDAL reported a failure since the last clear.
+    bool failed() const {
+        const std::lock_guard lock(mutex());
+        return m_failed;
+    }
+    /// GDAL's first failure since the last clear, on one line, or fallback.
+    std::string failure(const std::string& fallback) const {
+        const std::lock_guard lock(mutex());
+        return oneLine(m_failure.empty() ? fallback : m_failure);
+    }
+
+private:
+    static std::mutex& installing() {
+        static std::mutex m;
+        return m;
+    }
+    static std::mutex& mutex() {
+        static std::mutex m;
+        return m;
+    }
+    static std::vector<GdalMessages*>& listeners() {
+        static std::vector<GdalMessages*> l;
+        return l;
+    }
+    static CPLErrorHandler& previous() {
+        static CPLErrorHandler h = nullptr;
+        return h;
+    }
+    static void CPL_STDCALL collect(CPLErr level, CPLErrorNum, const char* message) {
+        if (level < CE_Failure) return;
+        const std::lock_guard lock(mutex());
+        for (GdalMessages* m : listeners()) {
+            if (!m->m_failed && message) m->m_failure = message;
+            m->m_failed = true;
+        }
+    }
+    std::string m_failure;
+    bool m_failed = false;
 };
 
 struct DatasetCloser {
@@ -86,6 +183,7 @@ OGRSpatialReference wgs84() {
 
 /// One opened input: its coordinate system, its extent there and in longitudes and latitudes.
 struct Source {
+    std::string path;  ///< as the user named it, for messages
     Dataset ds;
     OGRSpatialReference srs;
     std::array<double, 4> bounds{};
@@ -110,10 +208,61 @@ void setExtent(const std::string& path, GDALDatasetH ds, Source& s) {
         throw ImportError(path + ": its coordinates cannot be turned into longitudes and latitudes");
 }
 
-Source openSource(const std::string& path) {
-    CPLErrorReset();
-    Dataset ds(GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
-    if (!ds) throw ImportError(path + ": not a readable elevation file (" + QuietGdal::lastMessage("unknown format") + ")");
+/// The file path as GDAL gets it: absolute, so that no prefix GDAL gives a meaning
+/// of its own ("/vsicurl/", "GTIFF_DIR:", "http://") can start it. Refuses what is
+/// not a regular file on this machine.
+std::string localFile(const std::string& path) {
+    auto refuse = [&](const std::string& why) { return ImportError(path + ": " + why); };
+    if (path.rfind("/vsi", 0) == 0)
+        throw refuse("names one of GDAL's virtual file systems, not a file on this machine");
+    if (path.find("://") != std::string::npos) throw refuse("is an address, not a file on this machine");
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, ec).lexically_normal();
+    const std::string text = absolute.string();
+    if (ec || text.rfind("/vsi", 0) == 0)
+        throw refuse("names one of GDAL's virtual file systems, not a file on this machine");
+    struct stat st {};
+    if (::stat(text.c_str(), &st) != 0)
+        throw refuse(std::string("not a readable elevation file (") + std::strerror(errno) + ")");
+    // A FIFO or a device would hold the open forever or feed it without end.
+    if (!S_ISREG(st.st_mode)) throw refuse(notRegularFileReason(st.st_mode));
+    return text;
+}
+
+/// The side-cars of file that exist, and file itself: the only names GDAL may
+/// look for beside it.
+std::vector<std::string> siblingFiles(const std::string& file) {
+    const std::filesystem::path p(file);
+    std::vector<std::string> names{p.filename().string()};
+    std::error_code ec;
+    for (const char* ext : kSideCars) {
+        std::filesystem::path side = p;
+        side.replace_extension(ext);
+        if (std::filesystem::is_regular_file(side, ec)) names.push_back(side.filename().string());
+    }
+    return names;
+}
+
+Source openSource(const std::string& path, GdalMessages& messages) {
+    const std::string file = localFile(path);
+    const std::vector<std::string> siblings = siblingFiles(file);
+    std::vector<const char*> siblingList;
+    for (const std::string& n : siblings) siblingList.push_back(n.c_str());
+    siblingList.push_back(nullptr);
+    char** const siblingArg = const_cast<char**>(siblingList.data());
+    messages.clear();
+    Dataset ds(GDALOpenEx(file.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, kDrivers, nullptr, siblingArg));
+    if (!ds) {
+        // Name what the file is when another driver knows it; recognising reads only its first bytes.
+        const GDALDriverH other = GDALIdentifyDriverEx(file.c_str(), GDAL_OF_RASTER, nullptr, siblingArg);
+        if (other)
+            throw ImportError(path + ": not a readable elevation file (" + GDALGetDriverLongName(other) +
+                              " files are not read, only " + kFormats + " files)");
+        if (messages.failed() &&
+            GDALIdentifyDriverEx(file.c_str(), GDAL_OF_RASTER, kDrivers, siblingArg) != nullptr)
+            throw ImportError(path + ": not a readable elevation file (" + messages.failure("") + ")");
+        throw ImportError(path + ": not a readable elevation file (not a " + std::string(kFormats) + " file)");
+    }
     if (GDALGetRasterCount(ds.get()) < 1) throw ImportError(path + ": holds no raster");
     std::array<double, 6> gt{};
     if (GDALGetGeoTransform(ds.get(), gt.data()) != CE_None)
@@ -128,7 +277,13 @@ Source openSource(const std::string& path) {
         const double factor = srs.GetTargetLinearUnits("VERT_CS", &name);
         if (std::abs(factor - 1.0) > 1e-9) checkHeightUnit(path, name ? name : "unknown");
     }
+    int blockX = 0, blockY = 0;
+    GDALGetBlockSize(GDALGetRasterBand(ds.get(), 1), &blockX, &blockY);
+    if (std::int64_t(blockX) * blockY > kMaxBlockSamples)
+        throw ImportError(path + ": its blocks of " + std::to_string(blockX) + " x " + std::to_string(blockY) +
+                          " samples are too large to read");
     Source s;
+    s.path = path;
     s.srs = srs;
     setExtent(path, ds.get(), s);
     s.ds = std::move(ds);
@@ -260,7 +415,7 @@ std::int64_t fillVoids(std::vector<float>& h, int w, int ht, StageProgress& prog
     for (std::int64_t i = 0; i < n; ++i)
         if (h[std::size_t(i)] == kVoid) known[std::size_t(i)] = 0, ++voids;
     if (voids == 0) return 0;
-    if (voids == n) throw ImportError("the inputs hold no heights in the area");
+    if (voids == n) throw ImportError("the inputs hold no heights in the area (every sample there is void, NaN or infinite)");
     auto forNeighbours = [&](std::int64_t i, auto&& f) {
         const int x = int(i % w), y = int(i / w);
         for (int dy = -1; dy <= 1; ++dy)
@@ -326,6 +481,84 @@ GreyPlane contourPlane(const GreyPlane& map, std::uint8_t ground, StageProgress&
     return c;
 }
 
+/// What the warp reads of one input: the window of its raster under the map, at
+/// the overview level that suits the map's spacing.
+struct SourceRead {
+    int overview = -1;                               ///< -1: the full resolution
+    std::int64_t width = 0, height = 0;              ///< samples read across and down
+    std::int64_t rasterWidth = 0, rasterHeight = 0;  ///< the level's own size
+    std::int64_t samples() const { return width * height; }
+};
+
+/// The part of s under a map of w x h pixels (dst), worked out from the header
+/// alone before anything is read. The coarsest overview whose samples are no
+/// larger than the map's pixels is read instead of the full raster.
+SourceRead sourceRead(const Source& s, GDALDatasetH dst, int w, int h) {
+    GDALDatasetH src = s.ds.get();
+    const double rasterX = GDALGetRasterXSize(src), rasterY = GDALGetRasterYSize(src);
+    SourceRead r;
+    r.rasterWidth = std::int64_t(rasterX), r.rasterHeight = std::int64_t(rasterY);
+    double x0 = 0, y0 = 0, x1 = rasterX, y1 = rasterY, perPixel = 1;
+    // The map's edges and a lattice inside it, taken back to the input's samples.
+    constexpr int kSteps = 20;
+    std::vector<double> xs, ys, zs;
+    for (int j = 0; j <= kSteps; ++j)
+        for (int i = 0; i <= kSteps; ++i) xs.push_back(double(w) * i / kSteps), ys.push_back(double(h) * j / kSteps);
+    zs.assign(xs.size(), 0.0);
+    std::vector<int> ok(xs.size(), 0);
+    if (void* t = GDALCreateGenImgProjTransformer2(src, dst, nullptr)) {
+        GDALGenImgProjTransform(t, TRUE, int(xs.size()), xs.data(), ys.data(), zs.data(), ok.data());
+        GDALDestroyGenImgProjTransformer(t);
+        double minX = std::numeric_limits<double>::max(), minY = minX, maxX = -minX, maxY = -minX;
+        for (std::size_t k = 0; k < xs.size(); ++k)
+            if (ok[k] && std::isfinite(xs[k]) && std::isfinite(ys[k]))
+                minX = std::min(minX, xs[k]), maxX = std::max(maxX, xs[k]), minY = std::min(minY, ys[k]),
+                maxY = std::max(maxY, ys[k]);
+        // Points the projection cannot take leave the whole raster counted.
+        if (minX <= maxX && std::count(ok.begin(), ok.end(), 0) == 0) {
+            perPixel = std::min((maxX - minX) / w, (maxY - minY) / h);
+            x0 = std::clamp(std::floor(minX), 0.0, rasterX), x1 = std::clamp(std::ceil(maxX), 0.0, rasterX);
+            y0 = std::clamp(std::floor(minY), 0.0, rasterY), y1 = std::clamp(std::ceil(maxY), 0.0, rasterY);
+        }
+    }
+    double factor = 1;
+    GDALRasterBandH band = GDALGetRasterBand(src, 1);
+    for (int k = 0; k < GDALGetOverviewCount(band); ++k) {
+        GDALRasterBandH ov = GDALGetOverview(band, k);
+        if (!ov || GDALGetRasterBandXSize(ov) < 1 || GDALGetRasterBandYSize(ov) < 1) continue;
+        const double f = std::min(rasterX / GDALGetRasterBandXSize(ov), rasterY / GDALGetRasterBandYSize(ov));
+        if (f <= perPixel && f > factor) factor = f, r.overview = k;
+    }
+    r.width = std::int64_t(std::ceil((x1 - x0) / factor)), r.height = std::int64_t(std::ceil((y1 - y0) / factor));
+    r.rasterWidth = std::int64_t(std::ceil(rasterX / factor)), r.rasterHeight = std::int64_t(std::ceil(rasterY / factor));
+    return r;
+}
+
+/// Where pixel (px, py) of the map lies: the pixel, its longitude and latitude,
+/// and the sample of the first input holding it.
+std::string placeText(const ImportReport& r, const OGRSpatialReference& target, const std::vector<Source>& sources,
+                      std::int64_t px, std::int64_t py) {
+    const double x = r.originX + (double(px) + 0.5) * r.spacing, y = r.originY - (double(py) + 0.5) * r.spacing;
+    std::string text = "map pixel " + std::to_string(px) + "," + std::to_string(py);
+    const OGRSpatialReference geographic = wgs84();
+    std::unique_ptr<OGRCoordinateTransformation> toLonLat(OGRCreateCoordinateTransformation(&target, &geographic));
+    double lon = x, lat = y;
+    if (toLonLat && toLonLat->Transform(1, &lon, &lat))
+        text += " (longitude " + formatNumber(lon, 6) + ", latitude " + formatNumber(lat, 6) + ")";
+    for (const Source& s : sources) {
+        std::unique_ptr<OGRCoordinateTransformation> ct(OGRCreateCoordinateTransformation(&target, &s.srs));
+        std::array<double, 6> gt{}, inv{};
+        double sx = x, sy = y;
+        if (!ct || !ct->Transform(1, &sx, &sy) || GDALGetGeoTransform(s.ds.get(), gt.data()) != CE_None ||
+            !GDALInvGeoTransform(gt.data(), inv.data()))
+            continue;
+        const double col = std::floor(inv[0] + sx * inv[1] + sy * inv[2]), row = std::floor(inv[3] + sx * inv[4] + sy * inv[5]);
+        if (col >= 0 && row >= 0 && col < GDALGetRasterXSize(s.ds.get()) && row < GDALGetRasterYSize(s.ds.get()))
+            return text + ", sample " + formatNumber(col, 0) + "," + formatNumber(row, 0) + " of " + s.path;
+    }
+    return text;
+}
+
 void checkOptions(const ImportOptions& o) {
     if (o.inputs.empty()) throw ImportError("no elevation file given");
     if (o.grid != 5 && o.grid != 10) throw ImportError("the grid must be 5 or 10 metres");
@@ -353,11 +586,11 @@ int boardPixels(int grid, int boards) {
 ImportResult importElevation(const ImportOptions& o, const ImportProgress& hook) {
     checkOptions(o);
     StageProgress progress(hook);
-    QuietGdal quiet;
+    GdalMessages messages;
     std::vector<Source> sources;
     GeoBox all{180, 90, -180, -90};
     for (const std::string& path : o.inputs) {
-        sources.push_back(openSource(path));
+        sources.push_back(openSource(path, messages));
         const GeoBox& b = sources.back().box;
         all = {std::min(all.west, b.west), std::min(all.south, b.south), std::max(all.east, b.east),
                std::max(all.north, b.north)};
@@ -412,45 +645,89 @@ ImportResult importElevation(const ImportOptions& o, const ImportProgress& hook)
     const std::size_t count = std::size_t(r.width) * std::size_t(r.height);
     std::vector<float> heights(count, kVoid);
     Dataset dst(GDALCreate(GDALGetDriverByName("MEM"), "", r.width, r.height, 0, GDT_Float32, nullptr));
-    if (!dst) throw ImportError("cannot make the map's grid (" + QuietGdal::lastMessage("out of memory") + ")");
+    if (!dst) throw ImportError("cannot make the map's grid (" + messages.failure("out of memory") + ")");
     char pointerOption[64];
     std::snprintf(pointerOption, sizeof pointerOption, "DATAPOINTER=%p", static_cast<void*>(heights.data()));
     const char* bandOptions[] = {pointerOption, nullptr};
     if (GDALAddBand(dst.get(), GDT_Float32, const_cast<char**>(bandOptions)) != CE_None)
-        throw ImportError("cannot make the map's grid (" + QuietGdal::lastMessage("out of memory") + ")");
+        throw ImportError("cannot make the map's grid (" + messages.failure("out of memory") + ")");
     std::array<double, 6> gt{r.originX, r.spacing, 0, r.originY, 0, -r.spacing};
     GDALSetGeoTransform(dst.get(), gt.data());
     GDALSetSpatialRef(dst.get(), OGRSpatialReference::ToHandle(&target));
     GDALSetRasterNoDataValue(GDALGetRasterBand(dst.get(), 1), kVoid);
 
+    // What the warp will read is known from the headers: too much is refused before
+    // any of it is read.
+    std::vector<SourceRead> reads;
+    std::int64_t total = 0;
+    std::size_t largest = 0;
+    for (const Source& s : sources) {
+        reads.push_back(sourceRead(s, dst.get(), r.width, r.height));
+        total += reads.back().samples();
+        if (reads.back().samples() > reads[largest].samples()) largest = reads.size() - 1;
+    }
+    if (total > kMaxSourceSamples) {
+        const SourceRead& big = reads[largest];
+        throw ImportError(sources[largest].path + ": the map's area covers " + std::to_string(big.width) + " x " +
+                          std::to_string(big.height) + " of its " + std::to_string(big.rasterWidth) + " x " +
+                          std::to_string(big.rasterHeight) + " samples (" + std::to_string(total) +
+                          " from the inputs in all), more than the " + std::to_string(kMaxSourceSamples) +
+                          " an import reads; choose a smaller area or a coarser spacing, or add overviews to the file");
+    }
+
     const std::string voidText = formatNumber(kVoid, 0);
     // The buffer starts void; each input is warped over what the ones before it left.
     // The kernel runs on all cores, but without "-multi": that would move the chunks,
     // and with them the progress reports, onto a thread of GDAL's own.
-    const char* args[] = {"-r", resamplingName(o.resampling), "-dstnodata", voidText.c_str(),
-                          "-wo", "NUM_THREADS=ALL_CPUS", "-wm", "256", nullptr};
-    std::unique_ptr<GDALWarpAppOptions, decltype(&GDALWarpAppOptionsFree)> warpOptions(
-        GDALWarpAppOptionsNew(const_cast<char**>(args), nullptr), &GDALWarpAppOptionsFree);
-    // Shares of the whole: the warp 0..80 %, the voids to 88, the levels to 94, the contours to 100.
-    // GDAL reports the warp's start and end; between them, as often as its threads
-    // get round to it.
-    progress.stage(0, 80);
-    GDALWarpAppOptionsSetProgress(warpOptions.get(), &StageProgress::forGdal, &progress);
-    std::vector<GDALDatasetH> handles;
-    for (const Source& s : sources) handles.push_back(s.ds.get());
-    int usageError = 0;
-    CPLErrorReset();
-    if (!GDALWarp(nullptr, dst.get(), int(handles.size()), handles.data(), warpOptions.get(), &usageError)) {
+    // Shares of the whole: the warps 0..80 % (split among the inputs), the voids to 88,
+    // the levels to 94, the contours to 100. GDAL reports a warp's start and end;
+    // between them, as often as its threads get round to it.
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+        if (reads[i].samples() == 0) continue;
+        GDALDatasetH src = sources[i].ds.get();
+        // The warp leaves NaN samples out as it leaves void ones out.
+        std::vector<std::string> args{"-r", resamplingName(o.resampling), "-dstnodata", voidText, "-wo",
+                                      "NUM_THREADS=ALL_CPUS", "-wm", "256", "-ovr",
+                                      reads[i].overview < 0 ? "NONE" : std::to_string(reads[i].overview)};
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        std::unique_ptr<GDALWarpAppOptions, decltype(&GDALWarpAppOptionsFree)> warpOptions(
+            GDALWarpAppOptionsNew(argv.data(), nullptr), &GDALWarpAppOptionsFree);
+        const int n = int(sources.size());
+        progress.stage(int(80 * i / n), int(80 * (i + 1) / n));
+        GDALWarpAppOptionsSetProgress(warpOptions.get(), &StageProgress::forGdal, &progress);
+        int usageError = 0;
+        messages.clear();
+        // A read error on a worker thread can leave the warp "done": any failure GDAL reported counts.
+        const bool warped = GDALWarp(nullptr, dst.get(), 1, &src, warpOptions.get(), &usageError) != nullptr;
         if (progress.stopped()) throw ImportCancelled();
-        throw ImportError("the elevation data cannot be projected (" + QuietGdal::lastMessage("warp failed") + ")");
+        if (!warped || messages.failed())
+            throw ImportError(sources[i].path + ": cannot be read onto the map (" + messages.failure("the warp failed") + ")");
     }
+    progress.stage(0, 80);
     progress.check(1);
     dst.reset();
 
+    // Infinite heights and NaN without a void value of their own are voids too.
+    for (float& v : heights)
+        if (!std::isfinite(v)) v = kVoid;
     progress.stage(80, 88);
     r.voidsFilled = fillVoids(heights, r.width, r.height, progress);
     const auto [lo, hi] = std::minmax_element(heights.begin(), heights.end());
     r.dataLow = *lo, r.dataHigh = *hi;
+    // Heights no terrain has are a stray value or a misread file: mapping them would
+    // squeeze the real terrain into a level or two. Given heights say what is meant.
+    if (!o.lowHeight && (r.dataLow < kLowestTerrain || r.dataHigh > kHighestTerrain)) {
+        const auto stray = r.dataHigh > kHighestTerrain ? hi : lo;
+        const std::int64_t at = stray - heights.begin();
+        char value[32];
+        std::snprintf(value, sizeof value, "%g", double(*stray));
+        throw ImportError(std::string("a height of ") + value + " m at " +
+                          placeText(r, target, sources, at % r.width, at / r.width) + " is not terrain (heights lie between " +
+                          formatNumber(kLowestTerrain, 0) + " and " + formatNumber(kHighestTerrain, 0) +
+                          " m); give the heights for levels 0 and 255 (--heights LOW:HIGH) to map it anyway");
+    }
     r.lowHeight = o.lowHeight.value_or(r.dataLow);
     r.highHeight = o.highHeight.value_or(r.dataHigh);
     r.metresPerLevel = (r.highHeight - r.lowHeight) / 255.0;

@@ -41,8 +41,9 @@ struct GridSize {
 
 /// The choices of an import.
 struct ImportOptions {
-    /// Elevation files GDAL reads (SRTM .hgt, GeoTIFF, ESRI ASCII grid, USGS DEM...),
-    /// mosaicked when there are several.
+    /// Elevation files on this machine (GeoTIFF, SRTM .hgt, ESRI ASCII grid, USGS DEM),
+    /// mosaicked when there are several. Addresses, GDAL's virtual file systems and
+    /// files that name other files (.vrt) are refused.
     std::vector<std::string> inputs;
     /// The area to import; absent: everything the inputs cover.
     std::optional<GeoBox> area;
@@ -103,7 +104,10 @@ int boardPixels(int grid, int boards);
 /// resamples them onto the map's grid, fills the voids from their neighbours, maps
 /// the heights to levels 0..255 (rounded to nearest) and draws the contour image:
 /// white, with black where ground-level pixels meet higher terrain (the program's
-/// own contour rule). Throws ImportError with a one-line message on bad input, and
+/// own contour rule). Throws ImportError with a one-line message on bad input: an
+/// input that is not one of the formats, more reading than the inputs' headers
+/// allow, heights no terrain has (unless lowHeight and highHeight are given), a
+/// read error (GDAL's first message folded in; GDAL prints nothing). Throws
 /// ImportCancelled when progress asks to stop.
 ImportResult importElevation(const ImportOptions& options, const ImportProgress& progress = {});
 

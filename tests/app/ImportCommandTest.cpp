@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -17,6 +18,7 @@
 
 #include "app/cli/ImportCommand.h"
 #include "io/ImageIO.h"
+#include "support/CountingServer.h"
 #include "support/DemFiles.h"
 #include "support/TestSupport.h"
 #include "support/CliRun.h"
@@ -235,6 +237,33 @@ TEST_F(ImportCommand, DrawsOneBarOnATerminalAndNoneWhenQuiet) {
         EXPECT_EQ(c2.status, 0) << c2.err;
         EXPECT_EQ(c2.err, "") << quiet;
     }
+}
+
+TEST_F(ImportCommand, HostileInputsAreOneLineAndAskNoServer) {
+    test::CountingServer server;
+    const std::string url = "http://127.0.0.1:" + std::to_string(server.port()) + "/dem.tif";
+    // A tiled GeoTIFF cut off after its header, and heights no terrain has.
+    test::writeDem(dir.file("cut.tif"), test::dem([](double x, double) { return x - test::kDemX0; },
+                                                  [](test::Dem& d) { d.options = {"TILED=YES", "BLOCKXSIZE=64", "BLOCKYSIZE=64"}; }));
+    std::filesystem::resize_file(dir.file("cut.tif"), std::filesystem::file_size(dir.file("cut.tif")) / 3);
+    test::writeDem(dir.file("nan.tif"), test::dem([](double, double) { return std::nan(""); }));
+    const struct {
+        std::string args, errStart;
+    } cases[] = {
+        {"import /vsicurl/" + url + " -o map.bmp", "morv-cli: /vsicurl/" + url + ": names one of GDAL's virtual file systems"},
+        {"import " + url + " -o map.bmp", "morv-cli: " + url + ": is an address, not a file on this machine"},
+        {"import cut.tif -o map.bmp", "morv-cli: cut.tif: cannot be read onto the map ("},
+        {"import nan.tif -o map.bmp", "morv-cli: the inputs hold no heights in the area"},
+    };
+    for (const auto& c : cases) {
+        const CliResult r = morvCli(c.args, dir);
+        EXPECT_EQ(r.status, 1) << c.args;
+        EXPECT_EQ(r.err.rfind(c.errStart, 0), 0u) << c.args << ": " << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << c.args << ": " << r.err;
+        EXPECT_EQ(r.out, "") << c.args;
+    }
+    EXPECT_EQ(server.requests(), 0);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("map.bmp")));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <ogr_spatialref.h>
+#include <sys/stat.h>
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -14,6 +15,7 @@
 
 #include "analysis/Contours.h"
 #include "io/ElevationImport.h"
+#include "support/CountingServer.h"
 #include "support/DemFiles.h"
 
 namespace morv {
@@ -53,6 +55,24 @@ protected:
         return path;
     }
 };
+
+/// The message of the import's refusal, or "" when it was accepted.
+std::string refusal(const ImportOptions& o) {
+    try {
+        importElevation(o);
+    } catch (const ImportError& e) {
+        return e.what();
+    }
+    return "";
+}
+
+/// A virtual raster description of a 300 x 220 tile in UTM 32N whose samples come from source.
+std::string vrtText(const std::string& source) {
+    return "<VRTDataset rasterXSize=\"300\" rasterYSize=\"220\"><SRS>EPSG:32632</SRS>"
+           "<GeoTransform>500000, 10, 0, 5100000, 0, -10</GeoTransform>"
+           "<VRTRasterBand dataType=\"Float32\" band=\"1\"><SimpleSource><SourceFilename>" +
+           source + "</SourceFilename><SourceBand>1</SourceBand></SimpleSource></VRTRasterBand></VRTDataset>\n";
+}
 
 int at(const GreyPlane& p, int x, int y) { return p.bytes[std::size_t(y) * std::size_t(p.width) + std::size_t(x)]; }
 
@@ -109,7 +129,9 @@ TEST_F(ElevationImport, PutsThePeakWhereItLiesAfterProjection) {
     // A cone in longitudes and latitudes, its tip on a sample at 9.02 E 46.03 N.
     const std::string path = file("peak.tif");
     const double tipLon = 9.02005, tipLat = 46.02995;
-    writeDem(path, dem([&](double lon, double lat) { return 1500 - std::hypot((lon - tipLon) * 77000, (lat - tipLat) * 111000); },
+    writeDem(path, dem([&](double lon, double lat) {
+                           return std::max(0.0, 1500 - std::hypot((lon - tipLon) * 77000, (lat - tipLat) * 111000));
+                       },
                        [](Dem& d) {
                            d.epsg = 4326, d.originX = 9.0, d.originY = 46.06, d.pixelX = 0.0001, d.pixelY = -0.0001;
                            d.width = 500, d.height = 600;
@@ -188,6 +210,8 @@ TEST_F(ElevationImport, RefusesBadInputWithOneLine) {
     const std::string s = slope();
     const std::string text = file("notes.txt");
     std::ofstream(text) << "not elevation data\n";
+    const std::string fifo = file("pipe.tif");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const std::string feet = file("feet.tif"), degrees = file("degrees.tif");
     writeDem(feet, dem([](double, double) { return 1.0; }, [](Dem& d) { d.unit = "ft"; }));
     writeDem(degrees, dem([](double, double) { return 1.0; }, [](Dem& d) { d.unit = "deg"; }));
@@ -199,7 +223,8 @@ TEST_F(ElevationImport, RefusesBadInputWithOneLine) {
         std::string message;
     } cases[] = {
         {options({text}), text + ": not a readable elevation file"},
-        {options({file("missing.tif")}), file("missing.tif") + ": not a readable elevation file"},
+        {options({file("missing.tif")}), file("missing.tif") + ": not a readable elevation file (No such file or directory)"},
+        {options({fifo}), fifo + ": not a regular file (it is a FIFO)"},  // would hold the open forever
         {options({s}, [](ImportOptions& o) { o.area = GeoBox{20, 10, 21, 11}; }),
          "the area 20.000000,10.000000,21.000000,11.000000 lies outside every input"},
         {options({s}, utm([](ImportOptions& o) { o.boards = GridSize{120, 120}; })), "the map would be 17280 x 17280 pixels"},
@@ -220,6 +245,190 @@ TEST_F(ElevationImport, RefusesBadInputWithOneLine) {
             EXPECT_EQ(what.find('\n'), std::string::npos) << what;
         }
     }
+}
+
+TEST_F(ElevationImport, NoInputReachesTheNetworkOrOtherFiles) {
+    test::CountingServer server;
+    const std::string url = "http://127.0.0.1:" + std::to_string(server.port());
+    const std::string own = file("own.tif");
+    writeDem(own, dem([](double x, double) { return 0.08 * (x - kX0); }));
+    // A file in another folder, and descriptions that would read it or the server.
+    fs::create_directories(dir / "elsewhere");
+    writeDem(file("elsewhere/secret.tif"), dem([](double, double) { return 1234.0; }));
+    std::ofstream(file("remote.vrt")) << vrtText("/vsicurl/" + url + "/remote.tif");
+    std::ofstream(file("local.vrt")) << vrtText(file("elsewhere/secret.tif"));
+    std::ofstream(file("tiles.xml")) << "<GDAL_WMS><Service name=\"WMS\"><Version>1.1.1</Version><ServerUrl>" + url +
+                                            "/wms?</ServerUrl><SRS>EPSG:4326</SRS><ImageFormat>image/tiff</ImageFormat>"
+                                            "<Layers>dem</Layers></Service><DataWindow><UpperLeftX>9</UpperLeftX>"
+                                            "<UpperLeftY>46.1</UpperLeftY><LowerRightX>9.1</LowerRightX>"
+                                            "<LowerRightY>46</LowerRightY><SizeX>4000</SizeX><SizeY>4000</SizeY>"
+                                            "</DataWindow><Projection>EPSG:4326</Projection><BandsCount>1</BandsCount>"
+                                            "<DataType>Float32</DataType></GDAL_WMS>\n";
+    const std::string vrtRefused = ": not a readable elevation file (Virtual Raster files are not read, only GeoTIFF, "
+                                   "SRTM .hgt, ESRI ASCII grid or USGS DEM files)";
+    const struct {
+        std::string input, message;
+    } cases[] = {
+        {"/vsicurl/" + url + "/dem.tif", "/vsicurl/" + url + "/dem.tif: names one of GDAL's virtual file systems"},
+        {url + "/dem.tif", url + "/dem.tif: is an address, not a file on this machine"},
+        {file("remote.vrt"), file("remote.vrt") + vrtRefused},
+        {file("local.vrt"), file("local.vrt") + vrtRefused},
+        {file("tiles.xml"), file("tiles.xml") + ": not a readable elevation file (OGC Web Map Service files are not read"},
+        // GDAL's own syntax for a directory inside a TIFF names no file here.
+        {"GTIFF_DIR:1:" + file("elsewhere/secret.tif"),
+         "GTIFF_DIR:1:" + file("elsewhere/secret.tif") + ": not a readable elevation file (No such file or directory)"},
+    };
+    for (const auto& c : cases) {
+        const std::string why = refusal(options({c.input}, [](ImportOptions& o) { o.area = GeoBox{9.01, 46.01, 9.03, 46.03}; }));
+        EXPECT_EQ(why.rfind(c.message, 0), 0u) << why;
+    }
+    // Overviews and a mask beside a GeoTIFF are datasets of their own that could name
+    // anything: the file's own samples are read, nothing beside it.
+    std::ofstream(own + ".ovr") << vrtText("/vsicurl/" + url + "/overview.tif");
+    std::ofstream(own + ".msk") << vrtText("/vsicurl/" + url + "/mask.tif");
+    const auto coarse = options({own}, [](ImportOptions& o) {
+        o.crs = "EPSG:32632", o.pixels = GridSize{100, 80}, o.spacing = 25;
+    });
+    const ImportResult r = importElevation(coarse);
+    EXPECT_EQ(r.report.voidsFilled, 0);
+    EXPECT_NEAR(r.report.dataHigh - r.report.dataLow, 0.08 * 25 * 99, 0.5);
+    EXPECT_EQ(server.requests(), 0);
+    // Nor does auxiliary XML beside it change what its samples mean.
+    std::ofstream(own + ".aux.xml") << "<PAMDataset><PAMRasterBand band=\"1\"><UnitType>ft</UnitType>"
+                                       "</PAMRasterBand></PAMDataset>\n";
+    EXPECT_EQ(refusal(coarse), "");
+}
+
+TEST_F(ElevationImport, ReadsAnEsriGridWithItsCoordinateSystem) {
+    // The grid's coordinate system lives in a .prj beside it: that side-car is read.
+    const std::string path = file("grid.asc");
+    writeDem(path, dem([](double x, double) { return 0.08 * (x - kX0); }, [](Dem& d) { d.driver = "AAIGrid"; }));
+    ASSERT_TRUE(fs::exists(file("grid.prj")));
+    const ImportResult r = importElevation(options({path}, [](ImportOptions& o) { o.boards = GridSize{1, 1}; }));
+    EXPECT_EQ(r.report.crs, "EPSG:32632");
+    EXPECT_EQ(r.map.width, 144);
+}
+
+TEST_F(ElevationImport, RefusesAHeaderThatAsksForTooMuchReading) {
+    // 1,000,000 x 1,000,000 samples of 0.25 m declared, none stored: a 40 km map over it
+    // would read 160,000 x 160,000 of them.
+    const std::string huge = file("huge.tif");
+    test::writeSparseDem(huge, dem({}, [](Dem& d) {
+        d.width = d.height = 1000000, d.pixelX = 0.25, d.pixelY = -0.25, d.originX = 375000, d.originY = 5225000;
+    }));
+    ASSERT_LT(fs::file_size(huge), 4u << 20);
+    const std::string why = refusal(options({huge}, [](ImportOptions& o) {
+        o.crs = "EPSG:32632", o.pixels = GridSize{2000, 2000}, o.spacing = 20;
+    }));
+    EXPECT_EQ(why, huge + ": the map's area covers 160000 x 160000 of its 1000000 x 1000000 samples (25600000000 from "
+                          "the inputs in all), more than the 1073741824 an import reads; choose a smaller area or a "
+                          "coarser spacing, or add overviews to the file");
+    // The budget is for all the inputs together: twice 25,000 x 25,000 is too much.
+    const std::string twice = refusal(options({huge, huge}, [](ImportOptions& o) {
+        o.crs = "EPSG:32632", o.pixels = GridSize{1250, 1250}, o.spacing = 5;
+    }));
+    EXPECT_EQ(twice.rfind(huge + ": the map's area covers 25000 x 25000 of its 1000000 x 1000000 samples "
+                                 "(1250000000 from the inputs in all)", 0), 0u) << twice;
+    // A block is read whole, so one of 16384 x 16384 samples is too large even for a small map.
+    const std::string blocks = file("blocks.tif");
+    test::writeSparseDem(blocks, dem({}, [](Dem& d) {
+        d.width = d.height = 20000, d.pixelX = 1, d.pixelY = -1, d.options = {"BLOCKXSIZE=16384", "BLOCKYSIZE=16384"};
+    }));
+    EXPECT_EQ(refusal(options({blocks}, [](ImportOptions& o) { o.crs = "EPSG:32632", o.pixels = GridSize{40, 40}; })),
+              blocks + ": its blocks of 16384 x 16384 samples are too large to read");
+    // A small part of it is read as usual: samples never written read as 0 m.
+    const ImportResult r = importElevation(options({huge}, [](ImportOptions& o) {
+        o.crs = "EPSG:32632", o.pixels = GridSize{40, 40}, o.spacing = 5;
+    }));
+    EXPECT_EQ(r.report.dataLow, 0);
+    EXPECT_EQ(r.report.dataHigh, 0);
+}
+
+TEST_F(ElevationImport, ReadsTheOverviewThatSuitsTheSpacing) {
+    // 1 m samples at 100 m, their 2x overview at 300 m and their 4x one at 500 m: the
+    // coarsest overview whose samples are no larger than the map's pixels is read.
+    const std::string path = file("levels.tif");
+    writeDem(path, dem([](double, double) { return 100.0; }, [](Dem& d) {
+        d.pixelX = 1, d.pixelY = -1, d.width = d.height = 1024, d.overviewHeights = {300, 500};
+        d.options = {"TILED=YES", "COMPRESS=DEFLATE"};
+    }));
+    const struct {
+        double spacing, height;
+    } cases[] = {{1, 100}, {1.9, 100}, {2, 300}, {3.5, 300}, {5, 500}};
+    for (const auto& c : cases) {
+        const ImportResult r = importElevation(options({path}, [&](ImportOptions& o) {
+            o.crs = "EPSG:32632", o.pixels = GridSize{100, 100}, o.spacing = c.spacing;
+        }));
+        EXPECT_DOUBLE_EQ(r.report.dataLow, c.height) << "spacing " << c.spacing;
+    }
+}
+
+TEST_F(ElevationImport, TakesNanAndInfinityForVoids) {
+    // A 5 m grid in the map's own system, so every pixel lands on a sample, without a
+    // void value of its own: NaN in a 10 x 12 hole, infinities in two samples.
+    const std::string path = file("nan.tif");
+    auto sample = [](double x, double y) { return std::pair{int((x - kX0) / 5), int((kY0 - y) / 5)}; };
+    writeDem(path, dem([&](double x, double y) {
+        const auto [px, py] = sample(x, y);
+        if (px >= 50 && px < 60 && py >= 40 && py < 52) return std::nan("");
+        if (px == 100 && py == 100) return HUGE_VAL;
+        if (px == 200 && py == 30) return -HUGE_VAL;
+        return px > 250 && py > 250 ? 355.0 : 100.0;
+    }, [](Dem& d) { d.pixelX = 5, d.pixelY = -5, d.width = 288, d.height = 288; }));
+    const ImportResult r = importElevation(options({path}, [](ImportOptions& o) { o.crs = "EPSG:32632"; }));
+    ASSERT_EQ(r.map.width, 288);
+    EXPECT_GE(r.report.voidsFilled, 10 * 12 + 2);
+    EXPECT_LE(r.report.voidsFilled, 10 * 12 + 2 * 9);
+    EXPECT_DOUBLE_EQ(r.report.dataLow, 100);
+    EXPECT_DOUBLE_EQ(r.report.dataHigh, 355);
+    EXPECT_NEAR(r.report.metresPerLevel, 1.0, 1e-9);
+    for (auto [px, py] : {std::pair{55, 45}, {100, 100}, {200, 30}}) EXPECT_EQ(at(r.map, px, py), 0) << px << "," << py;
+    EXPECT_EQ(at(r.map, 280, 280), 255);
+
+}
+
+TEST_F(ElevationImport, RefusesHeightsNoTerrainHasAndSaysWhere) {
+    const std::string path = file("stray.tif");
+    const std::string s = slope();
+    auto stray = [&](double value) {
+        writeDem(path, dem([=](double x, double y) {
+            return int((x - kX0) / 5) == 100 && int((kY0 - y) / 5) == 60 ? value : 100.0 + 0.01 * (x - kX0);
+        }, [](Dem& d) { d.pixelX = 5, d.pixelY = -5, d.width = 288, d.height = 288; }));
+    };
+    const std::string place = " m at map pixel 100,60 (longitude 9.006495, latitude 46.050852), sample 100,60 of " + path +
+                              " is not terrain (heights lie between -500 and 9000 m); give the heights for levels 0 "
+                              "and 255 (--heights LOW:HIGH) to map it anyway";
+    auto utm = [](ImportOptions& o) { o.crs = "EPSG:32632"; };
+    stray(1e30);
+    EXPECT_EQ(refusal(options({path}, utm)), "a height of 1e+30" + place);
+    stray(9500);
+    EXPECT_EQ(refusal(options({path}, utm)), "a height of 9500" + place);
+    stray(-600);
+    EXPECT_EQ(refusal(options({path}, utm)), "a height of -600" + place);
+    // Inside the range, or with the heights given, the map is made.
+    stray(-450);
+    EXPECT_EQ(refusal(options({path}, utm)), "");
+    stray(1e30);
+    const ImportResult r = importElevation(options({path}, [](ImportOptions& o) {
+        o.crs = "EPSG:32632", o.lowHeight = 100, o.highHeight = 355;
+    }));
+    EXPECT_EQ(at(r.map, 100, 60), 255);
+    EXPECT_EQ(at(r.map, 0, 0), 0);
+}
+
+TEST_F(ElevationImport, GdalsMessagesBecomeTheOneLine) {
+    // A tiled GeoTIFF cut off after its header: the warp's readers meet the end.
+    const std::string path = file("cut.tif");
+    writeDem(path, dem([](double x, double y) { return x - kX0 + y - kY0; }, [](Dem& d) {
+        d.options = {"TILED=YES", "BLOCKXSIZE=64", "BLOCKYSIZE=64"};
+    }));
+    fs::resize_file(path, fs::file_size(path) / 3);
+    ::testing::internal::CaptureStderr();
+    const std::string why = refusal(options({path}, [](ImportOptions& o) { o.crs = "EPSG:32632"; }));
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(why.rfind(path + ": cannot be read onto the map (", 0), 0u) << why;
+    EXPECT_EQ(why.find('\n'), std::string::npos) << why;
+    EXPECT_EQ(err, "");
 }
 
 TEST(ElevationPreview, ShadedReliefIsLitFromTheNorthWest) {
