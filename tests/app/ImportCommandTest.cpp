@@ -9,7 +9,6 @@
 #include <QJsonObject>
 #include <algorithm>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -110,34 +109,6 @@ TEST_F(ImportCommand, FailuresAreOneLineAndWriteNothing) {
     }
     EXPECT_EQ(test::readFile(dir.file("taken.bmp")), "precious");
     EXPECT_EQ(fileCount(), 4u) << "only the inputs";
-}
-
-TEST_F(ImportCommand, CtrlCWhileItWorksWritesNothing) {
-    // Elevation data from a FIFO holds the import in its work until it is ended.
-    ASSERT_EQ(::mkfifo(dir.file("held.asc").c_str(), 0600), 0);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::signal(SIGINT, SIG_DFL);  // as in a terminal's foreground, whatever ran the tests
-        if (::chdir(dir.path().c_str()) == 0)
-            ::execl(MORV_CLI_PATH, MORV_CLI_PATH, "import", "held.asc", "-o", "map.bmp", "--report", "map.json",
-                    static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    // The FIFO's other end opens once the import has opened its input: a latch.
-    int fd = -1;
-    while ((fd = ::open(dir.file("held.asc").c_str(), O_WRONLY | O_NONBLOCK)) < 0) {
-        ASSERT_EQ(errno, ENXIO);
-        int status = 0;
-        ASSERT_EQ(::waitpid(pid, &status, WNOHANG), 0) << "the import ended before it read its input";
-        std::this_thread::yield();
-    }
-    ::kill(pid, SIGINT);
-    ::close(fd);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFSIGNALED(status));
-    EXPECT_EQ(WTERMSIG(status), SIGINT);
-    EXPECT_EQ(fileCount(), 3u) << "the inputs and the FIFO only";
 }
 
 /// A run of the import in this process with its two streams caught.
