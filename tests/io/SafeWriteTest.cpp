@@ -561,22 +561,5 @@ TEST(SafeWrite, ADeadSavesRecordsGoWithAnyLaterSaveToTheFolder) {
     }
 }
 
-TEST(SafeWrite, AFileSizeLimitFailsTheWriteWithAMessage) {
-    test::TempDir dir;
-    const std::string h = dir.file("h.bmp"), c = dir.file("hCL.bmp");
-    const HeightImage small(4, 4, 1), big(256, 256, 5);  // 192 KiB, over the limit below
-    savePictureFiles({{&small, h}, {&small, c}});
-    const auto [status, message] = childSays([&] {
-        const rlimit limit{64 * 1024, 64 * 1024};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        return saveMessage(big, h, small, c);
-    });
-    ASSERT_TRUE(WIFEXITED(status)) << "not ended by SIGXFSZ";
-    EXPECT_EQ(message, "Path/File access error: " + h + ": File too large");
-    EXPECT_EQ(test::readFile(h), bmpBytes(small));
-    EXPECT_EQ(test::readFile(c), bmpBytes(small));
-    EXPECT_EQ(leftovers(dir.path()), 0);
-}
-
 }  // namespace
 }  // namespace morv
