@@ -6,9 +6,13 @@
 #include "app/cli/CliHost.h"
 #include "app/cli/CliOptions.h"
 #include "app/cli/ImportCommand.h"
+#include "io/SafeWrite.h"
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
+    // What a save's repair of a killed earlier save did to the user's files.
+    morv::setRepairNoticeHandler(
+        [](const std::string& line) { std::fprintf(stderr, "morv-cli: %s\n", morv::cli::oneLine(line).c_str()); });
     if (!args.empty() && args[0] == "import") return morv::cli::launchImport({args.begin() + 1, args.end()});
     const morv::cli::Parsed parsed = morv::cli::parseArguments(args);
     if (!parsed.options) {

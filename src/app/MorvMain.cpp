@@ -55,6 +55,7 @@ int main(int argc, char** argv) {
     const morv::CommandLine line = morv::parseCommandLine(argumentsOf(QCoreApplication::arguments()));
 
     morv::App app;
+    morv::setRepairNoticeHandler([](const std::string& line) { std::fprintf(stderr, "morv: %s\n", line.c_str()); });
     // Abort ends the process without destructors: no temporary of a save outlives it.
     app.endProgram = [end = app.endProgram] {
         morv::removeStagedTemporaries();

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <cctype>
 #include <cerrno>
 #include <csignal>
@@ -29,10 +30,12 @@ namespace {
 // ---- names ---------------------------------------------------------------------
 //
 // Temporaries:   .morv-PID-START-N             (N counts the process's temporaries)
-// Aside records: .morv-PID-START-S-K-HASH-INODE.old   a hard link to a replaced file
-//                .morv-PID-START-S-K-HASH-INODE.abs   an empty marker: the target was absent
+// Aside records: .morv-PID-START-S-K-HASH-INODE-SIZE-MTIME.old   a hard link to a replaced file
+//                .morv-PID-START-S-K-HASH-INODE-SIZE-MTIME.abs   an empty marker: the target was absent
 // S counts the process's commits, K is the number of files in that commit, HASH
-// names the target (FNV-1a of its full path) and INODE is the new file's inode.
+// names the target (FNV-1a of its full path); INODE, SIZE and MTIME (in
+// nanoseconds) are the new file's, to tell it from the same file rewritten in place.
+// Records of earlier versions lack SIZE and MTIME.
 // PID and START (the process's start time in clock ticks since boot) say whether
 // the owner still runs; the names stay short whatever the target's name.
 
@@ -103,6 +106,7 @@ struct Leftover {
     std::string save, hash;
     std::size_t count = 0;
     unsigned long long inode = 0;
+    std::optional<std::pair<unsigned long long, unsigned long long>> sizeAndTime;  // absent in old records
     bool wasAbsent = false;
 };
 
@@ -123,25 +127,32 @@ std::optional<Leftover> parseLeftover(std::string_view name) {
         if (dash == std::string_view::npos) break;
         at = dash + 1;
     }
-    const auto digits = [](const std::string& s, bool hex = false) {
-        return !s.empty() && s.size() <= 20 &&
-               std::all_of(s.begin(), s.end(), [hex](char c) { return std::isdigit(static_cast<unsigned char>(c)) || (hex && std::isxdigit(static_cast<unsigned char>(c))); });
+    // Numbers too big for their type make the name no leftover of ours (a stray
+    // name in a shared folder must not stop every save into it).
+    const auto number = [](const std::string& s, auto& out) {
+        if (s.empty() || !std::isdigit(static_cast<unsigned char>(s[0]))) return false;
+        const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
+        return ec == std::errc() && end == s.data() + s.size();
+    };
+    const auto hex = [](const std::string& s) {
+        return !s.empty() && s.size() <= 16 && std::all_of(s.begin(), s.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
     };
     Leftover l;
-    if (kind.empty() && fields.size() == 3 && digits(fields[0]) && digits(fields[1]) && digits(fields[2])) {
-        l.pid = std::stol(fields[0]);
+    unsigned long long start = 0, n = 0, size = 0, time = 0;
+    if (kind.empty() && fields.size() == 3 && number(fields[0], l.pid) && number(fields[1], start) && number(fields[2], n)) {
         l.start = fields[1];
         return l;
     }
-    if (!kind.empty() && fields.size() == 6 && digits(fields[0]) && digits(fields[1]) && digits(fields[2]) &&
-        digits(fields[3]) && digits(fields[4], true) && digits(fields[5])) {
-        l.pid = std::stol(fields[0]);
+    if (!kind.empty() && (fields.size() == 6 || fields.size() == 8) && number(fields[0], l.pid) && number(fields[1], start) &&
+        number(fields[2], n) && number(fields[3], l.count) && hex(fields[4]) && number(fields[5], l.inode)) {
+        if (fields.size() == 8) {
+            if (!number(fields[6], size) || !number(fields[7], time)) return std::nullopt;
+            l.sizeAndTime = std::pair(size, time);
+        }
         l.start = fields[1];
         l.record = true;
         l.save = fields[2];
-        l.count = std::stoul(fields[3]);
         l.hash = fields[4];
-        l.inode = std::stoull(fields[5]);
         l.wasAbsent = kind == "abs";
         return l;
     }
@@ -185,8 +196,12 @@ static_assert(std::atomic<int>::is_always_lock_free);
 
 std::atomic<int> g_committing{0};
 std::atomic<int> g_pendingSignal{0};
-constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
-struct sigaction g_previous[3];
+// Every signal sent to end a process (not the faults of a bug: those leave their
+// temporaries to the next save, which removes them as a dead owner's).
+constexpr int kSignals[] = {SIGINT,  SIGTERM,   SIGHUP,  SIGQUIT, SIGPIPE, SIGALRM, SIGUSR1,
+                            SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU, SIGIO,   SIGPWR};
+constexpr int kSignalCount = int(sizeof kSignals / sizeof kSignals[0]);
+struct sigaction g_previous[kSignalCount];
 
 int claimSlot(const std::string& path) {
     if (path.size() >= PATH_MAX) return -1;
@@ -216,7 +231,7 @@ void onSignal(int sig) {
         return;
     }
     removeStagedTemporaries();
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < kSignalCount; ++i)
         if (kSignals[i] == sig) ::sigaction(sig, &g_previous[i], nullptr);
     ::raise(sig);  // delivered with the previous disposition once this handler returns
     errno = savedErrno;
@@ -225,16 +240,26 @@ void onSignal(int sig) {
 void installSignalHandlers() {
     static std::once_flag once;
     std::call_once(once, [] {
-        for (int i = 0; i < 3; ++i) {
+        for (int i = 0; i < kSignalCount; ++i) {
             struct sigaction old {};
             if (::sigaction(kSignals[i], nullptr, &old) != 0) continue;
-            if (!(old.sa_flags & SA_SIGINFO) && old.sa_handler == SIG_IGN) continue;  // e.g. nohup: stays ignored
+            // Only a signal that would end the process as it stands: one ignored
+            // (nohup) stays ignored, one the program handles stays the program's.
+            if ((old.sa_flags & SA_SIGINFO) || old.sa_handler != SIG_DFL) continue;
             g_previous[i] = old;
             struct sigaction ours {};
             ours.sa_handler = onSignal;
             sigemptyset(&ours.sa_mask);
             ours.sa_flags = SA_RESTART;
             ::sigaction(kSignals[i], &ours, nullptr);
+        }
+        // A file-size limit (ulimit -f) would end the process in the middle of a
+        // write, silently: ignored, the write fails with EFBIG and the save is
+        // undone and reported like any other failed write.
+        struct sigaction xfsz {};
+        if (::sigaction(SIGXFSZ, nullptr, &xfsz) == 0 && !(xfsz.sa_flags & SA_SIGINFO) && xfsz.sa_handler == SIG_DFL) {
+            xfsz.sa_handler = SIG_IGN;
+            ::sigaction(SIGXFSZ, &xfsz, nullptr);
         }
         std::atexit([] { removeStagedTemporaries(); });
     });
@@ -257,6 +282,49 @@ std::function<void(std::size_t)>& betweenCommitsHook() {
     static std::function<void(std::size_t)> hook;
     return hook;
 }
+
+std::function<void(const std::string&)>& repairNoticeHandler() {
+    static std::function<void(const std::string&)> handler;
+    return handler;
+}
+
+void repairNotice(const std::string& line) {
+    if (const auto& handler = repairNoticeHandler()) handler(line);
+    else std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+CommitCalls& commitCalls() {
+    static CommitCalls calls;
+    return calls;
+}
+
+/// Calls a file system call again while a signal interrupts it.
+template <class Call>
+int retried(Call call) {
+    int rc;
+    while ((rc = call()) != 0 && errno == EINTR) {
+    }
+    return rc;
+}
+
+int doFdatasync(int fd) {
+    const auto& f = commitCalls().fdatasync;
+    return retried([&] { return f ? f(fd) : ::fdatasync(fd); });
+}
+
+int doFsync(int fd) {
+    const auto& f = commitCalls().fsync;
+    return retried([&] { return f ? f(fd) : ::fsync(fd); });
+}
+
+int doRename(const char* from, const char* to) {
+    const auto& f = commitCalls().rename;
+    return f ? f(from, to) : ::rename(from, to);
+}
+
+/// Whether a failed flush only says that this file or folder cannot be flushed
+/// (some file systems have nothing to flush), which is no reason to fail a save.
+bool flushUnsupported(int e) { return e == EINVAL || e == ENOSYS || e == EROFS; }
 
 // ---- targets --------------------------------------------------------------------
 
@@ -284,6 +352,28 @@ mode_t defaultMode() {
         return mode_t(0666 & ~mask);
     }();
     return mode;
+}
+
+/// Whether this process may act as the owner of any file (CAP_FOWNER, as root has):
+/// the sticky bit then does not stop it.
+bool mayActAsOwner() {
+    std::FILE* f = std::fopen("/proc/self/status", "re");
+    if (!f) return ::geteuid() == 0;
+    char line[256];
+    unsigned long long caps = 0;
+    bool found = false;
+    while (std::fgets(line, sizeof line, f))
+        if (std::sscanf(line, "CapEff: %llx", &caps) == 1) {
+            found = true;
+            break;
+        }
+    std::fclose(f);
+    constexpr int kCapFowner = 3;
+    return found ? (caps >> kCapFowner) & 1 : ::geteuid() == 0;
+}
+
+unsigned long long nanoseconds(const timespec& t) {
+    return static_cast<unsigned long long>(t.tv_sec) * 1000000000ull + static_cast<unsigned long long>(t.tv_nsec);
 }
 
 /// A target as it will be written: the regular file it names (through symbolic
@@ -335,6 +425,11 @@ Resolved resolve(const std::string& target, Existing existing) {
         if (existing == Existing::Refuse) throw TargetExists(target);
         // A file its owner marked read-only is not replaced behind their back.
         if (::access(path.c_str(), W_OK) != 0) throw fileError(target, errno);
+        // In a shared folder with the sticky bit (/tmp and the like) only the owner
+        // of a file (or of the folder) may rename over it: the commit would fail at
+        // its rename, after the aside link it could then not remove. Told now.
+        if ((fst.st_mode & S_ISVTX) && r.st.st_uid != ::geteuid() && fst.st_uid != ::geteuid() && !mayActAsOwner())
+            throw accessError(target, "another user's file in a shared folder (sticky bit set): only its owner may replace it");
     }
     return r;
 }
@@ -360,64 +455,104 @@ public:
     FolderLocks(const FolderLocks&) = delete;
     FolderLocks& operator=(const FolderLocks&) = delete;
 
+    /// Flushes each folder's entries (the renames made in it) to the disk; throws
+    /// RuntimeError naming target when the disk reports an error.
+    void flush(const std::string& target) const {
+        for (int fd : m_fds)
+            if (doFsync(fd) != 0 && !flushUnsupported(errno)) throw fileError(target, errno);
+    }
+
 private:
     std::vector<int> m_fds;
 };
 
+/// A free name beside path for a file moved aside: "h.rewritten.bmp", then
+/// "h.rewritten-2.bmp" and so on. Made as a hard link to path (which stays), so that
+/// nothing already there is replaced; empty when no such link can be made.
+std::string linkAside(const std::string& path) {
+    const std::string folder = folderOf(path), name = nameOf(path);
+    const auto dot = name.find_last_of('.');
+    const std::string stem = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+    const std::string ext = stem.size() == name.size() ? "" : name.substr(dot);
+    for (int n = 1; n < 1000; ++n) {
+        std::string aside = folder + "/" + stem + ".rewritten";
+        if (n > 1) aside.append(1, '-').append(std::to_string(n));
+        aside += ext;
+        if (::link(path.c_str(), aside.c_str()) == 0) return aside;
+        if (errno != EEXIST) break;
+    }
+    return {};
+}
+
 /// Removes the leftovers of dead owners in the targets' folders: temporaries at
 /// once (those of earlier versions once a day old); aside records once their
-/// commit is judged. A commit killed after some but
-/// not all of its renames left a torn set: each target it replaced gets its old
-/// file back (or is removed, when it was absent before).
+/// commit is judged, whichever names it wrote. A commit killed after some but not
+/// all of its renames left a torn set: each target it replaced gets its old file
+/// back (or is removed, when it was absent before). A target that still is the
+/// file the commit wrote but was rewritten in place since (other size or time) is
+/// the user's work: it is first linked aside under a name the notice tells.
 void repairLeftovers(const std::vector<Resolved>& targets) {
-    std::map<std::string, std::string> finalByHash;
     std::set<std::string> folders;
-    for (const auto& t : targets) {
-        finalByHash[hashName(t.final)] = t.final;
-        folders.insert(folderOf(t.final));
-    }
+    for (const auto& t : targets) folders.insert(folderOf(t.final));
     struct Member {
         std::string recordPath;
         Leftover info;
     };
     std::map<std::tuple<long, std::string, std::string>, std::vector<Member>> groups;
+    std::map<std::string, std::string> byHash;  // every other name in the folders, by its record hash
     for (const auto& folder : folders) {
         DIR* dir = ::opendir(folder.c_str());
         if (!dir) continue;
         while (const dirent* e = ::readdir(dir)) {
+            const std::string path = folder + "/" + e->d_name;
             if (isOldStyleTemporary(e->d_name)) {
-                removeOldStyleTemporaryWhenStale(folder + "/" + e->d_name);
+                removeOldStyleTemporaryWhenStale(path);
                 continue;
             }
             const auto l = parseLeftover(e->d_name);
-            if (!l || !ownerGone(l->pid, l->start)) continue;
-            const std::string path = folder + "/" + e->d_name;
+            if (!l) {
+                byHash[hashName(path)] = path;
+                continue;
+            }
+            if (!ownerGone(l->pid, l->start)) continue;
             if (!l->record) ::unlink(path.c_str());
             else groups[{l->pid, l->start, l->save}].push_back({path, *l});
         }
         ::closedir(dir);
     }
     for (auto& [key, members] : groups) {
-        // A set naming files this save does not write is left for a save of those names.
-        if (!std::all_of(members.begin(), members.end(), [&](const Member& m) { return finalByHash.count(m.info.hash) > 0; }))
-            continue;
         // Records are all made before the first rename and dropped after the last:
-        // a set with some missing was killed before or after its renames, never torn.
-        if (members.size() == members.front().info.count) {
-            std::vector<bool> replaced;
-            for (const auto& m : members) {
-                struct stat st {};
-                const std::string& final = finalByHash[m.info.hash];
-                replaced.push_back(::lstat(final.c_str(), &st) == 0 && st.st_ino == m.info.inode);
-            }
-            const auto n = std::count(replaced.begin(), replaced.end(), true);
-            if (n > 0 && std::size_t(n) < members.size()) {
-                for (std::size_t i = 0; i < members.size(); ++i) {
-                    if (!replaced[i]) continue;
-                    const std::string& final = finalByHash[members[i].info.hash];
-                    if (members[i].info.wasAbsent) ::unlink(final.c_str());
-                    else ::rename(members[i].recordPath.c_str(), final.c_str());
+        // the targets of a set killed before its renames all hold their old files,
+        // those of one killed after them all hold the new ones; only a mix is torn.
+        // (A set across folders is judged by the records in these folders.)
+        std::vector<std::string> finals;
+        std::vector<struct stat> states;
+        std::size_t replaced = 0;
+        for (const auto& m : members) {
+            const auto found = byHash.find(m.info.hash);
+            struct stat st {};
+            const bool isNew = found != byHash.end() && ::lstat(found->second.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+                               st.st_ino == m.info.inode;
+            finals.push_back(isNew ? found->second : std::string());
+            states.push_back(st);
+            replaced += isNew;
+        }
+        if (replaced > 0 && replaced < members.size()) {
+            for (std::size_t i = 0; i < members.size(); ++i) {
+                if (finals[i].empty()) continue;
+                const Leftover& info = members[i].info;
+                const struct stat& st = states[i];
+                const bool rewritten =
+                    info.sizeAndTime && (info.sizeAndTime->first != static_cast<unsigned long long>(st.st_size) ||
+                                         info.sizeAndTime->second != nanoseconds(st.st_mtim));
+                if (rewritten) {
+                    const std::string aside = linkAside(finals[i]);
+                    if (aside.empty()) continue;  // the user's file stays where it is
+                    repairNotice(finals[i] + " was rewritten after a save to it was killed: kept as " + aside +
+                                 "; the file from before that save is back");
                 }
+                if (info.wasAbsent) ::unlink(finals[i].c_str());
+                else doRename(members[i].recordPath.c_str(), finals[i].c_str());
             }
         }
         for (const auto& m : members) ::unlink(m.recordPath.c_str());
@@ -498,7 +633,8 @@ StagedFile::StagedFile(std::string target, std::string final, Existing existing)
 
 StagedFile::StagedFile(StagedFile&& o) noexcept
     : m_target(std::move(o.m_target)), m_final(std::move(o.m_final)), m_temp(std::move(o.m_temp)),
-      m_existing(o.m_existing), m_fd(o.m_fd), m_slot(o.m_slot), m_inode(o.m_inode), m_committed(o.m_committed) {
+      m_existing(o.m_existing), m_fd(o.m_fd), m_slot(o.m_slot), m_inode(o.m_inode), m_size(o.m_size),
+      m_mtime(o.m_mtime), m_committed(o.m_committed) {
     o.m_fd = -1;
     o.m_slot = -1;
     o.m_temp.clear();
@@ -530,12 +666,22 @@ void StagedFile::finish() {
     if (m_fd < 0) return;
     const int fd = m_fd;
     m_fd = -1;
-    struct stat st {};
-    if (::fstat(fd, &st) == 0) m_inode = st.st_ino;
-    // Start writing the data out now (without waiting): a rename over an existing
-    // file otherwise does it (ext4 flushes a replacing file's data on rename), and
-    // those milliseconds would lie between the renames of a set.
+    // The data goes to the disk before the file is renamed over anything: the
+    // rename may reach the disk first, and a power cut then leaves an empty file
+    // under the old name. Started without waiting first, so that files finished
+    // together are written out together.
     ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+    if (doFdatasync(fd) != 0 && !flushUnsupported(errno)) {
+        const int e = errno;
+        ::close(fd);
+        throw fileError(m_target, e);
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) == 0) {
+        m_inode = st.st_ino;
+        m_size = st.st_size;
+        m_mtime = static_cast<long long>(nanoseconds(st.st_mtim));
+    }
     if (::close(fd) != 0) throw fileError(m_target, errno);
 }
 
@@ -545,6 +691,8 @@ void StagedFile::commit() {
 }
 
 void commitStaged(StagedFile* const* files, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i)
+        if (files[i]->m_fd >= 0) ::sync_file_range(files[i]->m_fd, 0, 0, SYNC_FILE_RANGE_WRITE);
     for (std::size_t i = 0; i < count; ++i) files[i]->finish();
     std::vector<std::string> finals;
     for (std::size_t i = 0; i < count; ++i) finals.push_back(files[i]->m_final);
@@ -571,7 +719,8 @@ void commitStaged(StagedFile* const* files, std::size_t count) {
             }
             const std::string record = folderOf(f.m_final) + "/" + kPrefix + ownTag() + "-" + save + "-" +
                                        std::to_string(count) + "-" + hashName(f.m_final) + "-" +
-                                       std::to_string(static_cast<unsigned long long>(f.m_inode)) +
+                                       std::to_string(static_cast<unsigned long long>(f.m_inode)) + "-" +
+                                       std::to_string(f.m_size) + "-" + std::to_string(f.m_mtime) +
                                        (hadOld[i] ? ".old" : ".abs");
             if (hadOld[i]) {
                 linked = linked && ::link(f.m_final.c_str(), record.c_str()) == 0;
@@ -591,7 +740,7 @@ void commitStaged(StagedFile* const* files, std::size_t count) {
             StagedFile& f = *files[i];
             if (i > 0 && betweenCommitsHook()) betweenCommitsHook()(i);
             if (f.m_existing == Existing::Replace) {
-                if (::rename(f.m_temp.c_str(), f.m_final.c_str()) != 0) throw fileError(f.m_target, errno);
+                if (doRename(f.m_temp.c_str(), f.m_final.c_str()) != 0) throw fileError(f.m_target, errno);
             } else {
                 // link(2) fails when the name exists: "exists" is decided here, atomically.
                 if (::link(f.m_temp.c_str(), f.m_final.c_str()) != 0) {
@@ -604,6 +753,9 @@ void commitStaged(StagedFile* const* files, std::size_t count) {
             committed[i] = true;
             releaseSlot(f.m_slot);
         }
+        if (count > 0 && betweenCommitsHook()) betweenCommitsHook()(count);
+        // The renames reach the disk while the records can still undo them.
+        locks.flush(files[0]->m_target);
         dropRecords();
     } catch (...) {
         for (std::size_t i = 0; i < count; ++i) {
@@ -655,5 +807,11 @@ void removeStagedTemporaries() noexcept {
 }
 
 void setBetweenCommitsHookForTests(std::function<void(std::size_t)> hook) { betweenCommitsHook() = std::move(hook); }
+
+void setRepairNoticeHandler(std::function<void(const std::string& line)> handler) {
+    repairNoticeHandler() = std::move(handler);
+}
+
+void setCommitCallsForTests(CommitCalls calls) { commitCalls() = std::move(calls); }
 
 }  // namespace morv

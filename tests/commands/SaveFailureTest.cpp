@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 
 #include "core/RuntimeError.h"
 #include "io/ImageIO.h"
+#include "support/CliRun.h"
 #include "support/TestSupport.h"
 
 namespace morv {
@@ -75,6 +77,24 @@ TEST(SaveFailure, ReadOnlyFoldersAndFilesAreLeftAlone) {
     EXPECT_EQ(test::readFile(open + "/kept.bmp"), before);
     EXPECT_EQ(entries(locked), 1u);
     EXPECT_EQ(entries(open), 1u);
+}
+
+TEST(SaveFailure, AFileSizeLimitIsReportedInOneLine) {
+    test::TempDir dir;
+    const HeightImage map(256, 256, 120);  // 192 KiB as a BMP, over the limit below
+    savePictureFiles({{&map, dir.file("map.bmp")}, {&map, dir.file("mapCL.bmp")}});
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const rlimit limit{64 * 1024, 64 * 1024};  // as ulimit -f 64 in the shell
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::_exit(test::morvCli("redraw map.bmp --flatten 50 -o out.bmp", dir).status);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1) << "not ended by SIGXFSZ, but failed";
+    EXPECT_EQ(test::readFile(dir.file("stderr.txt")), "morv-cli: Path/File access error: out.bmp: File too large\n");
+    EXPECT_EQ(entries(dir.path()), 3u) << "the map, its contour image and the error output: nothing more";
 }
 
 TEST(SaveFailure, UnicodeAndSpacesInPaths) {

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -15,6 +16,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <mutex>
 
 #include "core/RuntimeError.h"
 #include "io/SafeWrite.h"
@@ -226,10 +228,12 @@ TEST(SafeWrite, APairTornByAKillIsPutBackByTheNextSaveToTheSameNames) {
 }
 
 TEST(SafeWrite, TemporariesGoOnSignalsAndStaleOnesWithTheNextSave) {
-    for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGUSR1, SIGALRM}) {
         SCOPED_TRACE(sig);
         test::TempDir dir;
         const int status = inChild([&] {
+            const rlimit noCore{0, 0};  // SIGQUIT would leave a core file
+            ::setrlimit(RLIMIT_CORE, &noCore);
             StagedFile f(dir.file("a.bmp"));
             f.write("partial");
             ::raise(sig);
@@ -270,6 +274,9 @@ TEST(SafeWrite, TemporariesOfEarlierVersionsGoOnlyOnceADayOld) {
         {"out.bmp.morv-a1B2c3", 48 * kHour, false, false},         // not hidden: the user's own
         {".morv-a1B2c3", 48 * kHour, false, false},
         {".dir.morv-a1B2c3", 48 * kHour, true, false},
+        // Named like this version's leftovers, with numbers too big to be one: not ours
+        {".morv-99999999999999999999-1-1", 48 * kHour, false, false},
+        {".morv-1-1-1-2-00ff-99999999999999999999.old", 48 * kHour, false, false},
     };
     test::TempDir dir;
     const std::time_t now = std::time(nullptr);
@@ -309,6 +316,248 @@ TEST(SafeWrite, ConcurrentWritersNeverMixAPairAndOnlyOneMayCreateIt) {
         EXPECT_EQ(succeeded, existing == Existing::Refuse ? 1 : kWriters);
         EXPECT_EQ(test::readFile(h), test::readFile(c)) << "both files come from one writer";
         EXPECT_EQ(leftovers(dir.path()), 0);
+    }
+}
+
+/// The file an open descriptor names, by its name alone.
+std::string nameOfFd(int fd) {
+    return fs::read_symlink("/proc/self/fd/" + std::to_string(fd)).filename().string();
+}
+
+/// Records the commit's flushes and renames in order (saves write on threads).
+class CallRecorder {
+public:
+    explicit CallRecorder(int failingFlush = 0, int failingFolderFlush = 0) {
+        CommitCalls calls;
+        calls.fdatasync = [this, failingFlush](int fd) { return note("fdatasync " + nameOfFd(fd), failingFlush) ? ::fdatasync(fd) : -1; };
+        calls.fsync = [this, failingFolderFlush](int fd) { return note("fsync " + nameOfFd(fd), failingFolderFlush) ? ::fsync(fd) : -1; };
+        calls.rename = [this](const char* from, const char* to) {
+            note("rename " + fs::path(from).filename().string() + " " + fs::path(to).filename().string(), 0);
+            return ::rename(from, to);
+        };
+        setCommitCallsForTests(calls);
+    }
+    ~CallRecorder() { setCommitCallsForTests({}); }
+    std::vector<std::string> calls() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_calls;
+    }
+
+private:
+    /// Records a call; false (errno set) when it is to fail.
+    bool note(const std::string& call, int failWith) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_calls.push_back(call);
+        errno = failWith;
+        return failWith == 0;
+    }
+    std::mutex m_mutex;
+    std::vector<std::string> m_calls;
+};
+
+TEST(SafeWrite, DataReachesTheDiskBeforeTheRenamesFolderAfter) {
+    test::TempDir dir;
+    const std::string h = dir.file("h.bmp"), c = dir.file("hCL.bmp");
+    const HeightImage oldH(4, 4, 1), newH(4, 4, 3), newC(4, 4, 4);
+    savePictureFiles({{&oldH, h}, {&oldH, c}});
+    CallRecorder recorder;
+    ASSERT_EQ(savePair(newH, h, newC, c, Existing::Replace), 0);
+    const auto calls = recorder.calls();
+    std::vector<std::size_t> flushes, renames, folderFlushes;
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        if (calls[i].starts_with("fdatasync .morv-")) flushes.push_back(i);
+        if (calls[i].starts_with("rename .morv-")) renames.push_back(i);
+        if (calls[i] == "fsync " + dir.path().filename().string()) folderFlushes.push_back(i);
+    }
+    ASSERT_EQ(flushes.size(), 2u) << "each staged file is flushed";
+    ASSERT_EQ(renames.size(), 2u);
+    ASSERT_EQ(folderFlushes.size(), 1u) << "one folder, flushed once";
+    EXPECT_LT(flushes.back(), renames.front()) << "every file is on the disk before the first rename";
+    EXPECT_GT(folderFlushes.front(), renames.back()) << "the renames are flushed after the last one";
+    EXPECT_EQ(test::readFile(h), bmpBytes(newH));
+}
+
+TEST(SafeWrite, AFailedFlushFailsTheSaveAndKeepsTheOldPair) {
+    const HeightImage oldH(4, 4, 1), oldC(4, 4, 2), newH(4, 4, 3), newC(4, 4, 4);
+    for (const bool folder : {false, true}) {
+        SCOPED_TRACE(folder ? "the folder" : "a file");
+        test::TempDir dir;
+        const std::string h = dir.file("h.bmp"), c = dir.file("hCL.bmp");
+        savePictureFiles({{&oldH, h}, {&oldC, c}});
+        {
+            CallRecorder failing(folder ? 0 : EIO, folder ? EIO : 0);
+            EXPECT_EQ(savePair(newH, h, newC, c, Existing::Replace), err::PathFileAccess);
+        }
+        EXPECT_EQ(test::readFile(h), bmpBytes(oldH));
+        EXPECT_EQ(test::readFile(c), bmpBytes(oldC));
+        EXPECT_EQ(leftovers(dir.path()), 0);
+    }
+}
+
+/// Runs body in a child process, unprivileged (uid 65534) when asked; returns its
+/// wait status and the text body returned, -1 when privileges could not be dropped.
+std::pair<int, std::string> childSays(const std::function<std::string()>& body, bool unprivileged = false) {
+    int fds[2];
+    if (::pipe(fds) != 0) return {-1, ""};
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        if (unprivileged && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(255);
+        const std::string text = body();
+        if (::write(fds[1], text.data(), text.size()) < 0) ::_exit(254);
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    std::string text;
+    char buf[512];
+    for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;) text.append(buf, std::size_t(n));
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 255) return {-1, text};
+    return {status, text};
+}
+
+/// What a pair save says: "" when it succeeded, else the error's message.
+std::string saveMessage(const HeightImage& h, const std::string& hp, const HeightImage& c, const std::string& cp) {
+    try {
+        savePictureFiles({{&h, hp}, {&c, cp}}, Existing::Replace);
+    } catch (const RuntimeError& err) {
+        return err.what();
+    }
+    return "";
+}
+
+TEST(SafeWrite, AnotherUsersFileInAStickyFolderIsRefusedUntouched) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to give files to another user";
+    const HeightImage pic(4, 4, 9);
+    struct Case {
+        const char* what;
+        uid_t owner;        // of the old pair
+        bool unprivileged;  // the saver is 65534, else root (who may act as any owner)
+        bool refused;
+    };
+    for (const Case& k : {Case{"another user's pair", 0, true, true}, Case{"the saver's own pair", 65534, true, false},
+                          Case{"root over another user's pair", 65534, false, false}}) {
+        SCOPED_TRACE(k.what);
+        test::TempDir tmp;
+        const std::string shared = tmp.file("shared");
+        fs::create_directory(shared);
+        ASSERT_EQ(::chown(shared.c_str(), 4321, 4321), 0);  // a folder of a third user, as /tmp is root's
+        ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+        const std::string h = shared + "/h.bmp", c = shared + "/hCL.bmp";
+        for (const auto& p : {h, c}) {
+            put(p, "old");
+            ASSERT_EQ(::chown(p.c_str(), k.owner, k.owner), 0);
+            ASSERT_EQ(::chmod(p.c_str(), 0666), 0);
+        }
+        const auto before = snapshot(shared);
+        const auto [status, message] = childSays([&] { return saveMessage(pic, h, pic, c); }, k.unprivileged);
+        if (status < 0) GTEST_SKIP() << "cannot drop to an unprivileged user";
+        ASSERT_TRUE(WIFEXITED(status));
+        if (!k.refused) {
+            EXPECT_EQ(message, "");
+            EXPECT_EQ(test::readFile(h), bmpBytes(pic));
+            continue;
+        }
+        EXPECT_EQ(message, "Path/File access error: " + h +
+                               ": another user's file in a shared folder (sticky bit set): only its owner may replace it");
+        EXPECT_EQ(snapshot(shared), before) << "nothing made, nothing left that its maker cannot remove";
+    }
+}
+
+TEST(SafeWrite, AFileRewrittenInPlaceAfterATearIsMovedAside) {
+    const HeightImage oldH(4, 4, 1), oldC(4, 4, 2), newH(4, 4, 3), newC(4, 4, 4);
+    struct Case {
+        const char* what;
+        std::string rewrite;  // the user's bytes, written into the same file; "" leaves it
+        bool olderTime;       // the rewrite gets an older time, else the torn file's own
+    };
+    const Case cases[] = {
+        {"untouched", "", false},
+        {"rewritten, other size", "the user's own height map", false},
+        {"rewritten, same size", bmpBytes(HeightImage(4, 4, 77)), true},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        test::TempDir dir;
+        const std::string h = dir.file("h.bmp"), c = dir.file("hCL.bmp"), aside = dir.file("h.rewritten.bmp");
+        savePictureFiles({{&oldH, h}, {&oldC, c}});
+        inChild([&] {
+            setBetweenCommitsHookForTests([](std::size_t) { ::_exit(0); });
+            savePictureFiles({{&newH, h}, {&newC, c}});
+        });
+        struct stat torn {};
+        ASSERT_EQ(::stat(h.c_str(), &torn), 0);
+        if (!k.rewrite.empty()) {
+            std::ofstream(h, std::ios::binary | std::ios::trunc) << k.rewrite;  // as cp does: the same inode
+            // Times set by hand, so that size alone or time alone tells each case.
+            const timespec older{torn.st_mtim.tv_sec - 3600, 0};
+            const timespec times[2] = {k.olderTime ? older : torn.st_mtim, k.olderTime ? older : torn.st_mtim};
+            ASSERT_EQ(::utimensat(AT_FDCWD, h.c_str(), times, 0), 0);
+            struct stat now {};
+            ASSERT_EQ(::stat(h.c_str(), &now), 0);
+            ASSERT_EQ(now.st_ino, torn.st_ino);
+        }
+        std::vector<std::string> notices;
+        setRepairNoticeHandler([&](const std::string& line) { notices.push_back(line); });
+        EXPECT_EQ(savePair(newH, h, newC, c, Existing::Refuse), err::PathFileAccess);
+        setRepairNoticeHandler({});
+        EXPECT_EQ(test::readFile(h), bmpBytes(oldH)) << "the pair is whole again";
+        EXPECT_EQ(test::readFile(c), bmpBytes(oldC));
+        EXPECT_EQ(leftovers(dir.path()), 0);
+        if (k.rewrite.empty()) {
+            EXPECT_FALSE(fs::exists(aside));
+            EXPECT_TRUE(notices.empty());
+            continue;
+        }
+        EXPECT_EQ(test::readFile(aside), k.rewrite) << "the user's version is kept";
+        ASSERT_EQ(notices.size(), 1u);
+        EXPECT_EQ(notices[0], h + " was rewritten after a save to it was killed: kept as " + aside +
+                                  "; the file from before that save is back");
+    }
+}
+
+TEST(SafeWrite, ADeadSavesRecordsGoWithAnyLaterSaveToTheFolder) {
+    const std::vector<std::string> names = {"a.png", "thumbnail.jpg", "config.txt"};
+    struct Case {
+        const char* what;
+        std::size_t killAt;  // the hook's index: 1 or 2 tear the set, 3 comes after the last rename
+        bool sameNames;      // the later save writes the same three names (refused: they exist)
+    };
+    const Case cases[] = {
+        {"torn after one, other name saved", 1, false},
+        {"torn after two, other name saved", 2, false},
+        {"finished, other name saved", 3, false},
+        {"finished, same names checked", 3, true},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        test::TempDir dir;
+        std::vector<FileContent> before, after;
+        for (const auto& n : names) {
+            before.push_back({dir.file(n), "old " + n});
+            after.push_back({dir.file(n), "new " + n});
+        }
+        writeFilesSafely(before);
+        inChild([&] {
+            setBetweenCommitsHookForTests([&](std::size_t i) {
+                if (i == k.killAt) ::_exit(0);
+            });
+            writeFilesSafely(after);
+        });
+        ASSERT_GT(leftovers(dir.path()), 0) << "the kill left records";
+        if (k.sameNames) {
+            std::vector<std::string> targets;
+            for (const auto& f : after) targets.push_back(f.path);
+            EXPECT_THROW(checkTargets(targets, Existing::Refuse), TargetExists);
+        } else {
+            writeFilesSafely({{dir.file("other.png"), "other"}}, Existing::Refuse);
+        }
+        EXPECT_EQ(leftovers(dir.path()), 0);
+        // A torn set is put back; a finished one is never rolled back.
+        const auto& expected = k.killAt < names.size() ? before : after;
+        for (const auto& f : expected) EXPECT_EQ(test::readFile(f.path), f.bytes);
     }
 }
 
