@@ -246,7 +246,7 @@ TEST_F(CliRun, ABatchGoesOnPastFailuresAndEachResultIsTheMapsAlone) {
               "done/Vale_3x2_MF-50_B-2.bmp\ndone/Vale_3x2_MF-50_B-2CL.bmp\n");
     EXPECT_EQ(r.err,
               "morv-cli: skipped hillsCL.bmp: the contour image of hills.bmp\n"
-              "morv-cli: text.bmp: Invalid picture: text.bmp: not a BMP, JPEG, PNG, TIFF or TGA picture\n"
+              "morv-cli: Invalid picture: text.bmp: not a BMP, JPEG, PNG, TIFF or TGA picture\n"
               "2 written, 1 failed, 1 companions skipped\n");
     EXPECT_EQ(listing(dir.file("done")),
               "Vale_3x2_MF-50_B-2.bmp Vale_3x2_MF-50_B-2CL.bmp hills_4x3_MF-50_B-2.bmp hills_4x3_MF-50_B-2CL.bmp ");
