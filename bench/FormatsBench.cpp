@@ -1,6 +1,8 @@
 // A 4096 x 4096 16-bit grey PNG read and written as an 8-bit grey PNG: in process,
 // by morv-cli, and by ImageMagick's convert doing the same (its own lowest to
-// highest stretched to 0..255, written at 8 bits) in one process.
+// highest stretched to 0..255, written at 8 bits) in one process. Then small hostile
+// files refused from what they claim: a 1 MB PNG whose data inflates to 1 GB, and
+// 250-byte TIFFs with a strip far beyond their end or tiles of 2^30 pixels a side.
 #include <benchmark/benchmark.h>
 
 #include <sys/wait.h>
@@ -8,11 +10,16 @@
 
 #include <QImage>
 
+#include <zlib.h>
+
+#include <array>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "BenchMaps.h"
+#include "core/RuntimeError.h"
 #include "io/ImageIO.h"
 
 namespace {
@@ -72,8 +79,86 @@ void BM_Png16ToPng8_4096_ImageMagickConvert(benchmark::State& state) {
     for (auto _ : state) run({"/usr/bin/convert", in, "-auto-level", "-depth", "8", folder() + "/deep-magick.png"});
 }
 
+void putBigEndian(std::string& s, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) s += char(v >> (24 - 8 * i));
+}
+
+std::string pngChunk(const char* type, const std::string& data) {
+    std::string c;
+    putBigEndian(c, std::uint32_t(data.size()));
+    const std::string body = type + data;
+    c += body;
+    putBigEndian(c, std::uint32_t(crc32(0, reinterpret_cast<const Bytef*>(body.data()), uInt(body.size()))));
+    return c;
+}
+
+/// A 16 x 16 grey PNG whose image data goes on to 1 GB of zeros (about 1 MB).
+std::string pngBombFile() {
+    const std::string path = folder() + "/bomb.png";
+    if (std::filesystem::exists(path)) return path;
+    z_stream z{};
+    deflateInit(&z, 9);
+    const std::string zeros(std::size_t(1) << 20, '\0');
+    std::string idat(std::size_t(2) << 20, '\0');
+    z.next_out = reinterpret_cast<Bytef*>(idat.data());
+    z.avail_out = uInt(idat.size());
+    for (int mb = 0; mb < 1024; ++mb) {
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(zeros.data()));
+        z.avail_in = uInt(zeros.size());
+        deflate(&z, mb == 1023 ? Z_FINISH : Z_NO_FLUSH);
+    }
+    idat.resize(z.total_out);
+    deflateEnd(&z);
+    const std::string ihdr{0, 0, 0, 16, 0, 0, 0, 16, 8, 0, 0, 0, 0};
+    std::ofstream(path, std::ios::binary) << "\x89PNG\r\n\x1a\n" + pngChunk("IHDR", ihdr) + pngChunk("IDAT", idat) +
+                                                 pngChunk("IEND", "");
+    return path;
+}
+
+/// A 250-byte little-endian TIFF of 8-bit grey from its directory's entries.
+std::string tinyTiffFile(const char* name, const std::vector<std::array<std::uint32_t, 3>>& entries) {
+    std::string t = std::string("II*") + '\0';
+    auto put = [&t](std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) t += char(v >> (8 * i));
+    };
+    put(8, 4);
+    put(std::uint32_t(entries.size()), 2);
+    for (const auto& [tag, type, value] : entries) put(tag, 2), put(type, 2), put(1, 4), put(value, 4);
+    put(0, 4);
+    t.resize(250, '\0');
+    const std::string path = folder() + "/" + name;
+    std::ofstream(path, std::ios::binary) << t;
+    return path;
+}
+
+void refuse(benchmark::State& state, const std::string& path) {
+    for (auto _ : state) {
+        try {
+            morv::loadPicture(path);
+            state.SkipWithError("the hostile file was read");
+        } catch (const morv::RuntimeError&) {
+        }
+    }
+}
+
+void BM_Refuse_PngInflatingTo1GB(benchmark::State& state) { refuse(state, pngBombFile()); }
+
+void BM_Refuse_TiffStripFarBeyondItsEnd(benchmark::State& state) {
+    refuse(state, tinyTiffFile("far.tif", {{256, 4, 16384}, {257, 4, 16384}, {258, 3, 8}, {259, 3, 1}, {262, 3, 1},
+                                           {273, 4, 0x7FFFFFF0}, {277, 3, 1}, {278, 4, 16384}, {279, 4, 0x10000000}}));
+}
+
+void BM_Refuse_TiffTilesOf2To30Pixels(benchmark::State& state) {
+    refuse(state, tinyTiffFile("tiles.tif", {{256, 4, 64}, {257, 4, 64}, {258, 3, 8}, {259, 3, 1}, {262, 3, 1},
+                                             {277, 3, 1}, {322, 4, 1u << 30}, {323, 4, 1u << 30}, {324, 4, 200},
+                                             {325, 4, 40}}));
+}
+
 }  // namespace
 
+BENCHMARK(BM_Refuse_PngInflatingTo1GB)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Refuse_TiffStripFarBeyondItsEnd)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Refuse_TiffTilesOf2To30Pixels)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Png16ToPng8_4096_InProcess)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(3)->ReportAggregatesOnly();
 BENCHMARK(BM_Png16ToPng8_4096_MorvCli)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(3)->ReportAggregatesOnly();
 BENCHMARK(BM_Png16ToPng8_4096_ImageMagickConvert)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3)->ReportAggregatesOnly();
