@@ -23,8 +23,9 @@ namespace {
 // sets its own jump point and holds only plain data, so no destructor is skipped;
 // C++ objects live in the callers.
 
-/// The compressed image data libpng takes in one piece (its own default).
-constexpr std::size_t kImageDataPiece = 8192;
+/// The compressed image data libpng takes in one piece (half its default): also
+/// what may follow the last row: a few MB at most once inflated.
+constexpr std::size_t kImageDataPiece = 4096;
 
 /// The image data chunk's type, as libpng names the chunk being read.
 constexpr png_uint_32 kImageDataChunk = 0x49444154;  // "IDAT"
