@@ -3,6 +3,10 @@
 // highest stretched to 0..255, written at 8 bits) in one process. Then small hostile
 // files refused from what they claim: a 1 MB PNG whose data inflates to 1 GB, and
 // 250-byte TIFFs with a strip far beyond their end or tiles of 2^30 pixels a side.
+// Measured by hand with /usr/bin/time -v on `morv-cli info FILE` (2 loaded cores):
+// the 1 GB PNG took 13.6 s before it was refused, the far strip 6.2 s and 277 MB;
+// now each is refused in 0.02-0.04 s of CPU with 16.5 MB resident, what morv-cli
+// takes to refuse a one-byte file.
 #include <benchmark/benchmark.h>
 
 #include <sys/wait.h>
