@@ -27,6 +27,7 @@ namespace {
 struct TiffIo {
     ByteSource* source = nullptr;
     std::uint64_t position = 0;
+    std::string name;
     std::exception_ptr failure;
     std::string message;
 };
@@ -65,12 +66,17 @@ toff_t seekProc(thandle_t h, toff_t offset, int whence) {
 int closeProc(thandle_t) { return 0; }
 toff_t sizeProc(thandle_t h) { return static_cast<TiffIo*>(h)->source->size(); }
 
-int onError(TIFF*, void* user, const char* module, const char* fmt, va_list ap) {
+/// Keeps libtiff's first complaint as a plain reason: without the name of the
+/// libtiff function that raised it, and without the file's name, which the
+/// refusal gives once already.
+int onError(TIFF*, void* user, const char*, const char* fmt, va_list ap) {
     auto& io = *static_cast<TiffIo*>(user);
     if (io.message.empty()) {
         char buf[300];
         std::vsnprintf(buf, sizeof buf, fmt, ap);
-        io.message = (module && *module ? std::string(module) + ": " : std::string()) + buf;
+        io.message = buf;
+        const std::string named = io.name + ": ";
+        if (!io.name.empty() && io.message.rfind(named, 0) == 0) io.message.erase(0, named.size());
     }
     return 1;
 }
@@ -240,6 +246,7 @@ DecodedPicture decodeTiff(ByteSource& source, const std::string& name, const Lev
                           std::uint64_t memoryBudget) {
     TiffIo io;
     io.source = &source;
+    io.name = name;
     TiffFile file(io, name);
     if (!file.get()) refuse(io, name, "damaged TIFF header");
     TIFF* tif = file.get();
