@@ -199,6 +199,12 @@ DecodedPicture decodePng(ByteSource& source, const std::string& name, const Leve
     // Our own limits apply below; libpng's only guard against absurd headers.
     png_set_user_limits(s.png(), 0x7FFFFFFF, 0x7FFFFFFF);
     png_set_compression_buffer_size(s.png(), kImageDataPiece);
+    // Text, colour profiles and suggested palettes are of no use to a height map:
+    // they are passed over unread (their checksums still checked), so that
+    // compressed ones cannot cost seconds of inflating, nor many of them be
+    // refused for filling libpng's cache.
+    static const png_byte kIgnored[] = "tEXt\0zTXt\0iTXt\0iCCP\0sPLT\0eXIf";
+    png_set_keep_unknown_chunks(s.png(), PNG_HANDLE_CHUNK_NEVER, kIgnored, int(sizeof kIgnored / 5));
 
     Header h;
     if (!readHeader(s.png(), s.info(), h)) refuse(io, name, "header");

@@ -372,6 +372,24 @@ TEST(PictureFormats, PngDataPastTheLastRowIsRefusedUnread) {
     }
 }
 
+TEST(PictureFormats, PngTextIsPassedOverUninflated) {
+    // 1001 text chunks, each 1 MB of zeros compressed to 1 KB, before the data:
+    // inflated, they cost seconds; and they used to fill libpng's chunk cache.
+    const std::string zeros(std::size_t(1) << 20, '\0');
+    std::string packed(compressBound(uLong(zeros.size())), '\0');
+    uLongf packedSize = uLongf(packed.size());
+    compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize, reinterpret_cast<const Bytef*>(zeros.data()),
+              uLong(zeros.size()), 9);
+    packed.resize(packedSize);
+    const std::string sound = pngWithExtraData(false, 0);
+    const std::size_t afterHeader = 8 + 25;
+    std::string text;
+    for (int i = 0; i < 1001; ++i) text += chunk("zTXt", std::string("Comment\0\0", 9) + packed);
+    const std::string png = sound.substr(0, afterHeader) + text + sound.substr(afterHeader);
+    CountingSource source(png);
+    EXPECT_EQ(refusalOf([&] { decodePng(source, "text.png", {}, 1 << 20); }), "decoded");
+}
+
 /// A little-endian TIFF of 8-bit grey, uncompressed, from its directory's entries
 /// (tag, type, value), padded to 250 bytes.
 std::string tinyTiff(const std::vector<std::array<std::uint32_t, 3>>& entries) {
