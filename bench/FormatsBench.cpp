@@ -8,7 +8,8 @@
 // now each is refused in 0.02-0.04 s of CPU with 16.5 MB resident, what morv-cli
 // takes to refuse a one-byte file. A 1 MB PNG with 1000 compressed text chunks
 // took 5 s of CPU to be refused ("no space in chunk cache"); now it is read in
-// about 1 ms.
+// about 1 ms. A 250-byte LZW TIFF claiming 16384 x 16384 pixels took 0.9 s of CPU
+// and 277 MB; now 0.02 s and 16.6 MB.
 #include <benchmark/benchmark.h>
 
 #include <sys/wait.h>

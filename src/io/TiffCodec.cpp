@@ -183,6 +183,7 @@ Pieces checkPieces(TIFF* tif, const Layout& l, std::size_t rowBytes, std::uint64
     rowsPerStrip = std::clamp<std::uint32_t>(rowsPerStrip, 1, l.height);
     const std::uint32_t count = p.tiled ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
     const std::string kind = p.tiled ? "tile " : "strip ";
+    std::uint64_t stored = 0;
     for (std::uint32_t i = 0; i < count; ++i) {
         int missing = 0;
         const std::uint64_t offset = TIFFGetStrileOffsetWithErr(tif, i, &missing);
@@ -199,7 +200,18 @@ Pieces checkPieces(TIFF* tif, const Layout& l, std::size_t rowBytes, std::uint64
             throw pictureError(name, "damaged TIFF: " + kind + std::to_string(i) + " lies beyond the end of the file (" +
                                          std::to_string(bytes) + " bytes at byte " + std::to_string(offset) +
                                          " of a file of " + std::to_string(fileSize) + " bytes)");
+        stored += bytes;
     }
+    // Each of these codecs makes at most so many bytes of one: a picture larger than
+    // its data could hold is damaged, found before its plane is allocated.
+    const std::uint64_t most = compression == COMPRESSION_PACKBITS                                         ? 64
+                               : compression == COMPRESSION_LZW                                            ? 4096
+                               : compression == COMPRESSION_ADOBE_DEFLATE || compression == COMPRESSION_DEFLATE ? 1032
+                                                                                                            : 0;
+    const std::uint64_t decoded = p.tiled ? std::uint64_t(count) * p.tileBytes : std::uint64_t(rowBytes) * l.height;
+    if (most && stored < decoded / most)
+        throw pictureError(name, "damaged TIFF: " + std::to_string(stored) + " bytes of compressed data cannot hold " +
+                                     std::to_string(decoded) + " bytes of picture");
     return p;
 }
 

@@ -411,12 +411,13 @@ std::string tinyTiff(const std::vector<std::array<std::uint32_t, 3>>& entries) {
 
 TEST(PictureFormats, TiffPiecesOutsideTheFileAreDamagedNotMemory) {
     constexpr std::uint32_t kShort = 3, kLong = 4;
-    auto grey = [&](std::uint32_t w, std::uint32_t h) {
+    auto grey = [&](std::uint32_t w, std::uint32_t h, std::uint32_t compression = 1) {
         return std::vector<std::array<std::uint32_t, 3>>{
-            {256, kLong, w}, {257, kLong, h}, {258, kShort, 8}, {259, kShort, 1}, {262, kShort, 1}};
+            {256, kLong, w}, {257, kLong, h}, {258, kShort, 8}, {259, kShort, compression}, {262, kShort, 1}};
     };
-    auto strips = [&](std::uint32_t w, std::uint32_t h, std::uint32_t offset, std::uint32_t bytes) {
-        auto e = grey(w, h);
+    auto strips = [&](std::uint32_t w, std::uint32_t h, std::uint32_t offset, std::uint32_t bytes,
+                      std::uint32_t compression = 1) {
+        auto e = grey(w, h, compression);
         e.insert(e.end(), {{273, kLong, offset}, {277, kShort, 1}, {278, kLong, h}, {279, kLong, bytes}});
         return tinyTiff(e);
     };
@@ -433,6 +434,11 @@ TEST(PictureFormats, TiffPiecesOutsideTheFileAreDamagedNotMemory) {
         // Its byte count fits, but the rows it holds do not: 64 x 64 from byte 200.
         {"short.tif", strips(64, 64, 200, 40),
          "damaged TIFF: strip 0 lies beyond the end of the file (4096 bytes at byte 200 of a file of 250 bytes)"},
+        // 40 bytes of PackBits make at most 2560, of LZW at most 163840.
+        {"packbits.tif", strips(64, 64, 200, 40, 32773),
+         "damaged TIFF: 40 bytes of compressed data cannot hold 4096 bytes of picture"},
+        {"lzw.tif", strips(16384, 16384, 200, 40, 5),
+         "damaged TIFF: 40 bytes of compressed data cannot hold 268435456 bytes of picture"},
         {"tiles.tif", tiles(1u << 30), "damaged TIFF header: tiles of 1073741824 x 1073741824 pixels"},
         {"bigtile.tif", tiles(32768), "damaged TIFF: tile 0 lies beyond the end of the file (1073741824 bytes"},
     };
