@@ -14,9 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/HeightImage.h"
-#include "io/ImageIO.h"
 #include "io/ElevationImport.h"
+#include "io/ImportFiles.h"
 
 namespace {
 
@@ -71,13 +70,9 @@ morv::ImportOptions importOptions() {
 /// image and write both BMP files.
 void BM_ImportSrtmTile_4096(benchmark::State& state) {
     const morv::ImportOptions o = importOptions();
-    const std::string out = (demFolder() / "import.bmp").string(), outCL = (demFolder() / "importCL.bmp").string();
+    const std::string out = (demFolder() / "import.bmp").string();
     for (auto _ : state) {
-        const morv::ImportResult r = morv::importElevation(o);
-        morv::HeightImage map(r.map.width, r.map.height), contour(r.map.width, r.map.height);
-        std::copy(r.map.bytes.begin(), r.map.bytes.end(), map.grey());
-        std::copy(r.contour.bytes.begin(), r.contour.bytes.end(), contour.grey());
-        morv::savePictureFiles({{&map, out}, {&contour, outCL}});
+        morv::saveImportFiles(morv::importElevation(o), out, "", morv::Existing::Replace);
     }
 }
 

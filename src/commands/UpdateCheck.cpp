@@ -180,6 +180,17 @@ std::optional<QByteArray> decodeChunked(const QByteArray& data, bool& ok) {
 
 }  // namespace
 
+bool isSameServer(const QUrl& target, const QUrl& server) {
+    if (!target.isValid() || !server.isValid() || target.host().isEmpty()) return false;
+    // A user name in the address says nothing we send, but "http://host@other/"
+    // is the classic way to make another server look like ours: refused.
+    if (!target.userInfo().isEmpty()) return false;
+    const int defaultPort = target.scheme() == "https" ? 443 : 80;
+    // QUrl keeps schemes and host names in lower case.
+    return target.scheme() == server.scheme() && target.host() == server.host() &&
+           target.port(defaultPort) == server.port(defaultPort);
+}
+
 UpdateChecker::UpdateChecker(App& app, UpdateCheckOptions options, QObject* parent)
     : QObject(parent), m_app(app), m_options(std::move(options)) {
     m_silence.setSingleShot(true);
@@ -277,10 +288,8 @@ void UpdateChecker::examine(bool atEnd) {
     if (status == 301 || status == 302 || status == 303 || status == 307 || status == 308) {
         const QByteArray location = head->field("location");
         const QUrl target = m_url.resolved(QUrl::fromEncoded(location));
-        const QString scheme = QUrl(QString::fromStdString(m_options.server)).scheme();
         dropSocket();
-        if (location.isEmpty() || !target.isValid() || target.host().isEmpty() || target.scheme() != scheme ||
-            ++m_redirects > m_options.maxRedirects)
+        if (location.isEmpty() || !isSameServer(target, m_url) || ++m_redirects > m_options.maxRedirects)
             return fail(kCancelledTitle);
         return request(target);
     }

@@ -66,6 +66,12 @@ std::string versionLine(std::string_view published, std::string_view own);
 /// "Section# 4"). Traces "frmAbout.webAbout_DocumentComplete".
 std::string updateLineFor(App& app, const FetchResult& result, std::string_view server);
 
+/// True when target is on the same server as server: the same scheme, host name
+/// (as written, no look-up: "localhost" is not "127.0.0.1") and port, the
+/// scheme's own port when none is written; an address naming a user is never the
+/// same server.
+bool isSameServer(const QUrl& target, const QUrl& server);
+
 /// Limits of one update check.
 struct UpdateCheckOptions {
     /// Scheme, host and port of the update server.
@@ -77,7 +83,7 @@ struct UpdateCheckOptions {
     /// Most bytes of an answer read, its status line and header lines included; an
     /// answer declaring or sending more is refused and its connection closed.
     qint64 maxBytes = 64 * 1024;
-    /// Most redirects followed, never to another scheme.
+    /// Most redirects followed, never to another scheme, host or port.
     int maxRedirects = 3;
     /// Connect directly even when the environment names a proxy.
     bool directConnection = false;
@@ -89,7 +95,7 @@ struct UpdateCheckOptions {
 /// the checker is destroyed first, which aborts the fetch silently. Every ending,
 /// a limit's included, closes the connection at once. A receiver that wants the
 /// checker gone after the signal calls deleteLater() on it. Only http and https are
-/// fetched; a redirect is followed only to the scheme of the server address. Any
+/// fetched; a redirect is followed only on the same server (isSameServer). Any
 /// answer but a page (status 200-299) or a missing page (404) ends as
 /// "Navigation Cancelled".
 class UpdateChecker : public QObject {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <sstream>
+#include <thread>
 
 #include "io/PictureLimits.h"
 
@@ -209,10 +211,48 @@ const char* resamplingName(Resampling r) {
     return "bilinear";
 }
 
+/// The progress hook over the import's stages: each stage covers its share of
+/// 0..100 percent and tells its own fraction done. The hook hears only from the
+/// thread that started the import, and only when the percentage grows; a report
+/// from another thread (GDAL may use its own) only learns whether to stop.
+class StageProgress {
+public:
+    explicit StageProgress(const ImportProgress& hook) : m_hook(hook), m_owner(std::this_thread::get_id()) {}
+
+    /// The next stage covers from..to percent of the whole.
+    void stage(int from, int to) { m_from = from, m_to = to; }
+    /// The stage is fraction (0..1) done; false once the hook has asked to stop.
+    bool report(double fraction) {
+        if (m_stopped.load()) return false;
+        if (!m_hook || std::this_thread::get_id() != m_owner) return true;
+        const int percent = m_from + int(std::floor((m_to - m_from) * std::clamp(fraction, 0.0, 1.0)));
+        if (percent <= m_shown) return true;
+        m_shown = percent;
+        if (m_hook(percent)) m_stopped.store(true);
+        return !m_stopped.load();
+    }
+    /// The same; throws ImportCancelled once the hook has asked to stop.
+    void check(double fraction) {
+        if (!report(fraction)) throw ImportCancelled();
+    }
+    bool stopped() const { return m_stopped.load(); }
+    /// GDAL's progress callback, with the StageProgress as its argument.
+    static int CPL_STDCALL forGdal(double complete, const char*, void* self) {
+        return static_cast<StageProgress*>(self)->report(complete) ? TRUE : FALSE;
+    }
+
+private:
+    const ImportProgress& m_hook;
+    std::thread::id m_owner;
+    int m_from = 0, m_to = 100, m_shown = -1;
+    std::atomic<bool> m_stopped{false};
+};
+
 /// Fills void pixels from their neighbours, ring by ring from the known terrain
 /// inwards: each takes the mean of its neighbours (of 8) known before its ring.
-/// Returns the number filled; throws when there is no known pixel at all.
-std::int64_t fillVoids(std::vector<float>& h, int w, int ht) {
+/// Returns the number filled; throws when there is no known pixel at all. Reports
+/// the share filled after each ring.
+std::int64_t fillVoids(std::vector<float>& h, int w, int ht, StageProgress& progress) {
     std::vector<std::int32_t> ring;
     const std::int64_t n = std::int64_t(w) * ht;
     std::vector<std::uint8_t> known(std::size_t(n), 1);
@@ -238,6 +278,7 @@ std::int64_t fillVoids(std::vector<float>& h, int w, int ht) {
         if (touches) frontier.push_back(i), queued[std::size_t(i)] = 1;
     }
     std::vector<float> values;
+    std::int64_t filled = 0;
     while (!frontier.empty()) {
         values.assign(frontier.size(), 0.0f);
         for (std::size_t k = 0; k < frontier.size(); ++k) {
@@ -257,26 +298,31 @@ std::int64_t fillVoids(std::vector<float>& h, int w, int ht) {
             forNeighbours(i, [&](std::int64_t j) {
                 if (!known[std::size_t(j)] && !queued[std::size_t(j)]) next.push_back(j), queued[std::size_t(j)] = 1;
             });
+        filled += std::int64_t(frontier.size());
         frontier.swap(next);
+        progress.check(double(filled) / double(voids));
     }
     return voids;
 }
 
 /// White, with black where a ground-level pixel has a higher neighbour above, right,
 /// below right, below, above left or left (the two other diagonals do not count).
-GreyPlane contourPlane(const GreyPlane& map, std::uint8_t ground) {
+/// Reports the share of rows done after each row.
+GreyPlane contourPlane(const GreyPlane& map, std::uint8_t ground, StageProgress& progress) {
     GreyPlane c{map.width, map.height, std::vector<std::uint8_t>(map.bytes.size(), 255)};
     const int w = map.width, h = map.height;
     auto at = [&](int x, int y) -> int {
         return x < 0 || y < 0 || x >= w || y >= h ? -1 : map.bytes[std::size_t(y) * std::size_t(w) + std::size_t(x)];
     };
-    for (int y = 0; y < h; ++y)
+    for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             if (at(x, y) != ground) continue;
             if (at(x, y - 1) > ground || at(x + 1, y) > ground || at(x + 1, y + 1) > ground || at(x, y + 1) > ground ||
                 at(x - 1, y - 1) > ground || at(x - 1, y) > ground)
                 c.bytes[std::size_t(y) * std::size_t(w) + std::size_t(x)] = 0;
         }
+        progress.check(double(y + 1) / h);
+    }
     return c;
 }
 
@@ -304,8 +350,9 @@ int boardPixels(int grid, int boards) {
     return grid == 10 ? 72 * boards + 1 : 144 * boards;
 }
 
-ImportResult importElevation(const ImportOptions& o) {
+ImportResult importElevation(const ImportOptions& o, const ImportProgress& hook) {
     checkOptions(o);
+    StageProgress progress(hook);
     QuietGdal quiet;
     std::vector<Source> sources;
     GeoBox all{180, 90, -180, -90};
@@ -378,19 +425,30 @@ ImportResult importElevation(const ImportOptions& o) {
 
     const std::string voidText = formatNumber(kVoid, 0);
     // The buffer starts void; each input is warped over what the ones before it left.
+    // The kernel runs on all cores, but without "-multi": that would move the chunks,
+    // and with them the progress reports, onto a thread of GDAL's own.
     const char* args[] = {"-r", resamplingName(o.resampling), "-dstnodata", voidText.c_str(),
-                          "-multi", "-wo", "NUM_THREADS=ALL_CPUS", "-wm", "256", nullptr};
+                          "-wo", "NUM_THREADS=ALL_CPUS", "-wm", "256", nullptr};
     std::unique_ptr<GDALWarpAppOptions, decltype(&GDALWarpAppOptionsFree)> warpOptions(
         GDALWarpAppOptionsNew(const_cast<char**>(args), nullptr), &GDALWarpAppOptionsFree);
+    // Shares of the whole: the warp 0..80 %, the voids to 88, the levels to 94, the contours to 100.
+    // GDAL reports the warp's start and end; between them, as often as its threads
+    // get round to it.
+    progress.stage(0, 80);
+    GDALWarpAppOptionsSetProgress(warpOptions.get(), &StageProgress::forGdal, &progress);
     std::vector<GDALDatasetH> handles;
     for (const Source& s : sources) handles.push_back(s.ds.get());
     int usageError = 0;
     CPLErrorReset();
-    if (!GDALWarp(nullptr, dst.get(), int(handles.size()), handles.data(), warpOptions.get(), &usageError))
+    if (!GDALWarp(nullptr, dst.get(), int(handles.size()), handles.data(), warpOptions.get(), &usageError)) {
+        if (progress.stopped()) throw ImportCancelled();
         throw ImportError("the elevation data cannot be projected (" + QuietGdal::lastMessage("warp failed") + ")");
+    }
+    progress.check(1);
     dst.reset();
 
-    r.voidsFilled = fillVoids(heights, r.width, r.height);
+    progress.stage(80, 88);
+    r.voidsFilled = fillVoids(heights, r.width, r.height, progress);
     const auto [lo, hi] = std::minmax_element(heights.begin(), heights.end());
     r.dataLow = *lo, r.dataHigh = *hi;
     r.lowHeight = o.lowHeight.value_or(r.dataLow);
@@ -406,10 +464,17 @@ ImportResult importElevation(const ImportOptions& o) {
 
     ImportResult result;
     result.map = {r.width, r.height, std::vector<std::uint8_t>(count)};
-    for (std::size_t i = 0; i < count; ++i) result.map.bytes[i] = level(heights[i]);
+    progress.stage(88, 94);
+    const std::size_t width = std::size_t(r.width);
+    for (int y = 0; y < r.height; ++y) {
+        for (std::size_t i = std::size_t(y) * width; i < std::size_t(y + 1) * width; ++i)
+            result.map.bytes[i] = level(heights[i]);
+        progress.check(double(y + 1) / r.height);
+    }
     r.groundHeight = o.ground.value_or(r.lowHeight);
     r.groundLevel = level(r.groundHeight);
-    result.contour = contourPlane(result.map, std::uint8_t(r.groundLevel));
+    progress.stage(94, 100);
+    result.contour = contourPlane(result.map, std::uint8_t(r.groundLevel), progress);
     result.report = r;
     return result;
 }

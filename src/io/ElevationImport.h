@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -13,6 +14,17 @@ class ImportError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+/// An import stopped by its progress hook: nothing was made.
+class ImportCancelled : public ImportError {
+public:
+    ImportCancelled() : ImportError("the import was cancelled") {}
+};
+
+/// Told how far an import is, in percent (0..100, never less than before), as it
+/// warps the data and goes over the map's rows; returns true to stop the import
+/// there. Always called on the thread that runs the import.
+using ImportProgress = std::function<bool(int percent)>;
 
 /// How heights are sampled onto the map's grid.
 enum class Resampling { Bilinear, Cubic, Average };
@@ -91,8 +103,9 @@ int boardPixels(int grid, int boards);
 /// resamples them onto the map's grid, fills the voids from their neighbours, maps
 /// the heights to levels 0..255 (rounded to nearest) and draws the contour image:
 /// white, with black where ground-level pixels meet higher terrain (the program's
-/// own contour rule). Throws ImportError with a one-line message on bad input.
-ImportResult importElevation(const ImportOptions& options);
+/// own contour rule). Throws ImportError with a one-line message on bad input, and
+/// ImportCancelled when progress asks to stop.
+ImportResult importElevation(const ImportOptions& options, const ImportProgress& progress = {});
 
 /// Shaded relief of a height map for a preview, lit from the north-west 45 degrees
 /// up: level 255 x the light falling on each pixel's slope (flat ground is 180).

@@ -23,6 +23,7 @@
 #include "io/TgaCodec.h"
 #include "io/TiffCodec.h"
 #include "io/PictureLimits.h"
+#include "io/PictureSize.h"
 #include "io/SafeWrite.h"
 
 namespace morv {
@@ -146,6 +147,53 @@ LoadedPicture loadPicture(const std::string& path, const LevelOptions& options) 
     }
 }
 
+std::optional<PictureSize> declaredPictureSize(const std::string& path) {
+    try {
+        FileHandle file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+        struct stat st {};
+        if (file.get() < 0 || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+        std::uint8_t magic[18] = {};
+        const std::size_t n = readMagic(file.get(), path, magic);
+        const auto type = sniff(magic, n, std::uint64_t(st.st_size));
+        if (!type) return std::nullopt;
+        FileSource source(file.get(), path, std::uint64_t(st.st_size));
+        PictureSize size;
+        switch (*type) {
+        case PictureFileType::Bmp: {
+            const BmpHeader h = readBmpHeader(source, path);
+            size = {h.width, h.height};
+            break;
+        }
+        case PictureFileType::Jpeg: {
+            const JpegReader reader(file.get(), path);
+            size = {reader.width(), reader.height()};
+            break;
+        }
+        case PictureFileType::Png: {
+            // The first chunk, IHDR, holds the width and height (big-endian).
+            const auto b = source.fetch(8, 16);
+            if (b.size() < 16 || std::memcmp(b.data() + 4, "IHDR", 4) != 0) return std::nullopt;
+            auto be32 = [&](std::size_t at) {
+                return std::uint32_t(b[at]) << 24 | std::uint32_t(b[at + 1]) << 16 | std::uint32_t(b[at + 2]) << 8 | b[at + 3];
+            };
+            if (be32(8) > std::uint32_t(kMaxPictureSide) || be32(12) > std::uint32_t(kMaxPictureSide)) return std::nullopt;
+            size = {int(be32(8)), int(be32(12))};
+            break;
+        }
+        case PictureFileType::Tiff: {
+            const auto [w, h] = readTiffSize(source, path);
+            size = {w, h};
+            break;
+        }
+        case PictureFileType::Tga: size = {magic[12] | magic[13] << 8, magic[14] | magic[15] << 8}; break;
+        }
+        if (size.width <= 0 || size.height <= 0) return std::nullopt;
+        return size;
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
 void checkPairSizes(const HeightImage& height, const std::string& heightPath, const HeightImage& contour,
                     const std::string& contourPath) {
     if (contour.width() == height.width() && contour.height() == height.height()) return;
@@ -172,15 +220,22 @@ PictureType saveTypeFor(PictureFileType type) {
     return type == PictureFileType::Png ? PictureType::Png8 : PictureType::Bmp24;
 }
 
-void savePictureFiles(const std::vector<PictureWrite>& writes, Existing existing) {
+void savePictureFiles(const std::vector<PictureWrite>& writes, Existing existing,
+                      const std::vector<FileContent>& alongside) {
     std::vector<std::string> targets;
     for (const auto& w : writes) {
         if (!w.image || w.image->empty()) throw pictureError(w.path, "an empty picture cannot be saved");
         checkPictureSize(w.path, w.image->width(), w.image->height());
         targets.push_back(w.path);
     }
+    for (const auto& f : alongside) targets.push_back(f.path);
     // Every target is checked before any is touched.
     std::vector<StagedFile> staged = stageFiles(targets, existing);
+    for (std::size_t i = 0; i < alongside.size(); ++i) {
+        StagedFile& file = staged[writes.size() + i];
+        file.write(alongside[i].bytes);
+        file.finish();
+    }
     // Each file is encoded and written on a thread of its own (a pair takes the
     // time of one); the first error stops the save before anything is committed.
     std::vector<std::exception_ptr> errors(writes.size());

@@ -59,9 +59,11 @@ struct PictureWrite {
 /// every temporary is complete are they committed, as one set (see commitAll).
 /// Every target is checked before any is touched (see checkTargets); with
 /// Existing::Refuse an existing target throws TargetExists. On any failure no
-/// target is changed and no temporary is left. Throws RuntimeError (53, 61, 75,
-/// 7 naming the file).
-void savePictureFiles(const std::vector<PictureWrite>& writes, Existing existing = Existing::Replace);
+/// target is changed and no temporary is left. Files given in alongside (a report
+/// that belongs with the pictures) are written and committed in the same set.
+/// Throws RuntimeError (53, 61, 75, 7 naming the file).
+void savePictureFiles(const std::vector<PictureWrite>& writes, Existing existing = Existing::Replace,
+                      const std::vector<FileContent>& alongside = {});
 
 /// The same for one picture.
 inline void savePictureFile(const HeightImage& image, const std::string& path,

@@ -254,6 +254,15 @@ void readPlane(TIFF* tif, const Layout& l, const Pieces& pieces, std::size_t row
 
 }  // namespace
 
+std::pair<int, int> readTiffSize(ByteSource& source, const std::string& name) {
+    TiffIo io;
+    io.source = &source;
+    TiffFile file(io, name);
+    if (!file.get()) refuse(io, name, "damaged TIFF header");
+    const Layout l = readLayout(file.get(), io, name);
+    return {int(l.width), int(l.height)};
+}
+
 DecodedPicture decodeTiff(ByteSource& source, const std::string& name, const LevelOptions& options,
                           std::uint64_t memoryBudget) {
     TiffIo io;

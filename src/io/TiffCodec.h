@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <utility>
 
 #include "io/BmpCodec.h"
 #include "io/DecodedPicture.h"
@@ -20,5 +21,10 @@ bool hasTiffSignature(const std::uint8_t* bytes, std::size_t n) noexcept;
 /// libtiff's reason. Throws RuntimeError 481, 7 or file errors.
 DecodedPicture decodeTiff(ByteSource& source, const std::string& name, const LevelOptions& options = {},
                           std::uint64_t memoryBudget = std::numeric_limits<std::uint64_t>::max());
+
+/// The width and height the first picture of a TIFF file declares, read from its
+/// directory alone. Throws RuntimeError 481 (damaged header, beyond the size
+/// limits) or file errors.
+std::pair<int, int> readTiffSize(ByteSource& source, const std::string& name);
 
 }  // namespace morv

@@ -13,12 +13,15 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <charconv>
+#include <exception>
+#include <initializer_list>
 #include <cmath>
 
 #include "core/RuntimeError.h"
 #include "core/Session.h"
 #include "io/Files.h"
 #include "io/ImageIO.h"
+#include "io/ImportFiles.h"
 
 namespace morv {
 
@@ -60,12 +63,13 @@ QPushButton* button(QWidget* parent, const char* name, const char* caption) {
 
 }  // namespace
 
-FrmImport::FrmImport(App& app, QWidget* parent) : QDialog(parent), m_app(app) {
+FrmImport::FrmImport(App& app, Activity& activity, QWidget* parent)
+    : QDialog(parent), m_app(app), m_activity(activity) {
     setObjectName(QStringLiteral("frmImport"));
     setWindowTitle(QString::fromUtf8(kTitle));
     auto* form = new QFormLayout;
     txtDemFiles = field(this, "txtDemFiles");
-    auto* cmdBrowseDem = button(this, "cmdBrowseDem", "&Add...");
+    cmdBrowseDem = button(this, "cmdBrowseDem", "&Add...");
     auto* demRow = new QHBoxLayout;
     demRow->addWidget(txtDemFiles);
     demRow->addWidget(cmdBrowseDem);
@@ -97,7 +101,7 @@ FrmImport::FrmImport(App& app, QWidget* parent) : QDialog(parent), m_app(app) {
     txtGround->setPlaceholderText(QStringLiteral("metres; empty: the lowest"));
     form->addRow(QStringLiteral("Gro&und:"), txtGround);
     txtMapFile = field(this, "txtMapFile");
-    auto* cmdBrowseMap = button(this, "cmdBrowseMap", "Br&owse...");
+    cmdBrowseMap = button(this, "cmdBrowseMap", "Br&owse...");
     auto* mapRow = new QHBoxLayout;
     mapRow->addWidget(txtMapFile);
     mapRow->addWidget(cmdBrowseMap);
@@ -112,9 +116,9 @@ FrmImport::FrmImport(App& app, QWidget* parent) : QDialog(parent), m_app(app) {
     lblReport->setObjectName(QStringLiteral("lblReport"));
     lblReport->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-    auto* cmdPreview = button(this, "cmdPreview", "Pre&view");
-    auto* cmdImport = button(this, "cmdImport", "&Import");
-    auto* cmdCancel = button(this, "cmdCancel", "Cancel");
+    cmdPreview = button(this, "cmdPreview", "Pre&view");
+    cmdImport = button(this, "cmdImport", "&Import");
+    cmdCancel = button(this, "cmdCancel", "Cancel");
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(cmdPreview);
@@ -183,20 +187,58 @@ std::optional<ImportOptions> FrmImport::readOptions() {
     return o;
 }
 
+void FrmImport::reject() {
+    if (!m_running) return QDialog::reject();
+    Session& s = m_app.session;
+    if (showMessage(m_app, "Do you want to cancel this process?", mb::YesNo + mb::Question, "Cancel Drawing") == mb::Yes)
+        s.gblnCancel = true;
+}
+
+void FrmImport::setInputsEnabled(bool enabled) {
+    for (QWidget* w : std::initializer_list<QWidget*>{txtDemFiles, txtArea, txtCrs, cboResample, cboGrid, txtSpacing,
+                                                      txtBoards, txtHeights, txtGround, txtMapFile, cmdBrowseDem,
+                                                      cmdBrowseMap, cmdPreview, cmdImport})
+        w->setEnabled(enabled);
+}
+
 bool FrmImport::runImport() {
     m_result.reset();
     const std::optional<ImportOptions> o = readOptions();
     if (!o) return false;
+    Session& s = m_app.session;
+    // The work yields to the interface after each step: nothing else may start
+    // meanwhile, and Esc (on Cancel, which keeps the focus) asks to stop it.
+    m_running = true;
+    s.gblnBusy = true;
+    s.gblnCancel = false;
+    setInputsEnabled(false);
+    cmdCancel->setFocus();
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    std::string failure;
     try {
-        m_result = importElevation(*o);
+        m_result = importElevation(*o, [&](int percent) {
+            m_activity.doEvents();
+            m_activity.setProgress("WORKING... Importing Elevation Data " + std::to_string(percent) + "%", percent);
+            return s.gblnCancel;
+        });
+    } catch (const ImportCancelled&) {
+        // Asked for: nothing to tell.
     } catch (const ImportError& e) {
-        QApplication::restoreOverrideCursor();
-        refused(e.what());
-        return false;
+        failure = e.what();
     } catch (const std::bad_alloc&) {
-        QApplication::restoreOverrideCursor();
-        refused("There is not enough memory for a map this large.");
+        failure = "There is not enough memory for a map this large.";
+    } catch (const std::exception& e) {
+        // Whatever else went wrong, the window comes back to life.
+        failure = e.what();
+    }
+    QApplication::restoreOverrideCursor();
+    m_activity.setStatus("");
+    setInputsEnabled(true);
+    s.gblnCancel = false;
+    s.gblnBusy = false;
+    m_running = false;
+    if (!m_result) {
+        if (!failure.empty()) refused(failure);
         return false;
     }
     const ImportReport& r = m_result->report;
@@ -207,7 +249,6 @@ bool FrmImport::runImport() {
     std::string report = reportText(r);
     if (!report.empty() && report.back() == '\n') report.pop_back();
     lblReport->setText(QString::fromStdString(report));
-    QApplication::restoreOverrideCursor();
     return true;
 }
 
@@ -232,18 +273,28 @@ void FrmImport::cmdImport_Click() {
     const std::string path = text(txtMapFile);
     if (path.empty()) return refused("Choose the map file to write.");
     if (!runImport()) return;
-    const std::string contourPath = contourPathFor(path);
-    for (const std::string& target : {path, contourPath})
-        if (::access(target.c_str(), F_OK) == 0 && m_app.prompter &&
-            m_app.prompter->msgBox(target + " exists. Replace it?", mb::YesNo + mb::Question, kTitle) != mb::Yes)
-            return;
-    HeightImage map(m_result->map.width, m_result->map.height), contour(m_result->map.width, m_result->map.height);
-    std::copy(m_result->map.bytes.begin(), m_result->map.bytes.end(), map.grey());
-    std::copy(m_result->contour.bytes.begin(), m_result->contour.bytes.end(), contour.grey());
-    try {
-        savePictureFiles({{&map, path}, {&contour, contourPath}});
-    } catch (const RuntimeError& e) {
-        return refused(e.description());
+    auto replace = [&](const std::string& target) {
+        return m_app.prompter &&
+               m_app.prompter->msgBox(target + " exists. Replace it?", mb::YesNo + mb::Question, kTitle) == mb::Yes;
+    };
+    // Only files the user agreed to replace are replaced: "exists" is decided again
+    // when the files are committed, and a file made since is asked about first.
+    Existing existing = Existing::Refuse;
+    for (const std::string& target : importTargets(path, "")) {
+        if (::access(target.c_str(), F_OK) != 0) continue;
+        if (!replace(target)) return;
+        existing = Existing::Replace;
+    }
+    for (;;) {
+        try {
+            saveImportFiles(*m_result, path, "", existing);
+            break;
+        } catch (const TargetExists& e) {
+            if (!replace(e.path())) return;
+            existing = Existing::Replace;
+        } catch (const RuntimeError& e) {
+            return refused(e.description());
+        }
     }
     m_writtenMap = path;
     accept();

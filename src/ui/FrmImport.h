@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "commands/Host.h"
 #include "core/App.h"
 #include "io/ElevationImport.h"
 
@@ -15,13 +16,19 @@ namespace morv {
 
 /// "Import Elevation Data": the choices of `morv-cli import` in a window, a preview
 /// of the area's shaded relief, and the new map written and opened when done.
+/// While an import runs its progress is the status text of activity, which also
+/// serves the events; Esc or closing the window asks whether to cancel it.
 class FrmImport : public QDialog {
 public:
     /// Builds the window with empty fields.
-    explicit FrmImport(App& app, QWidget* parent = nullptr);
+    FrmImport(App& app, Activity& activity, QWidget* parent = nullptr);
 
     /// The height map written by Import, "" until then; the main window opens it.
     const std::string& writtenMap() const { return m_writtenMap; }
+
+    /// Esc, Cancel and the window's close button: while an import runs, asks
+    /// whether to cancel it (the window stays); otherwise closes the window.
+    void reject() override;
 
 private:
     /// The choices read from the fields; a message box names the first bad one.
@@ -33,8 +40,12 @@ private:
     void cmdPreview_Click();
     void cmdImport_Click();
     void refused(const std::string& text);
+    /// Enables or disables the fields and the buttons that start work.
+    void setInputsEnabled(bool enabled);
 
     App& m_app;
+    Activity& m_activity;
+    bool m_running = false;
     std::string m_writtenMap;
     std::optional<ImportResult> m_result;
     QLineEdit* txtDemFiles = nullptr;
@@ -49,6 +60,11 @@ private:
     QLineEdit* txtMapFile = nullptr;
     QLabel* picPreview = nullptr;
     QLabel* lblReport = nullptr;
+    QPushButton* cmdBrowseDem = nullptr;
+    QPushButton* cmdBrowseMap = nullptr;
+    QPushButton* cmdPreview = nullptr;
+    QPushButton* cmdImport = nullptr;
+    QPushButton* cmdCancel = nullptr;
 };
 
 }  // namespace morv

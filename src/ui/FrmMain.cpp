@@ -529,7 +529,7 @@ void FrmMain::mnuToolsCalcImgSize_Click() {
 }
 
 void FrmMain::mnuToolsImport_Click() {
-    FrmImport dialog(m_app, this);
+    FrmImport dialog(m_app, *this, this);
     showImportModally(dialog);
     if (dialog.writtenMap().empty()) return;
     // The new map opens as a dropped file would: every step of File > Open but the dialog.

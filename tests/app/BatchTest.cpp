@@ -1,16 +1,28 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <filesystem>
 #include <fstream>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 
 #include "app/cli/BatchInputs.h"
 #include "app/cli/BatchRun.h"
+#include "app/cli/CliHost.h"
+#include "app/cli/CliOptions.h"
 #include "app/cli/JobRunner.h"
+#include "app/cli/MemoryShare.h"
 #include "app/cli/OutputNames.h"
 #include "io/Files.h"
+#include "io/ImageIO.h"
 #include "support/TestSupport.h"
 
 namespace morv {
@@ -19,26 +31,35 @@ namespace {
 using namespace cli;
 
 TEST(JobRunner, DeliversInInputOrderWhateverOrderTheWorkEnds) {
-    for (unsigned jobs : {1u, 3u, 8u}) {
+    // Each item of a group of `jobs` waits for the next one to end, so the work ends
+    // backwards within each group: 2 1 0 5 4 3 with three jobs. No clock decides it.
+    struct Case {
+        unsigned jobs;
+        std::vector<std::size_t> endOrder;
+    };
+    const Case cases[] = {{1, {0, 1, 2, 3, 4, 5}}, {3, {2, 1, 0, 5, 4, 3}}, {8, {5, 4, 3, 2, 1, 0}}};
+    for (const Case& c : cases) {
+        const std::size_t group = std::min<std::size_t>(c.jobs, 6);
         std::vector<std::size_t> delivered, finished;
+        std::vector<char> done(6, 0);
         std::mutex m;
+        std::condition_variable ended;
         runInOrder(
-            6, jobs,
+            6, c.jobs,
             [&](std::size_t i) {
-                // The first items take longest, so with several jobs later ones end first.
-                std::this_thread::sleep_for(std::chrono::milliseconds(jobs > 1 ? 30 - 5 * int(i) : 0));
-                const std::lock_guard lock(m);
+                std::unique_lock lock(m);
+                if ((i + 1) % group != 0 && i + 1 < 6) ended.wait(lock, [&] { return done[i + 1] != 0; });
+                done[i] = 1;
                 finished.push_back(i);
+                ended.notify_all();
             },
             [&](std::size_t i) {
                 const std::lock_guard lock(m);
-                EXPECT_NE(std::find(finished.begin(), finished.end(), i), finished.end()) << "delivered before done";
+                EXPECT_TRUE(done[i]) << "delivered before done";
                 delivered.push_back(i);
             });
-        EXPECT_EQ(delivered, (std::vector<std::size_t>{0, 1, 2, 3, 4, 5})) << jobs << " jobs";
-        if (jobs > 1) {
-            EXPECT_NE(finished.front(), 0u) << "the items did run side by side";
-        }
+        EXPECT_EQ(delivered, (std::vector<std::size_t>{0, 1, 2, 3, 4, 5})) << c.jobs << " jobs";
+        EXPECT_EQ(finished, c.endOrder) << c.jobs << " jobs";
     }
 }
 
@@ -265,6 +286,143 @@ TEST(BatchRun, JsonStringsEscapeAndStayUtf8) {
         {"\xed\xa0\x80", "\"\\ufffd\\ufffd\\ufffd\""},  // a surrogate is not UTF-8
     };
     for (const auto& [text, json] : cases) EXPECT_EQ(jsonString(text), json) << text;
+}
+
+}  // namespace
+}  // namespace morv
+
+namespace morv {
+namespace {
+
+using cli::MemoryShare;
+
+constexpr std::uint64_t MB = std::uint64_t(1) << 20;
+
+/// A map taking its share on a thread of its own; done once take() returned.
+struct Taker {
+    std::atomic<bool> done{false};
+    std::uint64_t heldWhenTaken = 0;
+    std::jthread thread;
+    Taker(MemoryShare& share, std::size_t index, std::uint64_t need)
+        : thread([this, &share, index, need] {
+              const MemoryShare::Lease lease = share.take(index, need);
+              heldWhenTaken = share.held();
+              done = true;
+          }) {}
+};
+
+TEST(MemoryShare, MapsWaitForRoomAndTakeTurnsInInputOrder) {
+    MemoryShare share(100 * MB, 3);
+    std::optional<MemoryShare::Lease> first = share.take(0, 95 * MB);
+    Taker second(share, 1, 10 * MB);  // no room beside the first
+    Taker third(share, 2, 1 * MB);    // room, but not its turn
+    while (share.waiting() < 2 && !second.done && !third.done) std::this_thread::yield();
+    EXPECT_FALSE(second.done) << "took more than the whole";
+    EXPECT_FALSE(third.done) << "overtook an earlier map";
+    first.reset();
+    second.thread.join();
+    third.thread.join();
+    EXPECT_EQ(second.heldWhenTaken, 10 * MB);
+    EXPECT_LE(third.heldWhenTaken, 11 * MB);
+    EXPECT_EQ(share.held(), 0u);
+}
+
+TEST(MemoryShare, AMapNeedingMoreThanTheWholeRunsAlone) {
+    MemoryShare share(100 * MB, 4);
+    std::optional<MemoryShare::Lease> first = share.take(0, 30 * MB);
+    share.pass(1);  // failed before taking
+    Taker big(share, 2, 300 * MB);
+    Taker small(share, 3, 1 * MB);
+    while (share.waiting() < 2 && !big.done && !small.done) std::this_thread::yield();
+    EXPECT_FALSE(big.done) << "ran beside another map";
+    EXPECT_FALSE(small.done) << "overtook an earlier map";
+    first.reset();
+    big.thread.join();
+    small.thread.join();
+    EXPECT_EQ(big.heldWhenTaken, 100 * MB) << "holds the whole while it runs";
+    EXPECT_EQ(small.heldWhenTaken, 1 * MB) << "ran beside the big map";
+}
+
+}  // namespace
+}  // namespace morv
+
+namespace morv {
+namespace {
+
+/// How a morv-cli run under an address-space cap ended and what it said.
+struct CappedRun {
+    int status;
+    std::string err;
+};
+
+/// Runs morv-cli with args in dir, in a child whose address space is capped at cap
+/// bytes, as `ulimit -v` does.
+CappedRun morvCliCapped(const test::TempDir& dir, std::uint64_t cap, std::vector<std::string> args) {
+    args.insert(args.begin(), MORV_CLI_PATH);
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const std::string folder = dir.path().string(), out = dir.file("stdout.txt"), err = dir.file("stderr.txt");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const rlimit limit{cap, cap};
+        if (o < 0 || e < 0 || ::dup2(o, 1) < 0 || ::dup2(e, 2) < 0 || ::chdir(folder.c_str()) != 0 ||
+            ::setrlimit(RLIMIT_AS, &limit) != 0)
+            ::_exit(126);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, test::readFile(err)};
+}
+
+constexpr int kSide = 8192;  // 64 MiB a grey picture: far more than the program itself
+constexpr std::uint64_t MiB = std::uint64_t(1) << 20;
+
+void writeMap(const std::string& path) {
+    HeightImage map(kSide, kSide, 100);
+    for (int y = 1000; y < 2000; ++y)
+        for (int x = 1000; x < 2000; ++x) map.setPixel(x, y, fcnGrayColor(200));
+    savePictureFile(map, path, PictureType::Bmp8);
+}
+
+TEST(MemoryCap, MapsThatFitOneAfterTheOtherBothRunWithTwoJobs) {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "the address sanitizer reserves far more address space than the cap allows";
+#endif
+    test::TempDir dir;
+    writeMap(dir.file("a.bmp"));
+    std::filesystem::copy_file(dir.file("a.bmp"), dir.file("b.bmp"));
+    const std::vector<std::string> args = {"redraw", "a.bmp", "b.bmp", "--flatten", "50", "--jobs", "2", "--depth", "8"};
+    const auto parsed = cli::parseArguments(args);
+    ASSERT_TRUE(parsed.options) << parsed.error;
+    const std::uint64_t need = cli::mapMemoryNeed(std::int64_t(kSide) * kSide, false, *parsed.options);
+    // Half the cap is what the maps may hold together: one map, but not two.
+    const std::uint64_t cap = 3 * need;
+    ASSERT_LE(need, cap / 2);
+    ASSERT_GT(2 * need, cap / 2);
+    const CappedRun run = morvCliCapped(dir, cap, args);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "2 written, 0 failed, 0 companions skipped\n");
+    EXPECT_TRUE(std::filesystem::exists(dir.file("a_8192x8192_MF-50_B-0.bmp")));
+    EXPECT_TRUE(std::filesystem::exists(dir.file("b_8192x8192_MF-50_B-0.bmp")));
+}
+
+TEST(MemoryCap, RunningOutNamesTheMapAndItsNeed) {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "the address sanitizer reserves far more address space than the cap allows";
+#endif
+    test::TempDir dir;
+    writeMap(dir.file("a.bmp"));
+    // 180 MiB holds the program and the map as loaded and flattened (about 150),
+    // not the blur's spare plane besides (about 205).
+    const CappedRun run = morvCliCapped(dir, 180 * MiB, {"redraw", "a.bmp", "--flatten", "50", "--blur", "8"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "morv-cli: Out of memory: a.bmp: its run needs about 144 MB, more than this process could get\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("a_8192x8192_MF-50_B-8.bmp")));
 }
 
 }  // namespace

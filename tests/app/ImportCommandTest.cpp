@@ -1,14 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "app/cli/ImportCommand.h"
 #include "io/ImageIO.h"
@@ -103,6 +108,133 @@ TEST_F(ImportCommand, FailuresAreOneLineAndWriteNothing) {
     }
     EXPECT_EQ(test::readFile(dir.file("taken.bmp")), "precious");
     EXPECT_EQ(fileCount(), 4u) << "only the inputs";
+}
+
+TEST_F(ImportCommand, CtrlCWhileItWorksWritesNothing) {
+    // Elevation data from a FIFO holds the import in its work until it is ended.
+    ASSERT_EQ(::mkfifo(dir.file("held.asc").c_str(), 0600), 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::signal(SIGINT, SIG_DFL);  // as in a terminal's foreground, whatever ran the tests
+        if (::chdir(dir.path().c_str()) == 0)
+            ::execl(MORV_CLI_PATH, MORV_CLI_PATH, "import", "held.asc", "-o", "map.bmp", "--report", "map.json",
+                    static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    // The FIFO's other end opens once the import has opened its input: a latch.
+    int fd = -1;
+    while ((fd = ::open(dir.file("held.asc").c_str(), O_WRONLY | O_NONBLOCK)) < 0) {
+        ASSERT_EQ(errno, ENXIO);
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, WNOHANG), 0) << "the import ended before it read its input";
+        std::this_thread::yield();
+    }
+    ::kill(pid, SIGINT);
+    ::close(fd);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGINT);
+    EXPECT_EQ(fileCount(), 3u) << "the inputs and the FIFO only";
+}
+
+/// A run of the import in this process with its two streams caught.
+struct Caught {
+    int status;
+    std::string out, err;
+};
+
+std::string contentOf(std::FILE* f) {
+    std::rewind(f);
+    std::string s;
+    char buf[512];
+    while (std::size_t n = std::fread(buf, 1, sizeof buf, f)) s.append(buf, n);
+    std::fclose(f);
+    return s;
+}
+
+Caught importHere(const std::vector<std::string>& args, const ImportProgress& watch = {}, bool terminal = false) {
+    cli::ImportConsole console;
+    console.out = std::tmpfile();
+    console.err = std::tmpfile();
+    console.terminal = terminal;
+    console.watch = watch;
+    const int status = cli::runImport(args, console);
+    return {status, contentOf(console.out), contentOf(console.err)};
+}
+
+TEST_F(ImportCommand, AStopMidwayWritesNothing) {
+    const Caught c = importHere({dir.file("slope.tif"), "-o", dir.file("map.bmp"), "--report", dir.file("map.json")},
+                                [](int percent) { return percent >= 40; });
+    EXPECT_EQ(c.status, 1);
+    EXPECT_EQ(c.err, "morv-cli: the import was cancelled\n");
+    EXPECT_EQ(c.out, "");
+    EXPECT_EQ(fileCount(), 2u) << "only the inputs";
+}
+
+TEST_F(ImportCommand, AnOutputMadeDuringTheRunIsKeptAndReported) {
+    const std::string contour = dir.file("mapCL.bmp");
+    const std::vector<std::string> args{dir.file("slope.tif"), "-o", dir.file("map.bmp"), "--report", dir.file("map.json")};
+    bool made = false;
+    auto makeContourAt50 = [&](int percent) {
+        if (percent >= 50 && !made) std::ofstream(contour) << "precious", made = true;
+        return false;
+    };
+    const Caught c = importHere(args, makeContourAt50);
+    EXPECT_EQ(c.status, 1);
+    EXPECT_EQ(c.err, "morv-cli: " + contour + " exists (use --force to replace it)\n");
+    EXPECT_EQ(c.out, "");
+    EXPECT_EQ(test::readFile(contour), "precious");
+    EXPECT_EQ(fileCount(), 3u) << "the inputs and the file made meanwhile";
+
+    // Told to replace, the run replaces it.
+    std::filesystem::remove(contour);
+    made = false;
+    std::vector<std::string> forced = args;
+    forced.push_back("--force");
+    EXPECT_EQ(importHere(forced, makeContourAt50).status, 0);
+    EXPECT_NE(test::readFile(contour), "precious");
+}
+
+TEST_F(ImportCommand, OfTwoRacingImportsToOneNameOneWins) {
+    const std::string map = dir.file("map.bmp"), report = dir.file("map.json");
+    // The second runs from start to end while the first is half done.
+    Caught second{-1, "", ""};
+    const std::vector<std::string> args{dir.file("slope.tif"), "-o", map, "--report", report, "--grid", "10"};
+    std::vector<std::string> otherHeights = args;
+    otherHeights.insert(otherHeights.end(), {"--heights", "0:1000"});
+    const Caught first = importHere(args, [&](int percent) {
+        if (percent >= 50 && second.status == -1) second = importHere(otherHeights);
+        return false;
+    });
+    EXPECT_EQ(second.status, 0) << second.err;
+    EXPECT_EQ(first.status, 1);
+    EXPECT_EQ(first.err, "morv-cli: " + map + " exists (use --force to replace it)\n");
+    // What is there is the second's whole set.
+    const QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(test::readFile(report))).object();
+    EXPECT_EQ(json["lowHeight"].toDouble(), 0.0);
+    EXPECT_EQ(json["highHeight"].toDouble(), 1000.0);
+    EXPECT_EQ(loadPictureFile(map)->pixel(288, 0), fcnGrayColor(60)) << "235.2 m of 1000 is level 60";
+    EXPECT_EQ(fileCount(), 5u);
+}
+
+TEST_F(ImportCommand, DrawsOneBarOnATerminalAndNoneWhenQuiet) {
+    const std::vector<std::string> args{dir.file("slope.tif"), "-o", dir.file("map.bmp"), "--grid", "10"};
+    const Caught c = importHere(args, {}, true);
+    ASSERT_EQ(c.status, 0) << c.err;
+    EXPECT_NE(c.err.find("\r\033[K[" + std::string(21, '#') + std::string(3, '.') + "] map 1 of 1: "), std::string::npos)
+        << "88 to 91 % of the work, mapping the levels";
+    EXPECT_NE(c.err.find("[" + std::string(24, '#') + "] map 1 of 1: "), std::string::npos);
+    EXPECT_NE(c.err.find("map.bmp\r\033[K"), std::string::npos);
+    EXPECT_TRUE(c.err.ends_with("\r\033[K")) << "the line is cleared at the end";
+    EXPECT_EQ(c.out.rfind(dir.file("map.bmp") + "\n", 0), 0u);
+    for (const char* quiet : {"-q", "--quiet"}) {
+        std::vector<std::string> q = args;
+        q.insert(q.end(), {quiet, "--force"});
+        const Caught c2 = importHere(q, {}, true);
+        EXPECT_EQ(c2.status, 0) << c2.err;
+        EXPECT_EQ(c2.err, "") << quiet;
+    }
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "core/RuntimeError.h"
 #include "io/ImageIO.h"
 #include "io/PictureEncode.h"
+#include "io/PictureSize.h"
 #include "io/PngCodec.h"
 #include "io/TgaCodec.h"
 #include "io/TiffCodec.h"
@@ -216,6 +217,29 @@ std::string tgaHeader(int type, int w, int h, int bits, int descriptor, int mapL
     s[12] = char(w & 0xFF), s[13] = char(w >> 8), s[14] = char(h & 0xFF), s[15] = char(h >> 8);
     s[16] = char(bits), s[17] = char(descriptor);
     return s;
+}
+
+TEST(PictureFormats, TheDeclaredSizeComesFromTheHeadersOfEachKind) {
+    test::TempDir dir;
+    // Wider than 255 pixels: both bytes of a 16-bit size count.
+    const HeightImage picture = pattern(300, 23);
+    savePictureFile(picture, dir.file("p24.bmp"), PictureType::Bmp24);
+    savePictureFile(picture, dir.file("p8.bmp"), PictureType::Bmp8);
+    savePictureFile(picture, dir.file("p.png"), PictureType::Png8);
+    writeAll(dir.file("p.jpg"), qtBytes(QImage(300, 23, QImage::Format_Grayscale8), "jpg"));
+    writeTiff(dir.file("p.tif"), 300, 23, 8, 1, PHOTOMETRIC_MINISBLACK, COMPRESSION_NONE, true,
+              [](int, int, int) { return 9; });
+    writeAll(dir.file("p.tga"), tgaHeader(3, 300, 23, 8, 0) + std::string(300 * 23, '\x05'));
+    for (const char* name : {"p24.bmp", "p8.bmp", "p.png", "p.jpg", "p.tif", "p.tga"}) {
+        const auto size = declaredPictureSize(dir.file(name));
+        ASSERT_TRUE(size) << name;
+        EXPECT_EQ(size->width, 300) << name;
+        EXPECT_EQ(size->height, 23) << name;
+    }
+    // Nothing to tell: loading says why.
+    writeAll(dir.file("text.bmp"), "not a picture");
+    writeAll(dir.file("cut.png"), readAll(dir.file("p.png")).substr(0, 12));
+    for (const char* name : {"text.bmp", "cut.png", "missing.bmp"}) EXPECT_FALSE(declaredPictureSize(dir.file(name))) << name;
 }
 
 TEST(PictureFormats, ReadsTgaAndRefusesRunsPastThePicture) {

@@ -1,6 +1,7 @@
 #include <QComboBox>
 #include <QImage>
 #include <QPixmap>
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <set>
@@ -62,6 +63,57 @@ TEST_F(ImportWindow, PreviewsTheReliefThenWritesAndOpensTheNewMap) {
     ASSERT_NE(picture(), nullptr);
     EXPECT_EQ(s.gstrImageFile, mapPath);
     EXPECT_EQ(main->document().disp.width(), 289);
+}
+
+TEST_F(ImportWindow, EscDuringTheImportAsksAndCancelsWithNothingWritten) {
+    const std::string demPath = dir.file("slope.tif");
+    writeDem(demPath, dem([](double x, double) { return 0.08 * (x - kDemX0); }));
+    const std::string mapPath = dir.file("slope.bmp");
+    bool importOff = false, cancelFocused = false, stillOpen = false, writtenAfterCancel = true;
+    main->showImportModally = [&](FrmImport& d) {
+        d.show();
+        QTest::keyClicks(d.findChild<QLineEdit*>(QStringLiteral("txtDemFiles")), QString::fromStdString(demPath));
+        QTest::keyClicks(d.findChild<QLineEdit*>(QStringLiteral("txtCrs")), QStringLiteral("EPSG:32632"));
+        QTest::keyClicks(d.findChild<QLineEdit*>(QStringLiteral("txtMapFile")), QString::fromStdString(mapPath));
+        auto* import = d.findChild<QPushButton*>(QStringLiteral("cmdImport"));
+        // Esc where the focus is while the import runs, answering the question with answer.
+        auto escAt = [&](int yield, int answer) {
+            atYield(yield, [&, answer] {
+                importOff = !import->isEnabled();
+                QWidget* focus = d.focusWidget();
+                cancelFocused = focus == d.findChild<QPushButton*>(QStringLiteral("cmdCancel"));
+                prompter.answers.push_back(answer);
+                QTest::keyClick(focus ? focus : &d, Qt::Key_Escape);
+            });
+        };
+        escAt(3, mb::Yes);
+        QTest::mouseClick(import, Qt::LeftButton);
+        stillOpen = d.isVisible();
+        writtenAfterCancel = std::filesystem::exists(mapPath) || std::filesystem::exists(dir.file("slopeCL.bmp"));
+        // Answered No, the import goes on to its end.
+        escAt(3, mb::No);
+        QTest::mouseClick(import, Qt::LeftButton);
+    };
+    action("mnuToolsImport")->trigger();
+
+    ASSERT_EQ(prompter.shown.size(), 2u);
+    for (const Shown& box : prompter.shown) {
+        EXPECT_EQ(box.title, "Cancel Drawing");
+        EXPECT_EQ(box.text, "Do you want to cancel this process?");
+        EXPECT_EQ(box.style, mb::YesNo + mb::Question);
+    }
+    EXPECT_TRUE(importOff) << "no second import while one runs";
+    EXPECT_TRUE(cancelFocused);
+    EXPECT_TRUE(stillOpen) << "cancelling the import keeps the window";
+    EXPECT_FALSE(writtenAfterCancel);
+    EXPECT_NE(std::find(statuses.begin(), statuses.end(), "WORKING... Importing Elevation Data 90%"), statuses.end());
+    EXPECT_NE(std::find(statuses.begin(), statuses.end(), "WORKING... Importing Elevation Data 100%"), statuses.end());
+    EXPECT_EQ(statuses.back(), "");
+    // The second import wrote the map, which opened.
+    EXPECT_TRUE(std::filesystem::exists(mapPath));
+    ASSERT_NE(picture(), nullptr);
+    EXPECT_EQ(s.gstrImageFile, mapPath);
+    EXPECT_FALSE(s.gblnBusy);
 }
 
 }  // namespace

@@ -1,17 +1,20 @@
 #include "app/cli/CliHost.h"
 
 #include <malloc.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <future>
 #include <stdexcept>
+#include <system_error>
 
 #include "analysis/BaseLevel.h"
 #include "analysis/ColourRange.h"
 #include "app/cli/BatchInputs.h"
 #include "app/cli/JobRunner.h"
+#include "app/cli/MemoryShare.h"
 #include "app/cli/OutputNames.h"
 #include "commands/FileCommands.h"
 #include "commands/PictureCommands.h"
@@ -22,8 +25,14 @@
 #include "io/AssetFolder.h"
 #include "io/Files.h"
 #include "io/ImageIO.h"
+#include "io/PictureSize.h"
 
 namespace morv::cli {
+
+namespace {
+/// What one map's run takes besides its pictures: row and file buffers.
+constexpr std::uint64_t kMapWorkMemory = std::uint64_t(16) << 20;
+}  // namespace
 
 CliHost::CliHost(App& app, const Options& o, MapProgress* progress)
     : m_app(app), m_frame(app.session), m_progress(progress) {
@@ -52,6 +61,24 @@ std::shared_ptr<HeightImage> CliHost::loadPicture(const std::string& path) {
         return image;
     }
     return loadPictureFile(path);
+}
+
+std::uint64_t mapMemoryNeed(std::int64_t pixels, bool hasContour, const Options& o) {
+    const std::uint64_t area = std::uint64_t(std::max<std::int64_t>(pixels, 0));
+    const bool redraws = o.command == Command::Redraw && !o.dryRun;
+    // The map and its contour image, loaded or drawn; the passes work in place.
+    std::uint64_t need = area * (hasContour || (redraws && o.contours) ? 2 : 1);
+    if (redraws) {
+        if (o.blur > 0) need += area;  // the blur's spare plane
+        if (o.contours) need += area;  // the new contours' work
+        if (o.boards) {
+            // Both pictures again at the size of the boards.
+            const std::uint64_t fitted = std::uint64_t(boardSide(o.grid, o.boards->first)) *
+                                         std::uint64_t(boardSide(o.grid, o.boards->second));
+            need += 2 * fitted;
+        }
+    }
+    return need + kMapWorkMemory;
 }
 
 void CliHost::handOverOnce(const std::string& path, std::shared_ptr<HeightImage> image) {
@@ -105,6 +132,39 @@ MapOutcome outcomeOf(const std::function<std::string()>& body) {
     }
 }
 
+/// Runs map index's work holding its share of the batch's memory (taken before
+/// anything is loaded, given back when everything the work made is gone). Running
+/// out of memory all the same fails the map with a line naming it and its need.
+std::string withMemoryShare(MemoryShare& share, std::size_t index, const std::string& input, const Options& o,
+                            const std::function<std::string()>& work) {
+    const std::optional<PictureSize> size = declaredPictureSize(input);
+    std::error_code ec;
+    const bool hasContour = std::filesystem::is_regular_file(contourPathFor(input), ec);
+    const std::uint64_t need = size ? mapMemoryNeed(size->pixels(), hasContour, o) : 0;
+    const MemoryShare::Lease lease = share.take(index, need);
+    const auto ranOut = [&] {
+        return outOfMemoryError(input, "its run needs about " + std::to_string(need >> 20) +
+                                           " MB, more than this process could get");
+    };
+    try {
+        return work();
+    } catch (const std::bad_alloc&) {
+        throw ranOut();
+    } catch (const std::system_error& e) {
+        // A helper thread whose stack finds no room under the cap is short of memory too.
+        if (e.code() == std::errc::resource_unavailable_try_again || e.code() == std::errc::not_enough_memory)
+            throw ranOut();
+        throw;
+    } catch (const RuntimeError& e) {
+        if (e.number() != err::OutOfMemory || e.description().find(" needs ") != std::string::npos) throw;
+        // A bare "Out of memory" says neither which file nor how much; one naming a
+        // file gets the map's need added.
+        if (e.description() == RuntimeError::standardDescription(err::OutOfMemory)) throw ranOut();
+        throw RuntimeError(err::OutOfMemory,
+                           e.description() + " (its run needs about " + std::to_string(need >> 20) + " MB)");
+    }
+}
+
 /// The facts info prints, as "key: value" lines or as one JSON object.
 std::string describeMap(const std::string& input, const Options& o, bool named) {
     const bool json = o.json;
@@ -150,6 +210,7 @@ struct RedrawBatch {
     const Options& o;
     const std::vector<std::string>& maps;
     OutputClaims claims;
+    MemoryShare memory;
 };
 
 /// The message for an output that exists and may not be replaced.
@@ -292,6 +353,14 @@ void keepFreedPicturesForTheNextMap() {
     mallopt(M_TRIM_THRESHOLD, 256 << 20);
 }
 
+/// Under an address-space cap (ulimit -v) every malloc arena a thread opens takes
+/// 64 MiB of the cap whether it is used or not, and the jobs' threads would leave
+/// the maps' pictures no room: keep to one arena (pictures are mapped on their own).
+void keepToOneArenaUnderACap() {
+    struct rlimit cap {};
+    if (::getrlimit(RLIMIT_AS, &cap) == 0 && cap.rlim_cur != RLIM_INFINITY) mallopt(M_ARENA_MAX, 1);
+}
+
 /// The passes a redraw runs, each with its own percentages: the opening scan, the
 /// chosen passes, the blur, the contours and the final scan.
 int passesOf(const Options& o) {
@@ -319,6 +388,7 @@ int run(const Options& o) {
     report.single = !several;
     const unsigned jobs = o.jobs ? o.jobs : defaultJobCount();
     if (maps.size() > 1) keepFreedPicturesForTheNextMap();
+    keepToOneArenaUnderACap();
 
     if (o.command == Command::Info) {
         report.doneWord = "read";
@@ -330,8 +400,15 @@ int run(const Options& o) {
         report.before = framing.before;
         report.between = framing.between;
         report.after = framing.after;
-        return runBatch(inputs, jobs, report, 1, [&](std::size_t, const std::string& input, MapProgress&) {
-            return outcomeOf([&] { return describeMap(input, o, several) + (o.json && !several ? "\n" : ""); });
+        MemoryShare memory(pictureMemoryBudget(), maps.size());
+        return runBatch(inputs, jobs, report, 1, [&](std::size_t i, const std::string& input, MapProgress&) {
+            MapOutcome outcome = outcomeOf([&] {
+                return withMemoryShare(memory, i, input, o, [&] {
+                    return describeMap(input, o, several) + (o.json && !several ? "\n" : "");
+                });
+            });
+            memory.pass(i);  // a map that failed before taking its share gives its turn up
+            return outcome;
         });
     }
 
@@ -346,10 +423,12 @@ int run(const Options& o) {
     std::vector<std::string> keys;
     for (const std::string& map : maps)
         keys.push_back(o.outdir.empty() ? withoutExtension(map) : inFolder(o.outdir, withoutExtension(map)));
-    RedrawBatch batch{o, maps, OutputClaims(keys)};
+    RedrawBatch batch{o, maps, OutputClaims(keys), MemoryShare(pictureMemoryBudget(), maps.size())};
     report.doneWord = o.dryRun ? "checked" : "written";
     return runBatch(inputs, jobs, report, passesOf(o), [&](std::size_t i, const std::string&, MapProgress& progress) {
-        MapOutcome outcome = outcomeOf([&] { return redrawMap(batch, i, progress); });
+        MapOutcome outcome = outcomeOf(
+            [&] { return withMemoryShare(batch.memory, i, maps[i], o, [&] { return redrawMap(batch, i, progress); }); });
+        batch.memory.pass(i);
         batch.claims.settle(i);
         return outcome;
     });

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -39,6 +40,12 @@ private:
     std::string m_handOverPath;
     std::shared_ptr<HeightImage> m_handOver;
 };
+
+/// The bytes of pictures one map of the given number of pixels holds at most while
+/// the command of options works on it (height maps are grey: one byte a pixel),
+/// with or without a contour image beside it. A batch's maps share the memory
+/// budget by it.
+std::uint64_t mapMemoryNeed(std::int64_t pixels, bool hasContour, const Options& options);
 
 /// Runs a parsed redraw or info command on all its inputs; returns the exit status
 /// (0, or 1 when a map failed). Errors are one line "morv-cli: ..." on standard error.

@@ -58,7 +58,8 @@ std::string importUsageText() {
            "  --heights LOW:HIGH  heights in metres for levels 0 and 255 (default: the map's range)\n"
            "  --ground M        the contour image's ground height in metres (default: the lowest)\n"
            "  --report FILE     also write the report as JSON\n"
-           "  --force           replace existing output files\n";
+           "  --force           replace existing output files\n"
+           "  -q, --quiet       no progress line\n";
 }
 
 ImportParsed parseImportArguments(const std::vector<std::string>& args) {
@@ -132,9 +133,11 @@ ImportParsed parseImportArguments(const std::vector<std::string>& args) {
             if (!take(v)) return fail(needs("metres"));
             if (!readDecimal(v, m)) return fail(notA("a height in metres"));
             r.options.ground = m;
-        } else if (a == "--force") {
+        } else if (a == "--force" || a == "--quiet") {
             if (inlineValue) return fail(oneLine(a) + " takes no value");
-            r.force = true;
+            (a == "--force" ? r.force : r.quiet) = true;
+        } else if (a == "-q") {
+            r.quiet = true;
         } else if (a.size() > 1 && a[0] == '-' && a != "--") {
             return fail("unknown option '" + oneLine(a) + "'");
         } else if (a != "--") {

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@ struct ImportRequest {
     std::string output;
     std::string report;   ///< the JSON report's path; empty: none
     bool force = false;
+    bool quiet = false;   ///< no progress line
     bool help = false;
 };
 
@@ -32,10 +34,27 @@ std::string importUsageText();
 /// of this process; returns 1 with a message only when it cannot be started.
 int launchImport(const std::vector<std::string>& args);
 
+/// Where `morv-cli import` reports.
+struct ImportConsole {
+    std::FILE* out = stdout;
+    std::FILE* err = stderr;
+    /// err is a terminal: the progress line is drawn there unless -q is given.
+    bool terminal = false;
+    /// Also told each percentage of the work, as the progress line is; true stops
+    /// the import (for tests: what happens while an import runs).
+    ImportProgress watch;
+};
+
 /// Runs `morv-cli import` on the arguments after "import" (in the helper): writes the height map,
-/// its contour image (CL before the extension) and the JSON report when asked, all
-/// or none, then prints the paths written and the report. Returns the exit status
-/// (0 done, 1 failed, 2 bad usage), each error one "morv-cli: " line on standard error.
+/// its contour image (CL before the extension) and the JSON report when asked, as
+/// one set, then prints the paths written and the report. Without --force a target
+/// that exists, before the work or when the set is committed, fails the run and
+/// nothing is written. Returns the exit status (0 done, 1 failed, 2 bad usage),
+/// each error one "morv-cli: " line on console.err.
+int runImport(const std::vector<std::string>& args, const ImportConsole& console);
+
+/// The same on standard output and standard error, with the progress line when
+/// standard error is a terminal.
 int runImport(const std::vector<std::string>& args);
 
 }  // namespace morv::cli
