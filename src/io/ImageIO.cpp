@@ -103,13 +103,16 @@ std::size_t readMagic(int fd, const std::string& path, std::uint8_t (&magic)[18]
 LoadedPicture loadOpenFile(int fd, const std::string& path, std::uint64_t length, const LevelOptions& options) {
     std::uint8_t magic[18] = {};
     const std::size_t n = readMagic(fd, path, magic);
-    const auto type = sniff(magic, n, length);
+    FileSource source(fd, path, length);
+    auto type = sniff(magic, n, length);
+    // TGA has no signature: a file marked as one is decoded as one, and refused for
+    // what is wrong with its header.
+    if (!type && length > 0 && isMarkedTga(path, source)) type = PictureFileType::Tga;
     if (!type)
         throw pictureError(path, length == 0 ? "the file is empty, not a BMP, JPEG, PNG, TIFF or TGA picture"
                                              : "not a BMP, JPEG, PNG, TIFF or TGA picture");
     LoadedPicture out;
     out.type = *type;
-    FileSource source(fd, path, length);
     const std::uint64_t budget = pictureMemoryBudget();
     switch (*type) {
     case PictureFileType::Bmp: out.image = std::make_shared<HeightImage>(decodeBmp(source, path, budget)); break;

@@ -23,10 +23,20 @@ namespace {
 // sets its own jump point and holds only plain data, so no destructor is skipped;
 // C++ objects live in the callers.
 
+/// The compressed image data libpng takes in one piece (half its default): also
+/// what may follow the last row: a few MB at most once inflated.
+constexpr std::size_t kImageDataPiece = 4096;
+
+/// The image data chunk's type, as libpng names the chunk being read.
+constexpr png_uint_32 kImageDataChunk = 0x49444154;  // "IDAT"
+
 /// What the callbacks share with the decoder.
 struct PngIo {
     ByteSource* source = nullptr;
     std::uint64_t position = 0;
+    png_uint_32 height = 0;      ///< The picture's rows, once the header is read.
+    bool interlaced = false;
+    std::uint64_t dataAfterRows = 0;  ///< Compressed image bytes asked for after the last row.
     const ByteSink* sink = nullptr;
     std::exception_ptr failure;  ///< A C++ exception met inside a callback.
     char message[200] = {};      ///< libpng's first complaint.
@@ -42,10 +52,32 @@ void onError(png_structp png, png_const_charp message) {
 
 void onWarning(png_structp, png_const_charp) {}
 
+/// Whether libpng has made every row of the picture: what it inflates from then on
+/// can only be the end of the stream or data the picture has no room for.
+bool rowsComplete(png_structp png, const PngIo& io) {
+    if (io.height == 0) return false;
+    return io.interlaced ? png_get_current_pass_number(png) >= 7 : png_get_current_row_number(png) >= io.height;
+}
+
+/// Image data that goes on after the last row is refused at the next piece, before
+/// it is inflated: a small file could otherwise inflate for seconds (or minutes)
+/// only to be refused at its end. A sound stream ends within the first piece.
+bool tooMuchImageData(png_structp png, PngIo& io, std::size_t n) {
+    if ((png_get_io_state(png) & PNG_IO_MASK_LOC) != PNG_IO_CHUNK_DATA || png_get_io_chunk_type(png) != kImageDataChunk ||
+        !rowsComplete(png, io))
+        return false;
+    io.dataAfterRows += n;
+    return io.dataAfterRows > kImageDataPiece;
+}
+
 void readBytes(png_structp png, png_bytep out, std::size_t n) {
     PngIo& io = *static_cast<PngIo*>(png_get_io_ptr(png));
     bool failed = false;
-    if (io.position + n > io.source->size()) {
+    if (tooMuchImageData(png, io, n)) {
+        std::snprintf(io.message, sizeof io.message, "more image data than the picture's %lu rows hold",
+                      static_cast<unsigned long>(io.height));
+        failed = true;
+    } else if (io.position + n > io.source->size()) {
         std::snprintf(io.message, sizeof io.message, "the file ends inside the PNG data (%llu bytes)",
                       static_cast<unsigned long long>(io.source->size()));
         failed = true;
@@ -166,10 +198,19 @@ DecodedPicture decodePng(ByteSource& source, const std::string& name, const Leve
     png_set_benign_errors(s.png(), 0);
     // Our own limits apply below; libpng's only guard against absurd headers.
     png_set_user_limits(s.png(), 0x7FFFFFFF, 0x7FFFFFFF);
+    png_set_compression_buffer_size(s.png(), kImageDataPiece);
+    // Text, colour profiles and suggested palettes are of no use to a height map:
+    // they are passed over unread (their checksums still checked), so that
+    // compressed ones cannot cost seconds of inflating, nor many of them be
+    // refused for filling libpng's cache.
+    static const png_byte kIgnored[] = "tEXt\0zTXt\0iTXt\0iCCP\0sPLT\0eXIf";
+    png_set_keep_unknown_chunks(s.png(), PNG_HANDLE_CHUNK_NEVER, kIgnored, int(sizeof kIgnored / 5));
 
     Header h;
     if (!readHeader(s.png(), s.info(), h)) refuse(io, name, "header");
     checkPictureSize(name, h.width, h.height);
+    io.height = h.height;
+    io.interlaced = h.interlace != PNG_INTERLACE_NONE;
     int pixelBytes = 0, passes = 1;
     if (!setTransforms(s.png(), s.info(), h, pixelBytes, passes)) refuse(io, name, "header");
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
+#include <cstring>
 #include <vector>
 
 #include "core/RuntimeError.h"
@@ -35,6 +37,43 @@ bool validBits(const TgaHeader& h) {
     }
 }
 
+/// The first header field that keeps a file from being read as a TGA picture.
+enum class Fault { None, MapType, Type, MapForType, MapRange, NoPixels, Interleaved, Bits, Short };
+
+Fault faultOf(const TgaHeader& h, std::uint64_t length) noexcept {
+    if (h.mapType > 1) return Fault::MapType;
+    if ((h.type & ~0xB) != 0 || h.base() == 0) return Fault::Type;
+    if ((h.base() == 1) != (h.mapType == 1)) return Fault::MapForType;
+    if (h.base() == 1 && (h.mapLength == 0 || h.mapFirst + h.mapLength > 65536)) return Fault::MapRange;
+    if (h.width == 0 || h.height == 0) return Fault::NoPixels;
+    if ((h.descriptor & 0xC0) != 0) return Fault::Interleaved;
+    if (!validBits(h)) return Fault::Bits;
+    if (kHeaderSize + h.idLength + h.mapBytes() > length) return Fault::Short;
+    return Fault::None;
+}
+
+std::string describe(Fault fault, const TgaHeader& h) {
+    const auto n = [](int v) { return std::to_string(v); };
+    switch (fault) {
+    case Fault::None: break;
+    case Fault::MapType: return "damaged TGA header: colour map type " + n(h.mapType) + " (0 or 1)";
+    case Fault::Type:
+        return "TGA picture type " + n(h.type) + " cannot be read (types 1, 2 and 3 and their run-length forms 9, 10 and 11 can)";
+    case Fault::MapForType:
+        return "damaged TGA header: picture type " + n(h.type) + (h.mapType ? " with" : " without") + " a colour map";
+    case Fault::MapRange:
+        return "damaged TGA header: a colour map of " + n(h.mapLength) + " entries from index " + n(h.mapFirst);
+    case Fault::NoPixels: return "damaged TGA header: " + n(h.width) + " x " + n(h.height) + " pixels";
+    case Fault::Interleaved: return "TGA pictures with interleaved rows cannot be read";
+    case Fault::Bits:
+        return "damaged TGA header: " + n(h.bits) + " bits a pixel" +
+               (h.base() == 1 ? " and " + n(h.mapBits) + " bits a colour map entry" : std::string()) +
+               " for picture type " + n(h.type);
+    case Fault::Short: return "the file ends inside the TGA header's ID or colour map";
+    }
+    return {};
+}
+
 /// One pixel's bytes to 0x00BBGGRR (grey: level x 0x010101).
 Colour decodePixel(const std::uint8_t* p, int bits, bool grey) {
     if (grey) return fcnGrayColor(p[0]);
@@ -49,22 +88,25 @@ Colour decodePixel(const std::uint8_t* p, int bits, bool grey) {
 }  // namespace
 
 bool looksLikeTga(const std::uint8_t* b, std::size_t n, std::uint64_t length) noexcept {
-    if (n < kHeaderSize || length < kHeaderSize) return false;
-    const TgaHeader h(b);
-    if (h.mapType > 1 || (h.base() == 1) != (h.mapType == 1) || (h.type & ~0xB) != 0) return false;
-    if (h.base() == 1 && (h.mapLength == 0 || h.mapFirst + h.mapLength > 65536)) return false;
-    if (h.width == 0 || h.height == 0 || (h.descriptor & 0xC0) != 0 || !validBits(h)) return false;
-    return kHeaderSize + h.idLength + h.mapBytes() <= length;
+    return n >= kHeaderSize && length >= kHeaderSize && faultOf(TgaHeader(b), length) == Fault::None;
+}
+
+bool isMarkedTga(const std::string& name, ByteSource& source) {
+    static const char kFooter[] = "TRUEVISION-XFILE.";  // with its closing zero: 18 bytes
+    if (source.size() >= 26 && std::memcmp(source.fetch(source.size() - 18, 18).data(), kFooter, 18) == 0) return true;
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos || name.size() - dot != 4 || name.find('/', dot) != std::string::npos) return false;
+    std::string ext = name.substr(dot + 1);
+    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return ext == "tga";
 }
 
 HeightImage decodeTga(ByteSource& src, const std::string& name, std::uint64_t memoryBudget) {
     const std::uint64_t length = src.size();
     if (length < kHeaderSize) throw pictureError(name, "the file ends inside the TGA header");
     const auto headerBytes = src.fetch(0, kHeaderSize);
-    if (!looksLikeTga(headerBytes.data(), kHeaderSize, length))
-        throw pictureError(name, "not a TGA picture of a kind that can be read (type " +
-                                     std::to_string(headerBytes[2]) + ", " + std::to_string(headerBytes[16]) + " bits)");
     const TgaHeader h(headerBytes.data());
+    if (const Fault fault = faultOf(h, length); fault != Fault::None) throw pictureError(name, describe(fault, h));
     checkPictureSize(name, h.width, h.height);
     const bool grey = h.base() == 3;
     const std::uint64_t pixels = std::uint64_t(h.width) * std::uint64_t(h.height);

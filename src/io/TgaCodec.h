@@ -11,6 +11,11 @@ namespace morv {
 /// decode; TGA files have no signature, so this is checked last.
 bool looksLikeTga(const std::uint8_t* header, std::size_t n, std::uint64_t length) noexcept;
 
+/// Whether a file that does not read as a picture is still meant as a TGA one: it
+/// ends in the TGA footer or its name ends in ".tga" (any case). Its refusal then
+/// names the header field at fault rather than the kinds of file that are read.
+bool isMarkedTga(const std::string& name, ByteSource& source);
+
 /// Decodes a TGA picture: grey (8 bits), colour-mapped (8-bit indices into 15-,
 /// 16-, 24- or 32-bit entries) or true colour (15, 16, 24, 32 bits), uncompressed
 /// or run-length encoded, in any of the four corner orders; alpha is ignored. Every

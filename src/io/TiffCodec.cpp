@@ -27,6 +27,7 @@ namespace {
 struct TiffIo {
     ByteSource* source = nullptr;
     std::uint64_t position = 0;
+    std::string name;
     std::exception_ptr failure;
     std::string message;
 };
@@ -65,12 +66,17 @@ toff_t seekProc(thandle_t h, toff_t offset, int whence) {
 int closeProc(thandle_t) { return 0; }
 toff_t sizeProc(thandle_t h) { return static_cast<TiffIo*>(h)->source->size(); }
 
-int onError(TIFF*, void* user, const char* module, const char* fmt, va_list ap) {
+/// Keeps libtiff's first complaint as a plain reason: without the name of the
+/// libtiff function that raised it, and without the file's name, which the
+/// refusal gives once already.
+int onError(TIFF*, void* user, const char*, const char* fmt, va_list ap) {
     auto& io = *static_cast<TiffIo*>(user);
     if (io.message.empty()) {
         char buf[300];
         std::vsnprintf(buf, sizeof buf, fmt, ap);
-        io.message = (module && *module ? std::string(module) + ": " : std::string()) + buf;
+        io.message = buf;
+        const std::string named = io.name + ": ";
+        if (!io.name.empty() && io.message.rfind(named, 0) == 0) io.message.erase(0, named.size());
     }
     return 1;
 }
@@ -142,16 +148,80 @@ Layout readLayout(TIFF* tif, const TiffIo& io, const std::string& name) {
     return l;
 }
 
+/// How the picture's data is cut up: strips of rows, or tiles of tileBytes each.
+struct Pieces {
+    bool tiled = false;
+    std::uint32_t tileWidth = 0, tileLength = 0;
+    std::uint64_t tileBytes = 0;
+};
+
+/// Tile sides are multiples of 16, and no picture is wider or taller than
+/// kMaxPictureSide: a larger tile could only hold padding.
+constexpr std::uint32_t kMaxTileSide = (std::uint32_t(kMaxPictureSide) + 16) / 16 * 16;
+
+/// Refuses as damaged, before anything is allocated or read, tiles larger than any
+/// picture needs and any strip or tile that is empty or lies (wholly or partly)
+/// beyond the end of the file. Uncompressed pieces are read whole, whatever their
+/// byte count says, so they must fit in the file at their full size.
+Pieces checkPieces(TIFF* tif, const Layout& l, std::size_t rowBytes, std::uint64_t fileSize, const TiffIo& io,
+                   const std::string& name) {
+    Pieces p;
+    p.tiled = TIFFIsTiled(tif);
+    if (p.tiled) {
+        TIFFGetField(tif, TIFFTAG_TILEWIDTH, &p.tileWidth);
+        TIFFGetField(tif, TIFFTAG_TILELENGTH, &p.tileLength);
+        if (p.tileWidth == 0 || p.tileLength == 0 || p.tileWidth > kMaxTileSide || p.tileLength > kMaxTileSide)
+            throw pictureError(name, "damaged TIFF header: tiles of " + std::to_string(p.tileWidth) + " x " +
+                                         std::to_string(p.tileLength) + " pixels");
+        p.tileBytes = TIFFTileSize64(tif);
+        if (p.tileBytes == 0) refuse(io, name, "damaged TIFF tiles");
+    }
+    std::uint16_t compression = COMPRESSION_NONE;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+    std::uint32_t rowsPerStrip = l.height;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+    rowsPerStrip = std::clamp<std::uint32_t>(rowsPerStrip, 1, l.height);
+    const std::uint32_t count = p.tiled ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
+    const std::string kind = p.tiled ? "tile " : "strip ";
+    std::uint64_t stored = 0;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        int missing = 0;
+        const std::uint64_t offset = TIFFGetStrileOffsetWithErr(tif, i, &missing);
+        std::uint64_t bytes = TIFFGetStrileByteCountWithErr(tif, i, &missing);
+        if (missing) refuse(io, name, "damaged TIFF header (the " + kind + "list is cut short)");
+        if (compression == COMPRESSION_NONE && bytes > 0) {
+            const std::uint64_t firstRow = std::uint64_t(i) * rowsPerStrip;
+            const std::uint64_t rows = firstRow < l.height ? std::min<std::uint64_t>(rowsPerStrip, l.height - firstRow) : 0;
+            bytes = std::max<std::uint64_t>(bytes, p.tiled ? p.tileBytes : rows * rowBytes);
+        }
+        if (bytes == 0)
+            throw pictureError(name, "damaged TIFF: " + kind + std::to_string(i) + " is empty");
+        if (offset > fileSize || bytes > fileSize - offset)
+            throw pictureError(name, "damaged TIFF: " + kind + std::to_string(i) + " lies beyond the end of the file (" +
+                                         std::to_string(bytes) + " bytes at byte " + std::to_string(offset) +
+                                         " of a file of " + std::to_string(fileSize) + " bytes)");
+        stored += bytes;
+    }
+    // Each of these codecs makes at most so many bytes of one: a picture larger than
+    // its data could hold is damaged, found before its plane is allocated.
+    const std::uint64_t most = compression == COMPRESSION_PACKBITS                                         ? 64
+                               : compression == COMPRESSION_LZW                                            ? 4096
+                               : compression == COMPRESSION_ADOBE_DEFLATE || compression == COMPRESSION_DEFLATE ? 1032
+                                                                                                            : 0;
+    const std::uint64_t decoded = p.tiled ? std::uint64_t(count) * p.tileBytes : std::uint64_t(rowBytes) * l.height;
+    if (most && stored < decoded / most)
+        throw pictureError(name, "damaged TIFF: " + std::to_string(stored) + " bytes of compressed data cannot hold " +
+                                     std::to_string(decoded) + " bytes of picture");
+    return p;
+}
+
 /// Reads every strip or tile into plane (rows of width x bytesPerPixel bytes,
 /// 1-bit rows packed to whole bytes).
-void readPlane(TIFF* tif, const Layout& l, std::size_t rowBytes, std::uint8_t* plane, const TiffIo& io,
-               const std::string& name) {
-    if (TIFFIsTiled(tif)) {
-        std::uint32_t tw = 0, th = 0;
-        TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tw);
-        TIFFGetField(tif, TIFFTAG_TILELENGTH, &th);
-        const tmsize_t tileSize = TIFFTileSize(tif);
-        if (tw == 0 || th == 0 || tileSize <= 0) refuse(io, name, "damaged TIFF tiles");
+void readPlane(TIFF* tif, const Layout& l, const Pieces& pieces, std::size_t rowBytes, std::uint8_t* plane,
+               const TiffIo& io, const std::string& name) {
+    if (pieces.tiled) {
+        const std::uint32_t tw = pieces.tileWidth, th = pieces.tileLength;
+        const auto tileSize = tmsize_t(pieces.tileBytes);
         const std::size_t tileRow = std::size_t(TIFFTileRowSize(tif));
         std::vector<std::uint8_t> tile(static_cast<std::size_t>(tileSize));
         const std::size_t pixelBits = std::size_t(l.bits) * l.samples;
@@ -197,6 +267,7 @@ DecodedPicture decodeTiff(ByteSource& source, const std::string& name, const Lev
                           std::uint64_t memoryBudget) {
     TiffIo io;
     io.source = &source;
+    io.name = name;
     TiffFile file(io, name);
     if (!file.get()) refuse(io, name, "damaged TIFF header");
     TIFF* tif = file.get();
@@ -205,10 +276,14 @@ DecodedPicture decodeTiff(ByteSource& source, const std::string& name, const Lev
     const std::size_t rowBytes = (std::size_t(l.width) * l.bits * l.samples + 7) / 8;
     const std::uint64_t pixels = std::uint64_t(l.width) * l.height;
     const bool colour = l.photometric == PHOTOMETRIC_RGB;
-    checkPictureMemory(name, std::uint64_t(rowBytes) * l.height + pixels * (colour ? 5 : 1), memoryBudget);
+    const Pieces pieces = checkPieces(tif, l, rowBytes, source.size(), io, name);
+    // The file's plane, one tile while it is read, and our own planes (grey, or
+    // colour beside the grey it is promoted from).
+    checkPictureMemory(name, std::uint64_t(rowBytes) * l.height + pieces.tileBytes + pixels * (colour ? 5 : 1),
+                       memoryBudget);
 
     std::vector<std::uint8_t> plane(rowBytes * l.height);
-    readPlane(tif, l, rowBytes, plane.data(), io, name);
+    readPlane(tif, l, pieces, rowBytes, plane.data(), io, name);
 
     DecodedPicture out{HeightImage(int(l.width), int(l.height)), std::nullopt};
     const bool invert = l.photometric == PHOTOMETRIC_MINISWHITE;

@@ -233,10 +233,33 @@ TEST(BatchRun, FailuresAreLinesTheOthersGoOnInInputOrder) {
     EXPECT_EQ(c.err,
               "morv-cli: skipped ACL.bmp: the contour image of A.bmp\n"
               "morv-cli: skipped A_4x3_B-0.bmp: a result made from A.bmp\n"
-              "morv-cli: B.bmp: Invalid picture: B.bmp (truncated)\n"
-              "morv-cli: D.bmp: D.bmp exists (use --force to replace it)\n"
+              "morv-cli: Invalid picture: B.bmp (truncated)\n"
+              "morv-cli: D.bmp exists (use --force to replace it)\n"
               "2 written, 2 failed, 1 companions skipped, 1 earlier results skipped\n");
 
+}
+
+TEST(BatchRun, AFailureNamesItsMapOnce) {
+    BatchReport report;
+    report.quiet = true;
+    report.out = std::tmpfile();
+    report.err = std::tmpfile();
+    const std::vector<BatchInput> inputs = {
+        {"in/a.bmp", Skip::None, ""}, {"in/b.bmp", Skip::None, ""}, {"c.bmp", Skip::None, ""}, {"d.bmp", Skip::None, ""}};
+    runBatch(inputs, 1, report, 1, [](std::size_t i, const std::string&, MapProgress&) -> MapOutcome {
+        switch (i) {
+        case 0: throw std::runtime_error("Invalid picture: in/a.bmp: damaged PNG data");
+        case 1: return {"", "in/b.bmp exists"};
+        case 2: return {"", "Invalid picture: out/c.bmp: cut short"};  // another file ending alike
+        default: return {"", "Invalid picture: d.bmpx: cut short"};
+        }
+    });
+    EXPECT_EQ(contentOf(report.err),
+              "morv-cli: Invalid picture: in/a.bmp: damaged PNG data\n"
+              "morv-cli: in/b.bmp exists\n"
+              "morv-cli: c.bmp: Invalid picture: out/c.bmp: cut short\n"
+              "morv-cli: d.bmp: Invalid picture: d.bmpx: cut short\n");
+    std::fclose(report.out);
 }
 
 TEST(BatchRun, OnATerminalOneBarAMapNamesItsPlace) {

@@ -20,6 +20,7 @@ namespace {
 
 using test::CliResult;
 using test::morvCli;
+using namespace std::string_literals;
 
 struct CliFormats : ::testing::Test {
     test::TempDir dir;
@@ -55,6 +56,26 @@ TEST(CliFormatArguments, ReadsThePictureOptionsAndRefusesBadOnes) {
         {"info", "a.png", "--depth", "8"},
     };
     for (const auto& args : bad) EXPECT_FALSE(cli::parseArguments(args).options) << ::testing::PrintToString(args);
+}
+
+TEST_F(CliFormats, DamagedPicturesFailOnePlainLineEach) {
+    // A TGA header with colour map type 7; a TIFF cut inside its directory.
+    std::string tga(30, 'x');
+    for (int i = 0; i < 18; ++i) tga[std::size_t(i)] = "\0\7\2\0\0\0\0\0\0\0\0\0\2\0\2\0\30\0"[i];
+    std::ofstream(dir.file("bad.tga"), std::ios::binary) << tga;
+    const std::string tif = "II*\0\x08\0\0\0\x09\0"s;
+    std::ofstream(dir.file("cut.tif"), std::ios::binary) << tif;
+    const CliResult r = run("info bad.tga cut.tif");
+    EXPECT_EQ(r.status, 1);
+    std::istringstream lines(r.err);
+    std::string tgaLine, tifLine, summary;
+    std::getline(lines, tgaLine), std::getline(lines, tifLine), std::getline(lines, summary);
+    EXPECT_EQ(tgaLine, "morv-cli: Invalid picture: bad.tga: damaged TGA header: colour map type 7 (0 or 1)");
+    EXPECT_EQ(tifLine.rfind("morv-cli: Invalid picture: cut.tif: damaged TIFF header: ", 0), 0u) << tifLine;
+    // libtiff's reason, without its function's name or the file's name again.
+    EXPECT_EQ(tifLine.find("cut.tif", 30), std::string::npos) << tifLine;
+    EXPECT_EQ(tifLine.find(": TIFF"), std::string::npos) << tifLine;
+    EXPECT_EQ(summary, "0 read, 2 failed, 0 companions skipped");
 }
 
 TEST_F(CliFormats, WritesByExtensionAndDepthTheContourImageAlike) {

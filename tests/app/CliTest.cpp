@@ -246,7 +246,7 @@ TEST_F(CliRun, ABatchGoesOnPastFailuresAndEachResultIsTheMapsAlone) {
               "done/Vale_3x2_MF-50_B-2.bmp\ndone/Vale_3x2_MF-50_B-2CL.bmp\n");
     EXPECT_EQ(r.err,
               "morv-cli: skipped hillsCL.bmp: the contour image of hills.bmp\n"
-              "morv-cli: text.bmp: Invalid picture: text.bmp: not a BMP, JPEG, PNG, TIFF or TGA picture\n"
+              "morv-cli: Invalid picture: text.bmp: not a BMP, JPEG, PNG, TIFF or TGA picture\n"
               "2 written, 1 failed, 1 companions skipped\n");
     EXPECT_EQ(listing(dir.file("done")),
               "Vale_3x2_MF-50_B-2.bmp Vale_3x2_MF-50_B-2CL.bmp hills_4x3_MF-50_B-2.bmp hills_4x3_MF-50_B-2CL.bmp ");
@@ -295,7 +295,7 @@ TEST_F(CliRun, ADryRunNamesTheFilesAndWritesNothing) {
     CliResult r = morvCli("redraw hills.bmp missing.bmp --scale-up --contours --dry-run --outdir done", dir);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "done/hills_4x3_MSU-0_B-0.bmp\ndone/hills_4x3_MSU-0_B-0CL.bmp\n");
-    EXPECT_EQ(r.err, "morv-cli: missing.bmp: File not found: missing.bmp: No such file or directory\n1 checked, 1 failed, 0 companions skipped\n");
+    EXPECT_EQ(r.err, "morv-cli: File not found: missing.bmp: No such file or directory\n1 checked, 1 failed, 0 companions skipped\n");
     EXPECT_EQ(listing(dir.path().string()), before);
     EXPECT_EQ(listing(dir.file("done")), "");
     r = morvCli("redraw hills.bmp --scale-up --dry-run --outdir nowhere", dir);

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QImageWriter>
 
+#include <array>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -16,6 +17,9 @@
 #include "io/ImageIO.h"
 #include "io/PictureEncode.h"
 #include "io/PictureSize.h"
+#include "io/PngCodec.h"
+#include "io/TgaCodec.h"
+#include "io/TiffCodec.h"
 #include "support/TestSupport.h"
 
 namespace morv {
@@ -315,6 +319,189 @@ TEST(PictureFormats, RefusesDamagedTruncatedAndOversizedPngAndTiff) {
     writeAll(dir.file("text.txt"), "hello there, not a picture at all");
     EXPECT_EQ(refusal(dir.file("text.txt")),
               "481: Invalid picture: " + dir.file("text.txt") + ": not a BMP, JPEG, PNG, TIFF or TGA picture");
+}
+
+/// Counts the bytes a reader takes from the file.
+class CountingSource final : public ByteSource {
+public:
+    explicit CountingSource(const std::string& bytes)
+        : m_inner({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()}) {}
+    std::uint64_t size() const noexcept override { return m_inner.size(); }
+    std::span<const std::uint8_t> fetch(std::uint64_t offset, std::size_t n) override {
+        fetched += n;
+        return m_inner.fetch(offset, n);
+    }
+    std::uint64_t fetched = 0;
+
+private:
+    MemorySource m_inner;
+};
+
+/// "number: description" of a decoder's refusal, or "decoded".
+template <class Decode>
+std::string refusalOf(Decode decode) {
+    try {
+        decode();
+    } catch (const RuntimeError& e) {
+        return std::to_string(e.number()) + ": " + e.description();
+    }
+    return "decoded";
+}
+
+std::string chunk(const std::string& type, const std::string& data) {
+    std::string c(4, '\0');
+    for (int i = 0; i < 4; ++i) c[std::size_t(i)] = char(data.size() >> (24 - 8 * i));
+    return withChunkCrc(c + type + data + std::string(4, '\0'), 0, data.size());
+}
+
+/// A 16 x 16 grey PNG of zeros (interlaced or not) whose compressed stream goes on
+/// with `extra` more zero bytes: about extra / 1000 bytes in the file.
+std::string pngWithExtraData(bool interlaced, std::size_t extra) {
+    // Filter byte and 16 samples a row, or the seven interlaced passes' rows.
+    const std::size_t rows = interlaced ? 286 : 16 * 17;
+    z_stream z{};
+    deflateInit(&z, 9);
+    const std::string zeros(std::size_t(1) << 20, '\0');
+    std::string out(extra / 500 + 4096, '\0');
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = uInt(out.size());
+    for (std::size_t left = rows + extra; left > 0;) {
+        const std::size_t n = std::min(left, zeros.size());
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(zeros.data()));
+        z.avail_in = uInt(n);
+        left -= n;
+        deflate(&z, left ? Z_NO_FLUSH : Z_FINISH);
+    }
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    const std::string ihdr{0, 0, 0, 16, 0, 0, 0, 16, 8, 0, 0, 0, char(interlaced ? 1 : 0)};
+    return "\x89PNG\r\n\x1a\n" + chunk("IHDR", ihdr) + chunk("IDAT", out) + chunk("IEND", "");
+}
+
+TEST(PictureFormats, PngDataPastTheLastRowIsRefusedUnread) {
+    for (const bool interlaced : {false, true}) {
+        // Sound: the stream ends with the rows.
+        const std::string sound = pngWithExtraData(interlaced, 0);
+        CountingSource whole(sound);
+        EXPECT_EQ(refusalOf([&] { decodePng(whole, "sound.png", {}, 1 << 20); }), "decoded") << interlaced;
+        // 48 MB of zeros more in a file of some 48 KB: refused after a few KB, not
+        // after inflating all of it.
+        const std::string bomb = pngWithExtraData(interlaced, std::size_t(48) << 20);
+        ASSERT_GT(bomb.size(), 45000u);
+        CountingSource source(bomb);
+        EXPECT_EQ(refusalOf([&] { decodePng(source, "bomb.png", {}, 1 << 20); }),
+                  "481: Invalid picture: bomb.png: damaged PNG data: more image data than the picture's 16 rows hold")
+            << interlaced;
+        EXPECT_LT(source.fetched, 20000u) << interlaced;
+    }
+}
+
+TEST(PictureFormats, PngTextIsPassedOverUninflated) {
+    // 1001 text chunks, each 1 MB of zeros compressed to 1 KB, before the data:
+    // inflated, they cost seconds; and they used to fill libpng's chunk cache.
+    const std::string zeros(std::size_t(1) << 20, '\0');
+    std::string packed(compressBound(uLong(zeros.size())), '\0');
+    uLongf packedSize = uLongf(packed.size());
+    compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize, reinterpret_cast<const Bytef*>(zeros.data()),
+              uLong(zeros.size()), 9);
+    packed.resize(packedSize);
+    const std::string sound = pngWithExtraData(false, 0);
+    const std::size_t afterHeader = 8 + 25;
+    std::string text;
+    for (int i = 0; i < 1001; ++i) text += chunk("zTXt", std::string("Comment\0\0", 9) + packed);
+    const std::string png = sound.substr(0, afterHeader) + text + sound.substr(afterHeader);
+    CountingSource source(png);
+    EXPECT_EQ(refusalOf([&] { decodePng(source, "text.png", {}, 1 << 20); }), "decoded");
+}
+
+/// A little-endian TIFF of 8-bit grey, uncompressed, from its directory's entries
+/// (tag, type, value), padded to 250 bytes.
+std::string tinyTiff(const std::vector<std::array<std::uint32_t, 3>>& entries) {
+    std::string t = "II*";
+    t += '\0';
+    auto put = [&t](std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) t += char(v >> (8 * i));
+    };
+    put(8, 4);
+    put(std::uint32_t(entries.size()), 2);
+    for (const auto& [tag, type, value] : entries) {
+        put(tag, 2), put(type, 2), put(1, 4);
+        put(value, 4);  // a SHORT sits in the first two bytes
+    }
+    put(0, 4);
+    t.resize(250, '\0');
+    return t;
+}
+
+TEST(PictureFormats, TiffPiecesOutsideTheFileAreDamagedNotMemory) {
+    constexpr std::uint32_t kShort = 3, kLong = 4;
+    auto grey = [&](std::uint32_t w, std::uint32_t h, std::uint32_t compression = 1) {
+        return std::vector<std::array<std::uint32_t, 3>>{
+            {256, kLong, w}, {257, kLong, h}, {258, kShort, 8}, {259, kShort, compression}, {262, kShort, 1}};
+    };
+    auto strips = [&](std::uint32_t w, std::uint32_t h, std::uint32_t offset, std::uint32_t bytes,
+                      std::uint32_t compression = 1) {
+        auto e = grey(w, h, compression);
+        e.insert(e.end(), {{273, kLong, offset}, {277, kShort, 1}, {278, kLong, h}, {279, kLong, bytes}});
+        return tinyTiff(e);
+    };
+    auto tiles = [&](std::uint32_t side) {
+        auto e = grey(64, 64);
+        e.insert(e.end(), {{277, kShort, 1}, {322, kLong, side}, {323, kLong, side}, {324, kLong, 200}, {325, kLong, 40}});
+        return tinyTiff(e);
+    };
+    struct Case { const char* name; std::string bytes; std::string reason; };
+    const Case cases[] = {
+        // 16384 x 16384 pixels (256 MB) from a strip 2 GB into a 250-byte file.
+        {"far.tif", strips(16384, 16384, 0x7FFFFFF0, 0x10000000),
+         "damaged TIFF: strip 0 lies beyond the end of the file"},
+        // Its byte count fits, but the rows it holds do not: 64 x 64 from byte 200.
+        {"short.tif", strips(64, 64, 200, 40),
+         "damaged TIFF: strip 0 lies beyond the end of the file (4096 bytes at byte 200 of a file of 250 bytes)"},
+        // 40 bytes of PackBits make at most 2560, of LZW at most 163840.
+        {"packbits.tif", strips(64, 64, 200, 40, 32773),
+         "damaged TIFF: 40 bytes of compressed data cannot hold 4096 bytes of picture"},
+        {"lzw.tif", strips(16384, 16384, 200, 40, 5),
+         "damaged TIFF: 40 bytes of compressed data cannot hold 268435456 bytes of picture"},
+        {"tiles.tif", tiles(1u << 30), "damaged TIFF header: tiles of 1073741824 x 1073741824 pixels"},
+        {"bigtile.tif", tiles(32768), "damaged TIFF: tile 0 lies beyond the end of the file (1073741824 bytes"},
+    };
+    for (const auto& c : cases) {
+        CountingSource source(c.bytes);
+        // A budget of 1 MB: a plane or tile allocated before the check would be
+        // refused as out of memory instead.
+        const std::string why = refusalOf([&] { decodeTiff(source, c.name, {}, 1 << 20); });
+        EXPECT_EQ(why.rfind(std::string("481: Invalid picture: ") + c.name + ": " + c.reason, 0), 0u) << why;
+        EXPECT_EQ(why.find("scanline"), std::string::npos) << why;
+    }
+    // The same strip inside the file is read.
+    std::string fits = strips(4, 4, 200, 16);
+    fits[200 + 5] = char(77);
+    CountingSource source(fits);
+    const DecodedPicture p = decodeTiff(source, "fits.tif", {}, 1 << 20);
+    EXPECT_EQ(p.image.pixel(1, 1), fcnGrayColor(77));
+}
+
+TEST(PictureFormats, AMarkedTgaIsRefusedForItsHeaderField) {
+    test::TempDir dir;
+    const std::string footer = std::string(8, '\0') + "TRUEVISION-XFILE." + '\0';
+    std::string mapType = tgaHeader(2, 2, 2, 24, 0) + std::string(12, 'x');
+    mapType[1] = 7;
+    struct Case { const char* name; std::string bytes; const char* reason; };
+    const Case cases[] = {
+        {"map.tga", mapType, "damaged TGA header: colour map type 7 (0 or 1)"},
+        {"bits.TGA", tgaHeader(2, 2, 2, 7, 0) + std::string(12, 'x'), "damaged TGA header: 7 bits a pixel for picture type 2"},
+        {"type.img", tgaHeader(32, 2, 2, 8, 0) + std::string(12, 'x') + footer, "TGA picture type 32 cannot be read (types 1, 2 and 3 and their run-length forms 9, 10 and 11 can)"},
+        {"size.tga", tgaHeader(3, 0, 2, 8, 0) + std::string(12, 'x'), "damaged TGA header: 0 x 2 pixels"},
+        {"colours.tga", tgaHeader(1, 2, 2, 8, 0, 0, 24) + std::string(12, 'x'), "damaged TGA header: picture type 1 without a colour map"},
+        {"cut.tga", tgaHeader(1, 2, 2, 8, 0, 300, 24), "the file ends inside the TGA header's ID or colour map"},
+        // Unmarked, the same bytes are not taken for a TGA picture.
+        {"map.bin", mapType, "not a BMP, JPEG, PNG, TIFF or TGA picture"},
+    };
+    for (const auto& c : cases) {
+        writeAll(dir.file(c.name), c.bytes);
+        EXPECT_EQ(refusal(dir.file(c.name)), "481: Invalid picture: " + dir.file(c.name) + ": " + c.reason);
+    }
 }
 
 TEST(PictureFormats, WritesEachTypeAndReadsItBack) {

@@ -12,6 +12,19 @@ namespace morv::cli {
 namespace {
 constexpr std::size_t kBarWidth = 24;
 constexpr std::size_t kLineWidth = 79;
+
+/// Whether text names the file at path by itself (standing alone, not as part of
+/// another name), so that a line about that file need not put it in front again.
+bool namesFile(const std::string& text, const std::string& path) {
+    if (path.empty()) return false;
+    for (std::size_t at = text.find(path); at != std::string::npos; at = text.find(path, at + 1)) {
+        const std::size_t end = at + path.size();
+        const bool starts = at == 0 || text[at - 1] == ' ';
+        const bool ends = end == text.size() || text[end] == ' ' || text[end] == ':';
+        if (starts && ends) return true;
+    }
+    return false;
+}
 }  // namespace
 
 ProgressLine::ProgressLine(bool draw, std::FILE* err, std::size_t maps) : m_draw(draw), m_err(err), m_maps(maps) {}
@@ -137,8 +150,9 @@ int runBatch(const std::vector<BatchInput>& inputs, unsigned jobs, const BatchRe
             MapOutcome outcome = std::move(outcomes[i]);
             if (!outcome.failure.empty()) {
                 ++failed;
-                progress.print(report.err, "morv-cli: " + (report.single ? std::string() : oneLine(maps[i]) + ": ") +
-                                               oneLine(outcome.failure) + "\n");
+                const std::string why = oneLine(outcome.failure);
+                const bool named = report.single || namesFile(why, oneLine(maps[i]));
+                progress.print(report.err, "morv-cli: " + (named ? std::string() : oneLine(maps[i]) + ": ") + why + "\n");
                 return;
             }
             progress.print(report.out, (done++ ? report.between : std::string()) + outcome.out);
