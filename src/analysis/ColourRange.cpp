@@ -21,6 +21,7 @@ bool scanGreyRange(const HeightImage& image, GreyRange& range, const ColumnHook&
         for (int y = 0; y < h; ++y) {
             if (image.isGrey()) {
                 const std::uint8_t* row = image.grey() + std::size_t(y) * std::size_t(w) + std::size_t(x0);
+                if (y + kRowsAhead < h) prefetchSpan(row + std::size_t(kRowsAhead) * std::size_t(w), std::size_t(n));
                 widen(row, std::size_t(n), hi, lo);
             } else {
                 const Colour* row = image.colour() + std::size_t(y) * std::size_t(w) + std::size_t(x0);

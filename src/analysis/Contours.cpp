@@ -74,13 +74,6 @@ void drawMask(HeightImage& contour, int y, int x0, int x1, const Byte* mask) {
     }
 }
 
-/// Rows fetched ahead of the one being worked.
-constexpr int kAhead = 8;
-
-void prefetchSpan(const Byte* p, std::size_t n) {
-    for (std::size_t i = 0; i < n; i += 64) __builtin_prefetch(p + i);
-}
-
 }  // namespace
 
 bool markContours(const HeightImage& height, Colour ground, HeightImage& contour, const ColumnHook& hook) {
@@ -97,12 +90,10 @@ bool markContours(const HeightImage& height, Colour ground, HeightImage& contour
     const auto* contourBase = contour.isGrey() ? contour.grey() : reinterpret_cast<const Byte*>(contour.colour());
     auto strip = [&](int x0, int x1) {
         for (int y = 0; y < h; ++y) {
-            // A strip's rows lie a whole row apart, often in different memory pages,
-            // where the processor does not fetch ahead by itself.
-            if (y + kAhead < h) {
-                prefetchSpan(heightBase + (std::size_t(y + kAhead) * std::size_t(w) + std::size_t(x0)) * pixelBytes,
+            if (y + kRowsAhead < h) {
+                prefetchSpan(heightBase + (std::size_t(y + kRowsAhead) * std::size_t(w) + std::size_t(x0)) * pixelBytes,
                              std::size_t(x1 - x0) * pixelBytes);
-                prefetchSpan(contourBase + (std::size_t(y + kAhead) * std::size_t(w) + std::size_t(x0)) * contourBytes,
+                prefetchSpan(contourBase + (std::size_t(y + kRowsAhead) * std::size_t(w) + std::size_t(x0)) * contourBytes,
                              std::size_t(x1 - x0) * contourBytes);
             }
             if (height.isGrey())
