@@ -200,10 +200,14 @@ void sampleRange(const std::uint16_t* samples, std::size_t n, std::uint16_t* low
     *high = h;
 }
 
+void addWeighted(double* __restrict sums, const Byte* __restrict levels, double weight, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) sums[i] += weight * double(levels[i]);
+}
+
 }  // namespace
 
 extern const PixelKernels kPixelKernels;
-const PixelKernels kPixelKernels{MORV_KERNEL_LEVEL, unpackBgr, packBgr, mapLevels, widenRange,
-                                 contourMask,       blend,     mapSamples, sampleRange};
+const PixelKernels kPixelKernels{MORV_KERNEL_LEVEL, unpackBgr,  packBgr,     mapLevels,  widenRange,
+                                 contourMask,       blend,      mapSamples,  sampleRange, addWeighted};
 
 }  // namespace morv::MORV_KERNEL_NAMESPACE

@@ -37,6 +37,9 @@ struct PixelKernels {
     void (*mapSamples)(const std::uint16_t* samples, std::size_t n, const std::uint8_t* table, std::uint8_t* out);
     /// The lowest (first) and highest (second) of n > 0 samples.
     void (*sampleRange)(const std::uint16_t* samples, std::size_t n, std::uint16_t* low, std::uint16_t* high);
+    /// sums[i] := sums[i] + weight x levels[i], each rounded to double as written
+    /// (never fused), so every level gives the same sums.
+    void (*addWeighted)(double* sums, const std::uint8_t* levels, double weight, std::size_t n);
 };
 
 /// The loops for the best level this build holds and this processor runs, chosen

@@ -88,6 +88,7 @@ TEST(PixelKernels, MapLevelsLooksEveryByteUp) {
     std::mt19937 rng(3);
     std::array<std::uint8_t, 256> lut{};
     for (auto& v : lut) v = std::uint8_t(rng());
+    lut[0] = 0x5A;
     for (const PixelKernels* k : levels())
         for (std::size_t n : kLengths) {
             Bytes data = randomBytes(rng, n + 1);
@@ -97,10 +98,15 @@ TEST(PixelKernels, MapLevelsLooksEveryByteUp) {
             k->mapLevels(data.data(), n, lut.data());
             EXPECT_EQ(data, expected) << where(k, n);
         }
-    Bytes data = randomBytes(rng, 4099), expected = data;
-    for (auto& b : expected) b = lut[b];
+}
+
+TEST(PixelKernels, PassesMapLevelsWithTheChosenLevel) {
+    std::array<std::uint8_t, 256> lut{};
+    for (std::size_t i = 0; i < lut.size(); ++i) lut[i] = std::uint8_t(255 - i);
+    Bytes data(4099);
+    for (std::size_t i = 0; i < data.size(); ++i) data[i] = std::uint8_t(i * 7);
     mapLevels(data.data(), data.size(), lut);
-    EXPECT_EQ(data, expected);
+    for (std::size_t i = 0; i < data.size(); ++i) ASSERT_EQ(data[i], std::uint8_t(255 - std::uint8_t(i * 7))) << i;
 }
 
 TEST(PixelKernels, WidenRangeTakesHighestAndLowest) {
@@ -183,6 +189,26 @@ TEST(PixelKernels, SamplesMapThroughTheTableAndFindTheirRange) {
             k->sampleRange(samples.data(), n, &low, &high);
             EXPECT_EQ(low, *std::min_element(samples.begin(), samples.end())) << where(k, n);
             EXPECT_EQ(high, *std::max_element(samples.begin(), samples.end())) << where(k, n);
+        }
+}
+
+TEST(PixelKernels, WeightedSumsRoundAsWrittenInEveryLevel) {
+    std::mt19937 rng(8);
+    std::uniform_real_distribution<double> start(0.0, 300.0);
+    for (const PixelKernels* k : levels())
+        for (double weight : {1.0 / 3.0, 0.7071067811865476, 0.1}) {
+            for (std::size_t n : kLengths) {
+                std::vector<double> sums(n + 1);
+                for (auto& v : sums) v = start(rng);
+                const Bytes levels = randomBytes(rng, n);
+                std::vector<double> expected = sums;
+                for (std::size_t i = 0; i < n; ++i) {
+                    const volatile double product = weight * double(levels[i]);  // rounded, never fused
+                    expected[i] = sums[i] + product;
+                }
+                k->addWeighted(sums.data(), levels.data(), weight, n);
+                EXPECT_EQ(sums, expected) << where(k, n) << ", weight " << weight;
+            }
         }
 }
 
