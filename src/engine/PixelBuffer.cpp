@@ -66,8 +66,10 @@ private:
 };
 
 PlaneCache& planeCache() noexcept {
-    static PlaneCache cache;
-    return cache;
+    // Never destroyed: a picture freed by another static's destructor at exit
+    // still finds it.
+    static PlaneCache* const cache = new PlaneCache;
+    return *cache;
 }
 
 }  // namespace
