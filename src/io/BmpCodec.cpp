@@ -11,6 +11,7 @@
 
 #include "core/RuntimeError.h"
 #include "io/PictureLimits.h"
+#include "engine/PixelKernels.h"
 #include "engine/PixelPack.h"
 
 namespace morv {
@@ -354,7 +355,9 @@ public:
         if (m_grey) {
             std::uint8_t* g = greyRow(y);
             if (m_palette.allGrey) {
-                for (std::size_t x = 0; x < m_width; ++x) g[x] = m_greyLevel[idx[x]];
+                // The indices go straight into the plane's row and are looked up there.
+                if (g != idx) std::memcpy(g, idx, m_width);
+                pixelKernels().mapLevels(g, m_width, m_greyLevel.data());
                 return;
             }
             std::uint8_t allGrey = 1;
