@@ -8,25 +8,14 @@
 #include <vector>
 
 #include "core/Numbers.h"
+#include "engine/PixelBuffer.h"
+#include "engine/PixelKernels.h"
 
 namespace morv {
 
 namespace {
 
 using Byte = std::uint8_t;
-
-/// out[i] := blend of s[i] into d[i]. The blend rounds the exact mean of the two
-/// levels towards s: (s + d + 1) / 2 when s >= d, (s + d) / 2 otherwise, which is
-/// blendHalf for every pair, in byte lanes (an average and a correction bit) the
-/// compiler vectorises; cloned for AVX2 where the processor has it.
-[[gnu::target_clones("avx2", "default")]] void blendSpan(Byte* __restrict out, const Byte* __restrict s,
-                                                         const Byte* __restrict d, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i) {
-        const Byte a = s[i], b = d[i];
-        const Byte up = Byte((unsigned(a) + unsigned(b) + 1u) >> 1);
-        out[i] = Byte(up - Byte((a ^ b) & (a < b ? 1u : 0u)));
-    }
-}
 
 /// One pass on one row of n bytes: each pixel gets the blend of the pixel `shift`
 /// bytes along in row nb (the same row for the sideways passes), or keeps its value
@@ -38,11 +27,11 @@ void passRow(Byte* out, const Byte* cur, const Byte* nb, std::ptrdiff_t shift, s
     }
     const std::size_t edge = std::min(n, std::size_t(shift < 0 ? -shift : shift));
     if (shift >= 0) {
-        blendSpan(out, nb + shift, cur, n - edge);
+        pixelKernels().blend(out, nb + shift, cur, n - edge);
         std::memcpy(out + (n - edge), cur + (n - edge), edge);
     } else {
         std::memcpy(out, cur, edge);
-        blendSpan(out + edge, nb + edge + shift, cur + edge, n - edge);
+        pixelKernels().blend(out + edge, nb + edge + shift, cur + edge, n - edge);
     }
 }
 
@@ -127,7 +116,8 @@ void blurPicture(HeightImage& image, int amount, const std::function<void(int it
     if (!image.empty() && amount > 0) {
         Plane plane{image.width(), image.height(), image.isGrey() ? 1u : sizeof(Colour)};
         Byte* pixels = image.isGrey() ? image.grey() : reinterpret_cast<Byte*>(image.colour());
-        std::vector<Byte> spare(std::size_t(plane.height) * plane.rowBytes());
+        // Every iteration writes the whole of it before reading it: fresh pages, not zeroed by hand.
+        PixelBuffer<Byte> spare(std::size_t(plane.height) * plane.rowBytes());
         const int t = bandCount(options, plane.height);
         std::vector<Band> bands;
         bands.reserve(std::size_t(t));

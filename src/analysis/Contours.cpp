@@ -4,9 +4,11 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "engine/ColumnWalk.h"
+#include "engine/PixelKernels.h"
 
 namespace morv {
 
@@ -16,11 +18,10 @@ using Byte = std::uint8_t;
 
 /// mask[x] := 1 where (x, y) is a contour pixel, 0 elsewhere, for from <= x < to,
 /// where the pixels left and right of x and the rows above (up) and below (down)
-/// all lie inside the picture. T is a grey level or a whole colour; g the ground
-/// in the same terms.
-template <class T>
-void maskInside(const T* __restrict up, const T* __restrict cur, const T* __restrict down, T g, Byte* __restrict mask,
-                int from, int to) {
+/// all lie inside the picture; for colour planes (grey ones take the kernel of the
+/// same rule). g is the ground colour.
+void maskInside(const Colour* __restrict up, const Colour* __restrict cur, const Colour* __restrict down, Colour g,
+                Byte* __restrict mask, int from, int to) {
     for (int x = from; x < to; ++x) {
         const bool higher = (up[x] > g) | (cur[x + 1] > g) | (down[x + 1] > g) | (down[x] > g) | (up[x - 1] > g) |
                             (cur[x - 1] > g);
@@ -51,7 +52,12 @@ void maskRow(const HeightImage& h, const T* plane, T g, bool groundPossible, Col
     }
     const T* cur = plane + std::size_t(y) * std::size_t(w);
     const int from = std::max(x0, 1), to = std::min(x1, w - 1);
-    if (from < to) maskInside(cur - w, cur, cur + w, g, mask, from, to);
+    if (from < to) {
+        if constexpr (std::is_same_v<T, Byte>)
+            pixelKernels().contourMask(cur - w + from, cur + from, cur + w + from, g, mask + from, std::size_t(to - from));
+        else
+            maskInside(cur - w, cur, cur + w, g, mask, from, to);
+    }
     if (x0 == 0) mask[0] = Byte(isContourPixel(h, 0, y, ground));
     if (x1 == w && w > 1) mask[w - 1] = Byte(isContourPixel(h, w - 1, y, ground));
 }
@@ -66,13 +72,6 @@ void drawMask(HeightImage& contour, int y, int x0, int x1, const Byte* mask) {
         Colour* c = contour.colour() + row;
         for (int x = x0; x < x1; ++x) c[x] &= Colour(mask[x]) - 1;
     }
-}
-
-/// Rows fetched ahead of the one being worked.
-constexpr int kAhead = 8;
-
-void prefetchSpan(const Byte* p, std::size_t n) {
-    for (std::size_t i = 0; i < n; i += 64) __builtin_prefetch(p + i);
 }
 
 }  // namespace
@@ -91,12 +90,10 @@ bool markContours(const HeightImage& height, Colour ground, HeightImage& contour
     const auto* contourBase = contour.isGrey() ? contour.grey() : reinterpret_cast<const Byte*>(contour.colour());
     auto strip = [&](int x0, int x1) {
         for (int y = 0; y < h; ++y) {
-            // A strip's rows lie a whole row apart, often in different memory pages,
-            // where the processor does not fetch ahead by itself.
-            if (y + kAhead < h) {
-                prefetchSpan(heightBase + (std::size_t(y + kAhead) * std::size_t(w) + std::size_t(x0)) * pixelBytes,
+            if (y + kRowsAhead < h) {
+                prefetchSpan(heightBase + (std::size_t(y + kRowsAhead) * std::size_t(w) + std::size_t(x0)) * pixelBytes,
                              std::size_t(x1 - x0) * pixelBytes);
-                prefetchSpan(contourBase + (std::size_t(y + kAhead) * std::size_t(w) + std::size_t(x0)) * contourBytes,
+                prefetchSpan(contourBase + (std::size_t(y + kRowsAhead) * std::size_t(w) + std::size_t(x0)) * contourBytes,
                              std::size_t(x1 - x0) * contourBytes);
             }
             if (height.isGrey())

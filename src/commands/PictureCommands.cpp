@@ -124,7 +124,13 @@ void drawNewContours(const Host& host) {
     r([&] { total = float(host.document().disp.image->pixelCount()); });
     r([&] {
         Document& doc = host.document();
-        doc.dispCL.replace(std::make_shared<HeightImage>(*doc.disp.image));
+        // The contour picture starts as a copy of the height picture. When nothing
+        // else holds the old contour picture, the copy goes into its memory, so
+        // the command needs no third picture's worth.
+        std::shared_ptr<HeightImage> contour = doc.dispCL.image;
+        if (contour && contour.use_count() == 2) *contour = *doc.disp.image;
+        else contour = std::make_shared<HeightImage>(*doc.disp.image);
+        doc.dispCL.replace(std::move(contour));
     });
     r([&] { host.frame.setShowContours(true); });
     r([&] { host.frame.refreshPicture(); });

@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "engine/PixelKernels.h"
+
 namespace morv {
 
 int pixelsPerBoard(BoardGrid grid) noexcept { return grid == BoardGrid::FiveMetre ? 144 : 72; }
@@ -105,12 +107,12 @@ std::uint8_t roundLevel(double v) noexcept {
 void resamplePlane(const std::uint8_t* in, int w, int h, std::uint8_t* out, int outW, int outH) {
     const Taps across = makeTaps(w, outW), down = makeTaps(h, outH);
     std::vector<double> row(std::size_t(w), 0.0);
+    const auto addWeighted = pixelKernels().addWeighted;
     for (int y = 0; y < outH; ++y) {
         std::fill(row.begin(), row.end(), 0.0);
         for (int k = down.first[std::size_t(y)]; k < down.first[std::size_t(y) + 1]; ++k) {
             const std::uint8_t* src = in + std::size_t(down.index[std::size_t(k)]) * std::size_t(w);
-            const double wt = down.weight[std::size_t(k)];
-            for (int x = 0; x < w; ++x) row[std::size_t(x)] += wt * src[x];
+            addWeighted(row.data(), src, down.weight[std::size_t(k)], std::size_t(w));
         }
         std::uint8_t* dst = out + std::size_t(y) * std::size_t(outW);
         for (int x = 0; x < outW; ++x) {

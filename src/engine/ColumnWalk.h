@@ -1,5 +1,6 @@
 #pragma once
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 
 #include "core/Numbers.h"
@@ -11,6 +12,17 @@ namespace morv {
 /// its columns in turn: the progress and cancel points stay one per column while
 /// memory is read in order.
 inline constexpr int kColumnStrip = 256;
+
+/// Rows a strip walk fetches ahead of the one being worked: a strip's rows lie a
+/// whole row apart, often in different memory pages, where the processor does not
+/// fetch ahead by itself.
+inline constexpr int kRowsAhead = 8;
+
+/// Asks for the n bytes at p to be fetched into the cache.
+inline void prefetchSpan(const void* p, std::size_t n) noexcept {
+    const auto* b = static_cast<const char*>(p);
+    for (std::size_t i = 0; i < n; i += 64) __builtin_prefetch(b + i);
+}
 
 /// Walks the columns 0..width-1 of a width x height picture in strips: strip(x0, x1)
 /// works columns x0 <= x < x1, then for each of those columns column(x) runs and

@@ -18,6 +18,22 @@ HeightImage::HeightImage(int width, int height, std::uint8_t fill)
     if (fill != 0) std::memset(m_grey.data(), fill, m_grey.size());
 }
 
+HeightImage::HeightImage(int width, int height, Unset)
+    : m_width(width), m_height(height),
+      m_grey(PixelBuffer<std::uint8_t>::unset(static_cast<std::size_t>(std::int64_t(width) * height))) {}
+
+HeightImage& HeightImage::operator=(const HeightImage& o) {
+    if (this == &o) return *this;
+    if (m_width == o.m_width && m_height == o.m_height && m_grey.size() == o.m_grey.size() &&
+        m_colour.size() == o.m_colour.size()) {
+        m_grey = o.m_grey;  // same lengths: copied in place, nothing allocated
+        m_colour = o.m_colour;
+        return *this;
+    }
+    HeightImage copy(o);
+    return *this = std::move(copy);
+}
+
 Colour HeightImage::pixel(int x, int y) const noexcept {
     if (x < 0 || y < 0 || x >= m_width || y >= m_height) return -1;
     const std::size_t i = std::size_t(y) * std::size_t(m_width) + std::size_t(x);
@@ -40,7 +56,7 @@ void HeightImage::setPixel(int x, int y, Colour c) {
 
 void HeightImage::promoteToColour() {
     if (!isGrey() || empty()) return;
-    PixelBuffer<Colour> colour(m_grey.size());
+    auto colour = PixelBuffer<Colour>::unset(m_grey.size());
     std::transform(m_grey.begin(), m_grey.end(), colour.begin(), [](std::uint8_t g) { return Colour(g) * 65793; });
     m_colour = std::move(colour);
     m_grey.clear();
@@ -49,7 +65,7 @@ void HeightImage::promoteToColour() {
 bool HeightImage::demoteIfGrey() {
     if (isGrey()) return true;
     if (!std::all_of(m_colour.begin(), m_colour.end(), isGreyColour)) return false;
-    PixelBuffer<std::uint8_t> grey(m_colour.size());
+    auto grey = PixelBuffer<std::uint8_t>::unset(m_colour.size());
     std::transform(m_colour.begin(), m_colour.end(), grey.begin(), [](Colour c) { return std::uint8_t(c & 0xFF); });
     m_grey = std::move(grey);
     m_colour.clear();

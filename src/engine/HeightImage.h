@@ -31,6 +31,18 @@ public:
     /// A grey picture of the given size, every pixel at level fill. Throws
     /// std::bad_alloc when the memory cannot be had.
     HeightImage(int width, int height, std::uint8_t fill = 0);
+    /// Marks a picture whose pixels are left unset, for a reader that writes every
+    /// one of them before anything reads them.
+    struct Unset {};
+    /// A grey picture of the given size with its pixels unset. Throws std::bad_alloc.
+    HeightImage(int width, int height, Unset);
+    HeightImage(const HeightImage&) = default;
+    HeightImage(HeightImage&&) noexcept = default;
+    HeightImage& operator=(HeightImage&&) noexcept = default;
+    /// Copies o's pixels. Over a picture of the same size and storage the planes are
+    /// overwritten where they lie; otherwise a fresh copy takes this one's place, and
+    /// when that copy throws std::bad_alloc this picture is left as it was.
+    HeightImage& operator=(const HeightImage& o);
 
     int width() const noexcept { return m_width; }
     int height() const noexcept { return m_height; }

@@ -80,6 +80,7 @@ bool runPass(HeightImage& image, const PassTable& table, const ColumnHook& hook)
         for (int y = 0; y < h; ++y) {
             const std::size_t at = std::size_t(y) * std::size_t(w) + std::size_t(x0);
             if (image.isGrey()) {
+                if (y + kRowsAhead < h) prefetchSpan(image.grey() + at + std::size_t(kRowsAhead) * std::size_t(w), n);
                 mapLevels(image.grey() + at, n, lut);
             } else {
                 Colour* row = image.colour() + at;

@@ -14,6 +14,14 @@ public:
     PlaneMemory() = default;
     /// Zero-filled bytes; throws std::bad_alloc when they cannot be had.
     explicit PlaneMemory(std::size_t bytes);
+    /// Bytes left as they come when zeroed is false: for a plane that is written
+    /// whole before it is read. Throws std::bad_alloc when they cannot be had.
+    PlaneMemory(std::size_t bytes, bool zeroed);
+
+    /// While on, large planes freed are kept (a few, see PixelBuffer.cpp) for the
+    /// next plane of the same size instead of going back to the system, so a batch
+    /// of maps of one size touches fresh memory for its first map only. Off at start.
+    static void keepFreedPlanes(bool on) noexcept;
     ~PlaneMemory();
     PlaneMemory(const PlaneMemory&) = delete;
     PlaneMemory& operator=(const PlaneMemory&) = delete;
@@ -41,12 +49,19 @@ class PixelBuffer {
 public:
     PixelBuffer() = default;
     explicit PixelBuffer(std::size_t n) : m_memory(n * sizeof(T)), m_size(n) {}
-    PixelBuffer(const PixelBuffer& o) : m_memory(o.m_size * sizeof(T)), m_size(o.m_size) { copyFrom(o); }
+    /// n pixels left unset, for a plane that is written whole before it is read.
+    static PixelBuffer unset(std::size_t n) { return PixelBuffer(n, false); }
+    PixelBuffer(const PixelBuffer& o) : m_memory(o.m_size * sizeof(T), false), m_size(o.m_size) { copyFrom(o); }
+    /// A deep copy; a plane of the same length is overwritten where it lies, so a
+    /// picture copied over one of its own size takes no fresh memory.
     PixelBuffer& operator=(const PixelBuffer& o) {
-        if (this != &o) {
-            PixelBuffer copy(o);
-            *this = std::move(copy);
+        if (this == &o) return *this;
+        if (m_size == o.m_size) {
+            copyFrom(o);
+            return *this;
         }
+        PixelBuffer copy(o);
+        *this = std::move(copy);
         return *this;
     }
     PixelBuffer(PixelBuffer&&) noexcept = default;
@@ -71,7 +86,8 @@ public:
     void clear() noexcept { *this = PixelBuffer(); }
 
 private:
-    void copyFrom(const PixelBuffer& o);
+    PixelBuffer(std::size_t n, bool zeroed) : m_memory(n * sizeof(T), zeroed), m_size(n) {}
+    void copyFrom(const PixelBuffer& o) noexcept;
     PlaneMemory m_memory;
     std::size_t m_size = 0;
 };
@@ -79,7 +95,7 @@ private:
 void copyPlaneBytes(void* to, const void* from, std::size_t bytes) noexcept;
 
 template <class T>
-void PixelBuffer<T>::copyFrom(const PixelBuffer& o) {
+void PixelBuffer<T>::copyFrom(const PixelBuffer& o) noexcept {
     copyPlaneBytes(m_memory.data(), o.m_memory.data(), m_size * sizeof(T));
 }
 

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "engine/PixelKernels.h"
+
 namespace morv {
 
 std::uint8_t levelOfSample(std::uint32_t v, SampleRange r) noexcept {
@@ -16,28 +18,15 @@ std::uint8_t levelOfSample(std::uint32_t v, SampleRange r) noexcept {
 }
 
 SampleRange sampleRangeOf(const std::uint16_t* samples, std::size_t n) noexcept {
-    // Eight running minima and maxima let the compiler keep them in vector lanes.
-    std::array<std::uint16_t, 16> lo, hi;
-    lo.fill(0xFFFF);
-    hi.fill(0);
-    std::size_t i = 0;
-    for (; i + lo.size() <= n; i += lo.size())
-        for (std::size_t k = 0; k < lo.size(); ++k) {
-            lo[k] = std::min(lo[k], samples[i + k]);
-            hi[k] = std::max(hi[k], samples[i + k]);
-        }
-    std::uint16_t l = *std::min_element(lo.begin(), lo.end()), h = *std::max_element(hi.begin(), hi.end());
-    for (; i < n; ++i) {
-        l = std::min(l, samples[i]);
-        h = std::max(h, samples[i]);
-    }
-    return {l, h};
+    std::uint16_t low = 0, high = 0;
+    pixelKernels().sampleRange(samples, n, &low, &high);
+    return {low, high};
 }
 
 void mapSamplesToLevels(const std::uint16_t* samples, std::size_t n, SampleRange range, std::uint8_t* out) {
     std::vector<std::uint8_t> table(65536);
     for (std::uint32_t v = 0; v < table.size(); ++v) table[v] = levelOfSample(v, range);
-    for (std::size_t i = 0; i < n; ++i) out[i] = table[samples[i]];
+    pixelKernels().mapSamples(samples, n, table.data(), out);
 }
 
 std::optional<SampleRange> parseSampleRange(std::string_view text) {

@@ -11,6 +11,7 @@
 
 #include "core/RuntimeError.h"
 #include "io/PictureLimits.h"
+#include "engine/PixelKernels.h"
 #include "engine/PixelPack.h"
 
 namespace morv {
@@ -20,13 +21,18 @@ FileSource::FileSource(int fd, std::string path, std::uint64_t size)
 
 std::span<const std::uint8_t> FileSource::fetch(std::uint64_t offset, std::size_t n) {
     if (offset >= m_bufferStart && offset + n <= m_bufferStart + m_bufferLength)
-        return {m_buffer.data() + (offset - m_bufferStart), n};
+        return {m_buffer.get() + (offset - m_bufferStart), n};
     const std::size_t want = std::size_t(std::min<std::uint64_t>(std::max(n, m_nextChunk), m_size - offset));
-    if (m_buffer.size() < want) m_buffer.resize(want);
     m_bufferStart = offset;
     m_bufferLength = 0;
+    if (m_capacity < want) {
+        m_buffer.reset();
+        m_capacity = 0;
+        m_buffer.reset(new std::uint8_t[want]);  // left unset: the reads below fill it
+        m_capacity = want;
+    }
     while (m_bufferLength < want) {
-        const ssize_t got = ::pread(m_fd, m_buffer.data() + m_bufferLength, want - m_bufferLength,
+        const ssize_t got = ::pread(m_fd, m_buffer.get() + m_bufferLength, want - m_bufferLength,
                                     off_t(offset + m_bufferLength));
         if (got < 0) {
             if (errno == EINTR) continue;
@@ -40,8 +46,8 @@ std::span<const std::uint8_t> FileSource::fetch(std::uint64_t offset, std::size_
         }
         m_bufferLength += std::size_t(got);
     }
-    m_nextChunk = std::min(m_nextChunk * 2, kMaxFetch);
-    return {m_buffer.data(), n};
+    m_nextChunk = std::min(m_nextChunk * 2, kReadChunk);
+    return {m_buffer.get(), n};
 }
 
 namespace {
@@ -349,7 +355,9 @@ public:
         if (m_grey) {
             std::uint8_t* g = greyRow(y);
             if (m_palette.allGrey) {
-                for (std::size_t x = 0; x < m_width; ++x) g[x] = m_greyLevel[idx[x]];
+                // The indices go straight into the plane's row and are looked up there.
+                if (g != idx) std::memcpy(g, idx, m_width);
+                pixelKernels().mapLevels(g, m_width, m_greyLevel.data());
                 return;
             }
             std::uint8_t allGrey = 1;
@@ -553,9 +561,13 @@ HeightImage decodeBmp(ByteSource& source, const std::string& name, std::uint64_t
     const Layout lay = readLayout(source, name);
     const std::uint64_t need = std::uint64_t(lay.header.width) * std::uint64_t(lay.header.height);
     if (need > memoryBudget) throw beyondBudgetError(name, need, memoryBudget);
-    HeightImage image(lay.header.width, lay.header.height);
+    // Run-length data may skip pixels, which stay black; rows of pixels cover the
+    // whole picture, so its plane is not cleared first.
+    const bool rle = lay.header.compression == kRle8 || lay.header.compression == kRle4;
+    HeightImage image = rle ? HeightImage(lay.header.width, lay.header.height)
+                            : HeightImage(lay.header.width, lay.header.height, HeightImage::Unset{});
     PlaneWriter out(image, lay.palette, name, memoryBudget);
-    if (lay.header.compression == kRle8 || lay.header.compression == kRle4)
+    if (rle)
         decodeRle(source, lay, out, name);
     else
         decodeRows(source, lay, out, name);
@@ -584,12 +596,17 @@ void writeBmp24(const HeightImage& image, const ByteSink& sink) {
     put32(&head[42], 2835);
     sink(head.data(), head.size());
 
-    const std::size_t rowsPerChunk = std::max<std::size_t>(1, (std::size_t(1) << 20) / stride);
-    std::vector<std::uint8_t> chunk(rowsPerChunk * stride, 0);
+    // Rows are packed into a chunk small enough to stay in the processor's cache
+    // while the sink writes it out; only each row's padding needs setting besides
+    // its pixels.
+    const std::size_t rowsPerChunk = std::max<std::size_t>(1, FileSource::kReadChunk / stride);
+    const std::size_t chunkBytes = rowsPerChunk * stride;
+    const std::unique_ptr<std::uint8_t[]> chunk(new std::uint8_t[chunkBytes]);
     std::size_t used = 0;
     const std::size_t width = std::size_t(w);
     for (int y = h - 1; y >= 0; --y) {
-        std::uint8_t* p = chunk.data() + used;
+        std::uint8_t* p = chunk.get() + used;
+        std::memset(p + 3 * width, 0, stride - 3 * width);
         if (image.isGrey()) {
             packGreyToBgr(image.grey() + std::size_t(y) * width, width, p);
         } else {
@@ -602,8 +619,8 @@ void writeBmp24(const HeightImage& image, const ByteSink& sink) {
             }
         }
         used += stride;
-        if (used == chunk.size() || y == 0) {
-            sink(chunk.data(), used);
+        if (used == chunkBytes || y == 0) {
+            sink(chunk.get(), used);
             used = 0;
         }
     }

@@ -315,13 +315,15 @@ std::string redrawMap(RedrawBatch& b, std::size_t i, MapProgress& progress) {
     const std::string contourPath = contourPathFor(input);
     const bool hasContour = fileExists(m.app, contourPath);
     if (o.calcBase && !hasContour) failRun(input + " has no contour image (" + contourPath + ")");
-    const auto [image, contour, mapping] = loadPair(input, contourPath, hasContour, o);
-    cli.handOverOnce(input, image);
-    const Outputs out = decideOutputs(b, i, *image, cli.controls(), hasContour);
+    MapPair pair = loadPair(input, contourPath, hasContour, o);
+    cli.handOverOnce(input, pair.image);
+    const Outputs out = decideOutputs(b, i, *pair.image, cli.controls(), hasContour);
     const std::string written = pathLines(out.targets);
     if (o.dryRun) return written;
 
-    openLoadedImage(host, input, image, contour);
+    // The document holds the pictures from here on, alone: a command that replaces
+    // one may then reuse its memory.
+    openLoadedImage(host, input, std::move(pair.image), std::move(pair.contour));
     applySettings(host, o);
     redraw(host);
     fitToBoards(doc, o, out, host.session().gintGroundLevel);
@@ -387,7 +389,10 @@ int run(const Options& o) {
     const bool several = inputs.size() > 1;
     report.single = !several;
     const unsigned jobs = o.jobs ? o.jobs : defaultJobCount();
-    if (maps.size() > 1) keepFreedPicturesForTheNextMap();
+    if (maps.size() > 1) {
+        keepFreedPicturesForTheNextMap();
+        PlaneMemory::keepFreedPlanes(true);
+    }
     keepToOneArenaUnderACap();
 
     if (o.command == Command::Info) {
