@@ -226,9 +226,10 @@ std::shared_ptr<HeightImage> FrmMain::loadPicture(const std::string& path) {
     }
     if (mnuViewLivePreview->isChecked() && path == m_doc.dialogFileName && image) {
         // The preview starts from the map as its file holds it, as Redraw does: keep
-        // that, and let the display work on a copy.
+        // that. A running command is about to draw on what it reads: it gets a copy.
+        // Undo, the only other change in place, copies first itself.
         m_asRead = image;
-        image = std::make_shared<HeightImage>(*image);
+        if (m_app.session.gblnBusy || m_app.session.gblnDrawing) image = std::make_shared<HeightImage>(*image);
     }
     return image;
 }
