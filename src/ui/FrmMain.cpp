@@ -27,6 +27,7 @@
 
 #include "core/Routine.h"
 #include "commands/FileCommands.h"
+#include "commands/PictureCommands.h"
 #include "io/ImageIO.h"
 #include "engine/TerrainSettings.h"
 #include "commands/ReleaseFiles.h"
@@ -605,6 +606,9 @@ void FrmMain::mnuToolsImport_Click() {
     const HeightImage* before = m_doc.disp.image.get();
     r([&] { openImageAt(*this, dialog.writtenMap()); });
     afterOpen(before);
+    // The contour image was drawn at the import's ground: the ground level follows
+    // it, found as Calc Base finds it.
+    if (m_picture && m_doc.disp.image.get() != before && !m_doc.dispCL.image->empty()) calcBase(*this);
 }
 
 void FrmMain::mnuAbout_Click() {
