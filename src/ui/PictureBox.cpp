@@ -37,7 +37,7 @@ QImage toQImage(const HeightImage& image) {
     return wrapped.rgbSwapped();
 }
 
-int shadedBrightness(int across, int down) {
+int shadedBrightness(double across, double down) {
     // The surface normal (-k across, -k down, 2) against the light (-1, -1, sqrt 2) / 2,
     // k the height of a grey level against a pixel's width: a quarter keeps slopes of
     // a few levels a pixel apart from one another and from cliffs.
@@ -162,7 +162,13 @@ void PictureBox::paintEvent(QPaintEvent* event) {
             auto* out = reinterpret_cast<QRgb*>(shown.scanLine(j));
             for (int i = 0; i < dw; ++i) {
                 const int x = column[std::size_t(i)];
-                const int v = shadedBrightness(level(x + 1, y) - level(x - 1, y), level(x, y + 1) - level(x, y - 1));
+                // The slope over the three rows and columns around the pixel, weighted to
+                // its own (so a single grey step does not show as a line of its own).
+                const int across = level(x + 1, y - 1) + 2 * level(x + 1, y) + level(x + 1, y + 1) - level(x - 1, y - 1) -
+                                   2 * level(x - 1, y) - level(x - 1, y + 1);
+                const int down = level(x - 1, y + 1) + 2 * level(x, y + 1) + level(x + 1, y + 1) - level(x - 1, y - 1) -
+                                 2 * level(x, y - 1) - level(x + 1, y - 1);
+                const int v = shadedBrightness(across / 4.0, down / 4.0);
                 out[i] = 0xff000000u | (std::uint32_t(v) * 0x010101u);
             }
         }

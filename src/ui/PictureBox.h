@@ -31,7 +31,7 @@ int imagePixelAt(double position, double scale, int count);
 /// across (east minus west neighbour) and down (south minus north neighbour), in
 /// grey levels two pixels apart; lit from the north-west, 45 degrees up. Flat
 /// ground is 181, slopes facing the light brighter, those facing away darker.
-int shadedBrightness(int across, int down);
+int shadedBrightness(double across, double down);
 
 /// One display of the picture window (picDisp or picDispCL). Paints the picture's
 /// pixels straight from its plane at a scale (screen pixels per image pixel), only
