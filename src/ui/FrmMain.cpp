@@ -259,9 +259,7 @@ std::shared_ptr<HeightImage> FrmMain::readWhileServing(const std::string& path) 
     QTimer::singleShot(0, &loop, [this] {
         if (whileReading) whileReading();
     });
-    m_reading = true;
     if (!finished) loop.exec();
-    m_reading = false;
     worker.join();
     if (failure) std::rethrow_exception(failure);
     return image;

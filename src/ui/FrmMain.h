@@ -262,7 +262,6 @@ private:
     /// (Redraw starts from it), or null.
     std::shared_ptr<HeightImage> m_asRead;
     bool m_showOriginalHeld = false;
-    bool m_reading = false;
 
     QMdiArea* m_mdi = nullptr;
     QTimer* tmrResize = nullptr;
