@@ -1,6 +1,9 @@
 // The desktop window on big maps, offscreen: a pan or zoom step redrawn, the
 // whole program's peak memory with a 16384 x 16384 map and its contour image
-// open, and a 4096 x 4096 Redraw in the window against morv-cli's.
+// open, a 4096 x 4096 Redraw in the window against morv-cli's, a live preview
+// step (a setting changed and the picture repainted) at 4096 x 4096 and
+// 16384 x 16384, and undo and redo of a big Redraw with the peak memory of ten
+// steps kept.
 #include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
@@ -14,6 +17,7 @@
 #include <QMdiArea>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSettings>
 #include <QTest>
 #include <chrono>
 #include <cmath>
@@ -198,15 +202,115 @@ void BM_WindowRedrawAgainstCli_4096(benchmark::State& state) {
     state.counters["window_over_cli"] = window / cli;
 }
 
+/// Live Preview on, Flatten, Fill and Scale Up ticked: each step moves the
+/// mountains bar by a key press and repaints what the window shows.
+void previewSteps(benchmark::State& state, const std::string& map, bool oneToOne) {
+    Window w(map);
+    // The setting is remembered from the last run: turn it on only when it is off.
+    QAction* live = w.main->findChild<QAction*>(QStringLiteral("mnuViewLivePreview"));
+    if (!live->isChecked()) live->trigger();
+    for (const char* name : {"chkFlatten", "chkFill", "cmdScale"})
+        QTest::mouseClick(w.main->findChild<QAbstractButton*>(QString::fromUtf8(name)), Qt::LeftButton);
+    if (oneToOne) w.main->picture()->zoomKey(morv::FrmPicture::ZoomKey::OneToOne);
+    auto* bar = w.main->findChild<QScrollBar*>(QStringLiteral("vsbMountains"));
+    w.viewport()->repaint();  // the level counts are made once a map
+    bool down = true;
+    for (auto _ : state) {
+        QTest::keyClick(bar, down ? Qt::Key_PageDown : Qt::Key_PageUp);
+        w.viewport()->repaint();
+        down = !down;
+    }
+    if (!w.main->previewShown()) state.SkipWithError("no preview shown");
+    state.counters["scale"] = w.main->picture()->scale();
+    state.counters["target_ms"] = map.find("16384") != std::string::npos ? 16 : 30;
+}
+
+void BM_WindowPreviewStep_4096(benchmark::State& state) {
+    previewSteps(state, morv::bench::hillyMapFile(benchFolder(), 4096), false);
+}
+void BM_WindowPreviewStep_16384(benchmark::State& state) { previewSteps(state, bigMapFile(), false); }
+void BM_WindowPreviewStepOneToOne_16384(benchmark::State& state) { previewSteps(state, bigMapFile(), true); }
+
+/// A 16384 x 16384 Redraw kept as an undo step, then undone and redone in turn.
+void BM_WindowUndoRedo_16384(benchmark::State& state) {
+    Window w(bigMapFile());
+    QTest::mouseClick(w.main->findChild<QAbstractButton*>(QStringLiteral("chkFlatten")), Qt::LeftButton);
+    w.main->findChild<QScrollBar*>(QStringLiteral("vsbMountains"))->setValue(50);
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(w.main->findChild<QAbstractButton*>(QStringLiteral("cmdRedraw")), Qt::LeftButton);
+    state.counters["redraw_with_step_s"] = double(clock.nsecsElapsed()) / 1e9;
+    QAction* undo = w.main->findChild<QAction*>(QStringLiteral("mnuEditUndo"));
+    QAction* redo = w.main->findChild<QAction*>(QStringLiteral("mnuEditRedo"));
+    bool back = true;
+    for (auto _ : state) {
+        (back ? undo : redo)->trigger();
+        back = !back;
+    }
+    state.counters["step_MiB"] = double(w.main->history().byteSize()) / (1 << 20);
+}
+
+/// The whole program's peak with the big map open and ten Redraws kept as undo
+/// steps, in a child of its own.
+void BM_WindowUndoMemory_16384(benchmark::State& state) {
+    const std::string map = bigMapFile();
+    long peak = 0;
+    for (auto _ : state) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::execl("/proc/self/exe", "morv-window-bench", "--undo-child", map.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        int status = 0;
+        rusage usage{};
+        ::wait4(pid, &status, 0, &usage);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) state.SkipWithError("the child failed");
+        peak = std::max(peak, usage.ru_maxrss);
+    }
+    const double pixels = 16384.0 * 16384.0;
+    state.counters["peak_MiB"] = double(peak) / 1024.0;
+    state.counters["bytes_per_pixel_over_64MiB"] = (double(peak) * 1024.0 - 64.0 * 1024 * 1024) / pixels;
+    state.counters["target_bytes_per_pixel_plus_budget"] = 2.5;
+}
+
+int undoChild(const char* map) {
+    Window w(map);
+    // Without the preview's copy of the file's map (the setting may be left on).
+    QAction* live = w.main->findChild<QAction*>(QStringLiteral("mnuViewLivePreview"));
+    if (live->isChecked()) live->trigger();
+    QTest::mouseClick(w.main->findChild<QAbstractButton*>(QStringLiteral("chkFlatten")), Qt::LeftButton);
+    auto* bar = w.main->findChild<QScrollBar*>(QStringLiteral("vsbMountains"));
+    auto* redraw = w.main->findChild<QAbstractButton*>(QStringLiteral("cmdRedraw"));
+    for (int i = 0; i < 10; ++i) {
+        bar->setValue(10 + 8 * i);
+        QTest::mouseClick(redraw, Qt::LeftButton);
+    }
+    std::fprintf(stderr, "undo steps %zu, %.1f MiB\n", w.main->history().steps(),
+                 double(w.main->history().byteSize()) / (1 << 20));
+    return w.main->history().steps() == 10 ? 0 : 1;
+}
+
 }  // namespace
 
 BENCHMARK(BM_WindowPanStep_16384)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(200);
 BENCHMARK(BM_WindowZoomStep_16384)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(200);
 BENCHMARK(BM_WindowOpenMemory_16384)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(BM_WindowRedrawAgainstCli_4096)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_WindowPreviewStep_4096)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(100);
+BENCHMARK(BM_WindowPreviewStep_16384)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(100);
+BENCHMARK(BM_WindowPreviewStepOneToOne_16384)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(100);
+BENCHMARK(BM_WindowUndoRedo_16384)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(6);
+BENCHMARK(BM_WindowUndoMemory_16384)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The settings the window writes (Live Preview) stay in the bench's folder.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(benchFolder() + "/config"));
+    if (argc == 3 && std::strcmp(argv[1], "--undo-child") == 0) {
+        int qtArgc = 1;
+        QApplication app(qtArgc, argv);
+        return undoChild(argv[2]);
+    }
     if (argc == 3 && std::strcmp(argv[1], "--open-child") == 0) {
         int qtArgc = 1;
         QApplication app(qtArgc, argv);

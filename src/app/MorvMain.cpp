@@ -81,8 +81,9 @@ int main(int argc, char** argv) {
         auto* frmSplash = new morv::FrmSplash(app, line, showMain);
         frmSplash->show();
     } catch (const morv::RuntimeError& e) {
-        // The trace log could not be opened: say so where a desktop user looks too.
-        morv::reportFatalError(app, e, {});
+        // The trace log could not be opened: say so where a desktop user looks too,
+        // naming the start-up routine that opens it.
+        morv::reportFatalError(app, e, "frmSplash.Form_Load");
         return 1;
     }
     const int status = QApplication::exec();

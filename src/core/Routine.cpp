@@ -68,8 +68,10 @@ void Routine::noteUntrapped(std::exception_ptr e) {
 }
 
 std::string UntrappedReport::text(const Session& s) const {
-    return "Encountered Err#" + std::to_string(error.number()) + s.gstrCR + error.description() + s.gstrCR2 + "Routine: " +
-           routine + s.gstrCR;
+    const std::string head = "Encountered Err#" + std::to_string(error.number()) + s.gstrCR + error.description();
+    // A routine that is not known leaves its line out rather than show it empty.
+    if (routine.empty()) return head + s.gstrCR;
+    return head + s.gstrCR2 + "Routine: " + routine + s.gstrCR;
 }
 
 UntrappedReport untrappedReport(const App& app, std::exception_ptr e) {

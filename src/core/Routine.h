@@ -22,7 +22,8 @@ struct UntrappedReport {
     RuntimeError error;
     std::string routine;
     /// The message text: "Encountered Err#" with the number, the description and
-    /// "Routine: " with the routine, in the error message's own layout.
+    /// "Routine: " with the routine, in the error message's own layout (without that
+    /// line when the routine is not known).
     std::string text(const Session& s) const;
 };
 

@@ -2,7 +2,7 @@
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
-#include <QIntValidator>
+#include <QRegularExpressionValidator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -39,7 +39,9 @@ FrmLevels::FrmLevels(const LevelMapping& m, QWidget* parent) : QDialog(parent) {
     auto box = [this](const char* name, std::uint32_t value) {
         auto* edit = new QLineEdit(QString::number(value), this);
         edit->setObjectName(QString::fromUtf8(name));
-        edit->setValidator(new QIntValidator(0, 65535, edit));
+        // Digits only, however many: a number past the 16-bit heights is shown
+        // whole and refused, not cut to five digits.
+        edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,12}")), edit));
         connect(edit, &QLineEdit::textChanged, this, &FrmLevels::showPerLevel);
         return edit;
     };
@@ -82,8 +84,17 @@ std::optional<SampleRange> FrmLevels::range() const {
 void FrmLevels::showPerLevel() {
     const auto r = range();
     cmdOK->setEnabled(r.has_value());
-    lblPerLevel->setText(r ? QStringLiteral("%1 units a grey level.").arg(perLevelText(*r))
-                           : QStringLiteral("Level 0 needs a height below level 255's (0 to 65535)."));
+    if (r) {
+        lblPerLevel->setText(QStringLiteral("%1 units a grey level.").arg(perLevelText(*r)));
+        return;
+    }
+    for (const QLineEdit* edit : {txtLow, txtHigh}) {
+        if (edit->text().size() > 5 || edit->text().toInt() > 65535) {
+            lblPerLevel->setText(QStringLiteral("%1 is not a 16-bit height: they go from 0 to 65535.").arg(edit->text()));
+            return;
+        }
+    }
+    lblPerLevel->setText(QStringLiteral("Level 0 needs a height below level 255's (0 to 65535)."));
 }
 
 }  // namespace morv

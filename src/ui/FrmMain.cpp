@@ -18,10 +18,16 @@
 #include <QScreen>
 #include <QWindow>
 #include <QScrollBar>
+#include <QEventLoop>
 #include <QTimer>
+
+#include <atomic>
+#include <exception>
+#include <thread>
 
 #include "core/Routine.h"
 #include "commands/FileCommands.h"
+#include "commands/PictureCommands.h"
 #include "io/ImageIO.h"
 #include "engine/TerrainSettings.h"
 #include "commands/ReleaseFiles.h"
@@ -88,11 +94,13 @@ FrmMain::FrmMain(App& app, QWidget* parent) : QMainWindow(parent), m_app(app) {
     showAboutModally = [](FrmAbout& dialog) { dialog.exec(); };
     showFitBoardsModally = [](FrmFitBoards& dialog) { return dialog.exec(); };
     showLevelsModally = [](FrmLevels& dialog) { return dialog.exec(); };
+    readPictureFile = [this](const std::string& path) { return morv::loadPicture(path, LevelOptions{m_doc.levels}).image; };
     // A height image dropped from a file manager opens as File > Open would; the
     // ground level box must not take the file's name as typed text instead.
     setAcceptDrops(true);
     txtGroundLevel->setAcceptDrops(false);
     connectHandlers();
+    connectEditViewHandlers();
     MDIForm_Load();
     // Enabled from the start: it also fires once, 50 ms after the window loads.
     tmrResize->start();
@@ -126,6 +134,8 @@ void FrmMain::setControlsEnabled(bool CtrlEnabled) {
     // enabled state: that state is the unsaved-changes mark.
     for (QAction* m : {mnuFile->menuAction(), mnuTools->menuAction(), mnuOptions->menuAction(), mnuAbout})
         m->setEnabled(CtrlEnabled);
+    // Nothing is undone while a command works on the map.
+    mnuEdit->menuAction()->setEnabled(CtrlEnabled);
     picMainToolbar->setEnabled(CtrlEnabled);
     picScrollToolbar->setEnabled(CtrlEnabled);
     if (!CtrlEnabled) {
@@ -145,6 +155,8 @@ void FrmMain::setControlsEnabled(bool CtrlEnabled) {
     }
     if (CtrlEnabled) m_keyPreview.reset();
     if (CtrlEnabled && m_picture) m_picture->sync();
+    // The preview stands back while the map itself is being worked.
+    updatePreview();
 }
 
 void FrmMain::setWaitCursor(bool on) {
@@ -201,13 +213,56 @@ void FrmMain::setGroundLevelValue(int value) {
 void FrmMain::beep() { QApplication::beep(); }
 
 std::shared_ptr<HeightImage> FrmMain::loadPicture(const std::string& path) {
-    // A running operation (Redraw re-reading its file) shows the wait pointer for
-    // the read too: on a large map it takes a second or more.
+    std::shared_ptr<HeightImage> image;
     if (m_app.session.gblnBusy || m_app.session.gblnDrawing) {
+        // A running operation (Redraw re-reading its file) shows the wait pointer
+        // for the read too, and reads on a worker: on a large map the read takes a
+        // second or more, and the window keeps painting and answering Esc meanwhile.
         setWaitCursor(true);
         if (beforeReread) beforeReread();
+        setStatus("WORKING... Loading Image");
+        image = readWhileServing(path);
+    } else {
+        image = readPictureFile(path);
     }
-    return morv::loadPicture(path, LevelOptions{m_doc.levels}).image;
+    if (mnuViewLivePreview->isChecked() && path == m_doc.dialogFileName && image) {
+        // The preview starts from the map as its file holds it, as Redraw does: keep
+        // that. A running command is about to draw on what it reads: it gets a copy.
+        // Undo, the only other change in place, copies first itself.
+        m_asRead = image;
+        if (m_app.session.gblnBusy || m_app.session.gblnDrawing) image = std::make_shared<HeightImage>(*image);
+    }
+    return image;
+}
+
+std::shared_ptr<HeightImage> FrmMain::readWhileServing(const std::string& path) {
+    std::shared_ptr<HeightImage> image;
+    std::exception_ptr failure;
+    QEventLoop loop;
+    std::atomic<bool> finished{false};
+    std::thread worker([&, read = readPictureFile] {
+        try {
+            image = read(path);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        finished = true;
+        QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
+    });
+    // Tests act on the window while the read is under way.
+    QTimer tick;
+    tick.setInterval(20);
+    connect(&tick, &QTimer::timeout, &loop, [this] {
+        if (whileReading) whileReading();
+    });
+    tick.start();
+    QTimer::singleShot(0, &loop, [this] {
+        if (whileReading) whileReading();
+    });
+    if (!finished) loop.exec();
+    worker.join();
+    if (failure) std::rethrow_exception(failure);
+    return image;
 }
 
 void FrmMain::setToolbarsVisible(bool visible) {
@@ -225,6 +280,7 @@ FrmPicture* FrmMain::ensurePicture() {
     if (!m_picture) {
         m_picture = new FrmPicture(*this, m_doc);
         m_picture->setBoardGrid(mnuOptionsBoardGrid->isChecked());
+        m_picture->setShading(mnuViewShaded->isChecked());
         m_mdi->addSubWindow(m_picture);
         m_picture->hide();
     }
@@ -236,6 +292,7 @@ void FrmMain::showPictureWindow() {
     m_picture->fitToPicture(m_mdi->viewport()->size());
     m_picture->move(0, 0);
     m_picture->show();
+    fitLargeMap();
 }
 
 void FrmMain::unloadPictureWindow() {
@@ -243,8 +300,9 @@ void FrmMain::unloadPictureWindow() {
     FrmPicture* p = m_picture.data();
     m_picture = nullptr;
     p->unload();
-    // The readout spoke of the picture that is gone.
+    // The readout spoke of the picture that is gone, the history of its map.
     setStatus("");
+    checkHistory();
 }
 
 void FrmMain::setSaveAsCloseEnabled(bool enabled) {
@@ -253,6 +311,7 @@ void FrmMain::setSaveAsCloseEnabled(bool enabled) {
     // The other entries that work on the open map follow the same state.
     mnuFileExportAsset->setEnabled(enabled);
     mnuToolsFitBoards->setEnabled(enabled);
+    for (QAction* a : {mnuViewZoomFit, mnuViewActualSize, mnuViewZoomIn, mnuViewZoomOut}) a->setEnabled(enabled);
 }
 
 void FrmMain::focusGroundLevel() { txtGroundLevel->setFocus(Qt::OtherFocusReason); }
@@ -342,6 +401,7 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
             chkFlatten_MouseDown(b);
         else
             chkFill_MouseDown(b);
+        updatePreview();
     } else if (watched == txtGroundLevel) {
         if (t == QEvent::FocusIn) {
             txtGroundLevel_GotFocus();
@@ -377,6 +437,11 @@ bool FrmMain::isMenuShortcut(const QKeyEvent* key) const {
     const QKeySequence pressed(key->keyCombination());
     for (const QAction* a : {mnuFileOpen, mnuFileSave, mnuFileSaveAs, mnuFileQuit})
         if (a->isEnabled() && mnuFile->menuAction()->isEnabled() && a->shortcut() == pressed) return true;
+    // Ctrl+Z in the ground level box undoes the map's last command, not the typing.
+    for (const QAction* a : {mnuEditUndo, mnuEditRedo})
+        if (a->isEnabled() && mnuEdit->menuAction()->isEnabled() && a->shortcuts().contains(pressed)) return true;
+    for (const QAction* a : {mnuViewZoomFit, mnuViewActualSize, mnuViewZoomIn, mnuViewZoomOut})
+        if (a->isEnabled() && a->shortcuts().contains(pressed)) return true;
     return false;
 }
 
@@ -489,7 +554,9 @@ void FrmMain::openCommandLineImage(const std::string& path) {
     // Redraw and the file dialogs know its folder.
     const std::string whole = QFileInfo(QString::fromStdString(path)).absoluteFilePath().toStdString();
     // Every step and message of File > Open without the dialog, as for a dropped file.
+    const HeightImage* before = m_doc.disp.image.get();
     openImageAt(*this, whole);
+    afterOpen(before);
     // Nothing opened: File > Open still starts from the path the command line named.
     if (!m_picture) m_app.session.gstrImageFile = whole;
 }
@@ -534,7 +601,12 @@ void FrmMain::mnuToolsImport_Click() {
     if (dialog.writtenMap().empty()) return;
     // The new map opens as a dropped file would: every step of File > Open but the dialog.
     Routine r(m_app, "frmMain.mnuToolsImport_Click");
+    const HeightImage* before = m_doc.disp.image.get();
     r([&] { openImageAt(*this, dialog.writtenMap()); });
+    afterOpen(before);
+    // The contour image was drawn at the import's ground: the ground level follows
+    // it, found as Calc Base finds it.
+    if (m_picture && m_doc.disp.image.get() != before && !m_doc.dispCL.image->empty()) calcBase(*this);
 }
 
 void FrmMain::mnuAbout_Click() {
@@ -560,6 +632,7 @@ void FrmMain::mnuOptionsOverwrite_Click() {
 void FrmMain::mnuOptionsBoardGrid_Click() {
     Routine r(m_app, "frmMain.mnuOptionsBoardGrid_Click");
     r([&] {
+        mnuViewBoardGrid->setChecked(mnuOptionsBoardGrid->isChecked());
         if (m_picture) m_picture->setBoardGrid(mnuOptionsBoardGrid->isChecked());
     });
 }
@@ -608,7 +681,9 @@ void FrmMain::MDIForm_OLEDragDrop(const std::string& path) {
     Routine r(m_app, "frmMain.MDIForm_OLEDragDrop");
     // Every step and question of File > Open, the unsaved-changes one first; only
     // the file dialog is left out.
+    const HeightImage* before = m_doc.disp.image.get();
     r([&] { openImageAt(*this, path); });
+    afterOpen(before);
 }
 
 }  // namespace morv

@@ -7,6 +7,8 @@
 
 #include "core/App.h"
 #include "commands/Host.h"
+#include "engine/PreviewLevels.h"
+#include "ui/MapHistory.h"
 
 class QAction;
 class QCheckBox;
@@ -116,6 +118,17 @@ public:
     /// Runs when a running operation is about to re-read its picture file (tests
     /// look at the window there).
     std::function<void()> beforeReread;
+    /// Runs on the interface thread while a picture file is being read by the
+    /// worker, after each time events were let run (tests press keys there).
+    std::function<void()> whileReading;
+    /// Reads a picture file for loadPicture; runs on the worker. Replaceable so a
+    /// test can hold the read until it has acted.
+    std::function<std::shared_ptr<HeightImage>(const std::string& path)> readPictureFile;
+
+    /// The undo history of the open map.
+    const MapHistory& history() const { return m_history; }
+    /// The grey level table the picture shows as a preview, none when it shows the map.
+    const std::optional<LevelTable>& previewShown() const { return m_previewShown; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -137,6 +150,8 @@ private:
     void buildScrollToolbar();
     void buildStatusbar();
     void connectHandlers();
+    /// Reads a picture file on a worker while the window goes on serving events.
+    std::shared_ptr<HeightImage> readWhileServing(const std::string& path);
     /// The picture window, made on first use (hidden until shown).
     FrmPicture* ensurePicture();
     /// True when key is the shortcut of a usable File menu entry.
@@ -157,6 +172,32 @@ private:
     void mnuMakeDLFiles_Click();
     void mnuOptionsOverwrite_Click();
     void mnuOptionsBoardGrid_Click();
+
+    // Edit and View menus (FrmMainView.cpp).
+    void buildEditViewMenus();
+    void connectEditViewHandlers();
+    /// Runs a command that may change the map in memory as one step of the undo
+    /// history; packs the pictures named first, so only what changed is kept.
+    void recorded(const char* label, bool pictures, const std::function<void()>& command);
+    MapState currentState() const;
+    void restoreState(const MapState& state);
+    /// Forgets the history when the open map is another than the one it knows.
+    void checkHistory();
+    void rememberPlace();
+    void updateUndoMenu();
+    void mnuEditUndo_Click();
+    void mnuEditRedo_Click();
+    void mnuViewBoardGrid_Click();
+    void mnuViewShaded_Click();
+    void mnuViewLivePreview_Click();
+    /// Shows the settings' effect on the picture while Live Preview is on (and the
+    /// original is not asked for), the map as it is otherwise.
+    void updatePreview();
+    /// After an open: the history of the map before goes, and a map that opened
+    /// fitted says its scale (before: the height picture shown until then).
+    void afterOpen(const HeightImage* before);
+    /// Opens a map fitted to the window when it would not fit at one to one.
+    void fitLargeMap();
     void MDIForm_OLEDragDrop(const std::string& path);
     void openCommandLineImage(const std::string& path);
     void followScreen();
@@ -201,6 +242,26 @@ private:
     bool m_selectOnRelease = false;
     /// Sends every key to the picture window while an operation runs.
     std::unique_ptr<QObject> m_keyPreview;
+    /// Shows the original while Space is held with Live Preview on.
+    std::unique_ptr<QObject> m_spaceHold;
+
+    MapHistory m_history;
+    // Where the history left the pictures: another picture or commit there means
+    // the map changed outside it.
+    const HeightImage* m_placeDisp = nullptr;
+    const HeightImage* m_placeDispCL = nullptr;
+    std::uint64_t m_placeCommits = 0;
+    std::uint64_t m_placeCommitsCL = 0;
+    bool m_recording = false;
+    // The level counts of the map the preview is made from, and which map that was.
+    LevelCounts m_counts{};
+    const HeightImage* m_countedImage = nullptr;
+    std::uint64_t m_countedCommits = ~std::uint64_t(0);
+    std::optional<LevelTable> m_previewShown;
+    /// The map as its file holds it, kept for the preview while Live Preview is on
+    /// (Redraw starts from it), or null.
+    std::shared_ptr<HeightImage> m_asRead;
+    bool m_showOriginalHeld = false;
 
     QMdiArea* m_mdi = nullptr;
     QTimer* tmrResize = nullptr;
@@ -212,6 +273,18 @@ private:
     QAction* mnuFileClose = nullptr;
     QAction* mnuFileExportAsset = nullptr;
     QAction* mnuFileQuit = nullptr;
+    QMenu* mnuEdit = nullptr;
+    QAction* mnuEditUndo = nullptr;
+    QAction* mnuEditRedo = nullptr;
+    QMenu* mnuView = nullptr;
+    QAction* mnuViewZoomFit = nullptr;
+    QAction* mnuViewActualSize = nullptr;
+    QAction* mnuViewZoomIn = nullptr;
+    QAction* mnuViewZoomOut = nullptr;
+    QAction* mnuViewShaded = nullptr;
+    QAction* mnuViewBoardGrid = nullptr;
+    QAction* mnuViewLivePreview = nullptr;
+    QAction* mnuViewShowOriginal = nullptr;
     QMenu* mnuTools = nullptr;
     QAction* mnuToolsCalcImgSize = nullptr;
     QAction* mnuToolsImport = nullptr;

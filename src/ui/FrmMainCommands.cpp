@@ -8,31 +8,63 @@
 #include "ui/FrmFitBoards.h"
 #include "ui/FrmLevels.h"
 #include "ui/FrmMain.h"
+#include "ui/FrmPicture.h"
 
 namespace morv {
 
-void FrmMain::cmdRedraw_Click() { redraw(*this); }
+// The commands that change the map in memory run as steps of the undo history.
+void FrmMain::cmdRedraw_Click() {
+    recorded("Redraw", true, [this] { redraw(*this); });
+}
 
-void FrmMain::cmdCalcCL_Click() { calcBase(*this); }
+void FrmMain::cmdCalcCL_Click() {
+    recorded("Calc Base", false, [this] { calcBase(*this); });
+}
 
 void FrmMain::cmdGetHighLowColor_Click() { findGreyRange(*this); }
 
-void FrmMain::cmdNewCoast_Click() { drawNewContours(*this); }
+void FrmMain::cmdNewCoast_Click() {
+    recorded("Make New Contours", true, [this] { drawNewContours(*this); });
+}
 
-void FrmMain::mnuFileOpen_Click() { openImage(*this); }
+void FrmMain::mnuFileOpen_Click() {
+    const HeightImage* before = m_doc.disp.image.get();
+    openImage(*this);
+    afterOpen(before);
+}
 
-void FrmMain::mnuFileSave_Click() { saveImage(*this); }
+void FrmMain::mnuFileSave_Click() {
+    checkHistory();
+    saveImage(*this);
+    // Writing leaves the pixels as they were: the history still fits them.
+    rememberPlace();
+    if (!saveEnabled()) m_history.markSaved();
+}
 
-void FrmMain::mnuFileSaveAs_Click() { saveImageAs(*this); }
+void FrmMain::mnuFileSaveAs_Click() {
+    checkHistory();
+    const bool saved = saveImageAs(*this);
+    if (m_picture) rememberPlace();
+    if (saved) {
+        // Redraw now starts from the file just written: so does the preview.
+        m_history.markSaved();
+        if (m_asRead) m_asRead = std::make_shared<HeightImage>(*m_doc.disp.image);
+        updatePreview();
+    }
+}
 
-void FrmMain::mnuFileClose_Click() { closeImage(*this); }
+void FrmMain::mnuFileClose_Click() {
+    closeImage(*this);
+    checkHistory();
+}
 
 void FrmMain::mnuFileExportAsset_Click() { exportAsset(*this); }
 
 void FrmMain::mnuToolsFitBoards_Click() {
     const int width = m_doc.disp.width(), height = m_doc.disp.height();
     FrmFitBoards dialog(suggestedBoardFit(BoardGrid::FiveMetre, width, height), width, height, this);
-    if (showFitBoardsModally(dialog) == QDialog::Accepted) fitMapToBoards(*this, dialog.choice());
+    if (showFitBoardsModally(dialog) == QDialog::Accepted)
+        recorded("Fit to Boards", true, [&] { fitMapToBoards(*this, dialog.choice()); });
 }
 
 std::optional<SampleRange> FrmMain::askLevelRange(const LevelMapping& mapping) {

@@ -162,6 +162,8 @@ void FrmMain::buildMenus() {
     mnuFile->addSeparator()->setObjectName(QStringLiteral("mnuFileSep1"));
     mnuFileQuit = entry(mnuFile, "mnuFileQuit", "&Quit", QKeySequence(Qt::CTRL | Qt::Key_Q));
 
+    buildEditViewMenus();
+
     mnuTools = menuBar()->addMenu(QStringLiteral("&Tools"));
     mnuTools->setObjectName(QStringLiteral("mnuTools"));
     mnuToolsCalcImgSize = entry(mnuTools, "mnuToolsCalcImgSize", "Calc Img Size");
@@ -185,23 +187,6 @@ void FrmMain::buildMenus() {
     mnuMakeDLFiles = menuBar()->addAction(QStringLiteral("Make DL Files"));
     mnuMakeDLFiles->setObjectName(QStringLiteral("mnuMakeDLFiles"));
 
-    // The picture window's zoom keys, anywhere in the main window while a picture
-    // is shown, so they work with the focus still in the ground level box.
-    using Key = FrmPicture::ZoomKey;
-    const auto zoom = [this](const char* name, QList<QKeySequence> keys, Key key) {
-        auto* a = new QAction(this);
-        a->setObjectName(QString::fromUtf8(name));
-        a->setShortcuts(keys);
-        a->setShortcutContext(Qt::WindowShortcut);
-        connect(a, &QAction::triggered, this, [this, key] {
-            if (m_picture && m_picture->isVisible()) m_picture->zoomKey(key);
-        });
-        addAction(a);
-    };
-    zoom("actZoomFit", {QKeySequence(Qt::CTRL | Qt::Key_0)}, Key::Fit);
-    zoom("actZoomOneToOne", {QKeySequence(Qt::CTRL | Qt::Key_1)}, Key::OneToOne);
-    zoom("actZoomIn", {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)}, Key::In);
-    zoom("actZoomOut", {QKeySequence(Qt::CTRL | Qt::Key_Minus)}, Key::Out);
 }
 
 void FrmMain::buildMainToolbar() {

@@ -143,6 +143,13 @@ void FrmPicture::setBoardGrid(bool on) {
     m_dispCL->setBoardGrid(on);
 }
 
+void FrmPicture::setShading(bool on) { m_disp->setShading(on); }
+
+void FrmPicture::setLevelMap(const std::optional<std::array<std::uint8_t, 256>>& levels,
+                             std::shared_ptr<const HeightImage> source) {
+    m_disp->setLevelMap(levels, std::move(source));
+}
+
 void FrmPicture::fitToPicture(QSize room) {
     sync();
     // The frame is what the window adds around its content; the picture at its

@@ -1,5 +1,9 @@
 #pragma once
 #include <QMdiSubWindow>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
 
 #include "commands/Host.h"
 
@@ -28,6 +32,11 @@ public:
     void fitToPicture(QSize room);
     /// Shows or hides the base-board grid over both displays.
     void setBoardGrid(bool on);
+    /// Shows the height display hill-shaded (screen only).
+    void setShading(bool on);
+    /// Shows the height display's grey levels through a table, or as they are.
+    void setLevelMap(const std::optional<std::array<std::uint8_t, 256>>& levels,
+                     std::shared_ptr<const HeightImage> source = nullptr);
     /// Closes the window for good (File > Close takes it down).
     void unload();
     /// Brings the window to the front of the document area and gives it the

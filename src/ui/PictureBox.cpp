@@ -37,6 +37,16 @@ QImage toQImage(const HeightImage& image) {
     return wrapped.rgbSwapped();
 }
 
+int shadedBrightness(double across, double down) {
+    // The surface normal (-k across, -k down, 2) against the light (-1, -1, sqrt 2) / 2,
+    // k the height of a grey level against a pixel's width: a quarter keeps slopes of
+    // a few levels a pixel apart from one another and from cliffs.
+    constexpr double k = 0.25;
+    const double nx = -k * across, ny = -k * down, nz = 2.0;
+    const double lit = (-nx - ny + std::sqrt(2.0) * nz) / 2.0 / std::sqrt(nx * nx + ny * ny + nz * nz);
+    return std::clamp(int(std::lround(40 + 200 * std::max(0.0, lit))), 0, 255);
+}
+
 int imagePixelAt(double position, double scale, int count) {
     if (count <= 0) return 0;
     const double at = std::floor(position / scale + kEdge);
@@ -100,11 +110,28 @@ void PictureBox::setBoardGrid(bool on) {
     update();
 }
 
+void PictureBox::setLevelMap(const std::optional<std::array<std::uint8_t, 256>>& levels,
+                             std::shared_ptr<const HeightImage> source) {
+    if (!levels) source = nullptr;
+    if (m_levels == levels && m_source == source) return;
+    m_levels = levels;
+    m_source = std::move(source);
+    update();
+}
+
+void PictureBox::setShading(bool on) {
+    if (m_shading == on) return;
+    m_shading = on;
+    update();
+}
+
 void PictureBox::paintEvent(QPaintEvent* event) {
     m_lastPaint.start();
     QPainter painter(this);
     const QRect area = event->rect();
-    const HeightImage& image = *m_picture.image;
+    // A preview of the same size shows its own source; anything else shows the picture.
+    const bool fromSource = m_source && m_source->width() == m_picture.width() && m_source->height() == m_picture.height();
+    const HeightImage& image = fromSource ? *m_source : *m_picture.image;
     if (image.empty()) {
         painter.fillRect(area, palette().window());
         return;
@@ -118,13 +145,51 @@ void PictureBox::paintEvent(QPaintEvent* event) {
     const int w = image.width(), h = image.height();
     std::vector<int> column(std::size_t(std::max(dw, 0)));
     for (int i = 0; i < dw; ++i) column[std::size_t(i)] = imagePixelAt(area.left() + i / ratio, m_scale, w);
+    // The grey level shown for each stored one: the preview's table, else itself.
+    std::array<std::uint8_t, 256> map{};
+    for (int g = 0; g < 256; ++g) map[std::size_t(g)] = m_levels ? (*m_levels)[std::size_t(g)] : std::uint8_t(g);
+    if (m_shading) {
+        // Each shown pixel is lit by the slope at the image pixel it samples.
+        const auto level = [&](int x, int y) {
+            x = std::clamp(x, 0, w - 1);
+            y = std::clamp(y, 0, h - 1);
+            const Colour c = image.isGrey() ? Colour(image.grey()[std::size_t(y) * std::size_t(w) + std::size_t(x)])
+                                            : fcnGrayLevel(image.colour()[std::size_t(y) * std::size_t(w) + std::size_t(x)]);
+            return int(map[std::size_t(c & 0xff)]);
+        };
+        for (int j = 0; j < dh; ++j) {
+            const int y = imagePixelAt(area.top() + j / ratio, m_scale, h);
+            auto* out = reinterpret_cast<QRgb*>(shown.scanLine(j));
+            for (int i = 0; i < dw; ++i) {
+                const int x = column[std::size_t(i)];
+                // The slope over the three rows and columns around the pixel, weighted to
+                // its own (so a single grey step does not show as a line of its own).
+                const int across = level(x + 1, y - 1) + 2 * level(x + 1, y) + level(x + 1, y + 1) - level(x - 1, y - 1) -
+                                   2 * level(x - 1, y) - level(x - 1, y + 1);
+                const int down = level(x - 1, y + 1) + 2 * level(x, y + 1) + level(x + 1, y + 1) - level(x - 1, y - 1) -
+                                 2 * level(x, y - 1) - level(x + 1, y - 1);
+                const int v = shadedBrightness(across / 4.0, down / 4.0);
+                out[i] = 0xff000000u | (std::uint32_t(v) * 0x010101u);
+            }
+        }
+        painter.drawImage(area.topLeft(), shown);
+        if (m_grid) paintGrid(painter, area);
+        return;
+    }
     for (int j = 0; j < dh; ++j) {
         const int y = imagePixelAt(area.top() + j / ratio, m_scale, h);
         auto* out = reinterpret_cast<QRgb*>(shown.scanLine(j));
         const std::size_t row = std::size_t(y) * std::size_t(w);
         if (image.isGrey()) {
             const std::uint8_t* in = image.grey() + row;
-            for (int i = 0; i < dw; ++i) out[i] = 0xff000000u | (std::uint32_t(in[column[std::size_t(i)]]) * 0x010101u);
+            for (int i = 0; i < dw; ++i)
+                out[i] = 0xff000000u | (std::uint32_t(map[in[column[std::size_t(i)]]]) * 0x010101u);
+        } else if (m_levels) {
+            // A colour picture previews by its grey level.
+            const Colour* in = image.colour() + row;
+            for (int i = 0; i < dw; ++i)
+                out[i] = 0xff000000u |
+                         (std::uint32_t(map[std::size_t(fcnGrayLevel(in[column[std::size_t(i)]]) & 0xff)]) * 0x010101u);
         } else {
             // 0x00BBGGRR to 0xffRRGGBB.
             const Colour* in = image.colour() + row;

@@ -2,8 +2,11 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QWidget>
+#include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 
 #include "engine/HeightImage.h"
 #include "engine/TerrainSettings.h"
@@ -23,6 +26,12 @@ QImage toQImage(const HeightImage& image);
 /// own (logical) pixels, scale the screen pixels per image pixel, count the
 /// picture's pixels along that axis; the result lies in 0..count-1.
 int imagePixelAt(double position, double scale, int count);
+
+/// The brightness (0..255) of a hill-shaded pixel from its height differences
+/// across (east minus west neighbour) and down (south minus north neighbour), in
+/// grey levels two pixels apart; lit from the north-west, 45 degrees up. Flat
+/// ground is 181, slopes facing the light brighter, those facing away darker.
+int shadedBrightness(double across, double down);
 
 /// One display of the picture window (picDisp or picDispCL). Paints the picture's
 /// pixels straight from its plane at a scale (screen pixels per image pixel), only
@@ -44,6 +53,14 @@ public:
     void setBoardGrid(bool on);
     /// True while the base-board grid is shown.
     bool boardGrid() const { return m_grid; }
+    /// Shows every grey level of source (of the display's own picture when source is
+    /// null or of another size) through a table: a preview of what the level passes
+    /// would make of it. No table: the picture as it is. Screen only.
+    void setLevelMap(const std::optional<std::array<std::uint8_t, 256>>& levels,
+                     std::shared_ptr<const HeightImage> source = nullptr);
+    /// Shows the heights hill-shaded, lit from the north-west (screen only).
+    void setShading(bool on);
+    bool shading() const { return m_shading; }
     /// Screen pixels per image pixel (1 is one to one).
     double scale() const { return m_scale; }
     /// Sets the scale and resizes the display to the scaled picture.
@@ -72,6 +89,9 @@ private:
     QSize m_shownSize;
     double m_scale = 1.0;
     bool m_grid = false;
+    bool m_shading = false;
+    std::optional<std::array<std::uint8_t, 256>> m_levels;
+    std::shared_ptr<const HeightImage> m_source;
     QTimer* m_pending = nullptr;
     QElapsedTimer m_lastPaint;
 };

@@ -27,6 +27,14 @@ TEST(ErrorHandler, ShowsNumberDescriptionRoutineAndTaskUnderTheProgramsTitle) {
     EXPECT_EQ(t.app.session.gintTraceDepth, 0);
 }
 
+TEST(ErrorHandler, AnUntrappedReportLeavesOutAnUnknownRoutine) {
+    const Session s;
+    const RuntimeError error(75, "Path/File access error: Morv.log");
+    EXPECT_EQ((UntrappedReport{error, "frmSplash.Form_Load"}.text(s)),
+              "Encountered Err#75\rPath/File access error: Morv.log\r\rRoutine: frmSplash.Form_Load\r");
+    EXPECT_EQ((UntrappedReport{error, ""}.text(s)), "Encountered Err#75\rPath/File access error: Morv.log\r");
+}
+
 TEST(ErrorHandler, RetryRerunsTheFailingStepAndIgnoreGoesOnWithTheNext) {
     test::TestApp t;
     t.prompter.answers = {mb::Retry, mb::Ignore};

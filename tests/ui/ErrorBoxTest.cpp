@@ -153,9 +153,11 @@ TEST(LogFolder, ALogThatCannotBeWrittenIsReportedOnStandardErrorThenInABox) {
     EXPECT_TRUE(QTest::qWaitFor([&] {
         morv.waitForReadyRead(20);
         err += morv.readAllStandardError();
-        return err.contains("run-time error");
+        return err.contains("morv: routine:");
     }, 10000)) << err.toStdString();
     EXPECT_TRUE(err.contains("morv: run-time error 75: Path/File access error: Morv.log")) << err.toStdString();
+    // The box names the routine that opens the log, as standard error does.
+    EXPECT_TRUE(err.contains("morv: routine: frmSplash.Form_Load\n")) << err.toStdString();
     // The report is out; the program now waits for its box to be answered.
     EXPECT_FALSE(morv.waitForFinished(300));
     morv.kill();

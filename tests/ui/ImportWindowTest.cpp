@@ -40,6 +40,7 @@ TEST_F(ImportWindow, PreviewsTheReliefThenWritesAndOpensTheNewMap) {
         EXPECT_EQ(lastShown().title, "Import Elevation Data");
         type("txtDemFiles", demPath);
         type("txtCrs", "EPSG:32632");
+        type("txtGround", "150");
         QComboBox* grid = d.findChild<QComboBox*>(QStringLiteral("cboGrid"));
         grid->setFocus();
         QTest::keyClick(grid, Qt::Key_Down);
@@ -63,6 +64,13 @@ TEST_F(ImportWindow, PreviewsTheReliefThenWritesAndOpensTheNewMap) {
     ASSERT_NE(picture(), nullptr);
     EXPECT_EQ(s.gstrImageFile, mapPath);
     EXPECT_EQ(main->document().disp.width(), 289);
+    // The ground level is the one the contour image was drawn at, not 128.
+    const std::size_t at = report.find("m, level ");
+    ASSERT_NE(at, std::string::npos) << report;
+    const int level = std::stoi(report.substr(at + 9));
+    EXPECT_NE(level, 128);
+    EXPECT_EQ(s.gintGroundLevel, level);
+    EXPECT_EQ(child<QLineEdit>("txtGroundLevel")->text(), QString::number(level));
 }
 
 TEST_F(ImportWindow, EscDuringTheImportAsksAndCancelsWithNothingWritten) {

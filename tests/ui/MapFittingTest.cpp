@@ -1,5 +1,6 @@
 // Fit to Boards, Export Asset and the 16-bit levels dialog, worked from the
 // keyboard as a user would.
+#include <QClipboard>
 #include <QDialog>
 #include <QImage>
 #include <QSpinBox>
@@ -162,6 +163,28 @@ TEST_F(MapFitting, SixteenBitMapsAskForTheirLevelsAndCancelKeepsTheOpenMap) {
     // Samples 1000..6100: 20 units a level over the range found.
     const std::vector<std::uint16_t> samples{1000, 2500, 3000, 3550, 6100};
     const std::string deep = writeDeepMap(samples);
+
+    // A height past 65535, typed or pasted, shows whole and is refused.
+    openDeep(deep, [](QDialog& d) {
+        auto* high = d.findChild<QLineEdit*>(QStringLiteral("txtHigh"));
+        auto* per = d.findChild<QLabel*>(QStringLiteral("lblPerLevel"));
+        press(d, Qt::Key_Tab);
+        type(d, "300000");
+        EXPECT_EQ(high->text(), "300000");
+        EXPECT_EQ(per->text(), "300000 is not a 16-bit height: they go from 0 to 65535.");
+        EXPECT_FALSE(d.findChild<QPushButton*>(QStringLiteral("cmdOK"))->isEnabled());
+        press(d, Qt::Key_Return);  // refused: the dialog stays
+        EXPECT_TRUE(d.isVisible());
+        press(d, Qt::Key_A, Qt::ControlModifier);
+        type(d, "7");
+        ASSERT_EQ(high->text(), "7");
+        QApplication::clipboard()->setText(QStringLiteral("300000"));
+        press(d, Qt::Key_A, Qt::ControlModifier);
+        press(d, Qt::Key_V, Qt::ControlModifier);
+        EXPECT_EQ(high->text(), "300000");
+        press(d, Qt::Key_Escape);
+    });
+    EXPECT_EQ(picture(), nullptr);
 
     openDeep(deep, [](QDialog& d) { press(d, Qt::Key_Return); });
     EXPECT_NE(shownFound.find("from 1000 to 6100: 20 units a grey level"), std::string::npos) << shownFound;

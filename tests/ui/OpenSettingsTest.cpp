@@ -31,6 +31,9 @@ TEST_F(Open, SquareMapsNotSizedToBaseBoardsAreWarnedAboutAndLargeOnesScroll) {
         EXPECT_EQ(lastShown().kind == "msgBox" ? lastShown().title : "", title) << side;
     }
     EXPECT_LE(picture()->width(), main->findChild<QMdiArea*>(QStringLiteral("mdiArea"))->viewport()->width());
+    // Larger than the window: it opens fitted, and Ctrl+1 shows it one to one, scrolling.
+    EXPECT_LT(picture()->scale(), 1.0);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_1, Qt::ControlModifier);
     EXPECT_EQ(picture()->picDisp()->size(), QSize(1440, 1440));
 }
 
