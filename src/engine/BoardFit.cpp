@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/PixelKernels.h"
+#include "engine/ResultName.h"
 
 namespace morv {
 
@@ -45,8 +46,7 @@ std::optional<std::pair<int, int>> parseBoardLayout(std::string_view text) {
 }
 
 std::string boardFitTag(BoardGrid grid, int boardsWide, int boardsHigh) {
-    return std::string(grid == BoardGrid::FiveMetre ? "_FB-" : "_FB10-") + std::to_string(boardsWide) + "x" +
-           std::to_string(boardsHigh);
+    return codeText(grid == BoardGrid::FiveMetre ? ResultCode::Boards : ResultCode::Boards10, boardsWide, boardsHigh);
 }
 
 namespace {

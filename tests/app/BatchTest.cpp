@@ -117,6 +117,10 @@ TEST(BatchInputs, ResultNamesAreRecognisedWithTheirSource) {
         {"Hills_576x576_MSU-30_VI-100_B-4.bmp", "Hills"},
         {"Hills_576x576_ML-20_B-0_576x576_ML-20_B-0.bmp", "Hills_576x576_ML-20_B-0"},
         {"Hills_1x2_VF-5_B-48.bmp", "Hills"},
+        {"maps/Hills_576x432_MF-40_B-0_FB-4x3.bmp", "maps/Hills"},
+        {"Hills_649x505_MF-60_B-0_FB10-9x7.png", "Hills"},
+        {"Hills_576x432_MF-40_B-0_FB-4x3_576x432_MF-30_B-0.bmp", "Hills_576x432_MF-40_B-0_FB-4x3"},
+        {"Hills_576x432_FB-4x3_B-0.bmp", ""},      // the fit before the blur
         {"Hills_576x576_ML-20.bmp", ""},          // no blur code: not a result
         {"Hills_576x576_B-0", ""},                // no extension: not a result
         {"Hills_576_B-0.bmp", ""},

@@ -138,6 +138,15 @@ TEST_F(CliFormats, FitsWholeBoardsAndRecordsTheFitInTheName) {
         EXPECT_EQ(std::pair(image->width(), image->height()), std::pair(c.w, c.h)) << c.args;
         EXPECT_EQ(std::pair(contour->width(), contour->height()), std::pair(c.w, c.h)) << c.args;
     }
+    // A later run over the folder takes the fitted results for results, not maps.
+    const CliResult again = run("redraw *.bmp --flatten 30 --dry-run");
+    EXPECT_EQ(again.out, "hills_300x150_MF-30_B-0.bmp\nhills_300x150_MF-30_B-0CL.bmp\n");
+    EXPECT_NE(again.err.find("skipped hills_361x217_MF-10_B-0_FB10-5x3.bmp: a result made from hills.bmp\n"),
+              std::string::npos)
+        << again.err;
+    EXPECT_NE(again.err.find("skipped hills_144x144_MF-10_B-0_FB-1x1.bmp: a result made from hills.bmp\n"),
+              std::string::npos)
+        << again.err;
     const CliResult r = run("redraw hills.bmp --flatten 10 --boards 3x2 --fit crop");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "morv-cli: cropping cannot make 300 x 150 pixels into 432 x 288 for 3 x 2 boards "

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "io/Files.h"
+#include "engine/BoardFit.h"
 #include "engine/ResultName.h"
 #include "support/TestSupport.h"
 
@@ -44,6 +45,55 @@ TEST(ResultName, CodesFollowTheControls) {
         std::string ext = "jpg";
         EXPECT_EQ(resultName(c.image, c.w, c.h, c.c, ext), c.expected);
         EXPECT_EQ(ext, "bmp");
+    }
+}
+
+TEST(ResultName, EveryCodeIsWrittenFromTheTable) {
+    const std::pair<ResultCode, const char*> cases[] = {
+        {ResultCode::Size, "_12x7"},      {ResultCode::ScaleUp, "_MSU-12"}, {ResultCode::Flatten, "_MF-12"},
+        {ResultCode::Lower, "_ML-12"},    {ResultCode::Fill, "_VF-12"},     {ResultCode::Invert, "_VI-12"},
+        {ResultCode::Blur, "_B-12"},      {ResultCode::Boards, "_FB-12x7"}, {ResultCode::Boards10, "_FB10-12x7"},
+    };
+    ASSERT_EQ(std::size(cases), kResultCodes.size());
+    for (const auto& [code, text] : cases) EXPECT_EQ(codeText(code, 12, 7), text);
+}
+
+TEST(ResultName, CodesAreReadBackInTheirPlacesOnly) {
+    const std::pair<const char*, bool> cases[] = {
+        {"_576x432_B-0", true},
+        {"_576x432_MSU-30_B-0", true},
+        {"_576x432_MF-40_B-0", true},
+        {"_576x432_ML-20_B-0", true},
+        {"_576x432_VF-5_B-48", true},
+        {"_576x432_VI-100_B-4", true},
+        {"_576x432_MF-40_B-0_FB-4x3", true},
+        {"_649x505_ML-60_VI-9_B-2_FB10-9x7", true},
+        {"_576x432_MF-40", false},              // no blur
+        {"_MF-40_B-0", false},                  // no size
+        {"_576_B-0", false},                    // half a size
+        {"_576x432_VF-5_ML-20_B-0", false},     // valleys before mountains
+        {"_576x432_FB-4x3_B-0", false},         // the fit before the blur
+        {"_576x432_MF-40_MF-40_B-0", false},    // one code a place
+        {"_576x432_B-0_FB-4x3_FB10-4x3", false},
+        {"_576x432_B-0_FB-4", false},           // a fit of one number
+        {"_576x432_B-0_FB10-x3", false},
+        {"_576x432_B-0_FB12-4x3", false},       // no such grid
+        {"_576x432_B-0CL", false},
+        {"_576x432_MF-_B-0", false},
+    };
+    for (const auto& [codes, result] : cases) EXPECT_EQ(isResultCodes(codes), result) << codes;
+}
+
+TEST(ResultName, AFitTagReadsBackAsAResult) {
+    TerrainControls flatten;
+    flatten.flattenTicked = true;
+    flatten.mountainsValue = 40;
+    std::string ext;
+    const std::string name = resultName("/maps/Hills.bmp", 576, 432, flatten, ext);
+    for (BoardGrid grid : {BoardGrid::FiveMetre, BoardGrid::TenMetre}) {
+        const std::string fitted = withFitAndExtension(name, boardFitTag(grid, 4, 3), "png");
+        const std::string codes = fitted.substr(std::string("/maps/Hills").size());
+        EXPECT_TRUE(isResultCodes(codes.substr(0, codes.size() - 4))) << fitted;
     }
 }
 

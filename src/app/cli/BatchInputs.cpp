@@ -1,45 +1,12 @@
 #include "app/cli/BatchInputs.h"
 
-#include <initializer_list>
 #include <map>
 #include <set>
-#include <string_view>
 
 #include "engine/FileNames.h"
+#include "engine/ResultName.h"
 
 namespace morv::cli {
-
-namespace {
-
-/// Moves pos past a run of digits; false when there is none.
-bool skipDigits(const std::string& s, std::size_t& pos) {
-    const std::size_t start = pos;
-    while (pos < s.size() && s[pos] >= '0' && s[pos] <= '9') ++pos;
-    return pos > start;
-}
-
-/// Moves pos past one of the codes and its number, when one is there.
-bool skipCode(const std::string& s, std::size_t& pos, std::initializer_list<std::string_view> codes) {
-    for (std::string_view code : codes) {
-        std::size_t at = pos + code.size();
-        if (s.compare(pos, code.size(), code) == 0 && skipDigits(s, at)) {
-            pos = at;
-            return true;
-        }
-    }
-    return false;
-}
-
-/// True when the name from pos on is what Redraw appends: "_" W "x" H, a
-/// mountains code, a valleys code, "_B-" N.
-bool isResultSuffix(const std::string& s, std::size_t pos) {
-    if (s[pos++] != '_' || !skipDigits(s, pos) || pos >= s.size() || s[pos++] != 'x' || !skipDigits(s, pos)) return false;
-    skipCode(s, pos, {"_MSU-", "_MF-", "_ML-"});
-    skipCode(s, pos, {"_VF-", "_VI-"});
-    return skipCode(s, pos, {"_B-"}) && pos == s.size();
-}
-
-}  // namespace
 
 std::string resultSourceStem(const std::string& path) {
     const std::string stem = withoutExtension(path);
@@ -48,7 +15,7 @@ std::string resultSourceStem(const std::string& path) {
     const std::size_t part = slash == std::string::npos ? 0 : slash + 1;
     // The longest source first: a result of a result keeps its first block.
     for (std::size_t p = stem.size(); p-- > part + 1;)
-        if (stem[p] == '_' && isResultSuffix(stem, p)) return stem.substr(0, p);
+        if (stem[p] == '_' && isResultCodes(std::string_view(stem).substr(p))) return stem.substr(0, p);
     return {};
 }
 
