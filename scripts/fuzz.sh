@@ -3,7 +3,8 @@
 # Builds the libFuzzer targets with Clang in build-fuzz/ and runs them one after the
 # other from the kept inputs under tests/corpus/, sharing a total time (seconds,
 # default 180) evenly. A crash leaves its input in build-fuzz/findings/ and fails
-# the run: keep it under tests/corpus/.
+# the run: keep it under tests/corpus/ and give it its row in
+# tests/io/CorpusReplayTest.cpp, which replays every kept input in the test suite.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 total="${1:-180}"
