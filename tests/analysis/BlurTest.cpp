@@ -73,13 +73,16 @@ void expectReference(const HeightImage& img, int amount, std::initializer_list<i
             HeightImage out = img;
             std::vector<int> seen;
             blurPicture(out, amount, [&](int i) { seen.push_back(i); }, {threads, settle});
-            EXPECT_TRUE(out == expected && out.isGrey() == img.isGrey() && seen == all)
-                << img.width() << "x" << img.height() << (img.isGrey() ? " grey" : " colour") << " amount " << amount
-                << " threads " << threads << (settle ? " stopping when settled" : "");
+            const std::string what = std::to_string(img.width()) + "x" + std::to_string(img.height()) +
+                                     (img.isGrey() ? " grey" : " colour") + " amount " + std::to_string(amount) +
+                                     " threads " + std::to_string(threads) + (settle ? " stopping when settled" : "");
+            EXPECT_EQ(out, expected) << what;
+            EXPECT_EQ(out.isGrey(), img.isGrey()) << what;
+            EXPECT_EQ(seen, all) << what;
         }
 }
 
-TEST(BlurPicture, MatchesTheReferenceOnRandomPicturesOfAwkwardSizes) {
+TEST(BlurPicture, MatchesTheReferenceOnRandomPictures) {
     const std::pair<int, int> sizes[] = {{1, 1}, {1, 9}, {9, 1}, {2, 2}, {3, 5}, {17, 4}, {5, 33}, {13, 40}, {31, 70}};
     unsigned seed = 1;
     for (auto [w, h] : sizes)
@@ -87,7 +90,7 @@ TEST(BlurPicture, MatchesTheReferenceOnRandomPicturesOfAwkwardSizes) {
             for (bool colour : {false, true}) expectReference(randomPicture(w, h, seed++, colour), amount, {2});
 }
 
-TEST(BlurPicture, ResultAndReportsDoNotDependOnThreadsOrOnStoppingWhenSettled) {
+TEST(BlurPicture, SameResultWhateverThreadsOrEarlyStop) {
     // Tall enough that every band has rows of its own beyond the halo; thin bands (threads 7
     // on 40 and 7 rows) where the halo reaches across whole bands; settled from the start;
     // a bump the blur never changes; settling part way (a spike on a flat field changes for
@@ -111,7 +114,7 @@ struct BlurCommandFixture : ::testing::Test {
     BlurCommandFixture() { host.doc.disp.replace(std::make_shared<HeightImage>(before)); }
 };
 
-TEST_F(BlurCommandFixture, ProgressRoundsHalvesAwayFromZeroAndACancelDoesNotStopIt) {
+TEST_F(BlurCommandFixture, ProgressRoundsHalvesUpAndIgnoresCancel) {
     host.onYield = [&] { t.app.session.gblnCancel = true; };
     prepareBlur(host);
     runBlur(host, 3);
@@ -130,7 +133,7 @@ TEST_F(BlurCommandFixture, ProgressRoundsHalvesAwayFromZeroAndACancelDoesNotStop
     EXPECT_EQ(host.yields, 2);
 }
 
-TEST_F(BlurCommandFixture, BlurNeedsPreparingAndApplyBlurPreparesBlursByTheBarAndCommitsOnce) {
+TEST_F(BlurCommandFixture, ApplyBlurPreparesBlursAndCommitsOnce) {
     t.prompter.answers = {mb::Ignore};
     runBlur(host, 2);
     ASSERT_EQ(t.prompter.shown.size(), 1u);

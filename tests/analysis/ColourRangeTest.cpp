@@ -48,7 +48,7 @@ TEST_F(ScanFixture, UniformImageAndWideStrips) {
     EXPECT_EQ(s.gintCurLowColor, 128);
 }
 
-TEST_F(ScanFixture, CancelAfterFirstColumnKeepsThatColumnsExtremesAndClearsTheRequest) {
+TEST_F(ScanFixture, CancelAfterFirstColumnKeepsItsExtremes) {
     show(test::greyImage({{100, 0, 7}, {150, 255, 9}}));
     host.onYield = [&] { s.gblnCancel = true; };
     findGreyRange(host);
@@ -68,7 +68,7 @@ TEST_F(ScanFixture, OpeningIgnoresCancelAndStoresTheOpeningRange) {
     EXPECT_EQ(s.gintLowColor, 0);
 }
 
-TEST_F(ScanFixture, InsideAnotherOperationLeavesFlagsAndControlsAlone) {
+TEST_F(ScanFixture, InsideAnotherOperationLeavesAllAlone) {
     show(test::greyImage({{1, 2}}));
     s.gblnBusy = s.gblnDrawing = true;
     s.gblnCancel = true;

@@ -25,7 +25,7 @@ HeightImage referenceContours(const HeightImage& h) {
     return out;
 }
 
-TEST(ContourRule, MarksByTheSixNeighboursOnlyNeverTheOtherTwoDiagonalsNorOutside) {
+TEST(ContourRule, MarksBySixNeighboursOnlyNeverOutside) {
     const std::tuple<int, int, bool> cases[] = {{0, -1, true},  {1, 0, true},  {1, 1, true},   {0, 1, true},
                                                 {-1, -1, true}, {-1, 0, true}, {1, -1, false}, {-1, 1, false}};
     // Centre inside, on each border, and either side of a strip boundary of the walk.
@@ -42,7 +42,7 @@ TEST(ContourRule, MarksByTheSixNeighboursOnlyNeverTheOtherTwoDiagonalsNorOutside
             }
 }
 
-TEST(ContourRule, MatchesThePlainRuleOnRandomTerrainsOfAwkwardSizes) {
+TEST(ContourRule, MatchesThePlainRuleOnRandomTerrains) {
     std::mt19937 rng(11);
     const std::pair<int, int> sizes[] = {{1, 1}, {1, 40}, {40, 1}, {2, 2}, {3, 7}, {257, 6}, {520, 9}};
     for (auto [w, h] : sizes)
@@ -65,7 +65,7 @@ TEST(ContourRule, ComparesWholeColoursNotGreyLevels) {
     }
 }
 
-TEST(ContourRule, ReadsOnlyTheHeightPictureOfTheSameSizeAndReportsEachColumn) {
+TEST(ContourRule, ReadsSameSizedHeightsReportingEachColumn) {
     const HeightImage height = test::greyImage({{100, 101}, {100, 100}});
     HeightImage contour(2, 2, 255), tall(2, 3, 100);
     contour.setPixel(1, 0, 0);  // as if a mark were already drawn there
@@ -111,7 +111,7 @@ std::vector<std::string> working(std::initializer_list<const char*> percents) {
     return out;
 }
 
-TEST_F(NewCoastFixture, DrawsTheContourOverACopyHoldingTheInterfaceAsDrawing) {
+TEST_F(NewCoastFixture, DrawsOverACopyMarkedAsDrawing) {
     std::vector<std::string> statusAtYield;
     bool heldAsDrawing = true;
     host.onYield = [&] {
@@ -127,10 +127,13 @@ TEST_F(NewCoastFixture, DrawsTheContourOverACopyHoldingTheInterfaceAsDrawing) {
     EXPECT_EQ(host.events, (std::vector<std::string>{"controls off", "show contours", "controls on"}));
     EXPECT_EQ(host.refreshes, 1);
     EXPECT_TRUE(host.save) << "a finished run leaves File > Save as it was";
-    EXPECT_FALSE(s.gblnDrawing || s.gblnBusy || host.waitCursor || !t.prompter.shown.empty());
+    EXPECT_FALSE(s.gblnDrawing);
+    EXPECT_FALSE(s.gblnBusy);
+    EXPECT_FALSE(host.waitCursor);
+    EXPECT_TRUE(t.prompter.shown.empty());
 }
 
-TEST_F(NewCoastFixture, CancelAfterTheFirstColumnReloadsBothPicturesFromTheirFiles) {
+TEST_F(NewCoastFixture, CancelAfterFirstColumnReloadsBothPictures) {
     cancelAfterTheFirstColumn();
     drawNewContours(host);
     EXPECT_EQ(*host.doc.disp.image, savedHeight);
@@ -140,11 +143,13 @@ TEST_F(NewCoastFixture, CancelAfterTheFirstColumnReloadsBothPicturesFromTheirFil
                                                      "load /maps/RidgeCL.bmp", "hide contours", "controls on"}));
     EXPECT_FALSE(host.save) << "what is shown now matches the files";
     EXPECT_EQ(host.yields, 3) << "after showing, after the first column, after hiding";
-    EXPECT_FALSE(host.showContours || s.gblnCancel || s.gblnDrawing);
+    EXPECT_FALSE(host.showContours);
+    EXPECT_FALSE(s.gblnCancel);
+    EXPECT_FALSE(s.gblnDrawing);
     EXPECT_TRUE(host.controlsEnabled);
 }
 
-TEST_F(NewCoastFixture, CancelReportsAMissingHeightFileButNotAMissingContourFile) {
+TEST_F(NewCoastFixture, CancelReportsAMissingHeightFileOnly) {
     host.files.clear();
     t.prompter.answers = {mb::Ignore};
     cancelAfterTheFirstColumn();
@@ -152,20 +157,25 @@ TEST_F(NewCoastFixture, CancelReportsAMissingHeightFileButNotAMissingContourFile
     ASSERT_EQ(t.prompter.shown.size(), 1u);
     EXPECT_NE(t.prompter.shown[0].text.find("Err#53"), std::string::npos);
     EXPECT_TRUE(host.doc.dispCL.image->empty()) << "Ignore goes on to the contour file, whose absence empties the display";
-    EXPECT_FALSE(host.save || s.gblnDrawing);
+    EXPECT_FALSE(host.save);
+    EXPECT_FALSE(s.gblnDrawing);
 }
 
-TEST_F(NewCoastFixture, InsideRedrawOrUnderABusyOperationItLeavesTheFlagsAndControlsAlone) {
+TEST_F(NewCoastFixture, InsideABusyOperationLeavesFlagsAlone) {
     s.gblnBusy = true;  // busy alone: draws without taking or giving back the interface
     drawNewContours(host);
-    EXPECT_TRUE(s.gblnBusy && !s.gblnDrawing);
+    EXPECT_TRUE(s.gblnBusy);
+    EXPECT_FALSE(s.gblnDrawing);
     EXPECT_EQ(host.events, (std::vector<std::string>{"show contours"}));
     EXPECT_EQ(*host.doc.dispCL.image, drawn);
     s.gblnDrawing = true, host.controlsEnabled = false, host.events.clear();  // inside Redraw, cancelled
     host.onYield = [&] { s.gblnCancel = true; };
     drawNewContours(host);
-    EXPECT_TRUE(s.gblnBusy && s.gblnDrawing);
-    EXPECT_FALSE(s.gblnCancel || host.controlsEnabled || host.waitCursor) << "the cancel is cleared";
+    EXPECT_TRUE(s.gblnBusy);
+    EXPECT_TRUE(s.gblnDrawing);
+    EXPECT_FALSE(s.gblnCancel) << "the cancel is cleared";
+    EXPECT_FALSE(host.controlsEnabled);
+    EXPECT_FALSE(host.waitCursor);
     EXPECT_EQ(host.status, "");
     EXPECT_EQ(host.events, (std::vector<std::string>{"show contours", "load /maps/Ridge.bmp", "load /maps/RidgeCL.bmp", "hide contours"}));
 }

@@ -6,7 +6,7 @@
 namespace morv {
 namespace {
 
-TEST(GroundLevelText, AcceptsWhatANumericConversionAcceptsAndRefusesTheRestWithItsError) {
+TEST(GroundLevelText, AcceptsNumbersAndRefusesTheRestWithItsError) {
     constexpr int kBad = err::TypeMismatch, kRange = err::InvalidPropertyValue, kBig = err::Overflow;
     const struct {
         const char* text;

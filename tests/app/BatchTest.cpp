@@ -163,7 +163,7 @@ TEST_F(SortInputs, CompanionsAndEarlierResultsAreSkippedWithANote) {
                   "n/Ridge_8x8_MF-1_B-0.bmp"}));
 }
 
-TEST(OutputClaims, TheEarlierInputKeepsASharedNameWhateverFinishesFirst) {
+TEST(OutputClaims, EarlierInputKeepsASharedName) {
     OutputClaims claims({"done/A", "done/B", "done/A", "done/A"});
     std::optional<std::size_t> third;
     std::atomic<bool> thirdDone{false};

@@ -29,7 +29,10 @@ TEST(CliArguments, ReadsEveryOption) {
     EXPECT_EQ(o.mountainsPercent, 30);
     EXPECT_EQ(o.valleys, ValleyMode::Invert);
     EXPECT_EQ(o.valleysPercent, 40);
-    EXPECT_TRUE(o.scaleUp && o.contours && o.force && o.calcBase);
+    EXPECT_TRUE(o.scaleUp);
+    EXPECT_TRUE(o.contours);
+    EXPECT_TRUE(o.force);
+    EXPECT_TRUE(o.calcBase);
     EXPECT_EQ(o.blur, 48);
     EXPECT_EQ(o.output, "out.bmp");
     const auto batch = parseArguments({"redraw", "a.bmp", "--jobs=3", "-q", "--outdir", "done", "b.jpg", "--dry-run", "--fill", "5",
@@ -38,7 +41,9 @@ TEST(CliArguments, ReadsEveryOption) {
     EXPECT_EQ(batch.options->inputs, (std::vector<std::string>{"a.bmp", "b.jpg", "-x.bmp", "--scale-up"}))
         << "after --, every argument is an INPUT";
     EXPECT_EQ(batch.options->jobs, 3u);
-    EXPECT_TRUE(batch.options->quiet && batch.options->dryRun && !batch.options->scaleUp);
+    EXPECT_TRUE(batch.options->quiet);
+    EXPECT_TRUE(batch.options->dryRun);
+    EXPECT_FALSE(batch.options->scaleUp);
     EXPECT_EQ(batch.options->outdir, "done");
     EXPECT_EQ(parseArguments({"redraw", "a", "--scale-up", "-o", "noext"}).options->output, "noext.bmp");
     EXPECT_TRUE(parseArguments({"info", "a.bmp", "b.bmp", "--json", "--jobs", "2"}).options->json);
@@ -193,7 +198,7 @@ TEST_F(CliRun, FailuresAreOneLineAndWriteNothing) {
     EXPECT_EQ(files, 3u) << "only the two inputs and the text file";
 }
 
-TEST_F(CliRun, PrintedPathsAreOneLineAndAContourImageOfAnotherSizeIsRefused) {
+TEST_F(CliRun, PathsAreOneLineMismatchedContourRefused) {
     CliResult r = morvCli("redraw hills.bmp --flatten 5 -o \"$(printf 'two\\nlines.bmp')\"", dir);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "two\\nlines.bmp\ntwo\\nlinesCL.bmp\n");

@@ -52,7 +52,7 @@ TEST_F(FileCommands, OpenOfAMissingFileSaysSoAndLoadsNothing) {
     EXPECT_FALSE(host.pictureWindow);
 }
 
-TEST_F(FileCommands, OpenOfADamagedFileReportsItAndLeavesNoImageOpen) {
+TEST_F(FileCommands, OpenOfADamagedFileLeavesNoImageOpen) {
     std::ofstream(dir.file("bad.bmp")) << "BMnot really";
     std::ofstream(dir.file("badCL.bmp")) << "BMnot really";
     t.prompter.answers = {mb::Ignore};
@@ -64,7 +64,7 @@ TEST_F(FileCommands, OpenOfADamagedFileReportsItAndLeavesNoImageOpen) {
     EXPECT_FALSE(host.waitCursor);
 }
 
-TEST_F(FileCommands, OpenSaysWhatIsWrongWithADeviceAFifoOrAContourImageOfAnotherSize) {
+TEST_F(FileCommands, OpenRefusesDevicesFifosAndMismatchedContours) {
     const std::string map = writeMap("map.bmp", 8, 4, false);
     const HeightImage narrow(4, 2, 255);
     savePictureFile(narrow, dir.file("mapCL.bmp"));
@@ -96,7 +96,10 @@ TEST_F(FileCommands, CancelledOpenStillClosesTheOpenImageFirst) {
     EXPECT_EQ(lastBox().style, 35);
     EXPECT_EQ(lastBox().text, "The current image has not been saved.  Do you want to save the file first?");
     EXPECT_EQ(s.gstrImageFile, "");
-    EXPECT_FALSE(host.pictureWindow || host.toolbars || host.saveAsClose || host.save);
+    EXPECT_FALSE(host.pictureWindow);
+    EXPECT_FALSE(host.toolbars);
+    EXPECT_FALSE(host.saveAsClose);
+    EXPECT_FALSE(host.save);
     EXPECT_EQ(s.gintCurLowColor, 255);
 }
 
@@ -113,7 +116,7 @@ TEST_F(FileCommands, AFailedSaveKeepsTheUnsavedMark) {
     EXPECT_EQ(s.gstrImageFile, dir.file("a.bmp"));
 }
 
-TEST_F(FileCommands, AFailingFinalRenameWritesNothingAndKeepsTheMark) {
+TEST_F(FileCommands, AFailingRenameWritesNothingKeepsMark) {
     open(writeMap("a.bmp", 8, 4));
     host.save = true;
     // Every temporary is written and checked; only the rename onto the height
@@ -134,7 +137,7 @@ TEST_F(FileCommands, AFailingFinalRenameWritesNothingAndKeepsTheMark) {
         EXPECT_EQ(e.path().filename().string().find(".morv-"), std::string::npos) << "temporary left: " << e.path();
 }
 
-TEST_F(FileCommands, SaveKeepsTheTypeReadOrLastSavedAsAndSaveAsStartsAt24BitBmp) {
+TEST_F(FileCommands, SaveKeepsTheTypeSaveAsStartsAt24BitBmp) {
     // A PNG map is saved back as PNG, its contour image too.
     HeightImage map(4, 2, 90), contour(4, 2, 255);
     savePictureFiles({{&map, dir.file("m.png"), PictureType::Png8}, {&contour, dir.file("mCL.png"), PictureType::Png8}});

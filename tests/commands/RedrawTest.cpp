@@ -35,7 +35,7 @@ struct RedrawFixture : test::HostTest {
     int level(int x, int y) const { return fcnGrayLevel(host.doc.disp.image->pixel(x, y)); }
 };
 
-TEST_F(RedrawFixture, APlainRedrawEndsWithTheFinalScanTheMarkAndABeep) {
+TEST_F(RedrawFixture, APlainRedrawEndsWithScanMarkAndBeep) {
     open(test::greyImage({{200, 100, 50}, {255, 10, 128}}));
     flatten(50);
     host.contourVisible = true;
@@ -53,10 +53,14 @@ TEST_F(RedrawFixture, APlainRedrawEndsWithTheFinalScanTheMarkAndABeep) {
     EXPECT_EQ(s.gstrResultName, "/maps/hills_3x2_MF-50_B-0.bmp");
     EXPECT_EQ(host.caption, "Morv: /maps/hills_3x2_MF-50_B-0.bmp");
     EXPECT_TRUE(host.save);
-    EXPECT_FALSE(host.contourVisible || host.showContours);
+    EXPECT_FALSE(host.contourVisible);
+    EXPECT_FALSE(host.showContours);
     EXPECT_EQ(host.beeps, 1);
     EXPECT_EQ(host.status, "");
-    EXPECT_FALSE(s.gblnBusy || s.gblnDrawing || s.gblnCancel || host.waitCursor);
+    EXPECT_FALSE(s.gblnBusy);
+    EXPECT_FALSE(s.gblnDrawing);
+    EXPECT_FALSE(s.gblnCancel);
+    EXPECT_FALSE(host.waitCursor);
     EXPECT_EQ(host.events.front(), "controls off");
     EXPECT_EQ(host.events.back(), "controls on");
     EXPECT_TRUE(host.controlsEnabled);
@@ -81,7 +85,9 @@ TEST_F(RedrawFixture, CancelDuringTheValleysPassRestoresTheFile) {
     // The request arrives in the yield of the pass's second column, whose status
     // text is still written before the pass stops.
     EXPECT_EQ(count("WORKING... Filling in the Valleys by 100% - "), 2);
-    EXPECT_FALSE(s.gblnCancel || s.gblnBusy || s.gblnDrawing);
+    EXPECT_FALSE(s.gblnCancel);
+    EXPECT_FALSE(s.gblnBusy);
+    EXPECT_FALSE(s.gblnDrawing);
     EXPECT_TRUE(host.controlsEnabled);
 }
 
@@ -132,7 +138,8 @@ TEST_F(RedrawFixture, MissingFileGoesToTheErrorHandler) {
     EXPECT_EQ(t.prompter.shown[0].title, "Morv: RUNTIME ERROR");
     EXPECT_NE(t.prompter.shown[0].text.find("Err#53"), std::string::npos);
     EXPECT_NE(t.prompter.shown[0].text.find("Routine: |frmMain.cmdRedraw_Click"), std::string::npos);
-    EXPECT_FALSE(s.gblnBusy || s.gblnDrawing);
+    EXPECT_FALSE(s.gblnBusy);
+    EXPECT_FALSE(s.gblnDrawing);
     EXPECT_EQ(s.gintTraceDepth, 0);
 }
 

@@ -15,7 +15,7 @@ namespace fs = std::filesystem;
 
 void writeFile(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
-TEST(ReleaseFiles, TwoRunsLeaveOneOfEachAndOnlyOldMarkersAndArchivesGo) {
+TEST(ReleaseFiles, TwoRunsLeaveOneOfEachOldOnesGo) {
     test::TempDir dir;
     test::TestApp t;
     t.app.session.gstrVersion = "0001.0002.0034";

@@ -49,7 +49,7 @@ TEST(SizeCalculator, AnswersFromBoardsOrFromSizes) {
     EXPECT_EQ(calculate({"227", "1000", "", "", "", ""}).lblAnswer0, image("32688", "144000"));
 }
 
-TEST(SizeCalculator, AWidthBeyondSixteenBitsIsError6AndIgnoreGoesOn) {
+TEST(SizeCalculator, AWidthBeyond16BitsIsError6IgnoreGoesOn) {
     test::TestApp t;
     t.prompter.answers = {mb::Ignore};
     CalcFields f{"", "", "40000", "288", "", ""};

@@ -238,7 +238,7 @@ TEST(UpdateRedirect, IsFollowedOnlyToTheSameSchemeHostAndPort) {
     }
 }
 
-TEST(UpdateFetchAbort, DestroyingTheCheckerWhileItFetchesIsSafeAndSilent) {
+TEST(UpdateFetchAbort, DestroyingWhileFetchingIsSafe) {
     const Script silent{"Silent", {}, Script::Hold, ""};
     Server server(silent);
     bool told = false;

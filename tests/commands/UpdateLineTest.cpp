@@ -27,7 +27,7 @@ TEST(UpdateTitle, TakesTheFirstCompleteTitleAsWritten) {
     for (const auto& [html, title] : rows) EXPECT_EQ(extractTitle(html), title) << html;
 }
 
-TEST(UpdateTitle, OnlyFourDigitsPointFourDigitsPointFourDigitsIsAVersion) {
+TEST(UpdateTitle, OnlyThreeFourDigitPartsAreAVersion) {
     EXPECT_TRUE(isVersionForm("9999.0000.0000"));
     const std::string bad[] = {"1.2.34",         "00001.002.0034",  "0001.0002.00345",    "0001-0002-0034",
                                "000a.0002.0034", " 0001.0002.0034", "0001&#46;0002.0003", {"0001.0002\0.003", 14}};
@@ -42,7 +42,7 @@ TEST(UpdateTitle, ComparesAsText) {
     EXPECT_EQ(versionLine("0010.0000.0000", "0009.9999.9999"), "A new version 0010.0000.0000 is available.");
 }
 
-TEST(UpdateTitle, TheEnvironmentOverridesTheBuildsServerAndEmptyTurnsTheCheckOff) {
+TEST(UpdateTitle, EnvironmentOverridesServerEmptyTurnsOff) {
     const char* unset = nullptr;
     const std::tuple<const char*, const char*, std::string> rows[] = {
         {unset, "http://updates.example:8080/", "http://updates.example:8080"},
@@ -55,7 +55,7 @@ TEST(UpdateTitle, TheEnvironmentOverridesTheBuildsServerAndEmptyTurnsTheCheckOff
         EXPECT_EQ(updateServerFrom(environment, built), server) << (environment ? environment : "(unset)") << " / " << built;
 }
 
-TEST(UpdateTitle, PageHandlerTellsOnlyAVersionTitleOfTheVersionPage) {
+TEST(UpdateTitle, PageHandlerTellsOnlyAVersionTitle) {
     const std::string server = "http://127.0.0.1:8080";
     const std::string page = server + kVersionPagePath;
     const std::tuple<std::string, std::string, std::string> rows[] = {

@@ -10,7 +10,7 @@
 namespace morv {
 namespace {
 
-TEST(ErrorHandler, ShowsNumberDescriptionRoutineAndTaskUnderTheProgramsTitle) {
+TEST(ErrorHandler, ShowsNumberDescriptionRoutineAndTask) {
     test::TestApp t;
     t.prompter.answers = {mb::Ignore};
     {
@@ -35,7 +35,7 @@ TEST(ErrorHandler, AnUntrappedReportLeavesOutAnUnknownRoutine) {
     EXPECT_EQ((UntrappedReport{error, ""}.text(s)), "Encountered Err#75\rPath/File access error: Morv.log\r");
 }
 
-TEST(ErrorHandler, RetryRerunsTheFailingStepAndIgnoreGoesOnWithTheNext) {
+TEST(ErrorHandler, RetryRerunsTheStepIgnoreGoesOn) {
     test::TestApp t;
     t.prompter.answers = {mb::Retry, mb::Ignore};
     std::vector<std::string> ran;
@@ -79,7 +79,7 @@ TEST(ErrorHandler, StandardExceptionsMapToTheTraditionsNumbers) {
     EXPECT_NE(fileError("/x/map.bmp", EACCES).description().find("/x/map.bmp"), std::string::npos);
 }
 
-TEST(ErrorHandler, AbortEndsTheProgramWithTheLogClosedAndNothingElseRun) {
+TEST(ErrorHandler, AbortEndsWithTheLogClosedAndNothingRun) {
     test::TempDir dir;
     test::TestApp t;
     t.app.trace.openLog(dir.file("Morv.log"), {});

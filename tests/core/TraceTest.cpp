@@ -65,7 +65,7 @@ TEST(Trace, VersionTextIsZeroPaddedAndOrdersAsText) {
     EXPECT_LT(formatVersion(1, 2, 34), formatVersion(1, 10, 0));
 }
 
-TEST(Trace, WithoutLoggingDepthStillRisesAndFallsAndNamesCarryBars) {
+TEST(Trace, UnloggedDepthStillMovesAndNamesCarryBars) {
     test::TestApp t;
     {
         Routine outer(t.app, "frmMain.cmdRedraw_Click");

@@ -62,7 +62,7 @@ TEST(BoardFit, EachMethodGivesWholeBoardsOnEachGrid) {
     }
 }
 
-TEST(BoardFit, ScalingAveragesDownAndInterpolatesUpInRoundedLevels) {
+TEST(BoardFit, ScalingAveragesDownAndInterpolatesUp) {
     // Down: whole and part pixels averaged; 25.5 rounds to 26.
     HeightImage down = fitToSize(test::greyImage({{0, 10, 20, 31}}), 2, 1, BoardFitMethod::Scale, 0);
     EXPECT_EQ(down, test::greyImage({{5, 26}}));

@@ -12,8 +12,11 @@ TEST(PixelPack, GreyRoundTripAndAnyColouredChannelIsSeen) {
         std::vector<std::uint8_t> grey(n), bgr(3 * n), back(n);
         for (std::size_t i = 0; i < n; ++i) grey[i] = std::uint8_t(i * 29 + 3);
         packGreyToBgr(grey.data(), n, bgr.data());
-        for (std::size_t i = 0; i < n; ++i)
-            ASSERT_TRUE(bgr[3 * i] == grey[i] && bgr[3 * i + 1] == grey[i] && bgr[3 * i + 2] == grey[i]) << i;
+        for (std::size_t i = 0; i < n; ++i) {
+            ASSERT_EQ(bgr[3 * i], grey[i]) << i;
+            ASSERT_EQ(bgr[3 * i + 1], grey[i]) << i;
+            ASSERT_EQ(bgr[3 * i + 2], grey[i]) << i;
+        }
         EXPECT_TRUE(unpackBgrToGrey(bgr.data(), n, back.data()));
         EXPECT_EQ(back, grey);
         // One channel of one pixel off by one, in the vector part and in the tail.

@@ -76,7 +76,7 @@ std::string vrtText(const std::string& source) {
 
 int at(const GreyPlane& p, int x, int y) { return p.bytes[std::size_t(y) * std::size_t(p.width) + std::size_t(x)]; }
 
-TEST_F(ElevationImport, CutsAsManyWholeBoardsAsTheAreaHoldsOrTheBoardsAsked) {
+TEST_F(ElevationImport, CutsWholeBoardsTheAreaHoldsOrAsked) {
     const std::string slopeDem = slope();
     struct Case {
         int grid;

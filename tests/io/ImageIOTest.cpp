@@ -60,13 +60,14 @@ HeightImage pattern(int w, int h, bool colour) {
     return img;
 }
 
-TEST(LoadPicture, ContentDecidesTheFormatAndJpegsUseTheGreyPlaneWhenTheyCan) {
+TEST(LoadPicture, ContentDecidesFormatJpegsUseGreyPlane) {
     test::TempDir dir;
     // 1500 x 1200 at 24 bits is larger than a read chunk, so rows straddle chunk edges.
     for (const HeightImage& img : {pattern(5, 3, false), pattern(5, 3, true), pattern(1500, 1200, false)}) {
         writeAll(dir.file("p.jpg"), bmpBytes(img));
         const auto loaded = loadPictureFile(dir.file("p.jpg"));
-        EXPECT_TRUE(loaded->isGrey() == img.isGrey() && *loaded == img);
+        EXPECT_EQ(loaded->isGrey(), img.isGrey());
+        EXPECT_EQ(*loaded, img);
     }
     QImage grey(40, 30, QImage::Format_Grayscale8), greyRgb(40, 30, QImage::Format_RGB32), red(40, 30, QImage::Format_RGB32);
     grey.fill(128), greyRgb.fill(qRgb(60, 60, 60)), red.fill(qRgb(250, 0, 0));
@@ -80,7 +81,7 @@ TEST(LoadPicture, ContentDecidesTheFormatAndJpegsUseTheGreyPlaneWhenTheyCan) {
     }
 }
 
-TEST(LoadPicture, RefusesWhatIsNotAReadablePictureFileWithoutHangingOrLogging) {
+TEST(LoadPicture, RefusesUnreadableFilesWithoutHanging) {
     test::TempDir dir;
     QImage img(64, 64, QImage::Format_RGB32);
     for (int y = 0; y < 64; ++y)
@@ -107,8 +108,9 @@ TEST(LoadPicture, RefusesWhatIsNotAReadablePictureFileWithoutHangingOrLogging) {
     auto pending = std::async(std::launch::async, [&] {
         for (const auto& [name, bytes, number, reason] : cases) {
             const std::string path = name.empty() ? dir.path().string() : dir.file(name), r = refusal(path);
-            EXPECT_TRUE(r.starts_with(std::to_string(number) + ": ") && r.find(path + ": ") != r.npos && r.find(reason) != r.npos)
-                << r;
+            EXPECT_TRUE(r.starts_with(std::to_string(number) + ": ")) << r;
+            EXPECT_NE(r.find(path + ": "), r.npos) << r;
+            EXPECT_NE(r.find(reason), r.npos) << r;
         }
     });
     ASSERT_EQ(pending.wait_for(std::chrono::seconds(5)), std::future_status::ready) << "a FIFO blocked the load";
@@ -118,7 +120,8 @@ TEST(LoadPicture, RefusesWhatIsNotAReadablePictureFileWithoutHangingOrLogging) {
 
     const std::string locked = dir.file("locked.bmp");  // root reads anything: this load runs unprivileged
     writeAll(locked, bmpBytes(pattern(2, 2, false)));
-    ASSERT_TRUE(::chmod(locked.c_str(), 0) == 0 && ::chmod(dir.path().c_str(), 0755) == 0);
+    ASSERT_EQ(::chmod(locked.c_str(), 0), 0);
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
     const int number = test::asUnprivilegedUser([&] {
         const std::string r = refusal(locked);
         return r.find("Permission denied") != std::string::npos ? std::stoi(r) : 201;
