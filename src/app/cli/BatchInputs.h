@@ -40,8 +40,9 @@ std::vector<BatchInput> sortInputs(const std::vector<std::string>& inputs, const
 /// "skipped maps/HillsCL.bmp: the contour image of maps/Hills.bmp".
 std::string skipNote(const BatchInput& input);
 
-/// For a path named as Redraw names its results (".../Hills_576x576_ML-20_B-0.bmp")
-/// the path of the source less its extension (".../Hills"); otherwise empty.
+/// For a path named as results are named (".../Hills_576x576_ML-20_B-0.bmp", or
+/// fitted to boards ".../Hills_576x432_ML-20_B-0_FB-4x3.png") the path of the
+/// source less its extension (".../Hills"); otherwise empty.
 std::string resultSourceStem(const std::string& path);
 
 /// Keeps two maps of one batch from writing the same file, the same way whatever
