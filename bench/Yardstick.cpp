@@ -6,7 +6,10 @@
 // so it can be built for the machine it runs on (morv-yardstick-native) and for
 // generic x86-64 (morv-yardstick) and measured beside morv-cli.
 //
-//   morv-yardstick MAP OUTPUT     writes OUTPUT and OUTPUT's CL file
+//   morv-yardstick MAP OUTPUT [--durable]    writes OUTPUT and OUTPUT's CL file
+//
+// --durable flushes both files and then their folder to the disk (fdatasync, fsync),
+// as every morv save does: the fair yardstick for the time a save takes.
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -88,7 +91,7 @@ Plane readMap(const std::string& path) {
     return p;
 }
 
-void writeBmp(const Plane& p, const std::string& path) {
+void writeBmp(const Plane& p, const std::string& path, bool durable) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) die("cannot write " + path);
     const std::size_t stride = (std::size_t(p.w) * 3 + 3) & ~std::size_t(3);
@@ -117,6 +120,15 @@ void writeBmp(const Plane& p, const std::string& path) {
         if (::write(fd, buf, bytes) != ssize_t(bytes)) die("cannot write " + path);
     }
     std::free(buf);
+    if (durable && ::fdatasync(fd) != 0) die("cannot flush " + path);
+    ::close(fd);
+}
+
+void flushFolderOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0 || ::fsync(fd) != 0) die("cannot flush " + folder);
     ::close(fd);
 }
 
@@ -158,15 +170,17 @@ Plane contours(const Plane& p, Byte g) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) die("usage: morv-yardstick MAP OUTPUT");
+    const bool durable = argc == 4 && std::strcmp(argv[3], "--durable") == 0;
+    if (argc != 3 && !durable) die("usage: morv-yardstick MAP OUTPUT [--durable]");
     Plane map = readMap(argv[1]);
     mapPlane(map, morv::flattenTable(128, 0.5f));
     mapPlane(map, morv::fillTable(128, 0.5));
     mapPlane(map, morv::raiseTable(128, highest(map)));
     const Plane contour = contours(map, 128);
     const std::string out = argv[2];
-    std::thread contourWrite([&] { writeBmp(contour, morv::contourPathFor(out)); });
-    writeBmp(map, out);
+    std::thread contourWrite([&] { writeBmp(contour, morv::contourPathFor(out), durable); });
+    writeBmp(map, out, durable);
     contourWrite.join();
+    if (durable) flushFolderOf(out);
     return 0;
 }
