@@ -1,5 +1,6 @@
 #include "commands/AssetCommands.h"
 
+#include <optional>
 #include <vector>
 
 #include "core/Routine.h"
@@ -32,15 +33,26 @@ bool exportAsset(const Host& host) {
     App& app = host.app();
     Session& s = app.session;
     Routine r(app, "frmMain.mnuFileExportAsset_Click");
-    std::string folder;
-    r([&] { folder = app.prompter ? app.prompter->folderName(folderOf(s.gstrImageFile)) : std::string(); });
-    if (folder.empty()) return false;
+    std::optional<AssetChoice> chosen;
+    r([&] { chosen = host.frame.askAsset({folderOf(s.gstrImageFile), assetNameFor(s), ""}); });
+    if (!chosen || chosen->folder.empty()) return false;
+    // The window refuses these already; a choice from elsewhere is held to the same rules.
+    for (const std::string& problem : {assetNameProblem(chosen->name),
+                                       chosen->userId.empty() ? std::string() : userIdProblem(chosen->userId)})
+        if (!problem.empty()) {
+            r([&] { showMessage(app, problem, mb::OKOnly + mb::Exclamation, "Export Asset"); });
+            return false;
+        }
+    std::string folder = chosen->folder;
     if (folder.back() != '/') folder += '/';
-    const std::string name = assetNameFor(s);
+    const std::string& name = chosen->name;
+    AssetKuid kuid;
+    if (!chosen->userId.empty()) kuid.user = chosen->userId;
 
     std::string present;
     r([&] {
-        for (const std::string& file : {name + ".png", std::string("thumbnail.jpg"), std::string("config.txt")})
+        const AssetFiles files = assetFileNames(name);
+        for (const std::string& file : {files.image, files.thumbnail, files.config})
             if (fileExists(app, folder + file)) present += (present.empty() ? "" : ", ") + file;
     });
     if (!present.empty()) {
@@ -59,7 +71,7 @@ bool exportAsset(const Host& host) {
     r([&] {
         try {
             host.document().disp.commit();
-            writeAssetFolder(*host.document().disp.image, folder, name);
+            writeAssetFolder(*host.document().disp.image, folder, name, kuid);
         } catch (const RuntimeError& e) {
             failure = e.description();
         }

@@ -66,6 +66,13 @@ public:
     virtual void setProgress(const std::string& text, int percent) = 0;
 };
 
+/// Where File > Export Asset writes and what the asset is called.
+struct AssetChoice {
+    std::string folder;  ///< The folder the three files go into.
+    std::string name;    ///< The asset's name, also its picture's file name less ".png".
+    std::string userId;  ///< The user id of its kuid; "" leaves the stand-in to fill in by hand.
+};
+
 /// The answer to the question before a save replaces an existing height image.
 enum class OverwriteAnswer { Yes, No, Cancel };
 
@@ -112,6 +119,10 @@ public:
     /// (mapping.found) and offering mapping.used. Returns the chosen range, nothing
     /// when the user cancels. Without a window the range offered is kept.
     virtual std::optional<SampleRange> askLevelRange(const LevelMapping& mapping) { return mapping.used; }
+    /// Asks where an asset goes, its name and the user id for its kuid, offering
+    /// offered. Returns the choice, nothing when the user cancels. Without a
+    /// window there is no one to ask: nothing is exported.
+    virtual std::optional<AssetChoice> askAsset(const AssetChoice&) { return std::nullopt; }
 };
 
 /// The frame of a run without windows: it keeps only what later commands read

@@ -11,6 +11,7 @@ namespace {
 
 const QString kLastFolder = QStringLiteral("dialogs/lastFolder");
 const QString kGeometry = QStringLiteral("mainWindow/geometry");
+const QString kUserId = QStringLiteral("asset/userId");
 
 }  // namespace
 
@@ -26,6 +27,13 @@ QString dialogStart(const QString& initial) {
     const QString folder = rememberedFolder();
     if (folder.isEmpty() || !QFileInfo(folder).isDir()) return initial;
     return initial.isEmpty() ? folder : QDir(folder).filePath(initial);
+}
+
+QString rememberedUserId() { return QSettings().value(kUserId).toString(); }
+
+void rememberUserId(const QString& userId) {
+    if (userId.isEmpty()) QSettings().remove(kUserId);
+    else QSettings().setValue(kUserId, userId);
 }
 
 bool restoreWindowGeometry(QWidget& window) {

@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QVBoxLayout>
 #include <charconv>
 #include <exception>
@@ -54,6 +56,28 @@ QLineEdit* field(QWidget* parent, const char* name) {
     return e;
 }
 
+/// A form row whose caption's Alt letter reaches buddy, also when the row holds
+/// more than the field (a form only links a caption to a lone widget).
+void addRow(QFormLayout* form, QWidget* parent, const char* caption, QWidget* buddy, QLayout* row) {
+    auto* label = new QLabel(QString::fromUtf8(caption), parent);
+    label->setBuddy(buddy);
+    form->addRow(label, row);
+}
+
+/// Hints tell what an empty field means, so each field is wide enough for its own
+/// hint from the start, not only once a report widens the form.
+void fitHint(QLineEdit* e) {
+    if (e->placeholderText().isEmpty()) return;
+    QStyleOptionFrame option;
+    option.initFrom(e);
+    option.rect = QRect(0, 0, 0, 0);
+    const QMargins margins = e->textMargins();
+    const int text = e->fontMetrics().horizontalAdvance(e->placeholderText()) + margins.left() + margins.right();
+    // QLineEdit keeps a few pixels of its content box free on either side of the text.
+    const QSize need = e->style()->sizeFromContents(QStyle::CT_LineEdit, &option, QSize(text + 8, e->sizeHint().height()), e);
+    e->setMinimumWidth(need.width());
+}
+
 QPushButton* button(QWidget* parent, const char* name, const char* caption) {
     auto* b = new QPushButton(QString::fromUtf8(caption), parent);
     b->setObjectName(QString::fromUtf8(name));
@@ -73,7 +97,8 @@ FrmImport::FrmImport(App& app, Activity& activity, QWidget* parent)
     auto* demRow = new QHBoxLayout;
     demRow->addWidget(txtDemFiles);
     demRow->addWidget(cmdBrowseDem);
-    form->addRow(QStringLiteral("&Elevation files (;):"), demRow);
+    txtDemFiles->setPlaceholderText(QStringLiteral("one file, or several separated by ;"));
+    addRow(form, this, "&Elevation files (several: separate with ;):", txtDemFiles, demRow);
     txtArea = field(this, "txtArea");
     txtArea->setPlaceholderText(QStringLiteral("W,S,E,N degrees; empty: all the input"));
     form->addRow(QStringLiteral("A&rea:"), txtArea);
@@ -105,13 +130,22 @@ FrmImport::FrmImport(App& app, Activity& activity, QWidget* parent)
     auto* mapRow = new QHBoxLayout;
     mapRow->addWidget(txtMapFile);
     mapRow->addWidget(cmdBrowseMap);
-    form->addRow(QStringLiteral("&Map file:"), mapRow);
+    addRow(form, this, "&Map file:", txtMapFile, mapRow);
+    for (QLineEdit* e : {txtDemFiles, txtArea, txtCrs, txtSpacing, txtBoards, txtHeights, txtGround}) fitHint(e);
 
     picPreview = new QLabel(this);
     picPreview->setObjectName(QStringLiteral("picPreview"));
     picPreview->setFixedSize(kPreviewSide, kPreviewSide);
     picPreview->setAlignment(Qt::AlignCenter);
     picPreview->setFrameShape(QFrame::StyledPanel);
+    // The map has 256 levels: on a gentle slope the relief steps at each of them,
+    // which the caption owns up to rather than letting it pass for terraces.
+    lblPreviewCaption = new QLabel(QStringLiteral("Shaded relief after mapping to 256 levels"), this);
+    lblPreviewCaption->setObjectName(QStringLiteral("lblPreviewCaption"));
+    lblPreviewCaption->setAlignment(Qt::AlignHCenter);
+    lblPreviewCaption->setWordWrap(true);
+    lblPreviewCaption->setFixedWidth(kPreviewSide);
+    lblPreviewCaption->hide();
     lblReport = new QLabel(this);
     lblReport->setObjectName(QStringLiteral("lblReport"));
     lblReport->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -131,7 +165,11 @@ FrmImport::FrmImport(App& app, Activity& activity, QWidget* parent)
     left->addStretch();
     auto* top = new QHBoxLayout;
     top->addLayout(left);
-    top->addWidget(picPreview, 0, Qt::AlignTop);
+    auto* right = new QVBoxLayout;
+    right->addWidget(picPreview);
+    right->addWidget(lblPreviewCaption);
+    right->addStretch();
+    top->addLayout(right);
     auto* all = new QVBoxLayout(this);
     all->addLayout(top);
     all->addLayout(buttons);
@@ -201,10 +239,8 @@ void FrmImport::setInputsEnabled(bool enabled) {
         w->setEnabled(enabled);
 }
 
-bool FrmImport::runImport() {
+bool FrmImport::runImport(const ImportOptions& o) {
     m_result.reset();
-    const std::optional<ImportOptions> o = readOptions();
-    if (!o) return false;
     Session& s = m_app.session;
     // The work yields to the interface after each step: nothing else may start
     // meanwhile, and Esc (on Cancel, which keeps the focus) asks to stop it.
@@ -216,7 +252,7 @@ bool FrmImport::runImport() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     std::string failure;
     try {
-        m_result = importElevation(*o, [&](int percent) {
+        m_result = importElevation(o, [&](int percent) {
             m_activity.doEvents();
             m_activity.setProgress("WORKING... Importing Elevation Data " + std::to_string(percent) + "%", percent);
             return s.gblnCancel;
@@ -249,6 +285,7 @@ bool FrmImport::runImport() {
     std::string report = reportText(r);
     if (!report.empty() && report.back() == '\n') report.pop_back();
     lblReport->setText(QString::fromStdString(report));
+    lblPreviewCaption->show();
     return true;
 }
 
@@ -267,12 +304,17 @@ void FrmImport::cmdBrowseMap_Click() {
     if (!chosen.empty()) txtMapFile->setText(QString::fromStdString(chosen));
 }
 
-void FrmImport::cmdPreview_Click() { runImport(); }
+void FrmImport::cmdPreview_Click() {
+    if (const std::optional<ImportOptions> o = readOptions()) runImport(*o);
+}
 
 void FrmImport::cmdImport_Click() {
+    // The fields are checked in the order the form shows them, the map file last.
+    const std::optional<ImportOptions> o = readOptions();
+    if (!o) return;
     const std::string path = text(txtMapFile);
     if (path.empty()) return refused("Choose the map file to write.");
-    if (!runImport()) return;
+    if (!runImport(*o)) return;
     auto replace = [&](const std::string& target) {
         return m_app.prompter &&
                m_app.prompter->msgBox(target + " exists. Replace it?", mb::YesNo + mb::Question, kTitle) == mb::Yes;

@@ -33,8 +33,8 @@ public:
 private:
     /// The choices read from the fields; a message box names the first bad one.
     std::optional<ImportOptions> readOptions();
-    /// Runs the import on the fields' choices; shows the shaded relief and the report.
-    bool runImport();
+    /// Runs the import on choices read from the fields; shows the shaded relief and the report.
+    bool runImport(const ImportOptions& options);
     void cmdBrowseDem_Click();
     void cmdBrowseMap_Click();
     void cmdPreview_Click();
@@ -59,6 +59,7 @@ private:
     QLineEdit* txtGround = nullptr;
     QLineEdit* txtMapFile = nullptr;
     QLabel* picPreview = nullptr;
+    QLabel* lblPreviewCaption = nullptr;
     QLabel* lblReport = nullptr;
     QPushButton* cmdBrowseDem = nullptr;
     QPushButton* cmdBrowseMap = nullptr;

@@ -35,6 +35,7 @@
 #include "ui/FrmCalcImgSize.h"
 #include "ui/FrmFitBoards.h"
 #include "ui/FrmLevels.h"
+#include "ui/FrmExportAsset.h"
 #include "ui/FrmImport.h"
 #include "ui/FrmOverWrite.h"
 #include "ui/FrmPicture.h"
@@ -94,6 +95,7 @@ FrmMain::FrmMain(App& app, QWidget* parent) : QMainWindow(parent), m_app(app) {
     showAboutModally = [](FrmAbout& dialog) { dialog.exec(); };
     showFitBoardsModally = [](FrmFitBoards& dialog) { return dialog.exec(); };
     showLevelsModally = [](FrmLevels& dialog) { return dialog.exec(); };
+    showExportAssetModally = [](FrmExportAsset& dialog) { return dialog.exec(); };
     readPictureFile = [this](const std::string& path) { return morv::loadPicture(path, LevelOptions{m_doc.levels}).image; };
     // A height image dropped from a file manager opens as File > Open would; the
     // ground level box must not take the file's name as typed text instead.

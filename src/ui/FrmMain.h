@@ -32,6 +32,7 @@ class FrmCalcImgSize;
 class FrmFitBoards;
 class FrmImport;
 class FrmLevels;
+class FrmExportAsset;
 class FrmOverWrite;
 class FrmPicture;
 
@@ -81,6 +82,8 @@ public:
     OverwriteAnswer askOverwrite() override;
     /// Shows the 16-bit levels dialog; the range typed there, nothing on Cancel.
     std::optional<SampleRange> askLevelRange(const LevelMapping& mapping) override;
+    /// Shows the Export Asset dialog with the remembered user id; the choice, nothing on Cancel.
+    std::optional<AssetChoice> askAsset(const AssetChoice& offered) override;
 
     /// Shows the window; when the command line named a map (the current image path
     /// is set), opens it as soon as the window is up, as a dropped file opens.
@@ -109,6 +112,8 @@ public:
     std::function<int(FrmFitBoards&)> showFitBoardsModally;
     /// Shows the 16-bit levels dialog modally; returns its result. Replaceable.
     std::function<int(FrmLevels&)> showLevelsModally;
+    /// Shows the Export Asset dialog modally; returns its result. Replaceable.
+    std::function<int(FrmExportAsset&)> showExportAssetModally;
     /// The size calculator while it is shown, else null.
     FrmCalcImgSize* calcImgSize() const;
     /// Runs after every yield of a long operation (tests press keys there).

@@ -5,6 +5,8 @@
 #include "commands/FileCommands.h"
 #include "commands/PictureCommands.h"
 #include "commands/Redraw.h"
+#include "ui/DesktopSettings.h"
+#include "ui/FrmExportAsset.h"
 #include "ui/FrmFitBoards.h"
 #include "ui/FrmLevels.h"
 #include "ui/FrmMain.h"
@@ -75,6 +77,16 @@ std::optional<SampleRange> FrmMain::askLevelRange(const LevelMapping& mapping) {
     const bool kept = showLevelsModally(dialog) == QDialog::Accepted;
     setWaitCursor(waiting);
     return kept ? dialog.range() : std::nullopt;
+}
+
+std::optional<AssetChoice> FrmMain::askAsset(const AssetChoice& offered) {
+    AssetChoice shown = offered;
+    shown.userId = rememberedUserId().toStdString();
+    FrmExportAsset dialog(shown, m_app.prompter, this);
+    if (showExportAssetModally(dialog) != QDialog::Accepted) return std::nullopt;
+    const AssetChoice chosen = dialog.choice();
+    rememberUserId(QString::fromStdString(chosen.userId));
+    return chosen;
 }
 
 }  // namespace morv

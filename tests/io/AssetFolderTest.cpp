@@ -54,6 +54,32 @@ TEST(AssetFolder, HoldsTheImageAThumbnailAndItsConfig) {
         EXPECT_NE(config.find(line), std::string::npos) << line;
 }
 
+TEST(AssetFolder, AGivenUserIdNeedsNoHandEdit) {
+    test::TempDir dir;
+    writeAssetFolder(HeightImage(4, 4), dir.path().string(), "Vale", AssetKuid{"414243", "100001"});
+    const std::string config = readAll(dir.file("config.txt"));
+    EXPECT_EQ(config.rfind("kuid                                    <kuid:414243:100001>\n", 0), 0u);
+    EXPECT_EQ(config.find("YOUR-USER-ID"), std::string::npos);
+    EXPECT_NE(config.find("description                             \"Height map made with Morv.\"\n"),
+              std::string::npos);
+    // Without one, the stand-in and the reminder stay as they always were.
+    const std::string plain = assetConfig("Vale", "Vale.png");
+    EXPECT_NE(plain.find("<kuid:YOUR-USER-ID:100001>"), std::string::npos);
+    EXPECT_NE(plain.find("\"Height map made with Morv. Put your user id in the kuid before you import this folder.\""),
+              std::string::npos);
+}
+
+TEST(AssetFolder, UserIdsAndNamesItRefuses) {
+    for (const char* good : {"1", "414243", "2147483647"}) EXPECT_EQ(userIdProblem(good), "") << good;
+    for (const char* bad : {"", "0", "0414", "-5", "+5", "12a", " 12", "2147483648", "9999999999", "10000000000"})
+        EXPECT_EQ(userIdProblem(bad), "The user id must be a whole number from 1 to 2147483647.") << bad;
+    for (const char* good : {"Vale", "hills_300x200_MF-60_B-0", "a.b"}) EXPECT_EQ(assetNameProblem(good), "") << good;
+    EXPECT_EQ(assetNameProblem(""), "The asset needs a name.");
+    EXPECT_EQ(assetNameProblem(".hidden"), "The asset's name cannot begin with a dot.");
+    for (const char* bad : {"up/down", "back\\slash", "say \"hi\"", "tab\there"})
+        EXPECT_EQ(assetNameProblem(bad), "The asset's name cannot hold / \\ \" or control characters.") << bad;
+}
+
 TEST(AssetFolder, ChangesNothingWhenItCannotWrite) {
     test::TempDir dir;
     std::ofstream(dir.file("taken")) << "a file, not a folder";

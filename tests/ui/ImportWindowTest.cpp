@@ -1,10 +1,13 @@
 #include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QImage>
 #include <QPixmap>
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <set>
+#include <utility>
 
 #include "support/DemFiles.h"
 #include "ui/FrmImport.h"
@@ -71,6 +74,64 @@ TEST_F(ImportWindow, PreviewsTheReliefThenWritesAndOpensTheNewMap) {
     EXPECT_NE(level, 128);
     EXPECT_EQ(s.gintGroundLevel, level);
     EXPECT_EQ(child<QLineEdit>("txtGroundLevel")->text(), QString::number(level));
+}
+
+/// The pixels a field shows of its hint: its own rendering, left of the frame.
+QImage hintPixels(QLineEdit* e, int width) {
+    return e->grab().toImage().copy(0, 0, width, e->height()).convertToFormat(QImage::Format_RGB32);
+}
+
+TEST_F(ImportWindow, FormCaptionsHintsAndTheFirstMissingField) {
+    const std::string demPath = dir.file("flat.tif");
+    writeDem(demPath, dem([](double x, double) { return 0.01 * (x - kDemX0); }));
+    main->showImportModally = [&](FrmImport& d) {
+        d.show();
+        d.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
+        auto* files = d.findChild<QLineEdit*>(QStringLiteral("txtDemFiles"));
+        auto* mapFile = d.findChild<QLineEdit*>(QStringLiteral("txtMapFile"));
+        // The captions' Alt letters reach the fields beside their buttons.
+        for (const auto& [key, to] : {std::pair{Qt::Key_M, mapFile}, {Qt::Key_E, files}, {Qt::Key_M, mapFile}}) {
+            QTest::keyClick(d.windowHandle(), key, Qt::AltModifier);
+            EXPECT_EQ(d.focusWidget(), to) << char(key);
+        }
+
+        // (The map file, which has the focus now, has no hint.)
+        // Every hint shows whole before any preview: as a field wide enough for it
+        // draws it, not cut short with an ellipsis.
+        for (QLineEdit* e : d.findChildren<QLineEdit*>()) {
+            if (e->placeholderText().isEmpty()) continue;
+            QLineEdit wide;
+            wide.setPlaceholderText(e->placeholderText());
+            wide.resize(1000, e->height());
+            const int textEnd = e->fontMetrics().horizontalAdvance(e->placeholderText()) + 4;
+            EXPECT_LE(textEnd, e->width()) << e->objectName().toStdString();
+            EXPECT_EQ(hintPixels(e, textEnd), hintPixels(&wide, textEnd)) << e->objectName().toStdString();
+        }
+
+        // On the empty form Import names the first field, the elevation files,
+        // and the map file only once those are given.
+        auto* import = d.findChild<QPushButton*>(QStringLiteral("cmdImport"));
+        prompter.answers = {mb::OK, mb::OK};
+        QTest::mouseClick(import, Qt::LeftButton);
+        ASSERT_EQ(prompter.shown.size(), 1u);
+        EXPECT_EQ(lastShown().text, "Choose at least one elevation file.");
+        QTest::keyClicks(files, QString::fromStdString(demPath));
+        QTest::keyClicks(d.findChild<QLineEdit*>(QStringLiteral("txtCrs")), QStringLiteral("EPSG:32632"));
+        QTest::mouseClick(import, Qt::LeftButton);
+        ASSERT_EQ(prompter.shown.size(), 2u);
+        EXPECT_EQ(lastShown().text, "Choose the map file to write.");
+
+        // The preview says its steps come from the 256 levels.
+        auto* caption = d.findChild<QLabel*>(QStringLiteral("lblPreviewCaption"));
+        EXPECT_FALSE(caption->isVisible());
+        QTest::mouseClick(d.findChild<QPushButton*>(QStringLiteral("cmdPreview")), Qt::LeftButton);
+        EXPECT_TRUE(caption->isVisible());
+        EXPECT_EQ(caption->text(), "Shaded relief after mapping to 256 levels");
+        d.hide();
+    };
+    action("mnuToolsImport")->trigger();
+    EXPECT_EQ(prompter.shown.size(), 2u);
 }
 
 TEST_F(ImportWindow, EscDuringTheImportAsksAndCancelsWithNothingWritten) {

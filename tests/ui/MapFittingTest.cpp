@@ -3,10 +3,12 @@
 #include <QClipboard>
 #include <QDialog>
 #include <QImage>
+#include <QSettings>
 #include <QSpinBox>
 #include <filesystem>
 
 #include "io/Files.h"
+#include "ui/FrmExportAsset.h"
 #include "ui/FrmFitBoards.h"
 #include "ui/FrmLevels.h"
 #include "ui/UiFixture.h"
@@ -37,6 +39,17 @@ protected:
     }
     static void type(QDialog& d, const char* text) {
         for (const char* c = text; *c; ++c) QTest::keyClick(d.windowHandle(), Qt::Key(*c));
+    }
+
+    /// Types text, key by key, into the field that has the dialog's focus.
+    static void typeText(QDialog& d, const std::string& text) {
+        QTest::keyClicks(d.focusWidget(), QString::fromStdString(text));
+    }
+
+    /// File > Export Asset with keys typed into its dialog.
+    void exportAsset(const Keys& keys) {
+        main->showExportAssetModally = [&](FrmExportAsset& d) { return drive(d, keys); };
+        action("mnuFileExportAsset")->trigger();
     }
 
     /// Tools > Fit to Boards with keys typed into its dialog.
@@ -125,24 +138,65 @@ TEST_F(MapFitting, FitsToWholeBoardsOnBothGridsAndNamesTheFit) {
     EXPECT_FALSE(action("mnuToolsFitBoards")->isEnabled());
 }
 
-TEST_F(MapFitting, ExportAssetWritesTheFolderAndAsksBeforeReplacing) {
+TEST_F(MapFitting, ExportAssetAsksNameAndUserIdAndKeepsTheId) {
+    // The user id is remembered in a settings file of this test's own.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(dir.file("config")));
+    QSettings().clear();
+    struct Forget {
+        ~Forget() { QSettings().clear(); }
+    } forget;
     openRamp(300, 200);
     const HeightImage drawn = flattenAndRedraw(60);
     const std::string folder = dir.file("asset");
-    prompter.fileNames.push_back(folder);
-    action("mnuFileExportAsset")->trigger();
-    EXPECT_EQ(lastShown().text, dir.path().string() + "/");  // the folder dialog starts at the map's
     const std::string name = "hills_300x200_MF-60_B-0";
+    auto files = [](QDialog& d) { return d.findChild<QLabel*>(QStringLiteral("lblFiles"))->text().toStdString(); };
+    auto exportOn = [](QDialog& d) { return d.findChild<QPushButton*>(QStringLiteral("cmdExport"))->isEnabled(); };
+    QString offeredFolder, offeredName, offeredId;
+    std::string listed, refusedId;
+    bool refusedOff = false;
+    exportAsset([&](QDialog& d) {
+        offeredFolder = d.findChild<QLineEdit*>(QStringLiteral("txtFolder"))->text();
+        offeredName = d.findChild<QLineEdit*>(QStringLiteral("txtAssetName"))->text();
+        offeredId = d.findChild<QLineEdit*>(QStringLiteral("txtUserId"))->text();
+        prompter.fileNames.push_back(folder);
+        press(d, Qt::Key_O, Qt::AltModifier);  // Browse
+        press(d, Qt::Key_U, Qt::AltModifier);
+        typeText(d, "4142X");
+        refusedId = files(d);
+        refusedOff = !exportOn(d);
+        press(d, Qt::Key_Backspace);
+        typeText(d, "3");
+        listed = files(d);
+        press(d, Qt::Key_Return);
+    });
+    EXPECT_EQ(offeredFolder.toStdString(), dir.path().string() + "/");  // the map's folder
+    EXPECT_EQ(offeredName.toStdString(), name);
+    EXPECT_EQ(offeredId, "");
+    EXPECT_EQ(prompter.shown.back().text, dir.path().string() + "/");  // Browse starts there too
+    EXPECT_EQ(refusedId, "The user id must be a whole number from 1 to 2147483647.");
+    EXPECT_TRUE(refusedOff);
+    EXPECT_EQ(listed, "Writes into " + folder + "/:\n  " + name + ".png\n  thumbnail.jpg\n  config.txt, kuid <kuid:41423:100001>");
     EXPECT_EQ(*loadPictureFile(folder + "/" + name + ".png"), drawn);
     EXPECT_EQ(loadPictureFile(folder + "/thumbnail.jpg")->width(), 240);
-    EXPECT_NE(readFile(folder + "/config.txt").find("displacement-bitmap                     \"" + name + ".png\""),
-              std::string::npos);
+    const std::string config = readFile(folder + "/config.txt");
+    EXPECT_NE(config.find("displacement-bitmap                     \"" + name + ".png\""), std::string::npos);
+    EXPECT_EQ(config.rfind("kuid                                    <kuid:41423:100001>\n", 0), 0u);
+    EXPECT_EQ(config.find("YOUR-USER-ID"), std::string::npos);
 
-    // Again into the same folder: answered No, nothing is rewritten.
+    // Again: the id is offered as it was given; a new name, into the same folder.
     std::filesystem::remove(folder + "/thumbnail.jpg");
-    prompter.fileNames.push_back(folder);
+    exportAsset([&](QDialog& d) {
+        offeredId = d.findChild<QLineEdit*>(QStringLiteral("txtUserId"))->text();
+        press(d, Qt::Key_Return);
+    });
+    EXPECT_EQ(offeredId, "41423");
     prompter.answers.push_back(mb::No);
-    action("mnuFileExportAsset")->trigger();
+    exportAsset([&](QDialog& d) {
+        press(d, Qt::Key_F, Qt::AltModifier);
+        press(d, Qt::Key_A, Qt::ControlModifier);
+        typeText(d, folder);
+        press(d, Qt::Key_Return);
+    });
     EXPECT_EQ(lastShown().title, "Export Asset");
     EXPECT_EQ(lastShown().text, "The folder " + folder + "/ already holds " + name + ".png, config.txt.\r\r" +
                                     "Do you want to replace them?");
@@ -150,13 +204,28 @@ TEST_F(MapFitting, ExportAssetWritesTheFolderAndAsksBeforeReplacing) {
 
     // A folder that cannot be made: told, and nothing written.
     savePictureFile(drawn, dir.file("blocker"));
-    prompter.fileNames.push_back(dir.file("blocker/asset"));
     prompter.answers.push_back(mb::OK);
-    action("mnuFileExportAsset")->trigger();
+    exportAsset([&](QDialog& d) {
+        press(d, Qt::Key_F, Qt::AltModifier);
+        press(d, Qt::Key_A, Qt::ControlModifier);
+        typeText(d, dir.file("blocker/asset"));
+        press(d, Qt::Key_Return);
+    });
     EXPECT_EQ(lastShown().title, "Export Asset");
     EXPECT_EQ(lastShown().style, mb::OKOnly + mb::Critical);
     EXPECT_EQ(lastShown().text.rfind("The asset could not be written.\r\r", 0), 0u);
     EXPECT_TRUE(std::filesystem::is_regular_file(dir.file("blocker")));
+
+    // An emptied id is forgotten; Esc then writes nothing.
+    exportAsset([&](QDialog& d) {
+        press(d, Qt::Key_U, Qt::AltModifier);
+        press(d, Qt::Key_A, Qt::ControlModifier);
+        press(d, Qt::Key_Backspace);
+        listed = files(d);
+        press(d, Qt::Key_Escape);
+    });
+    EXPECT_NE(listed.find("kuid <kuid:YOUR-USER-ID:100001>"), std::string::npos) << listed;
+    EXPECT_EQ(QSettings().value(QStringLiteral("asset/userId")).toString(), "41423") << "cancelled: kept";
 }
 
 TEST_F(MapFitting, SixteenBitMapsAskForTheirLevelsAndCancelKeepsTheOpenMap) {

@@ -1,0 +1,38 @@
+#pragma once
+#include <QDialog>
+
+#include "commands/Host.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace morv {
+
+class Prompter;
+
+/// File > Export Asset's questions: the folder, the asset's name and the user id
+/// for its kuid, with the files the export will write listed below them. Export
+/// stays off while a field cannot be used, and the list says why.
+class FrmExportAsset : public QDialog {
+public:
+    /// Builds the dialog with offered in its fields; Browse asks prompter for a folder.
+    FrmExportAsset(const AssetChoice& offered, Prompter* prompter, QWidget* parent = nullptr);
+
+    /// What the fields hold now, trimmed.
+    AssetChoice choice() const;
+
+private:
+    void cmdBrowseFolder_Click();
+    void showFiles();
+
+    Prompter* m_prompter;
+    QLineEdit* txtFolder = nullptr;
+    QLineEdit* txtAssetName = nullptr;
+    QLineEdit* txtUserId = nullptr;
+    QLabel* lblFiles = nullptr;
+    QPushButton* cmdBrowseFolder = nullptr;
+    QPushButton* cmdExport = nullptr;
+};
+
+}  // namespace morv
