@@ -6,6 +6,7 @@
 
 #include "core/App.h"
 #include "engine/HeightImage.h"
+#include "engine/MapScale.h"
 #include "engine/SampleLevels.h"
 #include "engine/TerrainSettings.h"
 #include "io/PictureEncode.h"
@@ -30,6 +31,7 @@ struct Document {
     PictureType saveType = PictureType::Bmp24;  // what Save writes: the type read or last saved as
     std::optional<SampleRange> levels;  // the 16-bit samples levels 0..255 cover (none: the map's own range)
     std::optional<TerrainControls> drawnWith;  // the controls the last Redraw of this map ran with
+    std::optional<MapScale> scale;  // metres per pixel and per level, when the map carries them
 };
 
 /// What a command reads and loads: the program, the open document, the terrain

@@ -1,0 +1,32 @@
+#pragma once
+#include <array>
+#include <string>
+
+namespace morv {
+
+/// What a pixel and a grey level of a map stand for on the ground. A map opened
+/// without one knows nothing of metres; the import, a 16-bit open or the user
+/// supply it, and it travels with the map in a small companion file.
+struct MapScale {
+    double pixelMetres = 0;   ///< ground distance across one pixel; 0 when unknown
+    double levelMetres = 0;   ///< height of one grey level; 0 when unknown
+    double baseMetres = 0;    ///< height of level 0
+    /// The coordinate system of the map's grid (WKT) and the grid's place in it
+    /// (GDAL's order: x0, dx/dcol, dx/drow, y0, dy/dcol, dy/drow). Empty when the
+    /// map is not georeferenced.
+    std::string crsWkt;
+    std::array<double, 6> geoTransform{0, 1, 0, 0, 0, 1};
+
+    bool knowsDistances() const noexcept { return pixelMetres > 0; }
+    bool knowsHeights() const noexcept { return levelMetres > 0; }
+    bool isGeoreferenced() const noexcept { return !crsWkt.empty(); }
+
+    /// The height in metres of a (possibly fractional) grey level.
+    double metresOfLevel(double level) const noexcept { return baseMetres + level * levelMetres; }
+    /// The grey level (unrounded) standing for a height in metres; needs knowsHeights().
+    double levelOfMetres(double metres) const noexcept { return (metres - baseMetres) / levelMetres; }
+
+    friend bool operator==(const MapScale&, const MapScale&) = default;
+};
+
+}  // namespace morv
