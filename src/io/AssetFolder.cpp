@@ -1,18 +1,15 @@
 #include "io/AssetFolder.h"
 
-#include <QBuffer>
-#include <QImage>
-#include <QImageWriter>
-#include <QPainter>
-
 #include <cerrno>
 #include <filesystem>
+#include <stdexcept>
 #include <system_error>
 #include <vector>
 
 #include "core/RuntimeError.h"
 #include "io/SafeWrite.h"
 #include "io/PictureEncode.h"
+#include "io/Thumbnail.h"
 
 namespace morv {
 
@@ -20,36 +17,13 @@ namespace {
 
 constexpr int kThumbWidth = 240, kThumbHeight = 180;
 
-QImage toQImage(const HeightImage& image) {
-    QImage q(image.width(), image.height(), QImage::Format_RGB32);
-    for (int y = 0; y < image.height(); ++y) {
-        auto* row = reinterpret_cast<QRgb*>(q.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            const Colour c = image.pixel(x, y);
-            row[x] = qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
-        }
-    }
-    return q;
-}
-
 std::string thumbnailJpeg(const HeightImage& image, const std::string& path) {
-    QImage thumb(kThumbWidth, kThumbHeight, QImage::Format_RGB32);
-    thumb.fill(Qt::black);
-    const QImage scaled =
-        toQImage(image).scaled(kThumbWidth, kThumbHeight, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    {
-        QPainter p(&thumb);
-        p.drawImage((kThumbWidth - scaled.width()) / 2, (kThumbHeight - scaled.height()) / 2, scaled);
+    try {
+        return encodeJpeg(thumbnailOf(image, kThumbWidth, kThumbHeight), 90);
+    } catch (const std::runtime_error& e) {
+        throw RuntimeError(err::PathFileAccess,
+                           "Path/File access error: " + path + ": the thumbnail could not be encoded: " + e.what());
     }
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpeg");
-    writer.setQuality(90);
-    if (!writer.write(thumb))
-        throw RuntimeError(err::PathFileAccess, "Path/File access error: " + path + ": the thumbnail could not be encoded: " +
-                                                    writer.errorString().toStdString());
-    return bytes.toStdString();
 }
 
 }  // namespace

@@ -437,9 +437,9 @@ TEST(MemoryCap, RunningOutNamesTheMapAndItsNeed) {
 #endif
     test::TempDir dir;
     writeMap(dir.file("a.bmp"));
-    // 180 MiB holds the program and the map as loaded and flattened (about 150),
-    // not the blur's spare plane besides (about 205).
-    const CappedRun run = morvCliCapped(dir, 180 * MiB, {"redraw", "a.bmp", "--flatten", "50", "--blur", "8"});
+    // 140 MiB holds the program and the map as loaded and flattened (about 130),
+    // not the blur's spare plane besides (about 150).
+    const CappedRun run = morvCliCapped(dir, 140 * MiB, {"redraw", "a.bmp", "--flatten", "50", "--blur", "8"});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "morv-cli: Out of memory: a.bmp: its run needs about 144 MB, more than this process could get\n");
     EXPECT_FALSE(std::filesystem::exists(dir.file("a_8192x8192_MF-50_B-8.bmp")));
