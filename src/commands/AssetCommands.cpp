@@ -34,11 +34,13 @@ bool exportAsset(const Host& host) {
     Session& s = app.session;
     Routine r(app, "frmMain.mnuFileExportAsset_Click");
     std::optional<AssetChoice> chosen;
-    r([&] { chosen = host.frame.askAsset({folderOf(s.gstrImageFile), assetNameFor(s), ""}); });
+    r([&] { chosen = host.frame.askAsset({folderOf(s.gstrImageFile), assetNameFor(s), "", "", s.gintGroundLevel}); });
     if (!chosen || chosen->folder.empty()) return false;
     // The window refuses these already; a choice from elsewhere is held to the same rules.
-    for (const std::string& problem : {assetNameProblem(chosen->name),
-                                       chosen->userId.empty() ? std::string() : userIdProblem(chosen->userId)})
+    for (const std::string& problem :
+         {assetNameProblem(chosen->name), chosen->userId.empty() ? std::string() : userIdProblem(chosen->userId),
+          chosen->contentId.empty() ? std::string() : contentIdProblem(chosen->contentId),
+          chosen->ground >= 0 && chosen->ground <= 255 ? std::string() : "The ground level must be 0 to 255."})
         if (!problem.empty()) {
             r([&] { showMessage(app, problem, mb::OKOnly + mb::Exclamation, "Export Asset"); });
             return false;
@@ -46,8 +48,11 @@ bool exportAsset(const Host& host) {
     std::string folder = chosen->folder;
     if (folder.back() != '/') folder += '/';
     const std::string& name = chosen->name;
-    AssetKuid kuid;
-    if (!chosen->userId.empty()) kuid.user = chosen->userId;
+    AssetBrush brush;
+    if (!chosen->userId.empty()) brush.kuid.user = chosen->userId;
+    brush.kuid.content = chosen->contentId;
+    brush.ground = chosen->ground;
+    if (const auto& scale = host.document().scale) brush.levelMetres = scale->levelMetres;
 
     std::string present;
     r([&] {
@@ -71,7 +76,7 @@ bool exportAsset(const Host& host) {
     r([&] {
         try {
             host.document().disp.commit();
-            writeAssetFolder(*host.document().disp.image, folder, name, kuid);
+            writeAssetFolder(*host.document().disp.image, folder, name, brush);
         } catch (const RuntimeError& e) {
             failure = e.description();
         }

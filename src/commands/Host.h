@@ -73,6 +73,8 @@ struct AssetChoice {
     std::string folder;  ///< The folder the three files go into.
     std::string name;    ///< The asset's name, also its picture's file name less ".png".
     std::string userId;  ///< The user id of its kuid; "" leaves the stand-in to fill in by hand.
+    std::string contentId;  ///< The content id of its kuid; "" makes one from the name.
+    int ground = 128;    ///< The map's level the asset holds at its neutral level.
 };
 
 /// The answer to the question before a save replaces an existing height image.
@@ -121,7 +123,7 @@ public:
     /// (mapping.found) and offering mapping.used. Returns the chosen range, nothing
     /// when the user cancels. Without a window the range offered is kept.
     virtual std::optional<SampleRange> askLevelRange(const LevelMapping& mapping) { return mapping.used; }
-    /// Asks where an asset goes, its name and the user id for its kuid, offering
+    /// Asks where an asset goes, its name, its kuid and its ground level, offering
     /// offered. Returns the choice, nothing when the user cancels. Without a
     /// window there is no one to ask: nothing is exported.
     virtual std::optional<AssetChoice> askAsset(const AssetChoice&) { return std::nullopt; }

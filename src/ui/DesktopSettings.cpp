@@ -12,6 +12,7 @@ namespace {
 const QString kLastFolder = QStringLiteral("dialogs/lastFolder");
 const QString kGeometry = QStringLiteral("mainWindow/geometry");
 const QString kUserId = QStringLiteral("asset/userId");
+const QString kContentId = QStringLiteral("asset/contentId");
 
 }  // namespace
 
@@ -34,6 +35,14 @@ QString rememberedUserId() { return QSettings().value(kUserId).toString(); }
 void rememberUserId(const QString& userId) {
     if (userId.isEmpty()) QSettings().remove(kUserId);
     else QSettings().setValue(kUserId, userId);
+}
+
+QString rememberedContentId() { return QSettings().value(kContentId).toString(); }
+
+void rememberContentIdAfter(const QString& usedId) {
+    const qint64 next = usedId.toLongLong() + 1;
+    if (usedId.isEmpty() || next > 2147483647) QSettings().remove(kContentId);
+    else QSettings().setValue(kContentId, QString::number(next));
 }
 
 bool restoreWindowGeometry(QWidget& window) {

@@ -20,6 +20,13 @@ QString dialogStart(const QString& initial);
 QString rememberedUserId();
 /// Keeps the user id for the next export ("" forgets it).
 void rememberUserId(const QString& userId);
+
+/// The content id File > Export Asset offers: the one after the last it used,
+/// "" before the first (or after the last possible one).
+QString rememberedContentId();
+/// Keeps the content id after usedId (a valid content id) for the next export;
+/// an empty usedId forgets it.
+void rememberContentIdAfter(const QString& usedId);
 /// Gives the window the geometry it had when it was last saved; false when none was.
 bool restoreWindowGeometry(QWidget& window);
 /// Keeps the window's geometry for the next run.

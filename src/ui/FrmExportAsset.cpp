@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "core/Prompter.h"
@@ -36,6 +37,14 @@ FrmExportAsset::FrmExportAsset(const AssetChoice& offered, Prompter* prompter, Q
     txtAssetName = field(this, "txtAssetName", offered.name);
     txtUserId = field(this, "txtUserId", offered.userId);
     txtUserId->setPlaceholderText(QStringLiteral("empty: fill it into config.txt by hand"));
+    txtContentId = field(this, "txtContentId", offered.contentId);
+    txtContentId->setPlaceholderText(QStringLiteral("empty: made from the name"));
+    spnGround = new QSpinBox(this);
+    spnGround->setObjectName(QStringLiteral("spnGround"));
+    spnGround->setRange(0, 255);
+    spnGround->setValue(offered.ground);
+    spnGround->setToolTip(QStringLiteral("The map's level the asset holds at 127: higher levels raise the ground, "
+                                         "lower ones lower it"));
     lblFiles = new QLabel(this);
     lblFiles->setObjectName(QStringLiteral("lblFiles"));
     lblFiles->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -56,6 +65,8 @@ FrmExportAsset::FrmExportAsset(const AssetChoice& offered, Prompter* prompter, Q
     form->addRow(folderCaption, folderRow);
     form->addRow(QStringLiteral("Asset &name:"), txtAssetName);
     form->addRow(QStringLiteral("&User id (kuid):"), txtUserId);
+    form->addRow(QStringLiteral("&Content id (kuid):"), txtContentId);
+    form->addRow(QStringLiteral("&Ground level (stays put):"), spnGround);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(cmdExport);
@@ -68,12 +79,14 @@ FrmExportAsset::FrmExportAsset(const AssetChoice& offered, Prompter* prompter, Q
     connect(cmdBrowseFolder, &QPushButton::clicked, this, &FrmExportAsset::cmdBrowseFolder_Click);
     connect(cmdExport, &QPushButton::clicked, this, &QDialog::accept);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
-    for (QLineEdit* e : {txtFolder, txtAssetName, txtUserId})
+    for (QLineEdit* e : {txtFolder, txtAssetName, txtUserId, txtContentId})
         connect(e, &QLineEdit::textChanged, this, &FrmExportAsset::showFiles);
     showFiles();
 }
 
-AssetChoice FrmExportAsset::choice() const { return {text(txtFolder), text(txtAssetName), text(txtUserId)}; }
+AssetChoice FrmExportAsset::choice() const {
+    return {text(txtFolder), text(txtAssetName), text(txtUserId), text(txtContentId), spnGround->value()};
+}
 
 void FrmExportAsset::cmdBrowseFolder_Click() {
     if (!m_prompter) return;
@@ -85,11 +98,13 @@ void FrmExportAsset::showFiles() {
     const AssetChoice c = choice();
     std::string problem = c.folder.empty() ? "Choose the folder to write into." : assetNameProblem(c.name);
     if (problem.empty() && !c.userId.empty()) problem = userIdProblem(c.userId);
+    if (problem.empty() && !c.contentId.empty()) problem = contentIdProblem(c.contentId);
     cmdExport->setEnabled(problem.empty());
     if (!problem.empty()) return lblFiles->setText(QString::fromStdString(problem));
     const std::string folder = c.folder.back() == '/' ? c.folder : c.folder + "/";
     AssetKuid kuid;
     if (!c.userId.empty()) kuid.user = c.userId;
+    kuid.content = c.contentId.empty() ? contentIdFor(c.name) : c.contentId;
     const AssetFiles files = assetFileNames(c.name);
     lblFiles->setText(QString::fromStdString(
         "Writes into " + folder + ":\n  " + files.image + "\n  " + files.thumbnail + "\n  " + files.config + ", kuid " +

@@ -6,13 +6,14 @@
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 
 namespace morv {
 
 class Prompter;
 
-/// File > Export Asset's questions: the folder, the asset's name and the user id
-/// for its kuid, with the files the export will write listed below them. Export
+/// File > Export Asset's questions: the folder, the asset's name, the user and
+/// content ids of its kuid and the map's level that becomes neutral, with the files the export will write listed below them. Export
 /// stays off while a field cannot be used, and the list says why.
 class FrmExportAsset : public QDialog {
 public:
@@ -30,6 +31,8 @@ private:
     QLineEdit* txtFolder = nullptr;
     QLineEdit* txtAssetName = nullptr;
     QLineEdit* txtUserId = nullptr;
+    QLineEdit* txtContentId = nullptr;
+    QSpinBox* spnGround = nullptr;
     QLabel* lblFiles = nullptr;
     QPushButton* cmdBrowseFolder = nullptr;
     QPushButton* cmdExport = nullptr;

@@ -82,10 +82,13 @@ std::optional<SampleRange> FrmMain::askLevelRange(const LevelMapping& mapping) {
 std::optional<AssetChoice> FrmMain::askAsset(const AssetChoice& offered) {
     AssetChoice shown = offered;
     shown.userId = rememberedUserId().toStdString();
+    shown.contentId = rememberedContentId().toStdString();
     FrmExportAsset dialog(shown, m_app.prompter, this);
     if (showExportAssetModally(dialog) != QDialog::Accepted) return std::nullopt;
     const AssetChoice chosen = dialog.choice();
     rememberUserId(QString::fromStdString(chosen.userId));
+    // The next export offers the following id, so that two assets never share one by accident.
+    rememberContentIdAfter(QString::fromStdString(chosen.contentId));
     return chosen;
 }
 

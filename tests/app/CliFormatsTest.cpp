@@ -6,7 +6,9 @@
 
 #include <QImage>
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -161,6 +163,36 @@ TEST_F(CliFormats, WritesAnAssetFolder) {
               std::string::npos);
     EXPECT_EQ(loadPictureFile(dir.file("my asset/hills_288x144_MF-10_B-0_FB-2x1.png"))->width(), 288);
     EXPECT_EQ(run("redraw hills.bmp --flatten 10 --boards 2x1 --asset 'my asset'").status, 1) << "exists, no --force";
+}
+
+TEST_F(CliFormats, TheAssetHoldsItsGroundAtTheNeutralLevel) {
+    // Everything flattened and filled to the ground, 90: a brush of 127 alone.
+    CliResult r = run("redraw hills.bmp --ground 90 --flatten 100 --fill 100 --asset flat --kuid 414243:77");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(*loadPictureFile(dir.file("flat/hills_300x150_MF-100_VF-100_B-0.png")), HeightImage(300, 150, 127));
+    const std::string config = test::readFile(dir.file("flat/config.txt"));
+    EXPECT_EQ(config.rfind("kuid                                    <kuid:414243:77>\n", 0), 0u) << config;
+    EXPECT_NE(config.find("Level 127 was the map's ground level 90."), std::string::npos) << config;
+    EXPECT_EQ(config.find("Put your user id"), std::string::npos);
+
+    // --asset-ground picks another level. The map's 255 lies 155 above 100, so the
+    // heights are pressed by 128 / 155: 128 lies 28 above, 23 in the brush.
+    r = run("redraw hills.bmp --flatten 0 --asset raised --asset-ground 100");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto brush = loadPictureFile(dir.file("raised/hills_300x150_MF-0_B-0.png"));
+    EXPECT_EQ(brush->pixel(0, 0), fcnGrayColor(150));
+    EXPECT_EQ(brush->pixel(255, 75), fcnGrayColor(255));
+    EXPECT_EQ(brush->pixel(100, 75), fcnGrayColor(127));
+
+    for (const char* bad : {"--kuid 414243", "--kuid 0:5", "--kuid 5:x", "--asset-ground 256"}) {
+        r = run("redraw hills.bmp --flatten 0 --asset refused "s + bad);
+        EXPECT_EQ(r.status, 2) << bad;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+    EXPECT_EQ(run("redraw hills.bmp --flatten 0 --kuid 5:5").err, "morv-cli: --asset-ground and --kuid need --asset\n");
+    EXPECT_EQ(run("redraw hills.bmp --flatten 0 --asset refused --kuid 0:5").err,
+              "morv-cli: --kuid '0:5': The user id must be a whole number from 1 to 2147483647.\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("refused")));
 }
 
 }  // namespace

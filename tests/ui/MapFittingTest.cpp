@@ -138,7 +138,7 @@ TEST_F(MapFitting, FitsToWholeBoardsOnBothGridsAndNamesTheFit) {
     EXPECT_FALSE(action("mnuToolsFitBoards")->isEnabled());
 }
 
-TEST_F(MapFitting, ExportAssetAsksNameAndUserIdAndKeepsTheId) {
+TEST_F(MapFitting, ExportAssetAsksNameKuidAndGroundKeepsIds) {
     // The user id is remembered in a settings file of this test's own.
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(dir.file("config")));
     QSettings().clear();
@@ -151,13 +151,16 @@ TEST_F(MapFitting, ExportAssetAsksNameAndUserIdAndKeepsTheId) {
     const std::string name = "hills_300x200_MF-60_B-0";
     auto files = [](QDialog& d) { return d.findChild<QLabel*>(QStringLiteral("lblFiles"))->text().toStdString(); };
     auto exportOn = [](QDialog& d) { return d.findChild<QPushButton*>(QStringLiteral("cmdExport"))->isEnabled(); };
-    QString offeredFolder, offeredName, offeredId;
+    QString offeredFolder, offeredName, offeredId, offeredContent;
+    int offeredGround = -1;
     std::string listed, refusedId;
     bool refusedOff = false;
     exportAsset([&](QDialog& d) {
         offeredFolder = d.findChild<QLineEdit*>(QStringLiteral("txtFolder"))->text();
         offeredName = d.findChild<QLineEdit*>(QStringLiteral("txtAssetName"))->text();
         offeredId = d.findChild<QLineEdit*>(QStringLiteral("txtUserId"))->text();
+        offeredContent = d.findChild<QLineEdit*>(QStringLiteral("txtContentId"))->text();
+        offeredGround = d.findChild<QSpinBox*>(QStringLiteral("spnGround"))->value();
         prompter.fileNames.push_back(folder);
         press(d, Qt::Key_O, Qt::AltModifier);  // Browse
         press(d, Qt::Key_U, Qt::AltModifier);
@@ -166,30 +169,41 @@ TEST_F(MapFitting, ExportAssetAsksNameAndUserIdAndKeepsTheId) {
         refusedOff = !exportOn(d);
         press(d, Qt::Key_Backspace);
         typeText(d, "3");
+        press(d, Qt::Key_C, Qt::AltModifier);
+        typeText(d, "77");
+        // The ground this brush keeps: 127, where the ramp's levels need no squeezing.
+        press(d, Qt::Key_G, Qt::AltModifier);
+        press(d, Qt::Key_A, Qt::ControlModifier);
+        typeText(d, "127");
         listed = files(d);
         press(d, Qt::Key_Return);
     });
     EXPECT_EQ(offeredFolder.toStdString(), dir.path().string() + "/");  // the map's folder
     EXPECT_EQ(offeredName.toStdString(), name);
     EXPECT_EQ(offeredId, "");
+    EXPECT_EQ(offeredContent, "") << "none yet: made from the name";
+    EXPECT_EQ(offeredGround, s.gintGroundLevel);
     EXPECT_EQ(prompter.shown.back().text, dir.path().string() + "/");  // Browse starts there too
     EXPECT_EQ(refusedId, "The user id must be a whole number from 1 to 2147483647.");
     EXPECT_TRUE(refusedOff);
-    EXPECT_EQ(listed, "Writes into " + folder + "/:\n  " + name + ".png\n  thumbnail.jpg\n  config.txt, kuid <kuid:41423:100001>");
+    EXPECT_EQ(listed, "Writes into " + folder + "/:\n  " + name + ".png\n  thumbnail.jpg\n  config.txt, kuid <kuid:41423:77>");
     EXPECT_EQ(*loadPictureFile(folder + "/" + name + ".png"), drawn);
     EXPECT_EQ(loadPictureFile(folder + "/thumbnail.jpg")->width(), 240);
     const std::string config = readFile(folder + "/config.txt");
     EXPECT_NE(config.find("displacement-bitmap                     \"" + name + ".png\""), std::string::npos);
-    EXPECT_EQ(config.rfind("kuid                                    <kuid:41423:100001>\n", 0), 0u);
+    EXPECT_EQ(config.rfind("kuid                                    <kuid:41423:77>\n", 0), 0u);
+    EXPECT_NE(config.find("Level 127 was the map's ground level 127."), std::string::npos);
     EXPECT_EQ(config.find("YOUR-USER-ID"), std::string::npos);
 
-    // Again: the id is offered as it was given; a new name, into the same folder.
+    // Again: the user id is offered as it was given, the content id after the last.
     std::filesystem::remove(folder + "/thumbnail.jpg");
     exportAsset([&](QDialog& d) {
         offeredId = d.findChild<QLineEdit*>(QStringLiteral("txtUserId"))->text();
+        offeredContent = d.findChild<QLineEdit*>(QStringLiteral("txtContentId"))->text();
         press(d, Qt::Key_Return);
     });
     EXPECT_EQ(offeredId, "41423");
+    EXPECT_EQ(offeredContent, "78");
     prompter.answers.push_back(mb::No);
     exportAsset([&](QDialog& d) {
         press(d, Qt::Key_F, Qt::AltModifier);
@@ -224,7 +238,7 @@ TEST_F(MapFitting, ExportAssetAsksNameAndUserIdAndKeepsTheId) {
         listed = files(d);
         press(d, Qt::Key_Escape);
     });
-    EXPECT_NE(listed.find("kuid <kuid:YOUR-USER-ID:100001>"), std::string::npos) << listed;
+    EXPECT_NE(listed.find("kuid <kuid:YOUR-USER-ID:81>"), std::string::npos) << listed;
     EXPECT_EQ(QSettings().value(QStringLiteral("asset/userId")).toString(), "41423") << "cancelled: kept";
 }
 

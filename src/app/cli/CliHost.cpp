@@ -329,7 +329,9 @@ std::string redrawMap(RedrawBatch& b, std::size_t i, MapProgress& progress) {
     fitToBoards(doc, o, out, host.session().gintGroundLevel);
 
     if (!o.assetDir.empty()) {
-        writeAssetFolder(*doc.disp.image, o.assetDir, out.assetName);
+        writeAssetFolder(*doc.disp.image, o.assetDir, out.assetName,
+                         {o.kuid, o.assetGround.value_or(host.session().gintGroundLevel),
+                          doc.scale ? doc.scale->levelMetres : 0});
         return written;
     }
     std::vector<PictureWrite> writes{{doc.disp.image.get(), out.image, out.type}};

@@ -70,6 +70,18 @@ std::string readBoards(Options& o, const std::string& n, const std::string& v) {
     return choose(n, v, "WxH, 1 to 227 boards each way", parseBoardLayout(v), o.boards);
 }
 
+std::string readKuidOption(Options& o, const std::string& n, const std::string& v) {
+    const std::string problem = readKuid(v, o.kuid);
+    return problem.empty() ? problem : n + " '" + oneLine(v) + "': " + problem;
+}
+
+std::string readAssetGround(Options& o, const std::string& n, const std::string& v) {
+    int level = 0;
+    std::string problem = whole(n, v, 0, 255, level);
+    o.assetGround = level;
+    return problem;
+}
+
 std::string readGrid(Options& o, const std::string& n, const std::string& v) {
     o.fitAsked = true;
     return choose(n, v, "5 or 10", parseBoardGrid(v), o.grid);
@@ -121,6 +133,11 @@ constexpr std::array kOptions = {
                    o.assetDir = v;
                    return v.empty() ? oneLine(n) + " needs a folder" : std::string();
                }},
+    OptionRow{nullptr, "--asset-ground", "LEVEL", kRedraw,
+               "the map's level the asset holds at 127, neither up nor down (default: the ground level)",
+               readAssetGround},
+    OptionRow{nullptr, "--kuid", "USER:CONTENT", kRedraw,
+               "the asset's kuid (default: YOUR-USER-ID to fill in, a content id from the name)", readKuidOption},
     OptionRow{nullptr, "--dry-run", nullptr, kRedraw, "check each INPUT and print the files it would write",
                [](Options& o, const std::string&, const std::string&) { o.dryRun = true; return std::string(); }},
     OptionRow{nullptr, "--json", nullptr, kInfo, "print JSON: an object per map, an array for several",
@@ -194,6 +211,8 @@ std::string checkComplete(Options& o, const std::string& cmd) {
     if (!o.assetDir.empty()) {
         if (!o.output.empty() || !o.outdir.empty()) return "use either --asset or -o / --outdir, not both";
         if (o.inputs.size() > 1) return "--asset makes the asset of one INPUT";
+    } else if (o.assetGround || o.kuid.user != AssetKuid::kNoUserId) {
+        return "--asset-ground and --kuid need --asset";
     }
     if (o.output.empty()) return {};
     if (!o.outdir.empty()) return "use either -o or --outdir, not both";

@@ -7,6 +7,7 @@
 #include "engine/BoardFit.h"
 #include "engine/SampleLevels.h"
 #include "engine/TerrainSettings.h"
+#include "io/AssetFolder.h"
 
 namespace morv::cli {
 
@@ -36,6 +37,8 @@ struct Options {
     BoardGrid grid = BoardGrid::FiveMetre;
     BoardFitMethod fit = BoardFitMethod::Scale;
     std::string assetDir;
+    AssetKuid kuid;                    // --kuid; the stand-ins without it
+    std::optional<int> assetGround;    // --asset-ground; none: the ground level
     bool fitAsked = false;    // --grid or --fit given
     bool dryRun = false;
     bool json = false;
