@@ -23,6 +23,7 @@ rm -f build/morv_*.deb
 deb=$(ls build/morv_*.deb)
 echo "== $deb"
 dpkg-deb -f "$deb"
+dpkg-deb -f "$deb" Recommends | grep -qw bash-completion || { echo "the package does not recommend bash-completion"; exit 1; }
 dpkg-deb -c "$deb" | awk '{print $6}' | tee build/package-contents.txt
 for f in ./usr/bin/morv-cli ./usr/libexec/morv/morv-import ./usr/share/applications/morv.desktop ./usr/share/metainfo/io.morv.Morv.metainfo.xml \
          ./usr/share/icons/hicolor/256x256/apps/morv.png ./usr/share/man/man1/morv-cli.1.gz ./usr/share/man/man1/morv.1.gz \

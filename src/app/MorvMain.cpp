@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (early.version) {
-        std::printf("morv %s\n", morv::versionText().c_str());
+        std::printf("morv %s\n", morv::releaseVersion().c_str());
         return 0;
     }
 

@@ -6,6 +6,10 @@ namespace morv {
 
 std::string versionText() { return formatVersion(build::kMajor, build::kMinor, build::kRevision); }
 
+std::string releaseVersion() {
+    return std::to_string(build::kMajor) + "." + std::to_string(build::kMinor) + "." + std::to_string(build::kRevision);
+}
+
 VersionRecord versionRecord() {
     VersionRecord r;
     r.company = "Morv Developers";

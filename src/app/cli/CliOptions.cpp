@@ -6,8 +6,8 @@
 
 #include "app/cli/ImportCommand.h"
 #include "app/cli/OutputNames.h"
+#include "core/AppInfo.h"
 #include "io/PictureEncode.h"
-#include "morv/Version.h"
 
 namespace morv::cli {
 
@@ -283,8 +283,7 @@ std::string usageText() {
 }
 
 std::string versionLine() {
-    return "morv-cli " + std::to_string(build::kMajor) + "." + std::to_string(build::kMinor) + "." +
-           std::to_string(build::kRevision);
+    return "morv-cli " + releaseVersion();
 }
 
 Parsed parseArguments(const std::vector<std::string>& args) {
