@@ -115,9 +115,14 @@ std::string gradeReportText(const GradeSummary& s) {
     t += "stored in levels: departs at most " + fixed(c.storedDeviationLevels, 2) + " level (" +
          fixed(c.storedDeviationLevels * p.scale.levelMetres, 2) + " m) from the computed formation; " +
          std::to_string(s.steps.size()) + " level step" + (s.steps.size() == 1 ? "" : "s") + " along the track\n";
-    for (const LevelStep& st : s.steps)
+    // The first steps here; every one of them is in the JSON report.
+    constexpr std::size_t kListed = 12;
+    for (std::size_t k = 0; k < s.steps.size() && k < kListed; ++k) {
+        const LevelStep& st = s.steps[k];
         t += "  step " + std::to_string(st.from) + " -> " + std::to_string(st.to) + " at " + fixed(st.distance, 1) +
              " m (" + fixed(st.at.x, 1) + ", " + fixed(st.at.y, 1) + ")\n";
+    }
+    if (s.steps.size() > kListed) t += "  and " + std::to_string(s.steps.size() - kListed) + " more\n";
     return t;
 }
 

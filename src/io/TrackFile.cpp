@@ -142,8 +142,8 @@ std::pair<double, double> GeoFrame::lonLatOf(TrackPoint at) const {
 }
 
 std::vector<TrackPoint> readTrackFile(const std::string& path, const MapScale& scale) {
-    const std::string file = localTrackFile(path);
     const GeoFrame frame(scale);
+    const std::string file = localTrackFile(path);
     setUpOgr();
     QuietMessages quiet;
     const std::unique_ptr<std::remove_pointer_t<GDALDatasetH>, DatasetCloser> ds(

@@ -96,7 +96,9 @@ TEST_F(GradeFiles, ReportCarriesVolumesGradesAndSteps) {
     EXPECT_EQ(s[0].toObject()["from"].toInt(), 200);
     EXPECT_EQ(s[0].toObject()["to"].toInt(), 199);
     EXPECT_LE(r["storedDepartureLevels"].toDouble(), 0.5);
-    EXPECT_NE(gradeReportText(summary).find("50 level steps along the track"), std::string::npos);
+    const std::string text = gradeReportText(summary);
+    EXPECT_NE(text.find("50 level steps along the track\n  step 200 -> 199 at 20.0 m (30.0, 20.0)\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("  and 38 more\n"), std::string::npos);
 }
 
 TEST_F(GradeFiles, PictureShowsTheBankAboveTheValley) {
