@@ -33,6 +33,7 @@ TEST_F(GradeCli, WritesTheMapPictureTableAndReport) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.substr(0, r.out.find("length")), "out.png\noutCL.png\np.png\nt.csv\nr.json\n");
     EXPECT_NE(r.out.find("fill: 2250000 m3, highest bank 75.00 m\n"), std::string::npos) << r.out;
+    EXPECT_EQ(test::readFile(dir.file("out.png")).at(25), 0) << "an 8-bit grey PNG, as redraw writes";
     const auto out = loadPictureFile(dir.file("out.png"));
     EXPECT_EQ(fcnGrayLevel(out->pixel(128, 20)), 175);
     EXPECT_EQ(fcnGrayLevel(out->pixel(128, 30)), 100);

@@ -69,14 +69,16 @@ int runGrade(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
         HeightImage& map = *loaded.image;
         const GradeOutcome done = gradeMap(map, scale, a.request);
 
-        std::vector<PictureWrite> writes{{&map, a.output, pictureTypeFor(a.output, 24)}};
+        // As redraw writes its -o: a PNG as 8-bit grey, a BMP as 24-bit.
+        const PictureType type = pictureTypeFor(a.output, pictureTypeFor(a.output, 8) == PictureType::Png8 ? 8 : 24);
+        std::vector<PictureWrite> writes{{&map, a.output, type}};
         HeightImage contour;
         if (a.request.redrawContours) {
             // The contour image marks the ground at the map's lowest level, as an import draws it.
             std::uint8_t lowest = 255;
             for (std::int64_t i = 0; i < map.pixelCount(); ++i) lowest = std::min(lowest, map.grey()[i]);
             contour = contourPicture(map, fcnGrayColor(lowest));
-            writes.push_back({&contour, contourPathFor(a.output), pictureTypeFor(a.output, 24)});
+            writes.push_back({&contour, contourPathFor(a.output), type});
         }
         const GradeSummary summary{done.profile, done.corridor, done.steps, a.request.corridor};
         std::vector<FileContent> alongside;
