@@ -15,6 +15,8 @@ namespace {
 constexpr double kFinestStep = 0.05;
 /// The most height steps between two stations' grades (they are kept in a byte).
 constexpr int kMostSteps = 100;
+/// The farthest apart stations may be, in pixels, when a gentle grade needs fewer.
+constexpr double kCoarsestStation = 8;
 /// The most cells (stations x heights) of the solve: its back-links take a byte each.
 constexpr std::int64_t kMostCells = std::int64_t(160) << 20;
 
@@ -313,8 +315,13 @@ TrackProfile solveProfile(const std::uint8_t* grey, int width, int height, const
         int k = std::clamp(int(std::ceil(step / kFinestStep)), 1, kMostSteps);
         auto heights = [&](int steps) { return std::int64_t(std::floor((hi - lo) / (step / steps))) + 2; };
         while (k > 1 && heights(k) * std::int64_t(n) > kMostCells) k = std::max(1, k / 2);
-        if (heights(k) * std::int64_t(n) > kMostCells && heights(k) > 2) {
-            pixelStep *= 2;  // a grade too gentle for the heights' range: coarser stations
+        if (heights(k) * std::int64_t(n) > kMostCells) {
+            // A grade too gentle for the heights' range: coarser stations, up to
+            // stations a few pixels apart (coarser ones would miss the terrain).
+            if (pixelStep >= kCoarsestStation)
+                throw GradeError("a steepest grade of " + percent(options.maxGrade) +
+                                 " is too gentle to grade this track's heights");
+            pixelStep *= 2;
             continue;
         }
         const double h = step / k;

@@ -146,6 +146,10 @@ TEST(TrackGrade, BadLinesAndMissingScaleRefused) {
               "the track's point 2 (257, 20) lies outside the map of 257 x 40 pixels");
     EXPECT_EQ(errorOf([&] { solveProfile(map, tenMetres(), {{28, 20}, {28, 20}}, o); }),
               "the track's points all lie on one place");
+    ProfileOptions flat;
+    flat.maxGrade = 1e-12;
+    EXPECT_EQ(errorOf([&] { solveProfile(map, tenMetres(), {{28, 20}, {228, 20}}, flat); }),
+              "a steepest grade of 0 % is too gentle to grade this track's heights");
     MapScale heightsOnly;
     heightsOnly.levelMetres = 1;
     EXPECT_EQ(errorOf([&] { solveProfile(map, heightsOnly, {{28, 20}, {228, 20}}, o); }),
