@@ -262,6 +262,19 @@ double TrackProfile::meanGrade() const noexcept {
     return sum / double(formation.size() - 1);
 }
 
+double distanceAlong(const std::vector<TrackPoint>& line, double pixelMetres, TrackPoint at) noexcept {
+    double along = 0, best = std::numeric_limits<double>::infinity(), bestAlong = 0;
+    for (std::size_t i = 1; i < line.size(); ++i) {
+        const TrackPoint a = line[i - 1], b = line[i];
+        const double dx = b.x - a.x, dy = b.y - a.y, len2 = dx * dx + dy * dy;
+        const double t = len2 > 0 ? std::clamp(((at.x - a.x) * dx + (at.y - a.y) * dy) / len2, 0.0, 1.0) : 0;
+        const double d = std::hypot(at.x - (a.x + t * dx), at.y - (a.y + t * dy));
+        if (d < best) best = d, bestAlong = along + t * std::sqrt(len2);
+        along += std::sqrt(len2);
+    }
+    return bestAlong * pixelMetres;
+}
+
 double sampleLevel(const std::uint8_t* grey, int width, int height, TrackPoint at) noexcept {
     const double x = std::clamp(at.x, 0.0, double(width - 1)), y = std::clamp(at.y, 0.0, double(height - 1));
     const int x0 = std::min(int(x), width - 1), y0 = std::min(int(y), height - 1);

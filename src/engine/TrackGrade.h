@@ -72,6 +72,10 @@ struct TrackProfile {
     double meanGrade() const noexcept;
 };
 
+/// Metres along a line (pixels, pixelMetres a pixel) to its point nearest to at:
+/// where a fixed height picked on the picture falls on the track.
+double distanceAlong(const std::vector<TrackPoint>& line, double pixelMetres, TrackPoint at) noexcept;
+
 /// The height (levels, bilinear between pixel centres) of a grey picture at a place
 /// in pixels; places off the picture read the nearest edge.
 double sampleLevel(const std::uint8_t* grey, int width, int height, TrackPoint at) noexcept;

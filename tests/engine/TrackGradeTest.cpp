@@ -187,6 +187,14 @@ TEST(TrackGrade, BentCorridorTouchesOnlyItsBox) {
     EXPECT_EQ(map.grey()[20 * 120 + 17], 50) << "the track ends square";
 }
 
+TEST(TrackGrade, PickedPointFallsAtItsDistanceAlong) {
+    const std::vector<TrackPoint> line{{0, 0}, {30, 0}, {30, 40}};
+    EXPECT_DOUBLE_EQ(distanceAlong(line, 5, {12, 3}), 60);
+    EXPECT_DOUBLE_EQ(distanceAlong(line, 5, {33, 10}), 200) << "the nearer second leg";
+    EXPECT_DOUBLE_EQ(distanceAlong(line, 5, {-4, 2}), 0);
+    EXPECT_DOUBLE_EQ(distanceAlong(line, 5, {31, 50}), 350);
+}
+
 TEST(TrackGrade, LevelStepsFallOnTheHalfLevels) {
     TrackProfile p;
     p.line = {{0, 0}, {40, 0}};
