@@ -5,6 +5,7 @@
 
 #include "app/cli/CliHost.h"
 #include "app/cli/CliOptions.h"
+#include "app/cli/GradeCommand.h"
 #include "app/cli/ImportCommand.h"
 #include "io/SafeWrite.h"
 
@@ -14,6 +15,7 @@ int main(int argc, char** argv) {
     morv::setRepairNoticeHandler(
         [](const std::string& line) { std::fprintf(stderr, "morv-cli: %s\n", morv::cli::oneLine(line).c_str()); });
     if (!args.empty() && args[0] == "import") return morv::cli::launchImport({args.begin() + 1, args.end()});
+    if (!args.empty() && args[0] == "grade") return morv::cli::launchGrade({args.begin() + 1, args.end()});
     const morv::cli::Parsed parsed = morv::cli::parseArguments(args);
     if (!parsed.options) {
         std::fprintf(stderr, "morv-cli: %s\n", parsed.error.c_str());

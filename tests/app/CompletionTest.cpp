@@ -36,7 +36,10 @@ TEST(BashCompletion, OffersCommandsOptionsAndMaps) {
     std::filesystem::create_directories(dir.file("maps/done"));
     for (const char* f : {"Peak.tif", "Ridge.bmp", "RidgeCL.bmp", "Vale Low.JPEG", "notes.txt"}) std::ofstream(dir.file("maps/") + f);
     const std::pair<std::string, std::string> cases[] = {
-        {"morv-cli ", "[--help][--version][-h][import][info][redraw]"},
+        {"morv-cli ", "[--help][--version][-h][grade][import][info][redraw]"},
+        {"morv-cli grade --ma", "[--max-grade]"},
+        {"morv-cli grade Ridge.bmp --width ", "[]"},
+        {"morv-cli grade Ridge.bmp --track n", "[notes.txt]"},
         {"morv-cli re", "[redraw]"},
         {"morv-cli redraw --fl", "[--flatten]"},
         {"morv-cli redraw --o", "[--outdir][--output]"},

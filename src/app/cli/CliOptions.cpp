@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdio>
 
+#include "app/cli/GradeCommand.h"
 #include "app/cli/ImportCommand.h"
 #include "app/cli/OutputNames.h"
 #include "core/AppInfo.h"
@@ -259,6 +260,7 @@ std::string usageText() {
         "Usage: morv-cli redraw INPUT... [options]\n"
         "       morv-cli info INPUT... [--json]\n"
         "       morv-cli import DEM... -o MAP.bmp [options]\n"
+        "       morv-cli grade MAP --track FILE | --path X,Y X,Y... -o OUT [options]\n"
         "\n"
         "Reshapes grey-scale height maps (BMP, JPG, PNG, TIFF or TGA) with their contour\n"
         "images: the contour image of Ridge.bmp is RidgeCL.bmp beside it. An INPUT that\n"
@@ -277,6 +279,8 @@ std::string usageText() {
             "and for a 16-bit grey map how its samples became levels.\n"
             "\n";
     text += importUsageText();
+    text += "\n";
+    text += gradeUsageText();
     text += "\n"
             "Exit status: 0 success, 1 a map failed, 2 bad usage.\n";
     return text;

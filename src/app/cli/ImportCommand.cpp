@@ -151,22 +151,26 @@ ImportParsed parseImportArguments(const std::vector<std::string>& args) {
     return {r, {}};
 }
 
-int launchImport(const std::vector<std::string>& args) {
-    // GDAL and the hundred libraries behind it load only for this command: the import
-    // runs in a helper program, so every other command starts as fast as before.
+int launchHelper(const char* installed, const char* name, const char* what, const std::vector<std::string>& args) {
     std::string self(4096, '\0');
     const ssize_t n = ::readlink("/proc/self/exe", self.data(), self.size() - 1);
     const std::string dir = n > 0 ? self.substr(0, self.rfind('/', std::size_t(n))) : ".";
-    std::string helper = dir + "/" MORV_IMPORT_HELPER;
-    if (::access(helper.c_str(), X_OK) != 0) helper = dir + "/morv-import";
+    std::string helper = dir + "/" + installed;
+    if (::access(helper.c_str(), X_OK) != 0) helper = dir + "/" + name;
     std::vector<char*> argv{helper.data()};
     std::vector<std::string> copy = args;
     for (std::string& a : copy) argv.push_back(a.data());
     argv.push_back(nullptr);
     std::fflush(stdout);
     ::execv(helper.c_str(), argv.data());
-    std::fprintf(stderr, "morv-cli: cannot start the import helper %s: %s\n", oneLine(helper).c_str(), std::strerror(errno));
+    std::fprintf(stderr, "morv-cli: cannot start the %s helper %s: %s\n", what, oneLine(helper).c_str(), std::strerror(errno));
     return 1;
+}
+
+int launchImport(const std::vector<std::string>& args) {
+    // GDAL and the hundred libraries behind it load only for this command: the import
+    // runs in a helper program, so every other command starts as fast as before.
+    return launchHelper(MORV_IMPORT_HELPER, "morv-import", "import", args);
 }
 
 }  // namespace morv::cli

@@ -30,6 +30,11 @@ ImportParsed parseImportArguments(const std::vector<std::string>& args);
 /// The import command's part of the --help text.
 std::string importUsageText();
 
+/// Starts the helper program installed at `installed` (relative to this program's
+/// folder; `name` beside it in a build tree) on args in place of this process;
+/// returns 1 with a message naming the `what` helper only when it cannot be started.
+int launchHelper(const char* installed, const char* name, const char* what, const std::vector<std::string>& args);
+
 /// Starts the import helper (morv-import) on the arguments after "import" in place
 /// of this process; returns 1 with a message only when it cannot be started.
 int launchImport(const std::vector<std::string>& args);
