@@ -2,13 +2,14 @@
 #include <string>
 #include <vector>
 
-#include <QImage>
-
 #include "engine/TrackGrade.h"
 
 namespace morv {
 
 class GeoFrame;
+
+/// v rounded to a number of decimals, never written as "-0".
+std::string fixedDecimals(double v, int decimals);
 
 /// What a graded track comes to, for the report.
 struct GradeSummary {
@@ -30,14 +31,5 @@ std::string gradeReportJson(const GradeSummary& summary);
 
 /// The same report as lines of text ("length: 2550 m"...).
 std::string gradeReportText(const GradeSummary& summary);
-
-/// The profile as a picture of width x height pixels: the terrain filled, the
-/// formation drawn over it against distance, fixed heights dotted, each stretch of
-/// one grade labelled (labels and axis figures only where fonts can be had, in a
-/// program with a QGuiApplication).
-QImage profilePicture(const TrackProfile& profile, int width = 1200, int height = 480);
-
-/// The picture as PNG file bytes.
-std::string pngBytes(const QImage& image);
 
 }  // namespace morv

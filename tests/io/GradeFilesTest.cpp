@@ -1,4 +1,5 @@
 #include "io/GradeFiles.h"
+#include "io/ProfilePicture.h"
 
 #include <gtest/gtest.h>
 #include <ogr_spatialref.h>

@@ -7,6 +7,7 @@
 #include "core/RuntimeError.h"
 #include "io/Files.h"
 #include "io/GradeFiles.h"
+#include "io/ProfilePicture.h"
 #include "io/ImageIO.h"
 #include "io/TrackFile.h"
 
