@@ -127,9 +127,7 @@ TEST_F(NewCoastFixture, DrawsOverACopyMarkedAsDrawing) {
     EXPECT_EQ(host.events, (std::vector<std::string>{"controls off", "show contours", "controls on"}));
     EXPECT_EQ(host.refreshes, 1);
     EXPECT_TRUE(host.save) << "a finished run leaves File > Save as it was";
-    EXPECT_FALSE(s.gblnDrawing);
-    EXPECT_FALSE(s.gblnBusy);
-    EXPECT_FALSE(host.waitCursor);
+    expectIdle();
     EXPECT_TRUE(t.prompter.shown.empty());
 }
 
@@ -144,9 +142,7 @@ TEST_F(NewCoastFixture, CancelAfterFirstColumnReloadsBothPictures) {
     EXPECT_FALSE(host.save) << "what is shown now matches the files";
     EXPECT_EQ(host.yields, 3) << "after showing, after the first column, after hiding";
     EXPECT_FALSE(host.showContours);
-    EXPECT_FALSE(s.gblnCancel);
-    EXPECT_FALSE(s.gblnDrawing);
-    EXPECT_TRUE(host.controlsEnabled);
+    expectIdle();
 }
 
 TEST_F(NewCoastFixture, CancelReportsAMissingHeightFileOnly) {

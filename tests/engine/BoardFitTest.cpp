@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
-#include <tuple>
 
 #include "support/TestSupport.h"
 
