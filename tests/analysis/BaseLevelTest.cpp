@@ -82,12 +82,6 @@ TEST_F(CalcBase, CancelLeavesTheLevelAndClearsTheRequest) {
     EXPECT_EQ(std::count(host.events.begin(), host.events.end(), std::string("ground 101")), 0);
 }
 
-}  // namespace
-}  // namespace morv
-
-namespace morv {
-namespace {
-
 // After a failed load answered with Ignore the displays can be empty: every
 // command that walks them must simply find nothing to do.
 TEST(EmptyPicture, CommandsFindNothingToDo) {

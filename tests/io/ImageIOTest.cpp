@@ -49,18 +49,13 @@ TEST(LoadPicture, RefusesUnreadableFilesWithoutHanging) {
     for (int y = 0; y < 64; ++y)
         for (int x = 0; x < 64; ++x) img.setPixel(x, y, qRgb(x * 4, y * 4, (x ^ y) * 4));
     const std::string whole = jpegBytes(img);
-    std::string huge = whole;
-    const auto sof = huge.find("\xFF\xC0");
-    ASSERT_NE(sof, std::string::npos);
-    huge[sof + 5] = huge[sof + 7] = char(0x9C), huge[sof + 6] = huge[sof + 8] = 0x40;  // 40000 x 40000
     const std::string missing = dir.file("missing.bmp"), notPicture = "not a BMP, JPEG, PNG, TIFF or TGA picture";
     const std::tuple<std::string, std::string, int, std::string> cases[] = {  // name, content, error, reason
         {"missing.bmp", "", err::FileNotFound, "File not found: " + missing + ": No such file or directory"},
         {"", "", err::PathFileAccess, "not a regular file"}, {"fifo.bmp", "", err::PathFileAccess, "not a regular file"},
         {"empty.bmp", "", err::InvalidPicture, notPicture}, {"text.bmp", "hello, just text", err::InvalidPicture, notPicture},
         {"b.bmp", "B", err::InvalidPicture, notPicture}, {"gif.bmp", "GIF89a....", err::InvalidPicture, notPicture},
-        {"cut.jpg", whole.substr(0, whole.size() / 2), err::InvalidPicture, "damaged or truncated JPEG data"},
-        {"huge.jpg", huge, err::InvalidPicture, "40000 x 40000"}};
+        {"cut.jpg", whole.substr(0, whole.size() / 2), err::InvalidPicture, "damaged or truncated JPEG data"}};
     for (const auto& [name, bytes, number, reason] : cases)
         if (!name.empty() && name != "missing.bmp" && name != "fifo.bmp") writeBytes(dir.file(name), bytes);
     ASSERT_EQ(::mkfifo(dir.file("fifo.bmp").c_str(), 0600), 0);

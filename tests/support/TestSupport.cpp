@@ -26,27 +26,23 @@ int ScriptedPrompter::msgBox(std::string_view text, int style, std::string_view 
     return a;
 }
 
-std::string ScriptedPrompter::openFileName(std::string_view, int, std::string_view initial) {
-    shown.push_back({"open", std::string(initial), 0, {}});
-    if (fileNames.empty()) {
-        ADD_FAILURE() << "unexpected open dialog";
+/// Records a file dialog of kind and answers it with the next queued name.
+static std::string nextFileName(ScriptedPrompter& p, const char* kind, std::string_view initial) {
+    p.shown.push_back({kind, std::string(initial), 0, {}});
+    if (p.fileNames.empty()) {
+        ADD_FAILURE() << "unexpected " << kind << " dialog";
         return {};
     }
-    std::string f = fileNames.front();
-    fileNames.pop_front();
+    std::string f = p.fileNames.front();
+    p.fileNames.pop_front();
     return f;
 }
 
-std::string ScriptedPrompter::saveFileName(std::string_view initial) {
-    shown.push_back({"save", std::string(initial), 0, {}});
-    if (fileNames.empty()) {
-        ADD_FAILURE() << "unexpected save dialog";
-        return {};
-    }
-    std::string f = fileNames.front();
-    fileNames.pop_front();
-    return f;
+std::string ScriptedPrompter::openFileName(std::string_view, int, std::string_view initial) {
+    return nextFileName(*this, "open", initial);
 }
+
+std::string ScriptedPrompter::saveFileName(std::string_view initial) { return nextFileName(*this, "save", initial); }
 
 std::string ScriptedPrompter::saveFileNameOfType(std::string_view initial, const std::vector<std::string>& types,
                                                  int& typeIndex) {
