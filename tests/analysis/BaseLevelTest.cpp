@@ -11,12 +11,7 @@
 namespace morv {
 namespace {
 
-struct CalcBase : test::HostTest {
-    void use(const HeightImage& height, const HeightImage& contour) {
-        show(height);
-        host.doc.dispCL.replace(std::make_shared<HeightImage>(contour));
-    }
-};
+using CalcBase = test::HostTest;
 
 TEST_F(CalcBase, AveragesUnderPureBlackRoundingHalvesToEven) {
     struct Case {
@@ -38,7 +33,8 @@ TEST_F(CalcBase, AveragesUnderPureBlackRoundingHalvesToEven) {
 }
 
 TEST_F(CalcBase, SetsTheGroundLevelAndHidesTheContours) {
-    use(test::greyImage({{100, 101}, {103, 200}}), test::greyImage({{0, 0}, {0, 1}}));
+    const HeightImage contour = test::greyImage({{0, 0}, {0, 1}});
+    show(test::greyImage({{100, 101}, {103, 200}}), &contour);
     host.contourVisible = true;
     calcBase(host);
     EXPECT_EQ(s.gintGroundLevel, 101);
@@ -57,7 +53,7 @@ TEST_F(CalcBase, AColourContourImageCountsOnlyPureBlack) {
     const Colour row[4] = {0, 0xFF0000, 0, 0x00FF00};
     for (int x = 0; x < 4; ++x) contour.setPixel(x, 0, row[x]);
     contour.setPixel(0, 1, 0x010101);
-    use(test::greyImage({{100, 200, 103, 250}, {20, 128, 128, 128}}), contour);
+    show(test::greyImage({{100, 200, 103, 250}, {20, 128, 128, 128}}), &contour);
     calcBase(host);
     EXPECT_EQ(s.gintGroundLevel, 102);
 }
@@ -65,7 +61,7 @@ TEST_F(CalcBase, AColourContourImageCountsOnlyPureBlack) {
 TEST_F(CalcBase, NoBlackOrNoContourImageGivesZero) {
     // Dark grey (level 1) is not a contour.
     for (const HeightImage& contour : {HeightImage(2, 2, 1), HeightImage()}) {
-        use(HeightImage(2, 2, 90), contour);
+        show(HeightImage(2, 2, 90), &contour);
         calcBase(host);
         EXPECT_EQ(s.gintGroundLevel, 0) << contour.width();
         s.gintGroundLevel = 128;
@@ -73,7 +69,8 @@ TEST_F(CalcBase, NoBlackOrNoContourImageGivesZero) {
 }
 
 TEST_F(CalcBase, CancelLeavesTheLevelAndClearsTheRequest) {
-    use(test::greyImage({{100, 101}, {103, 200}}), test::greyImage({{0, 0}, {0, 1}}));
+    const HeightImage contour = test::greyImage({{0, 0}, {0, 1}});
+    show(test::greyImage({{100, 101}, {103, 200}}), &contour);
     host.onYield = [&] { s.gblnCancel = true; };
     calcBase(host);
     EXPECT_EQ(s.gintGroundLevel, 128);

@@ -15,9 +15,6 @@ TEST_F(ScanFixture, FindsExtremesAndReportsEachColumn) {
     findGreyRange(host);
     EXPECT_EQ(s.gintCurHighColor, 255);
     EXPECT_EQ(s.gintCurLowColor, 0);
-    EXPECT_EQ(host.statuses, (std::vector<std::string>{"WORKING... Getting Highest & Lowest Colors 33%",
-                                                       "WORKING... Getting Highest & Lowest Colors 67%",
-                                                       "WORKING... Getting Highest & Lowest Colors 100%", ""}));
     EXPECT_EQ(host.events, (std::vector<std::string>{"controls off", "controls on"}));
     expectIdle();
     EXPECT_EQ(s.gintHighColor, 0) << "only a scan for opening stores the opening range";

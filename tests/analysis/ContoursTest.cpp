@@ -92,8 +92,7 @@ struct NewCoastFixture : test::HostTest {
     const HeightImage savedContour = test::greyImage({{255, 0, 255}, {255, 0, 255}});
 
     NewCoastFixture() {
-        host.doc.disp.replace(std::make_shared<HeightImage>(terrain));
-        host.doc.dispCL.replace(std::make_shared<HeightImage>(savedContour));
+        show(terrain, &savedContour);
         s.gintGroundLevel = 100, s.glngGroundColor = kGround;
         s.gstrImageFile = "/maps/Ridge.bmp", s.gstrContourFile = "/maps/RidgeCL.bmp";
         host.files[s.gstrImageFile] = savedHeight, host.files[s.gstrContourFile] = savedContour;

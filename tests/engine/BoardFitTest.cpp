@@ -9,12 +9,7 @@
 namespace morv {
 namespace {
 
-HeightImage ramp(int w, int h) {
-    HeightImage img(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) img.grey()[std::size_t(y) * std::size_t(w) + std::size_t(x)] = std::uint8_t((x + 3 * y) & 255);
-    return img;
-}
+const auto ramp = [](int w, int h) { return test::patternImage(w, h); };
 
 int level(const HeightImage& img, int x, int y) { return fcnGrayLevel(img.pixel(x, y)); }
 

@@ -116,8 +116,11 @@ struct HostTest : ::testing::Test {
     TestApp t;
     RecordingHost host{t.app};
     Session& s = t.app.session;
-    /// Puts a picture on the height display.
-    void show(const HeightImage& img) { host.doc.disp.replace(std::make_shared<HeightImage>(img)); }
+    /// Puts a picture on the height display, and one on the contour display when given.
+    void show(const HeightImage& img, const HeightImage* contour = nullptr) {
+        host.doc.disp.replace(std::make_shared<HeightImage>(img));
+        if (contour) host.doc.dispCL.replace(std::make_shared<HeightImage>(*contour));
+    }
     /// Expects the program idle again: no operation or cancel flag, the controls on,
     /// no wait cursor and no status text.
     void expectIdle() const;
