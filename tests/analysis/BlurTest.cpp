@@ -107,11 +107,9 @@ TEST(BlurPicture, SameResultWhateverThreadsOrEarlyStop) {
     for (const auto& [img, amount] : cases) expectReference(img, amount, {1, 2, 3, 7});
 }
 
-struct BlurCommandFixture : ::testing::Test {
-    test::TestApp t;
-    test::RecordingHost host{t.app};
+struct BlurCommandFixture : test::HostTest {
     const HeightImage before = randomPicture(10, 7, 8);
-    BlurCommandFixture() { host.doc.disp.replace(std::make_shared<HeightImage>(before)); }
+    BlurCommandFixture() { show(before); }
 };
 
 TEST_F(BlurCommandFixture, ProgressRoundsHalvesUpAndIgnoresCancel) {

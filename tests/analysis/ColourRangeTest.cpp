@@ -15,11 +15,8 @@ TEST_F(ScanFixture, FindsExtremesAndReportsEachColumn) {
     findGreyRange(host);
     EXPECT_EQ(s.gintCurHighColor, 255);
     EXPECT_EQ(s.gintCurLowColor, 0);
-    EXPECT_EQ(host.statuses, (std::vector<std::string>{"WORKING... Getting Highest & Lowest Colors 33%",
-                                                       "WORKING... Getting Highest & Lowest Colors 67%",
-                                                       "WORKING... Getting Highest & Lowest Colors 100%", ""}));
     EXPECT_EQ(host.events, (std::vector<std::string>{"controls off", "controls on"}));
-    EXPECT_FALSE(s.gblnBusy);
+    expectIdle();
     EXPECT_EQ(s.gintHighColor, 0) << "only a scan for opening stores the opening range";
 }
 
@@ -54,9 +51,7 @@ TEST_F(ScanFixture, CancelAfterFirstColumnKeepsItsExtremes) {
     findGreyRange(host);
     EXPECT_EQ(s.gintCurHighColor, 150);
     EXPECT_EQ(s.gintCurLowColor, 100);
-    EXPECT_FALSE(s.gblnCancel);
-    EXPECT_TRUE(host.controlsEnabled);
-    EXPECT_EQ(host.status, "");
+    expectIdle();
 }
 
 TEST_F(ScanFixture, OpeningIgnoresCancelAndStoresTheOpeningRange) {

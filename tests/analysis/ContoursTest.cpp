@@ -92,8 +92,7 @@ struct NewCoastFixture : test::HostTest {
     const HeightImage savedContour = test::greyImage({{255, 0, 255}, {255, 0, 255}});
 
     NewCoastFixture() {
-        host.doc.disp.replace(std::make_shared<HeightImage>(terrain));
-        host.doc.dispCL.replace(std::make_shared<HeightImage>(savedContour));
+        show(terrain, &savedContour);
         s.gintGroundLevel = 100, s.glngGroundColor = kGround;
         s.gstrImageFile = "/maps/Ridge.bmp", s.gstrContourFile = "/maps/RidgeCL.bmp";
         host.files[s.gstrImageFile] = savedHeight, host.files[s.gstrContourFile] = savedContour;
@@ -127,9 +126,7 @@ TEST_F(NewCoastFixture, DrawsOverACopyMarkedAsDrawing) {
     EXPECT_EQ(host.events, (std::vector<std::string>{"controls off", "show contours", "controls on"}));
     EXPECT_EQ(host.refreshes, 1);
     EXPECT_TRUE(host.save) << "a finished run leaves File > Save as it was";
-    EXPECT_FALSE(s.gblnDrawing);
-    EXPECT_FALSE(s.gblnBusy);
-    EXPECT_FALSE(host.waitCursor);
+    expectIdle();
     EXPECT_TRUE(t.prompter.shown.empty());
 }
 
@@ -144,9 +141,7 @@ TEST_F(NewCoastFixture, CancelAfterFirstColumnReloadsBothPictures) {
     EXPECT_FALSE(host.save) << "what is shown now matches the files";
     EXPECT_EQ(host.yields, 3) << "after showing, after the first column, after hiding";
     EXPECT_FALSE(host.showContours);
-    EXPECT_FALSE(s.gblnCancel);
-    EXPECT_FALSE(s.gblnDrawing);
-    EXPECT_TRUE(host.controlsEnabled);
+    expectIdle();
 }
 
 TEST_F(NewCoastFixture, CancelReportsAMissingHeightFileOnly) {

@@ -4,7 +4,6 @@
 #include <sys/sysmacros.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "commands/FileCommands.h"
 #include "io/ImageIO.h"
@@ -13,11 +12,8 @@
 namespace morv {
 namespace {
 
-struct FileCommands : ::testing::Test {
+struct FileCommands : test::HostTest {
     test::TempDir dir;
-    test::TestApp t;
-    test::RecordingHost host{t.app};
-    Session& s = t.app.session;
 
     /// Writes a map (and, when asked, its contour image) of the given size.
     std::string writeMap(const std::string& name, int w, int h, bool withContour = true) {
@@ -39,9 +35,6 @@ struct FileCommands : ::testing::Test {
     const test::Shown& lastBox() const { return t.prompter.shown.back(); }
 };
 
-
-
-
 TEST_F(FileCommands, OpenOfAMissingFileSaysSoAndLoadsNothing) {
     t.prompter.answers = {mb::OK};
     open(dir.file("gone.bmp"));
@@ -52,25 +45,16 @@ TEST_F(FileCommands, OpenOfAMissingFileSaysSoAndLoadsNothing) {
     EXPECT_FALSE(host.pictureWindow);
 }
 
-TEST_F(FileCommands, OpenOfADamagedFileLeavesNoImageOpen) {
-    std::ofstream(dir.file("bad.bmp")) << "BMnot really";
-    std::ofstream(dir.file("badCL.bmp")) << "BMnot really";
-    t.prompter.answers = {mb::Ignore};
-    open(dir.file("bad.bmp"));
-    EXPECT_EQ(lastBox().title, "Morv: RUNTIME ERROR");
-    EXPECT_EQ(s.gstrImageFile, "");
-    EXPECT_FALSE(host.pictureWindow);
-    EXPECT_EQ(host.status, "");
-    EXPECT_FALSE(host.waitCursor);
-}
-
-TEST_F(FileCommands, OpenRefusesDevicesFifosAndMismatchedContours) {
+TEST_F(FileCommands, OpenRefusesDamagedFilesDevicesFifosAndMismatches) {
     const std::string map = writeMap("map.bmp", 8, 4, false);
     const HeightImage narrow(4, 2, 255);
     savePictureFile(narrow, dir.file("mapCL.bmp"));
+    test::writeBytes(dir.file("bad.bmp"), "BMnot really");
+    test::writeBytes(dir.file("badCL.bmp"), "BMnot really");
     ASSERT_EQ(::mkfifo(dir.file("fifo.bmp").c_str(), 0600), 0);
     ASSERT_EQ(::mknod(dir.file("device.bmp").c_str(), S_IFCHR | 0600, makedev(1, 3)), 0);
     const std::pair<std::string, std::string> rows[] = {
+        {dir.file("bad.bmp"), dir.file("bad.bmp") + ": "},
         {dir.file("fifo.bmp"), dir.file("fifo.bmp") + ": not a regular file (it is a FIFO)"},
         {dir.file("device.bmp"), dir.file("device.bmp") + ": not a regular file (it is a device)"},
         {map, dir.file("mapCL.bmp") + ": the contour image is 4 x 2 pixels but its height image " + map + " is 8 x 4"},
@@ -78,12 +62,14 @@ TEST_F(FileCommands, OpenRefusesDevicesFifosAndMismatchedContours) {
     for (const auto& [path, reason] : rows) {
         // The odd files have no contour image: the user goes on without one.
         t.prompter.answers = {mb::Yes, mb::Ignore};
-        if (path == map) t.prompter.answers = {mb::Ignore};
+        if (path == map || path == dir.file("bad.bmp")) t.prompter.answers = {mb::Ignore};
         open(path);
         EXPECT_EQ(lastBox().title, "Morv: RUNTIME ERROR") << path;
         EXPECT_NE(lastBox().text.find(reason), std::string::npos) << lastBox().text;
         EXPECT_EQ(s.gstrImageFile, "");
         EXPECT_FALSE(host.pictureWindow);
+        EXPECT_EQ(host.status, "");
+        EXPECT_FALSE(host.waitCursor);
     }
 }
 
@@ -103,8 +89,6 @@ TEST_F(FileCommands, CancelledOpenStillClosesTheOpenImageFirst) {
     EXPECT_EQ(s.gintCurLowColor, 255);
 }
 
-
-
 TEST_F(FileCommands, AFailedSaveKeepsTheUnsavedMark) {
     open(writeMap("a.bmp", 8, 4));
     host.save = true;
@@ -122,7 +106,7 @@ TEST_F(FileCommands, AFailingRenameWritesNothingKeepsMark) {
     // Every temporary is written and checked; only the rename onto the height
     // image's name fails (a folder stands there), and the contour is not renamed.
     std::filesystem::create_directory(dir.file("out.bmp"));
-    std::ofstream(dir.file("outCL.bmp")) << "older contour";
+    test::writeBytes(dir.file("outCL.bmp"), "older contour");
     t.prompter.fileNames = {dir.file("out.bmp")};
     t.prompter.answers = {mb::Ignore};
     EXPECT_FALSE(saveImageAs(host));

@@ -56,14 +56,9 @@ TEST_F(RedrawFixture, APlainRedrawEndsWithScanMarkAndBeep) {
     EXPECT_FALSE(host.contourVisible);
     EXPECT_FALSE(host.showContours);
     EXPECT_EQ(host.beeps, 1);
-    EXPECT_EQ(host.status, "");
-    EXPECT_FALSE(s.gblnBusy);
-    EXPECT_FALSE(s.gblnDrawing);
-    EXPECT_FALSE(s.gblnCancel);
-    EXPECT_FALSE(host.waitCursor);
+    expectIdle();
     EXPECT_EQ(host.events.front(), "controls off");
     EXPECT_EQ(host.events.back(), "controls on");
-    EXPECT_TRUE(host.controlsEnabled);
 }
 
 TEST_F(RedrawFixture, CancelDuringTheValleysPassRestoresTheFile) {
@@ -85,10 +80,7 @@ TEST_F(RedrawFixture, CancelDuringTheValleysPassRestoresTheFile) {
     // The request arrives in the yield of the pass's second column, whose status
     // text is still written before the pass stops.
     EXPECT_EQ(count("WORKING... Filling in the Valleys by 100% - "), 2);
-    EXPECT_FALSE(s.gblnCancel);
-    EXPECT_FALSE(s.gblnBusy);
-    EXPECT_FALSE(s.gblnDrawing);
-    EXPECT_TRUE(host.controlsEnabled);
+    expectIdle();
 }
 
 TEST_F(RedrawFixture, ScaleUpAloneScansTwiceAndStretchesToWhite) {

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <fstream>
-#include <iterator>
 #include <set>
 
 #include "support/TestSupport.h"
@@ -13,8 +11,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void writeFile(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-
 TEST(ReleaseFiles, TwoRunsLeaveOneOfEachOldOnesGo) {
     test::TempDir dir;
     test::TestApp t;
@@ -22,11 +18,11 @@ TEST(ReleaseFiles, TwoRunsLeaveOneOfEachOldOnesGo) {
     const std::string release = dir.file("release"), exe = dir.file("morv-built");
     fs::create_directories(release);
     for (const char* old : {"Morv_v0001.0001.0000.txt", "a.b.c.txt", "Morv_v0001.0001.0000.zip", "one.point.txt"})
-        writeFile(release + "/" + old, "x");
-    writeFile(exe, std::string("\x7f" "ELF first\0build", 16));
+        test::writeBytes(release + "/" + old, "x");
+    test::writeBytes(exe, std::string("\x7f" "ELF first\0build", 16));
     ::chmod(exe.c_str(), 0755);
     makeReleaseFiles(t.app, release, exe);
-    writeFile(exe, std::string("\x7f" "ELF newer\0build", 16));
+    test::writeBytes(exe, std::string("\x7f" "ELF newer\0build", 16));
     makeReleaseFiles(t.app, release, exe);
 
     std::set<std::string> names;

@@ -5,8 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <sstream>
 
 #include "core/RuntimeError.h"
 #include "io/ImageIO.h"
@@ -15,12 +13,6 @@
 
 namespace morv {
 namespace {
-
-std::size_t entries(const std::filesystem::path& dir) {
-    std::size_t n = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir)) ++n;
-    return n;
-}
 
 /// The error number of a save, 0 when it succeeded.
 int saveError(const std::vector<PictureWrite>& writes) {
@@ -49,7 +41,7 @@ TEST(SaveFailure, AFullDiskKeepsTheOldFilesAndLeavesNoTemporaries) {
     EXPECT_EQ(saveError({{&small, disk + "/map.bmp"}, {&big, disk + "/mapCL.bmp"}}), err::DiskFull);
     EXPECT_EQ(test::readFile(disk + "/map.bmp"), before);
     EXPECT_EQ(test::readFile(disk + "/mapCL.bmp"), before);
-    EXPECT_EQ(entries(disk), 2u);
+    EXPECT_EQ(test::entryCount(disk), 2u);
 }
 
 TEST(SaveFailure, ReadOnlyFoldersAndFilesAreLeftAlone) {
@@ -75,8 +67,8 @@ TEST(SaveFailure, ReadOnlyFoldersAndFilesAreLeftAlone) {
     EXPECT_EQ(result, 0);
     EXPECT_EQ(test::readFile(locked + "/map.bmp"), before);
     EXPECT_EQ(test::readFile(open + "/kept.bmp"), before);
-    EXPECT_EQ(entries(locked), 1u);
-    EXPECT_EQ(entries(open), 1u);
+    EXPECT_EQ(test::entryCount(locked), 1u);
+    EXPECT_EQ(test::entryCount(open), 1u);
 }
 
 TEST(SaveFailure, AFileSizeLimitIsReportedInOneLine) {
@@ -94,7 +86,7 @@ TEST(SaveFailure, AFileSizeLimitIsReportedInOneLine) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 1) << "not ended by SIGXFSZ, but failed";
     EXPECT_EQ(test::readFile(dir.file("stderr.txt")), "morv-cli: Path/File access error: out.bmp: File too large\n");
-    EXPECT_EQ(entries(dir.path()), 3u) << "the map, its contour image and the error output: nothing more";
+    EXPECT_EQ(test::entryCount(dir.path()), 3u) << "the map, its contour image and the error output: nothing more";
 }
 
 TEST(SaveFailure, UnicodeAndSpacesInPaths) {

@@ -23,12 +23,8 @@ TEST(SizeCalculator, ReadsTheLeadingNumberLeniently) {
     EXPECT_THROW(readNumber("1e400"), RuntimeError);
 }
 
-TEST(SizeCalculator, ConvertsBoardsAndPixels) {
-    EXPECT_EQ(boardsToPixels(1), 144.0);
-    EXPECT_EQ(boardsToPixels(4), 576.0);
-    EXPECT_EQ(boardsToPixels(0.5), 72.0);  // 73 down to a multiple of 8
+TEST(SizeCalculator, ConvertsBoardsAndPixelsAtTheEdges) {
     EXPECT_EQ(boardsToPixels(-1), -144.0);
-    EXPECT_EQ(pixelsToBoards(1024), 7.0);
     EXPECT_EQ(pixelsToBoards(143.9), 0.0);
 }
 
@@ -41,7 +37,7 @@ CalcFields calculate(CalcFields f) {
 }
 
 TEST(SizeCalculator, AnswersFromBoardsOrFromSizes) {
-    EXPECT_EQ(calculate({"4", "0.5", "", "", "", ""}).lblAnswer0, image("576", "72"));
+    EXPECT_EQ(calculate({"4", "0.5", "", "", "", ""}).lblAnswer0, image("576", "72"));  // 73 down to a multiple of 8
     const CalcFields out = calculate({"5", "", "1024", "512", "", ""});  // one board field counts as none
     EXPECT_EQ(out.lblAnswer1, "Your layout should be 7bbs Wide, by 3bbs High. See Number of Boards answer.");
     EXPECT_EQ(out.txtHorzBoards + "x" + out.txtVertBoards, "7x3");

@@ -9,7 +9,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <cstdlib>
 #include <optional>
 #include <tuple>
 #include <utility>
@@ -114,26 +113,17 @@ struct Server {
         }
         c->write(QByteArray(s.answer).replace("PORT", QByteArray::number(port)));
         if (s.then == Script::Close) c->disconnectFromHost();
-        if (s.then == Script::Drip) {
+        if (s.then == Script::Drip || s.then == Script::DripHeaders) {
+            const QByteArray drop = s.then == Script::Drip ? "<" : "X-Pad: a\r\n";
             auto* timer = new QTimer(c);
-            QObject::connect(timer, &QTimer::timeout, c, [c] { c->write("<"); });
+            QObject::connect(timer, &QTimer::timeout, c, [c, drop] { c->write(drop); });
             timer->start(100);
         }
-        if (s.then == Script::DripHeaders) {
-            auto* timer = new QTimer(c);
-            QObject::connect(timer, &QTimer::timeout, c, [c] { c->write("X-Pad: a\r\n"); });
-            timer->start(100);
-        }
-        if (s.then == Script::FloodHeaders) {
-            const QByteArray lines = QByteArray("X-Pad: " + QByteArray(1000, 'a') + "\r\n").repeated(16);
-            c->write(lines);
-            QObject::connect(c, &QTcpSocket::bytesWritten, c, [c, lines] {
-                if (c->bytesToWrite() < 16384) c->write(lines);
-            });
-        }
-        if (s.then == Script::Flood) {
-            QObject::connect(c, &QTcpSocket::bytesWritten, c, [c] {
-                if (c->bytesToWrite() < 16384) c->write(QByteArray(16384, 'x'));
+        if (s.then == Script::Flood || s.then == Script::FloodHeaders) {
+            const QByteArray more = s.then == Script::Flood ? QByteArray(16384, 'x')
+                                                            : QByteArray("X-Pad: " + QByteArray(1000, 'a') + "\r\n").repeated(16);
+            QObject::connect(c, &QTcpSocket::bytesWritten, c, [c, more] {
+                if (c->bytesToWrite() < 16384) c->write(more);
             });
         }
     }
@@ -156,6 +146,20 @@ UpdateCheckOptions quick(const std::string& server) {
     return o;
 }
 
+/// Runs a check to its end, or until limit passes: the line it ended with.
+std::optional<QString> runCheck(UpdateChecker& checker, std::chrono::milliseconds limit) {
+    std::optional<QString> line;
+    QEventLoop loop;
+    QObject::connect(&checker, &UpdateChecker::finished, &loop, [&](const QString& l) {
+        line = l;
+        loop.quit();
+    });
+    QTimer::singleShot(limit, &loop, &QEventLoop::quit);
+    checker.start();
+    loop.exec();
+    return line;
+}
+
 void spin(std::chrono::milliseconds time) {
     QEventLoop loop;
     QTimer::singleShot(time, &loop, &QEventLoop::quit);
@@ -168,17 +172,9 @@ TEST_P(UpdateFetch, EndsWithTheExpectedLineInTime) {
     const Script& s = GetParam();
     Server server(s);
     UpdateChecker checker(ownApp(), quick(server.address()));
-    std::optional<QString> line;
-    QEventLoop loop;
-    QObject::connect(&checker, &UpdateChecker::finished, &loop, [&](const QString& l) {
-        line = l;
-        loop.quit();
-    });
-    QTimer::singleShot(std::chrono::milliseconds(kByDeadline.to), &loop, &QEventLoop::quit);
     QElapsedTimer clock;
     clock.start();
-    checker.start();
-    loop.exec();
+    const std::optional<QString> line = runCheck(checker, std::chrono::milliseconds(kByDeadline.to));
     ASSERT_TRUE(line) << "no ending after " << clock.elapsed() << " ms";
     EXPECT_EQ(line->toStdString(), s.line);
     EXPECT_GE(clock.elapsed(), s.ends.from);
@@ -222,14 +218,7 @@ TEST(UpdateRedirect, IsFollowedOnlyToTheSameSchemeHostAndPort) {
         // Generous limits: the check ends by its answers here, never by a clock.
         options.silenceTimeout = options.deadline = 20s;
         UpdateChecker checker(ownApp(), options);
-        std::optional<QString> line;
-        QEventLoop loop;
-        QObject::connect(&checker, &UpdateChecker::finished, &loop, [&](const QString& l) {
-            line = l;
-            loop.quit();
-        });
-        checker.start();
-        loop.exec();
+        const std::optional<QString> line = runCheck(checker, 30s);
         ASSERT_TRUE(line) << location;
         // Followed, the moved page is missing (404): no line either way.
         EXPECT_EQ(line->toStdString(), "") << location;

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 #include "core/Routine.h"
@@ -93,11 +91,8 @@ TEST(ErrorHandler, AbortEndsWithTheLogClosedAndNothingRun) {
         },
         test::ProgramEnded);
     EXPECT_FALSE(after);
-    std::ifstream in(dir.file("Morv.log"), std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
     // The handler's ENTER is one level deeper than the failing routine's; nothing follows it.
-    const std::string log = ss.str();
+    const std::string log = test::readFile(dir.file("Morv.log"));
     EXPECT_NE(log.find("- |frmMain.cmdRedraw_Click - ENTER\r\n"), std::string::npos);
     EXPECT_NE(log.find("- ||Ovo_Code.fcnMainErrorHandler - ENTER\r\n"), std::string::npos);
     EXPECT_EQ(log.find("EXIT"), std::string::npos);

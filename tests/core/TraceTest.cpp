@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 
 #include "core/Routine.h"
 #include "support/TestSupport.h"
@@ -10,14 +8,7 @@ namespace morv {
 namespace {
 
 std::time_t at(int y, int mo, int d, int h, int mi, int s) {
-    std::tm tm{};
-    tm.tm_year = y - 1900;
-    tm.tm_mon = mo - 1;
-    tm.tm_mday = d;
-    tm.tm_hour = h;
-    tm.tm_min = mi;
-    tm.tm_sec = s;
-    tm.tm_isdst = -1;
+    std::tm tm{.tm_sec = s, .tm_min = mi, .tm_hour = h, .tm_mday = d, .tm_mon = mo - 1, .tm_year = y - 1900, .tm_isdst = -1};
     return std::mktime(&tm);
 }
 
@@ -61,7 +52,6 @@ TEST(Trace, LogHasHeaderAndNestedLinesWithBarsAndCrLf) {
 
 TEST(Trace, VersionTextIsZeroPaddedAndOrdersAsText) {
     EXPECT_EQ(formatVersion(2, 0, 7), "0002.0000.0007");
-    EXPECT_EQ(formatVersion(1, 2, 34), "0001.0002.0034");
     EXPECT_LT(formatVersion(1, 2, 34), formatVersion(1, 10, 0));
 }
 

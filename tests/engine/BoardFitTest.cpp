@@ -3,29 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
-#include <tuple>
 
 #include "support/TestSupport.h"
 
 namespace morv {
 namespace {
 
-HeightImage ramp(int w, int h) {
-    HeightImage img(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) img.grey()[std::size_t(y) * std::size_t(w) + std::size_t(x)] = std::uint8_t((x + 3 * y) & 255);
-    return img;
-}
+const auto ramp = [](int w, int h) { return test::patternImage(w, h); };
 
 int level(const HeightImage& img, int x, int y) { return fcnGrayLevel(img.pixel(x, y)); }
 
-TEST(BoardFit, BoardSidesOnBothGrids) {
-    EXPECT_EQ(boardSide(BoardGrid::FiveMetre, 1), 144);
-    EXPECT_EQ(boardSide(BoardGrid::FiveMetre, 4), 576);
-    EXPECT_EQ(boardSide(BoardGrid::TenMetre, 1), 73);
-    EXPECT_EQ(boardSide(BoardGrid::TenMetre, 4), 289);
-    EXPECT_EQ(boardFitTag(BoardGrid::FiveMetre, 4, 3), "_FB-4x3");
-    EXPECT_EQ(boardFitTag(BoardGrid::TenMetre, 4, 3), "_FB10-4x3");
+// The board sides and tags are checked where they are used: the fits below and
+// the command line's fitted names.
+TEST(BoardFit, LayoutsAreReadStrictly) {
     EXPECT_EQ(parseBoardLayout("4x3"), (std::pair{4, 3}));
     for (const char* bad : {"0x3", "4x", "x3", "4*3", "228x1", "4x3x2"}) EXPECT_FALSE(parseBoardLayout(bad)) << bad;
 }

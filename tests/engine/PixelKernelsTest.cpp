@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "analysis/Blur.h"
-#include "engine/LevelMap.h"
 #include "engine/PixelKernels.h"
 
 namespace morv {
@@ -98,15 +97,6 @@ TEST(PixelKernels, MapLevelsLooksEveryByteUp) {
             k->mapLevels(data.data(), n, lut.data());
             EXPECT_EQ(data, expected) << where(k, n);
         }
-}
-
-TEST(PixelKernels, PassesMapLevelsWithTheChosenLevel) {
-    std::array<std::uint8_t, 256> lut{};
-    for (std::size_t i = 0; i < lut.size(); ++i) lut[i] = std::uint8_t(255 - i);
-    Bytes data(4099);
-    for (std::size_t i = 0; i < data.size(); ++i) data[i] = std::uint8_t(i * 7);
-    mapLevels(data.data(), data.size(), lut);
-    for (std::size_t i = 0; i < data.size(); ++i) ASSERT_EQ(data[i], std::uint8_t(255 - std::uint8_t(i * 7))) << i;
 }
 
 TEST(PixelKernels, WidenRangeTakesHighestAndLowest) {

@@ -15,21 +15,11 @@ TEST(ResultName, CodesFollowTheControls) {
         TerrainControls c;
         const char* expected;
     };
-    TerrainControls flatten50;
-    flatten50.flattenTicked = true;
-    flatten50.mountainsValue = 50;
-    TerrainControls scaleInvert;
-    scaleInvert.scaleUpTagged = true;
-    scaleInvert.mountainsValue = 30;
-    scaleInvert.fillTicked = true;
-    scaleInvert.valleyMode = ValleyMode::Invert;
-    scaleInvert.valleysValue = 100;
-    scaleInvert.blurValue = 4;
-    TerrainControls lowerScale;
-    lowerScale.flattenTicked = true;
-    lowerScale.mountainMode = MountainMode::Lower;
-    lowerScale.scaleUpTagged = true;
-    lowerScale.mountainsValue = 20;
+    const TerrainControls flatten50{.flattenTicked = true, .mountainsValue = 50};
+    const TerrainControls scaleInvert{.fillTicked = true, .valleyMode = ValleyMode::Invert, .scaleUpTagged = true,
+                                      .mountainsValue = 30, .valleysValue = 100, .blurValue = 4};
+    const TerrainControls lowerScale{
+        .flattenTicked = true, .mountainMode = MountainMode::Lower, .scaleUpTagged = true, .mountainsValue = 20};
     const Case cases[] = {
         {"/maps/hills.jpg", 1024, 512, flatten50, "/maps/hills_1024x512_MF-50_B-0.bmp"},
         {"/maps/hills.jpg", 1024, 512, scaleInvert, "/maps/hills_1024x512_MSU-30_VI-100_B-4.bmp"},
@@ -85,9 +75,7 @@ TEST(ResultName, CodesAreReadBackInTheirPlacesOnly) {
 }
 
 TEST(ResultName, AFitTagReadsBackAsAResult) {
-    TerrainControls flatten;
-    flatten.flattenTicked = true;
-    flatten.mountainsValue = 40;
+    const TerrainControls flatten{.flattenTicked = true, .mountainsValue = 40};
     std::string ext;
     const std::string name = resultName("/maps/Hills.bmp", 576, 432, flatten, ext);
     for (BoardGrid grid : {BoardGrid::FiveMetre, BoardGrid::TenMetre}) {
@@ -110,10 +98,8 @@ TEST(ContourName, CLGoesBeforeTheExtensionWhateverItsLength) {
 TEST(FileExists, OrdinaryFilesOnly) {
     test::TempDir dir;
     test::TestApp t;
-    std::FILE* f = std::fopen(dir.file("Ridge.bmp").c_str(), "w");
-    std::fclose(f);
-    f = std::fopen(dir.file(".hidden.bmp").c_str(), "w");
-    std::fclose(f);
+    test::writeBytes(dir.file("Ridge.bmp"), "");
+    test::writeBytes(dir.file(".hidden.bmp"), "");
     std::filesystem::create_directory(dir.path() / "folder.bmp");
     EXPECT_TRUE(fileExists(t.app, dir.file("Ridge.bmp")));
     EXPECT_FALSE(fileExists(t.app, dir.file("RidgeCL.bmp")));

@@ -4,10 +4,6 @@
 
 #include <QImageReader>
 
-#include <QFile>
-#include <fstream>
-#include <sstream>
-
 #include "core/RuntimeError.h"
 #include "io/ImageIO.h"
 #include "support/TestSupport.h"
@@ -15,12 +11,7 @@
 namespace morv {
 namespace {
 
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using test::readFile;
 
 TEST(AssetFolder, HoldsTheImageAThumbnailAndItsConfig) {
     test::TempDir dir;
@@ -40,7 +31,7 @@ TEST(AssetFolder, HoldsTheImageAThumbnailAndItsConfig) {
     EXPECT_EQ(image.image->pixel(255, 50), fcnGrayColor(255));
     EXPECT_EQ(image.image->pixel(0, 0), fcnGrayColor(44)) << "127 - round(100 x 128 / 155)";
     EXPECT_EQ(image.image->pixel(0, 60), fcnGrayColor(149)) << "127 + round(27 x 128 / 155)";
-    EXPECT_EQ(readAll(folder + "/" + files.image)[25], 0) << "8-bit grey";
+    EXPECT_EQ(readFile(folder + "/" + files.image)[25], 0) << "8-bit grey";
 
     QImageReader thumb(QString::fromStdString(folder + "/thumbnail.jpg"));
     EXPECT_EQ(thumb.format().toStdString(), "jpeg");
@@ -50,7 +41,7 @@ TEST(AssetFolder, HoldsTheImageAThumbnailAndItsConfig) {
     EXPECT_EQ(qGray(t.pixel(120, 5)), 0);
     EXPECT_GT(qGray(t.pixel(200, 90)), 100);
 
-    const std::string config = readAll(folder + "/config.txt");
+    const std::string config = readFile(folder + "/config.txt");
     for (const std::string& line : std::vector<std::string>{"kuid                                    <kuid:YOUR-USER-ID:" + contentIdFor("Ridge_576x576_FB-4x4") + ">\n",
                              "kind                                    \"groundbrush\"\n",
                              "trainz-build                            3.5\n",
@@ -105,7 +96,7 @@ TEST(AssetFolder, TheDescriptionTellsTheMetresOfALevel) {
 TEST(AssetFolder, AGivenUserIdNeedsNoHandEdit) {
     test::TempDir dir;
     writeAssetFolder(HeightImage(4, 4), dir.path().string(), "Vale", {AssetKuid{"414243", "100001"}, 127, 0});
-    const std::string config = readAll(dir.file("config.txt"));
+    const std::string config = readFile(dir.file("config.txt"));
     EXPECT_EQ(config.rfind("kuid                                    <kuid:414243:100001>\n", 0), 0u);
     EXPECT_EQ(config.find("YOUR-USER-ID"), std::string::npos);
     EXPECT_EQ(config.find("Put your user id"), std::string::npos);
@@ -142,9 +133,9 @@ TEST(AssetFolder, UserIdsAndNamesItRefuses) {
 
 TEST(AssetFolder, ChangesNothingWhenItCannotWrite) {
     test::TempDir dir;
-    std::ofstream(dir.file("taken")) << "a file, not a folder";
+    test::writeBytes(dir.file("taken"), "a file, not a folder");
     EXPECT_THROW(writeAssetFolder(HeightImage(4, 4), dir.file("taken"), "x"), RuntimeError);
-    EXPECT_EQ(readAll(dir.file("taken")), "a file, not a folder");
+    EXPECT_EQ(readFile(dir.file("taken")), "a file, not a folder");
 }
 
 }  // namespace

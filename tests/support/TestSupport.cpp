@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "core/RuntimeError.h"
+#include "io/BmpCodec.h"
 #include "io/ImageIO.h"
 
 namespace morv::test {
@@ -25,27 +26,23 @@ int ScriptedPrompter::msgBox(std::string_view text, int style, std::string_view 
     return a;
 }
 
-std::string ScriptedPrompter::openFileName(std::string_view, int, std::string_view initial) {
-    shown.push_back({"open", std::string(initial), 0, {}});
-    if (fileNames.empty()) {
-        ADD_FAILURE() << "unexpected open dialog";
+/// Records a file dialog of kind and answers it with the next queued name.
+static std::string nextFileName(ScriptedPrompter& p, const char* kind, std::string_view initial) {
+    p.shown.push_back({kind, std::string(initial), 0, {}});
+    if (p.fileNames.empty()) {
+        ADD_FAILURE() << "unexpected " << kind << " dialog";
         return {};
     }
-    std::string f = fileNames.front();
-    fileNames.pop_front();
+    std::string f = p.fileNames.front();
+    p.fileNames.pop_front();
     return f;
 }
 
-std::string ScriptedPrompter::saveFileName(std::string_view initial) {
-    shown.push_back({"save", std::string(initial), 0, {}});
-    if (fileNames.empty()) {
-        ADD_FAILURE() << "unexpected save dialog";
-        return {};
-    }
-    std::string f = fileNames.front();
-    fileNames.pop_front();
-    return f;
+std::string ScriptedPrompter::openFileName(std::string_view, int, std::string_view initial) {
+    return nextFileName(*this, "open", initial);
 }
+
+std::string ScriptedPrompter::saveFileName(std::string_view initial) { return nextFileName(*this, "save", initial); }
 
 std::string ScriptedPrompter::saveFileNameOfType(std::string_view initial, const std::vector<std::string>& types,
                                                  int& typeIndex) {
@@ -87,11 +84,49 @@ OverwriteAnswer RecordingHost::askOverwrite() {
     return a;
 }
 
+void HostTest::expectIdle() const {
+    EXPECT_FALSE(s.gblnBusy);
+    EXPECT_FALSE(s.gblnDrawing);
+    EXPECT_FALSE(s.gblnCancel);
+    EXPECT_TRUE(host.controlsEnabled);
+    EXPECT_FALSE(host.waitCursor);
+    EXPECT_EQ(host.status, "");
+}
+
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream ss;
     ss << in.rdbuf();
     return ss.str();
+}
+
+void writeBytes(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+
+std::size_t entryCount(const std::filesystem::path& folder) {
+    return std::size_t(std::distance(std::filesystem::directory_iterator(folder), {}));
+}
+
+std::string refusalOf(const std::function<void()>& act) {
+    try {
+        act();
+    } catch (const RuntimeError& e) {
+        return std::to_string(e.number()) + ": " + e.description();
+    }
+    return "none";
+}
+
+std::string bmp24Bytes(const HeightImage& image) {
+    std::string out;
+    writeBmp24(image, [&out](const void* d, std::size_t n) { out.append(static_cast<const char*>(d), n); });
+    return out;
+}
+
+HeightImage patternImage(int w, int h, bool colour) {
+    HeightImage img(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) img.setPixel(x, y, fcnGrayColor((x * 7 + y * 3) & 255));
+    if (colour) img.setPixel(w - 1, h - 1, 0x123456);
+    return img;
 }
 
 HeightImage greyImage(const std::vector<std::vector<int>>& rows) {

@@ -102,18 +102,35 @@ private:
 
 /// A file's whole content ("" when it cannot be read).
 std::string readFile(const std::string& path);
+/// Writes bytes as the file's whole content.
+void writeBytes(const std::string& path, const std::string& bytes);
+/// How many entries a folder holds.
+std::size_t entryCount(const std::filesystem::path& folder);
+/// "number: description" of the RuntimeError act throws, or "none".
+std::string refusalOf(const std::function<void()>& act);
+/// The bytes of a picture written as a 24-bit BMP.
+std::string bmp24Bytes(const HeightImage& image);
 
 /// A test with a fresh program and a window-less host, the height display set by show().
 struct HostTest : ::testing::Test {
     TestApp t;
     RecordingHost host{t.app};
     Session& s = t.app.session;
-    /// Puts a picture on the height display.
-    void show(const HeightImage& img) { host.doc.disp.replace(std::make_shared<HeightImage>(img)); }
+    /// Puts a picture on the height display, and one on the contour display when given.
+    void show(const HeightImage& img, const HeightImage* contour = nullptr) {
+        host.doc.disp.replace(std::make_shared<HeightImage>(img));
+        if (contour) host.doc.dispCL.replace(std::make_shared<HeightImage>(*contour));
+    }
+    /// Expects the program idle again: no operation or cancel flag, the controls on,
+    /// no wait cursor and no status text.
+    void expectIdle() const;
 };
 
 /// A grey picture from rows of levels.
 HeightImage greyImage(const std::vector<std::vector<int>>& rows);
+/// A picture of every level ((7x + 3y) mod 256), with one colour pixel in the
+/// bottom right corner when colour is asked for.
+HeightImage patternImage(int w, int h, bool colour = false);
 
 /// Runs body in a child process as an unprivileged user (nobody) when this process
 /// runs as root, or directly otherwise; returns body's result, or -1 when the

@@ -1,9 +1,7 @@
 // At home on the desktop: a map named on the command line opens once the main
 // window shows, and the settings file keeps the last folder and the frame only.
 #include <QDir>
-#include <QFileDialog>
 #include <QSettings>
-#include <QTimer>
 
 #include "ui/CommandLine.h"
 #include "ui/DesktopSettings.h"
@@ -37,7 +35,7 @@ protected:
     QString before;
 };
 
-TEST_F(StartWithMap, ARelativePathOpensWithItsContourWarningAndScanAndOpenStartsFromIt) {
+TEST_F(StartWithMap, ARelativePathOpensAndOpenThenStartsFromIt) {
     HeightImage contour(100, 100, 255);
     contour.setPixel(3, 4, 0);
     const std::string path = writePair("Hills.bmp", rampImage(100, 100), &contour);
@@ -58,7 +56,7 @@ TEST_F(StartWithMap, ARelativePathOpensWithItsContourWarningAndScanAndOpenStarts
     EXPECT_EQ(lastShown().text, path);
 }
 
-TEST_F(StartWithMap, APathThatCannotBeOpenedGetsOpensOwnMessageAndOpenStillStartsThere) {
+TEST_F(StartWithMap, AMissingPathGetsOpensMessageAndOpenStartsThere) {
     const std::string path = dir.file("missing.bmp");
     prompter.answers = {mb::OK};
     start(path);
@@ -77,7 +75,7 @@ protected:
     ~Remembered() override { QSettings().clear(); }
 };
 
-TEST_F(Remembered, TheFileDialogsStartInTheLastChosenFolderAndTheFrameComesBackNothingElse) {
+TEST_F(Remembered, DialogsStartInTheLastFolderOnlyTheFrameReturns) {
     EXPECT_EQ(dialogStart(QString()), QString());
     const QString maps = QString::fromStdString(dir.file("maps"));
     QDir().mkpath(maps);

@@ -3,7 +3,6 @@
 // log that cannot be written.
 #include <QMessageBox>
 #include <QProcess>
-#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -19,8 +18,7 @@ namespace {
 class ErrorBox : public UiTest {
 protected:
     ErrorBox() {
-        main->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(main.get()));
+        activate();
         real.setParent(main.get());
     }
     ~ErrorBox() override { t.app.prompter = &prompter; }
@@ -32,17 +30,7 @@ protected:
         QTest::keyClicks(QApplication::focusWidget(), text);
     }
     /// Runs act on the first message box shown from now on.
-    void onBox(std::function<void(QMessageBox&)> act) {
-        auto* poll = new QTimer(main.get());
-        QObject::connect(poll, &QTimer::timeout, poll, [poll, act = std::move(act)] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                poll->deleteLater();
-                poll->stop();
-                act(*box);
-            }
-        });
-        poll->start(5);
-    }
+    void onBox(std::function<void(QMessageBox&)> act) { onModal<QMessageBox>(std::move(act), main.get()); }
     QtPrompter real;
 };
 

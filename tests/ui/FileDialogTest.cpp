@@ -15,24 +15,12 @@
 namespace morv::test {
 namespace {
 
-/// Runs act on the first file dialog shown from now on.
-void onFileDialog(std::function<void(QFileDialog&)> act) {
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, act = std::move(act)] {
-        if (auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-            poll->stop();
-            poll->deleteLater();
-            act(*d);
-        }
-    });
-    poll->start(5);
-}
-
 /// Puts name into the dialog's file name field and presses its Open or Save button.
 void typeName(QFileDialog& d, const std::string& name) {
     auto* field = d.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
     auto* buttons = d.findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
-    ASSERT_TRUE(field && buttons);
+    ASSERT_NE(field, nullptr);
+    ASSERT_NE(buttons, nullptr);
     field->setText(QString::fromStdString(name));
     QAbstractButton* accept = buttons->button(d.acceptMode() == QFileDialog::AcceptOpen ? QDialogButtonBox::Open : QDialogButtonBox::Save);
     ASSERT_NE(accept, nullptr);
@@ -55,7 +43,7 @@ TEST(FileDialogs, OpenTakesAnyTypedNameAndSaveAsStartsOnTheFilterOpenChose) {
     QtPrompter prompter;
     const char* filter = "*.bmp|*.bmp|*.jpg|*.jpg|Images: bmp, jpg|*.bmp;*.jpg";
     QString openFilter, saveFilter;
-    onFileDialog([&](QFileDialog& d) {
+    onModal<QFileDialog>([&](QFileDialog& d) {
         openFilter = d.selectedNameFilter();
         typeName(d, dir.file("missing.bmp"));
     });
@@ -64,7 +52,7 @@ TEST(FileDialogs, OpenTakesAnyTypedNameAndSaveAsStartsOnTheFilterOpenChose) {
     // picks comes back as the type.
     const std::vector<std::string> types = {"*.bmp (*.bmp)", "*.jpg (*.jpg)", "Images: bmp, jpg (*.bmp *.jpg)",
                                             "8-bit grey PNG (*.png)"};
-    onFileDialog([&](QFileDialog& d) {
+    onModal<QFileDialog>([&](QFileDialog& d) {
         saveFilter = d.selectedNameFilter();
         auto* typeBox = d.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
         ASSERT_NE(typeBox, nullptr);
@@ -78,12 +66,6 @@ TEST(FileDialogs, OpenTakesAnyTypedNameAndSaveAsStartsOnTheFilterOpenChose) {
     EXPECT_EQ(saveFilter, "Images: bmp, jpg (*.bmp *.jpg)");
     EXPECT_EQ(typeIndex, 3);
 }
-
-}  // namespace
-}  // namespace morv::test
-
-namespace morv::test {
-namespace {
 
 using FileNames = UiTest;
 
@@ -102,7 +84,7 @@ TEST_F(FileNames, SaveAsAfterCloseOffersTheNewMapsOwnNameAndAHiddenMapOpens) {
     EXPECT_EQ(lastShown().text, other);
 }
 
-TEST_F(FileNames, AMapFromAJpegFileIsSavedAsBmpAndANameWithoutExtensionGetsOne) {
+TEST_F(FileNames, AJpegMapIsSavedAsBmpUnderANameGivenAnExtension) {
     const std::string jpeg = writePair("terrain.jpg", rampImage(48, 24));
     const auto jpegBytes = [&] { return readFile(jpeg); };
     const std::string before = jpegBytes();

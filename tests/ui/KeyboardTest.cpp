@@ -2,9 +2,6 @@
 // would be: Esc while an operation runs, the menu shortcuts over the ground level
 // box, the overwrite dialog's keys, the bars that stand upside down, and what
 // Redraw shows before it re-reads a large map.
-#include <QStyle>
-#include <QStyleOptionSlider>
-#include <QTimer>
 #include <QWheelEvent>
 
 #include "ui/FrmCalcImgSize.h"
@@ -17,8 +14,7 @@ namespace {
 class Keyboard : public UiTest {
 protected:
     Keyboard() {
-        main->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(main.get()));
+        activate();
     }
     /// A key pressed on the keyboard: it goes wherever the focus is.
     void press(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
@@ -80,7 +76,7 @@ public:
     }
 };
 
-TEST_F(Keyboard, RedrawShowsTheWaitPointerAndTheDisabledToolbarBeforeItRereadsTheMap) {
+TEST_F(Keyboard, RedrawLooksBusyBeforeItRereadsTheMap) {
     openRamp(100, 50);
     flattenHalf();
     auto* toolbar = child<QWidget>("picMainToolbar");
@@ -139,6 +135,8 @@ TEST_F(Keyboard, TheOverwriteDialogAnswersTheFocusedButtonAndItsLetters) {
         const char* answer;
     };
     const Row table[] = {
+        {{Qt::Key_Return}, "7"},  // No has the focus
+        {{Qt::Key_Escape}, "2"},
         {{Qt::Key_Tab, Qt::Key_Return}, "6"},  // Tab from No to Yes, then Enter
         {{Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Return}, "2"},  // on to Cancel
         {{Qt::Key_Y}, "6"},
@@ -156,8 +154,7 @@ TEST_F(Keyboard, TheOverwriteDialogAnswersTheFocusedButtonAndItsLetters) {
             for (Qt::Key key : row.keys) press(key);
             EXPECT_FALSE(d.isVisible());
         };
-        main->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(main.get()));
+        activate();
         press(Qt::Key_S, Qt::ControlModifier);
         EXPECT_EQ(main->overwriteAnswer(), row.answer) << row.keys.size() << " " << row.keys.front();
         EXPECT_EQ(*loadPictureFile(path) == result, std::string(row.answer) == "6") << row.answer;
@@ -247,7 +244,7 @@ TEST_F(Keyboard, TheBarsTellTheirNameAndValueAndScaleUpKeepsTheToolbarStill) {
     EXPECT_EQ(statusText(), "");
 }
 
-TEST_F(Keyboard, TheCalculatorStartsEmptyEachTimeAndOneBoardFieldCountsAsNone) {
+TEST_F(Keyboard, TheCalculatorStartsEmptyEachTimeAndAnswers) {
     int shown = 0;
     main->showCalcImgSizeModally = [&](FrmCalcImgSize& d) {
         ++shown;
@@ -261,6 +258,8 @@ TEST_F(Keyboard, TheCalculatorStartsEmptyEachTimeAndOneBoardFieldCountsAsNone) {
         EXPECT_EQ(d.findChild<QLineEdit*>(QStringLiteral("txtVertBoards"))->text(), "3");
         EXPECT_EQ(d.findChild<QLabel*>(QStringLiteral("lblAnswer_0"))->text(),
                   "Your image should be 1008px Wide, by 432px High to match Trainz image size requirements.");
+        EXPECT_EQ(d.findChild<QLabel*>(QStringLiteral("lblAnswer_1"))->text(),
+                  "Your layout should be 7bbs Wide, by 3bbs High. See Number of Boards answer.");
     };
     action("mnuToolsCalcImgSize")->trigger();
     action("mnuToolsCalcImgSize")->trigger();

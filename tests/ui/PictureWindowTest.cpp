@@ -66,7 +66,8 @@ TEST_F(PictureWindow, WhileDrawingTheReadoutStandsBackAndTheWindowWillNotClose) 
     EXPECT_TRUE(progressKept);
     EXPECT_TRUE(refused);
     EXPECT_EQ(lastShown().text, "Can not close while Drawing");
-    ASSERT_TRUE(picture() && picture()->isVisible());
+    ASSERT_NE(picture(), nullptr);
+    EXPECT_TRUE(picture()->isVisible());
     moveOver(picture()->picDisp(), 4, 4);
     EXPECT_EQ(statusText().rfind("X: 4 - Y: 4", 0), 0u);
     moveOver(desk(), 700, 500);

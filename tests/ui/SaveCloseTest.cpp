@@ -1,7 +1,5 @@
 // Saving the result, the "File Already Exists" dialog, and closing the image with
 // the unsaved-changes question.
-#include <QTimer>
-
 #include "ui/FrmOverWrite.h"
 #include "ui/UiFixture.h"
 
@@ -39,7 +37,7 @@ protected:
     HeightImage result;
 };
 
-TEST_F(SaveClose, SaveAsDeclinedKeepsTheSessionOnItsFilesAndAcceptedWritesBothPictures) {
+TEST_F(SaveClose, SaveAsDeclinedKeepsTheFilesAndAcceptedWritesBoth) {
     prompter.fileNames.push_back(path);
     answerOverwrite(false, "Command2", "mnuFileSaveAs");
     EXPECT_FALSE(written());
@@ -56,7 +54,7 @@ TEST_F(SaveClose, SaveAsDeclinedKeepsTheSessionOnItsFilesAndAcceptedWritesBothPi
     EXPECT_EQ(s.gstrImageFile, target);
 }
 
-TEST_F(SaveClose, TheOverwriteAnswerDecidesTheWriteAndTheTickedBoxStopsTheQuestion) {
+TEST_F(SaveClose, TheOverwriteAnswerAndBoxDecideWriteAndAsking) {
     struct Row {
         bool tick;
         const char* button;
@@ -86,20 +84,6 @@ TEST_F(SaveClose, TheOverwriteAnswerDecidesTheWriteAndTheTickedBoxStopsTheQuesti
     EXPECT_FALSE(action("mnuOptionsOverwrite")->isChecked());
     EXPECT_EQ(answerOverwrite(false, "Command3"), 0);
     EXPECT_TRUE(written());
-}
-
-TEST_F(SaveClose, TheOverwriteDialogAnswersEnterWithNoAndEscWithCancel) {
-    for (auto [key, answer] : {std::pair{Qt::Key_Return, "7"}, {Qt::Key_Escape, "2"}}) {
-        main->showOverWriteModally = [](FrmOverWrite& d) { d.exec(); };
-        QTimer::singleShot(0, [key = key] {
-            QWidget* dialog = QApplication::activeModalWidget();
-            ASSERT_NE(dialog, nullptr);
-            QTest::keyClick(dialog, key);
-        });
-        action("mnuFileSave")->trigger();
-        EXPECT_EQ(main->overwriteAnswer(), answer);
-        EXPECT_FALSE(written());
-    }
 }
 
 TEST_F(SaveClose, ClosingAnUnsavedResultAsksFirstWhicheverWayItIsClosed) {

@@ -3,8 +3,6 @@
 #include <QDir>
 #include <QMessageBox>
 #include <QTimer>
-#include <fstream>
-#include <sstream>
 
 #include "core/AppInfo.h"
 #include "ui/CommandLine.h"
@@ -15,7 +13,7 @@
 namespace morv::test {
 namespace {
 
-TEST(CommandLine, SwitchesAreWholeArgumentsInAnyCaseAndOtherArgumentsAreTheImage) {
+TEST(CommandLine, SwitchesAreWholeWordsInAnyCaseTheRestIsTheImage) {
     struct Row {
         std::vector<std::string> args;
         bool log, programmer, help, version;
@@ -52,7 +50,7 @@ QAbstractButton* buttonFor(QMessageBox* box, B::StandardButton which) {
     return nullptr;
 }
 
-TEST(QtPrompter, EachStyleShowsItsIconAndDefaultAndEachButtonAnswersItsCode) {
+TEST(QtPrompter, EachStyleShowsItsIconAndDefaultButtonsAnswer) {
     struct Row {
         int style;
         B::StandardButton press;  // NoButton: the user presses Esc
@@ -90,7 +88,7 @@ TEST(QtPrompter, EachStyleShowsItsIconAndDefaultAndEachButtonAnswersItsCode) {
 
 using Startup = UiTest;
 
-TEST_F(Startup, WithoutAnImageOnlyOpenQuitAndTheMenusAreUsableAndTheFrameHoldsItsSizeAndTheBarsTheirValues) {
+TEST_F(Startup, WithoutAnImageOnlyOpenQuitAndTheMenusWork) {
     EXPECT_FALSE(child<QWidget>("picMainToolbar")->isVisible());
     EXPECT_FALSE(child<QWidget>("picScrollToolbar")->isVisible());
     for (const char* name : {"mnuFileOpen", "mnuFileQuit", "mnuAbout"}) EXPECT_TRUE(action(name)->isEnabled()) << name;
@@ -100,10 +98,16 @@ TEST_F(Startup, WithoutAnImageOnlyOpenQuitAndTheMenusAreUsableAndTheFrameHoldsIt
     for (auto [name, key] : {std::pair{"mnuFileOpen", "Ctrl+O"}, {"mnuFileSave", "Ctrl+S"}, {"mnuFileSaveAs", "Ctrl+A"},
                              {"mnuFileQuit", "Ctrl+Q"}})
         EXPECT_EQ(action(name)->shortcut(), QKeySequence(QString::fromUtf8(key))) << name;
+}
+
+TEST_F(Startup, TheFrameKeepsItsMinimumSize) {
     main->resize(500, 300);
     QTest::qWait(80);
     EXPECT_GE(main->width(), main->frameMinimum().width());
     EXPECT_GE(main->height(), main->frameMinimum().height());
+}
+
+TEST_F(Startup, TheMountainsBarStartsAtZero) {
     // The mountains bar stands at 0, so the first Redraw must not flatten by 100 %.
     openRamp(40, 20);
     click("chkFlatten");
@@ -111,7 +115,7 @@ TEST_F(Startup, WithoutAnImageOnlyOpenQuitAndTheMenusAreUsableAndTheFrameHoldsIt
     EXPECT_EQ(*main->document().disp.image, rampImage(40, 20));
 }
 
-TEST(Splash, ShowsThePlatformAndVersionWritesTheLogThenShowsTheMainWindow) {
+TEST(Splash, ShowsPlatformAndVersionLogsThenShowsTheMainWindow) {
     TempDir dir;
     const QString before = QDir::currentPath();
     QDir::setCurrent(QString::fromStdString(dir.path().string()));
@@ -126,10 +130,9 @@ TEST(Splash, ShowsThePlatformAndVersionWritesTheLogThenShowsTheMainWindow) {
     EXPECT_FALSE(mainShown);
     EXPECT_TRUE(QTest::qWaitFor([&] { return mainShown && splash.isNull(); }, 3000));
     t.app.trace.closeLog();
-    std::stringstream log;
-    log << std::ifstream(dir.file("Morv.log")).rdbuf();
-    EXPECT_NE(log.str().find("- |frmSplash.Form_Load - ENTER"), std::string::npos) << log.str();
-    EXPECT_NE(log.str().find("frmSplash.Timer1_Timer - EXIT"), std::string::npos) << log.str();
+    const std::string log = readFile(dir.file("Morv.log"));
+    EXPECT_NE(log.find("- |frmSplash.Form_Load - ENTER"), std::string::npos) << log;
+    EXPECT_NE(log.find("frmSplash.Timer1_Timer - EXIT"), std::string::npos) << log;
     QDir::setCurrent(before);
 }
 

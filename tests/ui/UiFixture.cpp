@@ -79,6 +79,11 @@ void UiTest::atYield(int n, std::function<void()> act) {
     };
 }
 
+void UiTest::activate() {
+    main->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(main.get()));
+}
+
 void UiTest::keyInPicture(Qt::Key key, Qt::KeyboardModifiers mods) {
     QTest::keyClick(picture()->findChild<QScrollArea*>(QStringLiteral("picScroll")), key, mods);
 }

@@ -13,6 +13,7 @@
 #include <QScrollBar>
 #include <QString>
 #include <QTest>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <string>
@@ -31,6 +32,20 @@ HeightImage rampImage(int width, int height);
 
 /// Sends a mouse move to w at (x, y) with no button down.
 void moveOver(QWidget* w, int x, int y);
+
+/// Runs act on the first modal window of type T shown from now on (while owner lives).
+template <class T>
+void onModal(std::function<void(T&)> act, QObject* owner = nullptr) {
+    auto* poll = new QTimer(owner);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, act = std::move(act)] {
+        if (auto* w = qobject_cast<T*>(QApplication::activeModalWidget())) {
+            poll->stop();
+            poll->deleteLater();
+            act(*w);
+        }
+    });
+    poll->start(5);
+}
 
 /// The main window as a user meets it, with a scripted prompter answering its
 /// message boxes and file dialogs, and a temporary folder for the maps.
@@ -66,6 +81,8 @@ protected:
     /// Runs act once, at the n-th time a running command yields to the interface;
     /// yields counts them all.
     void atYield(int n, std::function<void()> act);
+    /// Makes the main window the active one, where window shortcuts work.
+    void activate();
     /// Presses a key, with modifiers, in the picture window.
     void keyInPicture(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier);
     /// The picture window, or null when none is open.

@@ -15,8 +15,7 @@ protected:
     Zoom() {
         path = openRamp(256, 200);
         // Window shortcuts work in the active window, as on a desktop.
-        main->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(main.get()));
+        activate();
     }
     QWidget* viewport() const { return picture()->findChild<QScrollArea*>(QStringLiteral("picScroll"))->viewport(); }
     /// Presses a zoom key where the focus is after an Open: the ground level box.
@@ -65,7 +64,8 @@ TEST_F(Zoom, KeysStepFitAndOneToOneWithTheScaleInTheStatusBar) {
     zoomKey(Qt::Key_0);
     const QSize room = viewport()->size();
     const QSize shown = picture()->picDisp()->size();
-    EXPECT_TRUE(shown.width() <= room.width() && shown.height() <= room.height()) << shown.width() << "x" << shown.height();
+    EXPECT_LE(shown.width(), room.width());
+    EXPECT_LE(shown.height(), room.height());
     EXPECT_TRUE(shown.width() >= room.width() - 1 || shown.height() >= room.height() - 1);
     EXPECT_EQ(statusText().rfind("Scale: ", 0), 0u);
 }
@@ -98,7 +98,8 @@ TEST_F(Zoom, ReadoutScreenGridAndCopyStayInImagePixelsAtAnyScale) {
         const auto grey = [&](int x) { return qRed(screen.pixel(x, 1)) == qBlue(screen.pixel(x, 1)); };
         const int line = int(std::ceil(144 * row.scale - 1e-9));
         EXPECT_FALSE(grey(line)) << row.scale;
-        EXPECT_TRUE(grey(line - 1) && grey(line + 2)) << row.scale;
+        EXPECT_TRUE(grey(line - 1)) << row.scale;
+        EXPECT_TRUE(grey(line + 2)) << row.scale;
     }
     keyInPicture(Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(QApplication::clipboard()->image().size(), QSize(256, 200));
@@ -162,7 +163,7 @@ protected:
     }
 };
 
-TEST_F(OnScreen, ContourLinesShowAfterMakeNewContoursAndAfterAnAutoContourRedraw) {
+TEST_F(OnScreen, ContourLinesReachTheScreenAfterEachDrawing) {
     click("cmdNewCoast");
     expectContourOnScreen("Make New Contours");
     click("chkAutoContLine");
