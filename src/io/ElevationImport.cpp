@@ -43,7 +43,9 @@ constexpr double kLowestTerrain = -500, kHighestTerrain = 9000;
 /// A base board is 720 m square on either grid.
 constexpr double kBoardMetres = 720.0;
 
-std::string oneLine(std::string text) {
+/// A library message as a clause of one of ours: line breaks become blanks, the
+/// closing blanks and full stop go.
+std::string asClause(std::string text) {
     for (char& c : text)
         if (c == '\n' || c == '\r') c = ' ';
     while (!text.empty() && (text.back() == ' ' || text.back() == '.')) text.pop_back();
@@ -119,7 +121,7 @@ public:
     /// GDAL's first failure since the last clear, on one line, or fallback.
     std::string failure(const std::string& fallback) const {
         const std::lock_guard lock(mutex());
-        return oneLine(m_failure.empty() ? fallback : m_failure);
+        return asClause(m_failure.empty() ? fallback : m_failure);
     }
 
 private:

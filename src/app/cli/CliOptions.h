@@ -34,7 +34,7 @@ struct Options {
     std::optional<int> depth;
     std::optional<std::pair<int, int>> boards;
     BoardGrid grid = BoardGrid::FiveMetre;
-    BoardFitMethod fit = BoardFitMethod::Scale;
+    BoardFitMethod fit = BoardFitMethod::Crop;
     std::string assetDir;
     bool fitAsked = false;    // --grid or --fit given
     bool dryRun = false;
