@@ -164,8 +164,8 @@ TEST_F(CliFormats, FitCropsByDefaultAndScalingTellsTheScale) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "scaled.bmp\nscaledCL.bmp\n");
     EXPECT_EQ(r.err, "morv-cli: hills.bmp: fitted by scaling: 10.4 x 5.2 m a pixel (was 5 m)\n");
-    r = run("redraw hills.bmp --flatten 10 --boards 5x2 --grid 10 --fit scale -o ten.bmp");
-    EXPECT_EQ(r.err, "morv-cli: hills.bmp: fitted by scaling: 8.3 x 10.3 m a pixel (was 10 m)\n");
+    r = run("redraw hills.bmp --flatten 10 --boards 2x1 --grid 10 --fit scale -o ten.bmp");
+    EXPECT_EQ(r.err, "morv-cli: hills.bmp: fitted by scaling: 20.8 x 20.7 m a pixel (was 10 m)\n");
     r = run("redraw hills.bmp --flatten 10 --boards 1x1 --fit scale -o quiet.bmp -q");
     EXPECT_EQ(r.err, "") << "-q leaves only the failures";
 }

@@ -550,5 +550,33 @@ TEST(SafeWrite, ADeadSavesRecordsGoWithAnyLaterSaveToTheFolder) {
     }
 }
 
+TEST(SafeWrite, AFinishedPairIsNeverRolledBack) {
+    for (const bool userReplaced : {false, true}) {
+        SCOPED_TRACE(userReplaced ? "one file replaced by the user since" : "both files as the save left them");
+        test::TempDir dir;
+        const std::string h = dir.file("h.bmp"), c = dir.file("hCL.bmp");
+        writeFilesSafely({{h, "old map"}, {c, "old contours"}});
+        // Killed after both renames, before its records were dropped.
+        test::inChild([&] {
+            setBetweenCommitsHookForTests([](std::size_t i) {
+                if (i == 2) ::_exit(0);
+            });
+            writeFilesSafely({{h, "new map"}, {c, "new contours"}});
+        });
+        ASSERT_GT(leftovers(dir.path()), 0) << "the kill left records";
+        ASSERT_EQ(test::readFile(c), "new contours");
+        if (userReplaced) {
+            // Another program puts a file of its own in place of the map.
+            const std::string other = dir.file("other");
+            std::ofstream(other) << "user's map";
+            ASSERT_EQ(::rename(other.c_str(), h.c_str()), 0);
+        }
+        EXPECT_THROW(checkTargets({h, c}, Existing::Refuse), TargetExists);
+        EXPECT_EQ(leftovers(dir.path()), 0) << "the dead save's records are gone";
+        EXPECT_EQ(test::readFile(h), userReplaced ? "user's map" : "new map");
+        EXPECT_EQ(test::readFile(c), "new contours") << "the finished pair stays new";
+    }
+}
+
 }  // namespace
 }  // namespace morv
