@@ -23,6 +23,7 @@
 #include <sstream>
 #include <thread>
 
+#include "engine/BoardFit.h"
 #include "io/PictureLimits.h"
 #include "io/SafeWrite.h"
 
@@ -582,7 +583,7 @@ void checkOptions(const ImportOptions& o) {
 }  // namespace
 
 int boardPixels(int grid, int boards) {
-    return grid == 10 ? 72 * boards + 1 : 144 * boards;
+    return boardSide(grid == 10 ? BoardGrid::TenMetre : BoardGrid::FiveMetre, boards);
 }
 
 ImportResult importElevation(const ImportOptions& o, const ImportProgress& hook) {
