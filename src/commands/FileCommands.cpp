@@ -66,15 +66,16 @@ bool namesExtension(const std::string& path, const std::string& extension) {
 }
 
 /// The name Save As offers: the result name a Redraw of this map produced, else
-/// the map's own name; with ".bmp" for its extension, since both files are written
-/// as BMP whatever their names say.
+/// the map's own name; with the extension of the preselected type (".bmp"), since
+/// that is what the files are written as whatever their names say.
 std::string offeredSaveName(const Session& s) {
+    const std::string ext = writtenExtension(kSaveTypeOf[kSaveTypePreselected]);
     std::string name = s.gstrResultName.empty() ? s.gstrImageFile : s.gstrResultName;
-    if (name.empty() || namesExtension(name, "bmp")) return name;
+    if (name.empty() || namesExtension(name, ext)) return name;
     const std::size_t start = nameStart(name);
     const std::size_t dot = name.find_last_of('.');
     if (dot != std::string::npos && dot > start) name.erase(dot);
-    return name + ".bmp";
+    return name + "." + ext;
 }
 
 /// A chosen name without an extension gets the one of the type it is written as
