@@ -5,7 +5,7 @@
 #   scripts/kill-loop.sh [--window] [SIDE] [RUNS] [CLI] [LEAN] [MORV]
 #
 # SIDE (default 4096) is the map's side, RUNS (default 100) the number of kills;
-# CLI, LEAN and MORV default to build/src/app/morv-cli, build/bench/morv-lean and
+# CLI, LEAN and MORV default to build/src/app/morv-cli, build/tests/morv-lean and
 # build/src/app/morv. The saver killed is "morv-cli redraw --force", or with
 # --window the window's Save: morv opens the old pair on a virtual X server
 # (xvfb-run), Redraw flattens the mountains by 40 %, Ctrl+S answered Yes replaces
@@ -29,7 +29,7 @@ cd "$(dirname "$0")/.."
 side=${1:-4096}
 runs=${2:-100}
 cli=$(realpath "${3:-build/src/app/morv-cli}")
-lean=$(realpath "${4:-build/bench/morv-lean}")
+lean=$(realpath "${4:-build/tests/morv-lean}")
 morv=$(realpath -m "${5:-build/src/app/morv}")
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/morv-kill-XXXXXX")

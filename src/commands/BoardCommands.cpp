@@ -17,7 +17,7 @@ namespace {
 int nearestBoards(BoardGrid grid, int side) {
     const int border = grid == BoardGrid::TenMetre ? 1 : 0;
     const double boards = double(side - border) / pixelsPerBoard(grid);
-    return std::clamp(int(std::lround(boards)), 1, 227);
+    return std::clamp(int(std::lround(boards)), 1, kMaxBoards);
 }
 
 }  // namespace
@@ -38,6 +38,16 @@ std::string boardFitAdvice(BoardFitMethod refused) {
                                            : "Choose Crop or Scale, or more boards.";
 }
 
+void fitPicturesToBoards(Document& doc, const BoardFitChoice& c, Colour ground) {
+    const int width = boardSide(c.grid, c.boardsWide), height = boardSide(c.grid, c.boardsHigh);
+    auto map = std::make_shared<HeightImage>(fitToSize(*doc.disp.image, width, height, c.method, ground));
+    std::shared_ptr<HeightImage> contour;
+    if (!doc.dispCL.image->empty())
+        contour = std::make_shared<HeightImage>(fitToSize(*doc.dispCL.image, width, height, c.method, ground));
+    doc.disp.replace(std::move(map));
+    doc.dispCL.replace(std::move(contour));
+}
+
 bool fitMapToBoards(const Host& host, const BoardFitChoice& c) {
     App& app = host.app();
     Session& s = app.session;
@@ -53,15 +63,7 @@ bool fitMapToBoards(const Host& host, const BoardFitChoice& c) {
         return false;
     }
     r([&] { host.activity.setWaitCursor(true); });
-    const bool fitted = r([&] {
-        // Both pictures are fitted before either display changes.
-        auto map = std::make_shared<HeightImage>(fitToSize(*doc.disp.image, width, height, c.method, s.glngGroundColor));
-        std::shared_ptr<HeightImage> contour;
-        if (!doc.dispCL.image->empty())
-            contour = std::make_shared<HeightImage>(fitToSize(*doc.dispCL.image, width, height, c.method, s.glngGroundColor));
-        doc.disp.replace(std::move(map));
-        doc.dispCL.replace(std::move(contour));
-    });
+    const bool fitted = r([&] { fitPicturesToBoards(doc, c, s.glngGroundColor); });
     r([&] { host.activity.setWaitCursor(false); });
     if (!fitted) return false;
     r([&] {

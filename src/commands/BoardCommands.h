@@ -9,8 +9,8 @@ namespace morv {
 /// A layout of whole base boards and how the map is brought to it.
 struct BoardFitChoice {
     BoardGrid grid = BoardGrid::FiveMetre;
-    int boardsWide = 1;  ///< 1..227
-    int boardsHigh = 1;  ///< 1..227
+    int boardsWide = 1;  ///< 1..kMaxBoards
+    int boardsHigh = 1;  ///< 1..kMaxBoards
     BoardFitMethod method = BoardFitMethod::Scale;
 };
 
@@ -25,6 +25,12 @@ std::string boardFitRefusal(int width, int height, const BoardFitChoice& choice)
 /// What to choose instead when a method is refused ("Choose Pad or Scale, or
 /// fewer boards.").
 std::string boardFitAdvice(BoardFitMethod refused);
+
+/// Brings the document's height image and its contour image (when it has one) to
+/// the choice's whole boards, padding with ground. Both are fitted before either
+/// is replaced, so a fit that fails changes nothing. Throws std::invalid_argument
+/// with fitRefusal's reason when the method cannot make that size.
+void fitPicturesToBoards(Document& doc, const BoardFitChoice& choice, Colour ground);
 
 /// Tools > Fit to Boards: brings the height image and its contour image to the
 /// chosen whole boards (padding with the ground level), names the result after the

@@ -13,6 +13,7 @@
 #include "commands/BlurCommands.h"
 #include "commands/PictureCommands.h"
 #include "core/Routine.h"
+#include "engine/BoardFit.h"
 #include "io/Files.h"
 #include "io/ImageIO.h"
 
@@ -21,11 +22,14 @@ namespace morv {
 namespace {
 
 // The first three entries as they always were (the third preselected), then the
-// other kinds of height map that can be read.
-constexpr const char* kOpenFilter =
-    "*.bmp|*.bmp|*.jpg|*.jpg|Images: bmp, jpg|*.bmp;*.jpg|"
-    "*.png|*.png|*.tif|*.tif;*.tiff|*.tga|*.tga|Height maps: bmp, jpg, png, tif, tga|"
-    "*.bmp;*.jpg;*.jpeg;*.png;*.tif;*.tiff;*.tga";
+// other kinds of height map that can be read, and last every readable extension.
+std::string openFilter() {
+    std::string filter =
+        "*.bmp|*.bmp|*.jpg|*.jpg|Images: bmp, jpg|*.bmp;*.jpg|"
+        "*.png|*.png|*.tif|*.tif;*.tiff|*.tga|*.tga|Height maps: bmp, jpg, png, tif, tga|";
+    for (const std::string& ext : readableExtensions()) filter += (filter.back() == '|' ? "*." : ";*.") + ext;
+    return filter;
+}
 
 /// What Save As offers: the first three entries of Open's list, the third
 /// preselected, all writing 24-bit BMP as Save As always has; then the 8-bit types.
@@ -62,15 +66,16 @@ bool namesExtension(const std::string& path, const std::string& extension) {
 }
 
 /// The name Save As offers: the result name a Redraw of this map produced, else
-/// the map's own name; with ".bmp" for its extension, since both files are written
-/// as BMP whatever their names say.
+/// the map's own name; with the extension of the preselected type (".bmp"), since
+/// that is what the files are written as whatever their names say.
 std::string offeredSaveName(const Session& s) {
+    const std::string ext = writtenExtension(kSaveTypeOf[kSaveTypePreselected]);
     std::string name = s.gstrResultName.empty() ? s.gstrImageFile : s.gstrResultName;
-    if (name.empty() || namesExtension(name, "bmp")) return name;
+    if (name.empty() || namesExtension(name, ext)) return name;
     const std::size_t start = nameStart(name);
     const std::size_t dot = name.find_last_of('.');
     if (dot != std::string::npos && dot > start) name.erase(dot);
-    return name + ".bmp";
+    return name + "." + ext;
 }
 
 /// A chosen name without an extension gets the one of the type it is written as
@@ -314,7 +319,7 @@ void openImage(const Host& host) {
     r([&] {
         const Document& doc = host.document();
         const std::string initial = doc.dialogFileName.empty() ? app.session.gstrImageFile : doc.dialogFileName;
-        chosen = app.prompter ? app.prompter->openFileName(kOpenFilter, 3, initial) : std::string();
+        chosen = app.prompter ? app.prompter->openFileName(openFilter(), 3, initial) : std::string();
     });
     openChosen(host, r, chosen);
 }
@@ -342,7 +347,7 @@ void saveImage(const Host& host) {
     // A map is never written under a name of another file type (a JPEG map as BMP
     // data under its .jpg name): Save asks for a name instead, offering the .bmp one.
     bool asNew = false;
-    r([&] { asNew = !namesExtension(s.gstrImageFile, extensionOf(host.document().saveType)); });
+    r([&] { asNew = !namesExtension(s.gstrImageFile, writtenExtension(host.document().saveType)); });
     if (asNew) {
         r([&] { saveImageAs(host); });
         return;
@@ -364,7 +369,7 @@ bool saveImageAs(const Host& host) {
     if (chosen.empty()) return false;
     const PictureType previous = host.document().saveType;
     host.document().saveType = kSaveTypeOf[std::clamp(typeIndex, 0, int(std::size(kSaveTypeOf)) - 1)];
-    chosen = withExtension(chosen, extensionOf(host.document().saveType));
+    chosen = withExtension(chosen, writtenExtension(host.document().saveType));
     // The session moves to the chosen name only once both files are written there:
     // a declined or failed save leaves Redraw and Save on the files they had.
     if (!confirmOverwrite(host, r, chosen) || !writePictures(host, r, chosen, contourPathFor(chosen))) {
@@ -414,7 +419,7 @@ bool closeImage(const Host& host) {
         s.gintCurLowColor = 255;
     });
     r([&] { host.frame.setShowContours(false); });
-    r([&] { host.frame.setScaleUpOff(); });
+    r([&] { host.frame.setScaleUp(false); });
     r([&] { host.frame.setToolbarsVisible(false); });
     r([&] {
         host.frame.setSaveEnabled(false);

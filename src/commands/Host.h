@@ -115,8 +115,9 @@ public:
     virtual void setSaveAsCloseEnabled(bool enabled) = 0;
     /// Gives the keyboard focus to the ground level box.
     virtual void focusGroundLevel() = 0;
-    /// Turns Scale Up Mountains off: Tag "False", caption not bold, gblnScaleUp false.
-    virtual void setScaleUpOff() = 0;
+    /// Turns Scale Up Mountains on or off, all three of its marks together: Tag
+    /// "True" or "False", caption bold or not, gblnScaleUp.
+    virtual void setScaleUp(bool on) = 0;
     /// Shows the overwrite question modally and returns its answer.
     virtual OverwriteAnswer askOverwrite() = 0;
     /// Asks which 16-bit samples a map's 256 levels cover, showing what was found
@@ -150,7 +151,7 @@ public:
     void unloadPictureWindow() override {}
     void setSaveAsCloseEnabled(bool) override {}
     void focusGroundLevel() override {}
-    void setScaleUpOff() override { m_session.gblnScaleUp = false; }
+    void setScaleUp(bool on) override { m_session.gblnScaleUp = on; }
     OverwriteAnswer askOverwrite() override { return OverwriteAnswer::Cancel; }
 
 private:

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "core/App.h"
-#include "engine/TerrainSettings.h"
+#include "engine/BoardFit.h"
 
 namespace morv {
 

@@ -1,5 +1,18 @@
 #include "commands/UpdateCheck.h"
 
+// The update check is its own small HTTP client on a bare socket rather than Qt's
+// network access manager, because what it must promise is easier to keep where
+// every byte passes through our hands:
+// - a byte budget over the whole answer (status line and header lines included),
+//   so a server that floods or never ends its head is cut off, and Qt's read
+//   buffer is capped to the same budget;
+// - redirects followed only to the same scheme, host and port, at most a few,
+//   so the About window never ends up talking to another server;
+// - a silence timeout and an overall deadline on our own timers, and the
+//   application's proxy honoured by hand;
+// - nothing else of HTTP: one GET with Connection: close, plain or chunked bodies.
+// The tests drive it against a server of their own on 127.0.0.1.
+
 #include <QNetworkProxy>
 #include <QNetworkProxyFactory>
 #include <QSslSocket>

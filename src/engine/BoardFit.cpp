@@ -12,10 +12,19 @@
 
 namespace morv {
 
-int pixelsPerBoard(BoardGrid grid) noexcept { return grid == BoardGrid::FiveMetre ? 144 : 72; }
+int pixelsPerBoard(BoardGrid grid) noexcept {
+    return grid == BoardGrid::FiveMetre ? kPixelsPerBoard : kPixelsPerBoard / 2;
+}
 
 int boardSide(BoardGrid grid, int boards) noexcept {
-    return grid == BoardGrid::FiveMetre ? 144 * boards : 72 * boards + 1;
+    return pixelsPerBoard(grid) * boards + (grid == BoardGrid::FiveMetre ? 0 : 1);
+}
+
+double gridPixelMetres(BoardGrid grid) noexcept { return grid == BoardGrid::FiveMetre ? 5.0 : 10.0; }
+
+double scaledPixelMetres(BoardGrid grid, int side, int fitted) noexcept {
+    const int edge = grid == BoardGrid::FiveMetre ? 0 : 1;
+    return gridPixelMetres(grid) * double(side - edge) / double(std::max(fitted - edge, 1));
 }
 
 std::optional<BoardGrid> parseBoardGrid(std::string_view text) {
@@ -37,7 +46,7 @@ std::optional<std::pair<int, int>> parseBoardLayout(std::string_view text) {
     auto count = [](std::string_view s) -> std::optional<int> {
         int v = 0;
         const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-        if (s.empty() || ec != std::errc() || end != s.data() + s.size() || v < 1 || v > 227) return std::nullopt;
+        if (s.empty() || ec != std::errc() || end != s.data() + s.size() || v < 1 || v > kMaxBoards) return std::nullopt;
         return v;
     };
     const auto w = count(text.substr(0, x)), h = count(text.substr(x + 1));

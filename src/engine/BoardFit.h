@@ -8,6 +8,13 @@
 
 namespace morv {
 
+/// Pixels a base board covers on the 5 m grid: 720 m at 5 m a pixel.
+inline constexpr int kPixelsPerBoard = 144;
+
+/// The most boards a layout has each way: the side of 227 boards on the 5 m grid
+/// (32688 pixels) stays within the picture size limits, one more does not.
+inline constexpr int kMaxBoards = 227;
+
 /// The simulator's terrain grids: vertices every 5 m (144 pixels a 720 m base
 /// board) or every 10 m (72 pixels a board, plus the closing edge row).
 enum class BoardGrid { FiveMetre = 5, TenMetre = 10 };
@@ -23,8 +30,16 @@ int pixelsPerBoard(BoardGrid grid) noexcept;
 /// needs its closing edge.
 int boardSide(BoardGrid grid, int boards) noexcept;
 
+/// Metres across a pixel of a map made for grid: 5 or 10.
+double gridPixelMetres(BoardGrid grid) noexcept;
+
+/// Metres across a pixel once a side of side pixels made for grid is resampled to
+/// fitted pixels: the same ground over another number of steps (on the 10 m grid
+/// the steps run between vertices, one fewer than the pixels).
+double scaledPixelMetres(BoardGrid grid, int side, int fitted) noexcept;
+
 /// Reads a grid ("5" or "10"), a method ("crop", "pad", "scale") or a layout
-/// ("WxH", each 1..227 boards so the side stays within the size limits).
+/// ("WxH", each 1..kMaxBoards boards so the side stays within the size limits).
 std::optional<BoardGrid> parseBoardGrid(std::string_view text);
 std::optional<BoardFitMethod> parseBoardFitMethod(std::string_view text);
 std::optional<std::pair<int, int>> parseBoardLayout(std::string_view text);

@@ -3,9 +3,6 @@
 
 namespace morv {
 
-/// Pixel steps of one base board: the board grid and the size calculator's unit.
-inline constexpr int kPixelsPerBoard = 144;
-
 /// What Flatten Mountains does to terrain above the ground level.
 enum class MountainMode { Flatten, Lower };
 

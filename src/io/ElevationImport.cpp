@@ -23,6 +23,7 @@
 #include <sstream>
 #include <thread>
 
+#include "engine/BoardFit.h"
 #include "io/PictureLimits.h"
 #include "io/SafeWrite.h"
 
@@ -43,7 +44,9 @@ constexpr double kLowestTerrain = -500, kHighestTerrain = 9000;
 /// A base board is 720 m square on either grid.
 constexpr double kBoardMetres = 720.0;
 
-std::string oneLine(std::string text) {
+/// A library message as a clause of one of ours: line breaks become blanks, the
+/// closing blanks and full stop go.
+std::string asClause(std::string text) {
     for (char& c : text)
         if (c == '\n' || c == '\r') c = ' ';
     while (!text.empty() && (text.back() == ' ' || text.back() == '.')) text.pop_back();
@@ -119,7 +122,7 @@ public:
     /// GDAL's first failure since the last clear, on one line, or fallback.
     std::string failure(const std::string& fallback) const {
         const std::lock_guard lock(mutex());
-        return oneLine(m_failure.empty() ? fallback : m_failure);
+        return asClause(m_failure.empty() ? fallback : m_failure);
     }
 
 private:
@@ -580,7 +583,7 @@ void checkOptions(const ImportOptions& o) {
 }  // namespace
 
 int boardPixels(int grid, int boards) {
-    return grid == 10 ? 72 * boards + 1 : 144 * boards;
+    return boardSide(grid == 10 ? BoardGrid::TenMetre : BoardGrid::FiveMetre, boards);
 }
 
 ImportResult importElevation(const ImportOptions& o, const ImportProgress& hook) {

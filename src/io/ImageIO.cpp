@@ -10,6 +10,7 @@
 
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -17,6 +18,7 @@
 #include <new>
 
 #include "core/RuntimeError.h"
+#include "engine/FileNames.h"
 #include "io/BmpCodec.h"
 #include "io/JpegDecoder.h"
 #include "io/PngCodec.h"
@@ -216,8 +218,19 @@ std::optional<PictureFileType> pictureFileTypeOf(const std::string& path) {
     }
 }
 
+const std::vector<std::string>& readableExtensions() {
+    static const std::vector<std::string> kReadable = {"bmp", "jpg", "jpeg", "png", "tif", "tiff", "tga"};
+    return kReadable;
+}
+
+bool hasReadableExtension(const std::string& path) {
+    std::string ext = extensionOf(path);
+    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return std::find(readableExtensions().begin(), readableExtensions().end(), ext) != readableExtensions().end();
+}
+
 PictureType saveTypeFor(PictureFileType type) {
-    return type == PictureFileType::Png ? PictureType::Png8 : PictureType::Bmp24;
+    return writtenType(type == PictureFileType::Png ? "png" : "bmp", std::nullopt);
 }
 
 void savePictureFiles(const std::vector<PictureWrite>& writes, Existing existing,

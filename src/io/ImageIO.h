@@ -26,6 +26,13 @@ struct LoadedPicture {
 /// PNG, TIFF, TGA), mapping 16-bit grey samples to levels by options.
 LoadedPicture loadPicture(const std::string& path, const LevelOptions& options = {});
 
+/// The extensions (lower case, without the dot) of the files a height map is
+/// opened from: "bmp", "jpg", "jpeg", "png", "tif", "tiff", "tga".
+const std::vector<std::string>& readableExtensions();
+
+/// Whether the file name of path ends in one of the readable extensions, any case.
+bool hasReadableExtension(const std::string& path);
+
 /// The kind of picture file at path, from its first bytes; nothing when it is none
 /// of those read (or cannot be read).
 std::optional<PictureFileType> pictureFileTypeOf(const std::string& path);

@@ -6,18 +6,20 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/FileNames.h"
 #include "io/PngCodec.h"
 
 namespace morv {
 
-PictureType pictureTypeFor(std::string_view path, int depth) {
+PictureType writtenType(std::string_view extension, std::optional<int> depth) {
     std::string ext;
-    const auto dot = path.find_last_of('.');
-    const auto slash = path.find_last_of('/');
-    if (dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash))
-        for (char c : path.substr(dot + 1)) ext += char(std::tolower(static_cast<unsigned char>(c)));
-    if (ext == "png") return depth == 8 ? PictureType::Png8 : PictureType::Png24;
-    return depth == 8 ? PictureType::Bmp8 : PictureType::Bmp24;
+    for (char c : extension) ext += char(std::tolower(static_cast<unsigned char>(c)));
+    if (ext == "png") return depth.value_or(8) == 8 ? PictureType::Png8 : PictureType::Png24;
+    return depth.value_or(24) == 8 ? PictureType::Bmp8 : PictureType::Bmp24;
+}
+
+PictureType pictureTypeFor(std::string_view path, std::optional<int> depth) {
+    return writtenType(extensionOf(std::string(path)), depth);
 }
 
 std::optional<int> parseDepth(std::string_view text) {
@@ -26,7 +28,7 @@ std::optional<int> parseDepth(std::string_view text) {
     return std::nullopt;
 }
 
-std::string extensionOf(PictureType type) {
+std::string writtenExtension(PictureType type) {
     return type == PictureType::Png8 || type == PictureType::Png24 ? "png" : "bmp";
 }
 

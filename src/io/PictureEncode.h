@@ -15,15 +15,19 @@ enum class PictureType {
     Png24,  ///< 8 bits a channel colour PNG.
 };
 
-/// The type for a file name's extension (".png" any case: PNG, anything else: BMP)
-/// at a depth of 8 or 24 bits.
-PictureType pictureTypeFor(std::string_view path, int depth);
+/// The one rule for the type a picture is written as, by extension ("png" any
+/// case: PNG, anything else: BMP) and depth (8 or 24 bits; without one, a PNG is
+/// 8-bit grey and a BMP 24-bit).
+PictureType writtenType(std::string_view extension, std::optional<int> depth);
+
+/// writtenType for the extension of a file name.
+PictureType pictureTypeFor(std::string_view path, std::optional<int> depth);
 
 /// Reads a depth ("8" or "24").
 std::optional<int> parseDepth(std::string_view text);
 
 /// The extension a type is written with ("bmp" or "png").
-std::string extensionOf(PictureType type);
+std::string writtenExtension(PictureType type);
 
 /// Whether image can be written as type without losing colour: an 8-bit grey type
 /// holds only grey pictures.

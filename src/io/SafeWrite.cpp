@@ -523,21 +523,29 @@ void repairLeftovers(const std::vector<Resolved>& targets) {
     for (auto& [key, members] : groups) {
         // Records are all made before the first rename and dropped after the last:
         // the targets of a set killed before its renames all hold their old files,
-        // those of one killed after them all hold the new ones; only a mix is torn.
+        // those of one killed after them all hold the new ones; only a mix of new
+        // files and old ones still in place is torn. A target changed since (neither
+        // the file the save wrote nor the one it replaced) proves nothing, so a set
+        // whose renames all happened is never rolled back for it.
         // (A set across folders is judged by the records in these folders.)
         std::vector<std::string> finals;
         std::vector<struct stat> states;
-        std::size_t replaced = 0;
+        std::size_t replaced = 0, stillOld = 0;
         for (const auto& m : members) {
             const auto found = byHash.find(m.info.hash);
             struct stat st {};
-            const bool isNew = found != byHash.end() && ::lstat(found->second.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-                               st.st_ino == m.info.inode;
+            const bool present = found != byHash.end() && ::lstat(found->second.c_str(), &st) == 0;
+            const bool isNew = present && S_ISREG(st.st_mode) && st.st_ino == m.info.inode;
+            struct stat old {};
+            const bool isOld = m.info.wasAbsent ? !present
+                                                : present && ::lstat(m.recordPath.c_str(), &old) == 0 &&
+                                                      old.st_ino == st.st_ino && old.st_dev == st.st_dev;
             finals.push_back(isNew ? found->second : std::string());
             states.push_back(st);
             replaced += isNew;
+            stillOld += isOld;
         }
-        if (replaced > 0 && replaced < members.size()) {
+        if (replaced > 0 && stillOld > 0) {
             for (std::size_t i = 0; i < members.size(); ++i) {
                 if (finals[i].empty()) continue;
                 const Leftover& info = members[i].info;

@@ -42,7 +42,7 @@ FrmFitBoards::FrmFitBoards(const BoardFitChoice& offered, int width, int height,
     auto* lblMap = named(new QLabel(QStringLiteral("The map is %1 x %2 pixels.").arg(width).arg(height), this), "lblMap");
     auto board = [this](const char* name, int value) {
         auto* spin = named(new QSpinBox(this), name);
-        spin->setRange(1, 227);
+        spin->setRange(1, kMaxBoards);
         spin->setValue(value);
         return spin;
     };
@@ -53,7 +53,7 @@ FrmFitBoards::FrmFitBoards(const BoardFitChoice& offered, int width, int height,
     form->addRow(QStringLiteral("&Across:"), spnBoardsWide);
     form->addRow(QStringLiteral("&Down:"), spnBoardsHigh);
 
-    optGrid5 = named(new QRadioButton(QStringLiteral("&5 m grid (144 pixels a board)")), "optGrid5");
+    optGrid5 = named(new QRadioButton(QStringLiteral("&5 m grid (%1 pixels a board)").arg(kPixelsPerBoard)), "optGrid5");
     optGrid10 = named(new QRadioButton(QStringLiteral("&10 m grid (72 pixels a board, one more at the edge)")), "optGrid10");
     (offered.grid == BoardGrid::TenMetre ? optGrid10 : optGrid5)->setChecked(true);
     QGroupBox* fraGrid = column(this, "fraGrid", "Grid", {optGrid5, optGrid10});

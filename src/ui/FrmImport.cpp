@@ -19,6 +19,7 @@
 #include <initializer_list>
 #include <cmath>
 
+#include "core/Numbers.h"
 #include "core/RuntimeError.h"
 #include "core/Session.h"
 #include "io/Files.h"
@@ -33,22 +34,6 @@ constexpr const char* kTitle = "Import Elevation Data";
 constexpr int kPreviewSide = 320;
 
 std::string text(const QLineEdit* e) { return e->text().trimmed().toStdString(); }
-
-/// Decimal numbers separated by sep, exactly count of them.
-bool readNumbers(const std::string& s, char sep, std::size_t count, std::vector<double>& out) {
-    out.clear();
-    std::size_t from = 0;
-    while (true) {
-        const std::size_t at = s.find(sep, from);
-        const std::string part = s.substr(from, at == std::string::npos ? std::string::npos : at - from);
-        double v = 0;
-        const auto [end, ec] = std::from_chars(part.data(), part.data() + part.size(), v);
-        if (part.empty() || ec != std::errc() || end != part.data() + part.size() || !std::isfinite(v)) return false;
-        out.push_back(v);
-        if (at == std::string::npos) return out.size() == count;
-        from = at + 1;
-    }
-}
 
 QLineEdit* field(QWidget* parent, const char* name) {
     auto* e = new QLineEdit(parent);
@@ -197,29 +182,29 @@ std::optional<ImportOptions> FrmImport::readOptions() {
     std::vector<double> n;
     if (o.inputs.empty()) return refused("Choose at least one elevation file."), std::nullopt;
     if (const std::string a = text(txtArea); !a.empty()) {
-        if (!readNumbers(a, ',', 4, n)) return refused("The area must be W,S,E,N in degrees."), std::nullopt;
+        if (!readDecimalList(a, ',', 4, n)) return refused("The area must be W,S,E,N in degrees."), std::nullopt;
         o.area = GeoBox{n[0], n[1], n[2], n[3]};
     }
     o.crs = text(txtCrs);
     o.resampling = Resampling(cboResample->currentIndex());
     o.grid = cboGrid->currentIndex() == 1 ? 10 : 5;
     if (const std::string s = text(txtSpacing); !s.empty()) {
-        if (!readNumbers(s, ';', 1, n) || n[0] <= 0) return refused("The spacing must be a number of metres."), std::nullopt;
+        if (!readDecimalList(s, ';', 1, n) || n[0] <= 0) return refused("The spacing must be a number of metres."), std::nullopt;
         o.spacing = n[0];
     }
     if (const std::string b = text(txtBoards); !b.empty()) {
-        if (!readNumbers(b, 'x', 2, n) || n[0] < 1 || n[1] < 1 || n[0] > 100000 || n[1] > 100000 ||
+        if (!readDecimalList(b, 'x', 2, n) || n[0] < 1 || n[1] < 1 || n[0] > 100000 || n[1] > 100000 ||
             n[0] != std::floor(n[0]) || n[1] != std::floor(n[1]))
             return refused("The boards must be WxH, two whole numbers."), std::nullopt;
         o.boards = GridSize{int(n[0]), int(n[1])};
     }
     if (const std::string h = text(txtHeights); !h.empty()) {
-        if (!readNumbers(h, ':', 2, n) || !(n[0] < n[1]))
+        if (!readDecimalList(h, ':', 2, n) || !(n[0] < n[1]))
             return refused("The heights must be LOW:HIGH in metres, LOW below HIGH."), std::nullopt;
         o.lowHeight = n[0], o.highHeight = n[1];
     }
     if (const std::string g = text(txtGround); !g.empty()) {
-        if (!readNumbers(g, ';', 1, n)) return refused("The ground must be a height in metres."), std::nullopt;
+        if (!readDecimalList(g, ';', 1, n)) return refused("The ground must be a height in metres."), std::nullopt;
         o.ground = n[0];
     }
     return o;

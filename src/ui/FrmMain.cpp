@@ -318,12 +318,12 @@ void FrmMain::setSaveAsCloseEnabled(bool enabled) {
 
 void FrmMain::focusGroundLevel() { txtGroundLevel->setFocus(Qt::OtherFocusReason); }
 
-void FrmMain::setScaleUpOff() {
-    cmdScale->setProperty("Tag", QStringLiteral("False"));
+void FrmMain::setScaleUp(bool on) {
+    cmdScale->setProperty("Tag", on ? QStringLiteral("True") : QStringLiteral("False"));
     QFont f = cmdScale->font();
-    f.setBold(false);
+    f.setBold(on);
     cmdScale->setFont(f);
-    m_app.session.gblnScaleUp = false;
+    m_app.session.gblnScaleUp = on;
 }
 
 OverwriteAnswer FrmMain::askOverwrite() {
@@ -476,7 +476,7 @@ void FrmMain::MDIForm_Load() {
         s.gintGroundLevel = 128;
         s.glngGroundColor = fcnGrayColor(128);
     });
-    r([&] { cmdScale->setProperty("Tag", QStringLiteral("False")); });
+    r([&] { setScaleUp(false); });
     r([&] {
         picMainToolbar->hide();
         picScrollToolbar->hide();
@@ -647,11 +647,7 @@ std::string FrmMain::droppableFile(const QMimeData* data) const {
     const QList<QUrl> urls = data->urls();
     if (urls.size() != 1 || !urls.front().isLocalFile()) return {};
     const QString path = urls.front().toLocalFile();
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    static const QStringList kReadable = {QStringLiteral("bmp"), QStringLiteral("jpg"), QStringLiteral("jpeg"),
-                                          QStringLiteral("png"), QStringLiteral("tif"), QStringLiteral("tiff"),
-                                          QStringLiteral("tga")};
-    if (!kReadable.contains(suffix)) return {};
+    if (!hasReadableExtension(path.toStdString())) return {};
     return path.toStdString();
 }
 

@@ -78,7 +78,7 @@ public:
     void unloadPictureWindow() override;
     void setSaveAsCloseEnabled(bool enabled) override;
     void focusGroundLevel() override;
-    void setScaleUpOff() override;
+    void setScaleUp(bool on) override;
     OverwriteAnswer askOverwrite() override;
     /// Shows the 16-bit levels dialog; the range typed there, nothing on Cancel.
     std::optional<SampleRange> askLevelRange(const LevelMapping& mapping) override;
@@ -145,8 +145,8 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    /// The height image a drag carries: one local .bmp, .jpg or .jpeg file, while
-    /// File > Open is usable; "" otherwise.
+    /// The height image a drag carries: one local file with a readable extension
+    /// (readableExtensions()), while File > Open is usable; "" otherwise.
     std::string droppableFile(const QMimeData* data) const;
     // Widget building (FrmMainUi.cpp).
     void setupUi();

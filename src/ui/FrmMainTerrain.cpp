@@ -102,15 +102,8 @@ void FrmMain::cmdScale_Click() {
     Routine r(m_app, "frmMain.cmdScale_Click");
     r([&] {
         const QString tag = cmdScale->property("Tag").toString();
-        if (tag == QStringLiteral("True")) {
-            setScaleUpOff();
-        } else if (tag == QStringLiteral("False")) {
-            cmdScale->setProperty("Tag", QStringLiteral("True"));
-            QFont f = cmdScale->font();
-            f.setBold(true);
-            cmdScale->setFont(f);
-            m_app.session.gblnScaleUp = true;
-        }
+        if (tag == QStringLiteral("True")) setScaleUp(false);
+        else if (tag == QStringLiteral("False")) setScaleUp(true);
     });
 }
 

@@ -9,7 +9,7 @@
 #include <optional>
 
 #include "engine/HeightImage.h"
-#include "engine/TerrainSettings.h"
+#include "engine/BoardFit.h"
 
 class QTimer;
 

@@ -20,6 +20,7 @@
 #include "app/cli/CliOptions.h"
 #include "app/cli/JobRunner.h"
 #include "app/cli/MemoryShare.h"
+#include "app/cli/OutputClaims.h"
 #include "app/cli/OutputNames.h"
 #include "io/Files.h"
 #include "io/ImageIO.h"
@@ -198,15 +199,6 @@ struct Caught {
     std::string out, err;
 };
 
-std::string contentOf(std::FILE* f) {
-    std::rewind(f);
-    std::string s;
-    char buf[512];
-    while (std::size_t n = std::fread(buf, 1, sizeof buf, f)) s.append(buf, n);
-    std::fclose(f);
-    return s;
-}
-
 Caught batch(BatchReport report, const std::vector<BatchInput>& inputs, unsigned jobs = 2) {
     report.out = std::tmpfile();
     report.err = std::tmpfile();
@@ -236,10 +228,10 @@ Caught batch(BatchReport report, const std::vector<BatchInput>& inputs, unsigned
             cv.wait(lock, [&] { return done == maps - 1; });
         }
         if (path == "B.bmp") throw std::runtime_error("Invalid picture: B.bmp (truncated)");
-        if (path == "D.bmp") return MapOutcome{"", "D.bmp exists (use --force to replace it)"};
-        return MapOutcome{path + " done\n", ""};
+        if (path == "D.bmp") return MapOutcome{"", "D.bmp exists (use --force to replace it)", ""};
+        return MapOutcome{path + " done\n", "", ""};
     });
-    return {status, contentOf(report.out), contentOf(report.err)};
+    return {status, test::contentOf(report.out), test::contentOf(report.err)};
 }
 
 const std::vector<BatchInput> kInputs = {
@@ -269,12 +261,12 @@ TEST(BatchRun, AFailureNamesItsMapOnce) {
     runBatch(inputs, 1, report, 1, [](std::size_t i, const std::string&, MapProgress&) -> MapOutcome {
         switch (i) {
         case 0: throw std::runtime_error("Invalid picture: in/a.bmp: damaged PNG data");
-        case 1: return {"", "in/b.bmp exists"};
-        case 2: return {"", "Invalid picture: out/c.bmp: cut short"};  // another file ending alike
-        default: return {"", "Invalid picture: d.bmpx: cut short"};
+        case 1: return {"", "in/b.bmp exists", ""};
+        case 2: return {"", "Invalid picture: out/c.bmp: cut short", ""};  // another file ending alike
+        default: return {"", "Invalid picture: d.bmpx: cut short", ""};
         }
     });
-    EXPECT_EQ(contentOf(report.err),
+    EXPECT_EQ(test::contentOf(report.err),
               "morv-cli: Invalid picture: in/a.bmp: damaged PNG data\n"
               "morv-cli: in/b.bmp exists\n"
               "morv-cli: c.bmp: Invalid picture: out/c.bmp: cut short\n"

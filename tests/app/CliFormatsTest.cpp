@@ -146,6 +146,49 @@ TEST_F(CliFormats, FitsWholeBoardsAndRecordsTheFitInTheName) {
                      "(use --fit pad or --fit scale)\n");
 }
 
+TEST_F(CliFormats, FitCropsByDefaultAndScalingTellsTheScale) {
+    CliResult r = run("redraw hills.bmp --flatten 10 --boards 1x1 -o default.bmp");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "") << "a crop keeps the metres of a pixel";
+    ASSERT_EQ(run("redraw hills.bmp --flatten 10 --boards 1x1 --fit crop -o crop.bmp").status, 0);
+    EXPECT_EQ(*loadPictureFile(dir.file("default.bmp")), *loadPictureFile(dir.file("crop.bmp")));
+
+    r = run("redraw hills.bmp --flatten 10 --boards 1x1 --fit scale -o scaled.bmp");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "scaled.bmp\nscaledCL.bmp\n");
+    EXPECT_EQ(r.err, "morv-cli: hills.bmp: fitted by scaling: 10.4 x 5.2 m a pixel (was 5 m)\n");
+    r = run("redraw hills.bmp --flatten 10 --boards 2x1 --grid 10 --fit scale -o ten.bmp");
+    EXPECT_EQ(r.err, "morv-cli: hills.bmp: fitted by scaling: 20.8 x 20.7 m a pixel (was 10 m)\n");
+    r = run("redraw hills.bmp --flatten 10 --boards 1x1 --fit scale -o quiet.bmp -q");
+    EXPECT_EQ(r.err, "") << "-q leaves only the failures";
+}
+
+TEST_F(CliFormats, ConvertsOrFitsWithoutAPass) {
+    const HeightImage original = *loadPictureFile(dir.file("hills.bmp"));
+    CliResult r = run("redraw hills.bmp -o plain.png");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(*loadPictureFile(dir.file("plain.png")), original) << "a change of type alone";
+    EXPECT_EQ(test::readFile(dir.file("plain.png"))[25], 0) << "grey PNG";
+    r = run("redraw hills.bmp --depth 8 -o deep.bmp");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(test::readFile(dir.file("deep.bmp"))[28], 8) << "8 bits a pixel";
+    r = run("redraw hills.bmp --boards 1x1");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(loadPictureFile(dir.file("hills_144x144_B-0_FB-1x1.bmp"))->width(), 144);
+    r = run("redraw hills.bmp --blur 1 -o blurred.bmp");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const HeightImage blurred = *loadPictureFile(dir.file("blurred.bmp"));
+    EXPECT_NE(blurred, original) << "the blur ran";
+    EXPECT_EQ(blurred.width(), 300);
+    r = run("redraw hills.bmp --contours -o lines.bmp");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(*loadPictureFile(dir.file("linesCL.bmp")), *loadPictureFile(dir.file("hillsCL.bmp"))) << "new contours";
+    r = run("redraw hills.bmp --asset kit");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(*loadPictureFile(dir.file("kit/hills_300x150_B-0.png")), original);
+    EXPECT_EQ(run("redraw hills.bmp -o same.bmp").status, 2) << "nothing to do";
+}
+
 TEST_F(CliFormats, WritesAnAssetFolder) {
     const CliResult r = run("redraw hills.bmp --flatten 10 --boards 2x1 --asset 'my asset'");
     ASSERT_EQ(r.status, 0) << r.err;

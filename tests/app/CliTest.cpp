@@ -55,7 +55,8 @@ TEST(CliArguments, BadUsageIsRefusedWithAReason) {
         {"frobnicate", "a.bmp"},
         {"re\ndraw", "a.bmp"},                                 // the message quotes it on one line
         {"redraw", "a.bmp"},                                   // no task
-        {"redraw", "a.bmp", "--blur", "4", "--contours"},      // blur and contours are no task
+        {"redraw", "a.bmp", "-o", "same.bmp"},                  // the same type: nothing to do
+        {"redraw", "a.bmp", "--blur", "0", "--outdir", "done"},  // no blur is no task
         {"redraw", "a.bmp", "--flatten", "10", "--lower", "10"},
         {"redraw", "a.bmp", "--fill", "10", "--invert", "10"},
         {"redraw", "a.bmp", "--flatten", "101"},

@@ -117,15 +117,6 @@ struct Caught {
     std::string out, err;
 };
 
-std::string contentOf(std::FILE* f) {
-    std::rewind(f);
-    std::string s;
-    char buf[512];
-    while (std::size_t n = std::fread(buf, 1, sizeof buf, f)) s.append(buf, n);
-    std::fclose(f);
-    return s;
-}
-
 Caught importHere(const std::vector<std::string>& args, const ImportProgress& watch = {}, bool terminal = false) {
     cli::ImportConsole console;
     console.out = std::tmpfile();
@@ -133,7 +124,7 @@ Caught importHere(const std::vector<std::string>& args, const ImportProgress& wa
     console.terminal = terminal;
     console.watch = watch;
     const int status = cli::runImport(args, console);
-    return {status, contentOf(console.out), contentOf(console.err)};
+    return {status, test::contentOf(console.out), test::contentOf(console.err)};
 }
 
 TEST_F(ImportCommand, AStopMidwayWritesNothing) {

@@ -480,6 +480,13 @@ TEST(PictureFormats, WritesEachTypeAndReadsItBack) {
     EXPECT_EQ(pictureTypeFor("x/Map.PNG", 8), PictureType::Png8);
     EXPECT_EQ(pictureTypeFor("x.png/map", 8), PictureType::Bmp8);
     EXPECT_EQ(pictureTypeFor("map.jpg", 24), PictureType::Bmp24);
+    // Without a depth a PNG is 8-bit grey and anything else 24-bit BMP, also when
+    // the type comes from the kind of file a map was read from.
+    EXPECT_EQ(pictureTypeFor("map.Png", std::nullopt), PictureType::Png8);
+    EXPECT_EQ(pictureTypeFor("map.png", 24), PictureType::Png24);
+    EXPECT_EQ(pictureTypeFor("map.tga", std::nullopt), PictureType::Bmp24);
+    EXPECT_EQ(saveTypeFor(PictureFileType::Png), PictureType::Png8);
+    EXPECT_EQ(saveTypeFor(PictureFileType::Tiff), PictureType::Bmp24);
 }
 
 }  // namespace

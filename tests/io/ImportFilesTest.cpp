@@ -35,18 +35,6 @@ ImportResult made(std::uint8_t grey, double metresPerLevel) {
     return r;
 }
 
-/// Runs body in a child process; returns its wait status.
-int inChild(const std::function<void()>& body) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        body();
-        ::_exit(0);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return status;
-}
-
 TEST(ImportFiles, TheMapItsContourImageAndTheReportAreOneSet) {
     test::TempDir dir;
     const std::string map = dir.file("alps.bmp"), report = dir.file("alps.json");
@@ -66,7 +54,7 @@ TEST(ImportFiles, TheMapItsContourImageAndTheReportAreOneSet) {
         for (std::size_t step : {1u, 2u}) {
             SCOPED_TRACE(std::to_string(sig) + " before commit " + std::to_string(step));
             saveImportFiles(made(10, 1.5), map, report, Existing::Replace);
-            const int status = inChild([&] {
+            const int status = test::inChild([&] {
                 setBetweenCommitsHookForTests([&](std::size_t i) {
                     if (i != step) return;
                     if (sig == SIGKILL) ::_exit(0);  // as kill -9: no handler runs

@@ -32,10 +32,10 @@ TEST(Interop, QtPilAndImageMagickReadTheLevelsWritten) {
     const std::string levels(reinterpret_cast<const char*>(map.grey()), std::size_t(map.pixelCount()));
 
     for (PictureType type : {PictureType::Bmp8, PictureType::Png8, PictureType::Bmp24}) {
-        const std::string path = dir.file("map." + extensionOf(type) + std::to_string(int(type)));
+        const std::string path = dir.file("map." + writtenExtension(type) + std::to_string(int(type)));
         savePictureFile(map, path, type);
 
-        const QImage q = QImage(QString::fromStdString(path), extensionOf(type).c_str()).convertToFormat(QImage::Format_Grayscale8);
+        const QImage q = QImage(QString::fromStdString(path), writtenExtension(type).c_str()).convertToFormat(QImage::Format_Grayscale8);
         std::string qt;
         for (int y = 0; y < q.height(); ++y) qt.append(reinterpret_cast<const char*>(q.constScanLine(y)), std::size_t(q.width()));
         EXPECT_EQ(qt, levels) << "Qt, " << path;
@@ -45,10 +45,10 @@ TEST(Interop, QtPilAndImageMagickReadTheLevelsWritten) {
                                     path + "'");
         EXPECT_EQ(pil, levels) << "PIL, " << path;
 
-        const std::string magick = run("/usr/bin/convert '" + extensionOf(type) + ":" + path + "' -depth 8 gray:-");
+        const std::string magick = run("/usr/bin/convert '" + writtenExtension(type) + ":" + path + "' -depth 8 gray:-");
         EXPECT_EQ(magick, levels) << "ImageMagick, " << path;
         if (type != PictureType::Bmp24) {
-            EXPECT_EQ(run("/usr/bin/identify -format '%[type] %z' '" + extensionOf(type) + ":" + path + "'"), "Grayscale 8")
+            EXPECT_EQ(run("/usr/bin/identify -format '%[type] %z' '" + writtenExtension(type) + ":" + path + "'"), "Grayscale 8")
                 << path;
         }
     }

@@ -188,18 +188,6 @@ TEST(SafeWrite, AReplacedFileKeepsItsOwnerAndMode) {
     EXPECT_EQ(test::readFile(second), "old");
 }
 
-/// Runs body in a child process; returns its wait status.
-int inChild(const std::function<void()>& body) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        body();
-        ::_exit(0);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return status;
-}
-
 TEST(SafeWrite, APairTornByAKillIsPutBackByTheNextSave) {
     const HeightImage oldH(4, 4, 1), oldC(4, 4, 2), newH(4, 4, 3), newC(4, 4, 4);
     for (const bool existed : {true, false}) {
@@ -208,7 +196,7 @@ TEST(SafeWrite, APairTornByAKillIsPutBackByTheNextSave) {
         const std::string h = dir.file("h.bmp"), c = dir.file("hCL.bmp");
         if (existed) savePictureFiles({{&oldH, h}, {&oldC, c}});
         // The child dies between its two commits, as under kill -9.
-        inChild([&] {
+        test::inChild([&] {
             setBetweenCommitsHookForTests([](std::size_t) { ::_exit(0); });
             savePictureFiles({{&newH, h}, {&newC, c}});
         });
@@ -231,7 +219,7 @@ TEST(SafeWrite, TemporariesGoOnSignalsAndStaleOnesWithTheNextSave) {
     for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGUSR1, SIGALRM}) {
         SCOPED_TRACE(sig);
         test::TempDir dir;
-        const int status = inChild([&] {
+        const int status = test::inChild([&] {
             const rlimit noCore{0, 0};  // SIGQUIT would leave a core file
             ::setrlimit(RLIMIT_CORE, &noCore);
             StagedFile f(dir.file("a.bmp"));
@@ -243,7 +231,7 @@ TEST(SafeWrite, TemporariesGoOnSignalsAndStaleOnesWithTheNextSave) {
         EXPECT_EQ(leftovers(dir.path()), 0);
     }
     test::TempDir dir;
-    inChild([&] {
+    test::inChild([&] {
         StagedFile f(dir.file("a.bmp"));
         f.write("partial");
         ::_exit(0);  // as kill -9: no handler, no destructor
@@ -484,7 +472,7 @@ TEST(SafeWrite, AFileRewrittenInPlaceAfterATearIsMovedAside) {
         test::TempDir dir;
         const std::string h = dir.file("h.bmp"), c = dir.file("hCL.bmp"), aside = dir.file("h.rewritten.bmp");
         savePictureFiles({{&oldH, h}, {&oldC, c}});
-        inChild([&] {
+        test::inChild([&] {
             setBetweenCommitsHookForTests([](std::size_t) { ::_exit(0); });
             savePictureFiles({{&newH, h}, {&newC, c}});
         });
@@ -541,7 +529,7 @@ TEST(SafeWrite, ADeadSavesRecordsGoWithAnyLaterSaveToTheFolder) {
             after.push_back({dir.file(n), "new " + n});
         }
         writeFilesSafely(before);
-        inChild([&] {
+        test::inChild([&] {
             setBetweenCommitsHookForTests([&](std::size_t i) {
                 if (i == k.killAt) ::_exit(0);
             });
@@ -559,6 +547,34 @@ TEST(SafeWrite, ADeadSavesRecordsGoWithAnyLaterSaveToTheFolder) {
         // A torn set is put back; a finished one is never rolled back.
         const auto& expected = k.killAt < names.size() ? before : after;
         for (const auto& f : expected) EXPECT_EQ(test::readFile(f.path), f.bytes);
+    }
+}
+
+TEST(SafeWrite, AFinishedPairIsNeverRolledBack) {
+    for (const bool userReplaced : {false, true}) {
+        SCOPED_TRACE(userReplaced ? "one file replaced by the user since" : "both files as the save left them");
+        test::TempDir dir;
+        const std::string h = dir.file("h.bmp"), c = dir.file("hCL.bmp");
+        writeFilesSafely({{h, "old map"}, {c, "old contours"}});
+        // Killed after both renames, before its records were dropped.
+        test::inChild([&] {
+            setBetweenCommitsHookForTests([](std::size_t i) {
+                if (i == 2) ::_exit(0);
+            });
+            writeFilesSafely({{h, "new map"}, {c, "new contours"}});
+        });
+        ASSERT_GT(leftovers(dir.path()), 0) << "the kill left records";
+        ASSERT_EQ(test::readFile(c), "new contours");
+        if (userReplaced) {
+            // Another program puts a file of its own in place of the map.
+            const std::string other = dir.file("other");
+            std::ofstream(other) << "user's map";
+            ASSERT_EQ(::rename(other.c_str(), h.c_str()), 0);
+        }
+        EXPECT_THROW(checkTargets({h, c}, Existing::Refuse), TargetExists);
+        EXPECT_EQ(leftovers(dir.path()), 0) << "the dead save's records are gone";
+        EXPECT_EQ(test::readFile(h), userReplaced ? "user's map" : "new map");
+        EXPECT_EQ(test::readFile(c), "new contours") << "the finished pair stays new";
     }
 }
 

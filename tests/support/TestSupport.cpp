@@ -129,6 +129,26 @@ HeightImage patternImage(int w, int h, bool colour) {
     return img;
 }
 
+std::string contentOf(std::FILE* f) {
+    std::rewind(f);
+    std::string s;
+    char buf[512];
+    while (std::size_t n = std::fread(buf, 1, sizeof buf, f)) s.append(buf, n);
+    std::fclose(f);
+    return s;
+}
+
+int inChild(const std::function<void()>& body) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        body();
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return status;
+}
+
 HeightImage greyImage(const std::vector<std::vector<int>>& rows) {
     const int h = int(rows.size()), w = h ? int(rows[0].size()) : 0;
     HeightImage img(w, h);

@@ -1,6 +1,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <deque>
 #include <functional>
 #include <map>
@@ -78,7 +79,7 @@ public:
     void unloadPictureWindow() override { pictureWindow = false; events.push_back("unload picture"); }
     void setSaveAsCloseEnabled(bool on) override { saveAsClose = on; }
     void focusGroundLevel() override { events.push_back("focus ground"); }
-    void setScaleUpOff() override { ctl.scaleUpTagged = false; m_app.session.gblnScaleUp = false; }
+    void setScaleUp(bool on) override { ctl.scaleUpTagged = on; m_app.session.gblnScaleUp = on; }
     OverwriteAnswer askOverwrite() override;
 
     Document doc;
@@ -110,6 +111,13 @@ std::size_t entryCount(const std::filesystem::path& folder);
 std::string refusalOf(const std::function<void()>& act);
 /// The bytes of a picture written as a 24-bit BMP.
 std::string bmp24Bytes(const HeightImage& image);
+
+/// Everything written to f from its start; closes f.
+std::string contentOf(std::FILE* f);
+
+/// Runs body in a child process (which then ends at once, as under kill -9);
+/// returns its wait status.
+int inChild(const std::function<void()>& body);
 
 /// A test with a fresh program and a window-less host, the height display set by show().
 struct HostTest : ::testing::Test {

@@ -3,6 +3,7 @@
 // box, the overwrite dialog's keys, the bars that stand upside down, and what
 // Redraw shows before it re-reads a large map.
 #include <QWheelEvent>
+#include <filesystem>
 
 #include "ui/FrmCalcImgSize.h"
 #include "ui/FrmOverWrite.h"
@@ -110,6 +111,31 @@ TEST_F(Keyboard, TheMenuShortcutsWinOverTheGroundLevelBox) {
     prompter.fileNames.push_back(dir.file("kept.bmp"));
     press(Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(*loadPictureFile(dir.file("kept.bmp")), result);
+    EXPECT_FALSE(action("mnuFileSave")->isEnabled());
+}
+
+TEST_F(Keyboard, ADroppedSaveAsKeepsTheTypeSaveWrites) {
+    const std::string path = openRamp(48, 24);
+    const HeightImage result = flattenAndRedraw();
+    const auto bitsPerPixel = [](const std::string& file) { return int(readFile(file).at(28)); };
+    ASSERT_EQ(bitsPerPixel(path), 24);
+    // Save As onto the map's own name as 8-bit grey BMP, the overwrite declined.
+    main->showOverWriteModally = [&](FrmOverWrite& d) { d.findChild<QPushButton*>(QStringLiteral("Command2"))->click(); };
+    prompter.fileNames.push_back(path);
+    prompter.saveTypes.push_back(3);
+    press(Qt::Key_A, Qt::ControlModifier);
+    // Save As as 8-bit grey PNG into a folder that is not there: the write fails.
+    prompter.fileNames.push_back(dir.file("gone/out.png"));
+    prompter.saveTypes.push_back(4);
+    prompter.answers.push_back(mb::Ignore);  // the error box of the failed write
+    press(Qt::Key_A, Qt::ControlModifier);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("gone/out.png")));
+
+    // Save writes what the map was read as, 24-bit BMP, over its own file.
+    main->showOverWriteModally = [&](FrmOverWrite& d) { d.findChild<QPushButton*>(QStringLiteral("Command1"))->click(); };
+    press(Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(bitsPerPixel(path), 24);
+    EXPECT_EQ(*loadPictureFile(path), result);
     EXPECT_FALSE(action("mnuFileSave")->isEnabled());
 }
 

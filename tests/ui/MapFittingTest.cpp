@@ -4,7 +4,10 @@
 #include <QDialog>
 #include <QImage>
 #include <QSettings>
+#include <QRadioButton>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <filesystem>
 
 #include "io/Files.h"
@@ -136,6 +139,38 @@ TEST_F(MapFitting, FitsToWholeBoardsOnBothGridsAndNamesTheFit) {
     prompter.answers.push_back(mb::No);  // close without saving
     action("mnuFileClose")->trigger();
     EXPECT_FALSE(action("mnuToolsFitBoards")->isEnabled());
+}
+
+TEST_F(MapFitting, ChangingTheMethodUpdatesResultAndOkAtOnce) {
+    openRamp(600, 450);
+    flattenAndRedraw(60);
+    // 4 x 3 boards (576 x 432) are offered: cropping and scaling can make them, padding cannot.
+    fitToBoards([](QDialog& d) {
+        const auto* result = d.findChild<QLabel*>(QStringLiteral("lblResult"));
+        const auto* ok = d.findChild<QPushButton*>(QStringLiteral("cmdOK"));
+        const QString fits = QStringLiteral("The result will be 576 x 432 pixels.");
+        const QString refused = QStringLiteral(
+            "Padding cannot make 600 x 450 pixels into 576 x 432 pixels. Choose Crop or Scale, or more boards.");
+        // A click on the button's round mark, where it takes the click however wide the button stands.
+        auto choose = [&](const char* method) {
+            auto* button = d.findChild<QRadioButton*>(QString::fromUtf8(method));
+            QStyleOptionButton mark;
+            mark.initFrom(button);
+            const QRect at = button->style()->subElementRect(QStyle::SE_RadioButtonIndicator, &mark, button);
+            QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, at.center());
+        };
+        struct Step { const char* method; bool allowed; };
+        const Step steps[] = {{"optPad", false}, {"optScale", true}, {"optPad", false},
+                              {"optCrop", true}, {"optScale", true}, {"optCrop", true}};
+        for (const Step& step : steps) {
+            choose(step.method);
+            EXPECT_EQ(result->text(), step.allowed ? fits : refused) << step.method;
+            EXPECT_EQ(ok->isEnabled(), step.allowed) << step.method;
+        }
+        choose("optPad");
+        press(d, Qt::Key_Escape);
+    });
+    EXPECT_EQ(main->document().disp.image->width(), 600);
 }
 
 TEST_F(MapFitting, ExportAssetAsksNameKuidAndGroundKeepsIds) {

@@ -155,6 +155,7 @@ int runBatch(const std::vector<BatchInput>& inputs, unsigned jobs, const BatchRe
                 progress.print(report.err, "morv-cli: " + (named ? std::string() : oneLine(maps[i]) + ": ") + why + "\n");
                 return;
             }
+            if (!report.quiet && !outcome.notes.empty()) progress.print(report.err, outcome.notes);
             progress.print(report.out, (done++ ? report.between : std::string()) + outcome.out);
         });
     if (!report.after.empty()) progress.print(report.out, report.after);

@@ -69,6 +69,7 @@ private:
 struct MapOutcome {
     std::string out;      // its text for standard output, printed in input order
     std::string failure;  // why it failed (one line), or empty
+    std::string notes;    // its notes for standard error ("morv-cli: ..." lines), in input order; not when quiet
 };
 
 /// How a batch reports itself.

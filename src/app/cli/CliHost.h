@@ -1,11 +1,16 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "app/cli/BatchRun.h"
 #include "app/cli/CliOptions.h"
+#include "app/cli/MemoryShare.h"
 #include "commands/Host.h"
+#include "engine/SampleLevels.h"
 
 namespace morv::cli {
 
@@ -50,5 +55,44 @@ std::uint64_t mapMemoryNeed(std::int64_t pixels, bool hasContour, const Options&
 /// Runs a parsed redraw or info command on all its inputs; returns the exit status
 /// (0, or 1 when a map failed). Errors are one line "morv-cli: ..." on standard error.
 int run(const Options& options);
+
+// What the runs of redraw (RedrawRun.cpp) and info (InfoRun.cpp) share.
+
+/// Fails the map being worked on with message, its one line on standard error.
+[[noreturn]] void failRun(const std::string& message);
+
+/// A height map and, when there is one, its contour image.
+struct MapPair {
+    std::shared_ptr<HeightImage> image, contour;
+    std::optional<LevelMapping> mapping;  ///< How the map's 16-bit samples became levels.
+};
+
+/// Loads the map and its contour image side by side: two files, two decodes. Throws
+/// when either cannot be read or their sizes differ.
+MapPair loadPair(const std::string& input, const std::string& contourPath, bool hasContour, const Options& options);
+
+/// A fresh program for one map: nobody answers an error box here, so errors
+/// travel to the caller instead.
+struct MapApp {
+    App app;
+    MapApp() { app.session.gblnProgrammerMode = true; }
+};
+
+/// Runs body, turning what it throws into the map's failure.
+MapOutcome outcomeOf(const std::function<std::string()>& body);
+
+/// Runs map index's work holding its share of the batch's memory (taken before
+/// anything is loaded, given back when everything the work made is gone). Running
+/// out of memory all the same fails the map with a line naming it and its need.
+std::string withMemoryShare(MemoryShare& share, std::size_t index, const std::string& input, const Options& options,
+                            const std::function<std::string()>& work);
+
+/// The info command over a batch's sorted inputs, of which maps are the ones to read.
+int runInfo(const Options& options, const std::vector<BatchInput>& inputs, const std::vector<std::string>& maps,
+            BatchReport& report, unsigned jobs);
+
+/// The redraw command over a batch's sorted inputs, of which maps are the ones to redraw.
+int runRedraw(const Options& options, const std::vector<BatchInput>& inputs, const std::vector<std::string>& maps,
+              BatchReport& report, unsigned jobs);
 
 }  // namespace morv::cli

@@ -68,7 +68,8 @@ std::string readDepth(Options& o, const std::string& n, const std::string& v) {
 }
 
 std::string readBoards(Options& o, const std::string& n, const std::string& v) {
-    return choose(n, v, "WxH, 1 to 227 boards each way", parseBoardLayout(v), o.boards);
+    static const std::string expected = "WxH, 1 to " + std::to_string(kMaxBoards) + " boards each way";
+    return choose(n, v, expected.c_str(), parseBoardLayout(v), o.boards);
 }
 
 std::string readKuidOption(Options& o, const std::string& n, const std::string& v) {
@@ -127,7 +128,7 @@ constexpr std::array kOptions = {
     OptionRow{nullptr, "--grid", "5|10", kRedraw,
                "5 m grid, 144 pixels a board (default), or 10 m, 72 + 1", readGrid},
     OptionRow{nullptr, "--fit", "crop|pad|scale", kRedraw,
-               "crop, pad with the ground level, or resample (default)", readFit},
+               "crop (default), pad with the ground level, or resample", readFit},
     OptionRow{nullptr, "--asset", "DIR", kRedraw,
                "write an asset folder (PNG, thumbnail, config.txt) in DIR",
                [](Options& o, const std::string& n, const std::string& v) {
@@ -203,11 +204,22 @@ std::string readInput(const std::string& a, Options& o) {
     return {};
 }
 
+/// Whether a redraw has anything to do: a pass, a blur, new contours, a fit to
+/// boards, an asset, a depth, or an output of another type than its input.
+bool hasTask(const Options& o) {
+    if (o.mountains || o.valleys || o.scaleUp || o.blur > 0 || o.contours || o.boards || !o.assetDir.empty() || o.depth)
+        return true;
+    if (o.output.empty() || o.inputs.size() != 1) return false;
+    const OutputChoice out = chooseOutput(o.output);
+    return out.error.empty() && out.format != outputFormatFor(o.inputs.front());
+}
+
 /// What is wrong with the options once all are read, or "". Fills in the checked output name.
 std::string checkComplete(Options& o, const std::string& cmd) {
     if (o.inputs.empty()) return oneLine(cmd) + " needs an INPUT height map";
-    if (o.command == Command::Redraw && !o.mountains && !o.valleys && !o.scaleUp)
-        return "no task: give --flatten, --lower, --fill, --invert or --scale-up";
+    if (o.command == Command::Redraw && !hasTask(o))
+        return "no task: give --flatten, --lower, --fill, --invert, --scale-up, --blur, --contours, --boards, "
+               "--asset, --depth or -o of another type";
     if (o.fitAsked && !o.boards) return "--grid and --fit need --boards";
     if (!o.assetDir.empty()) {
         if (!o.output.empty() || !o.outdir.empty()) return "use either --asset or -o / --outdir, not both";

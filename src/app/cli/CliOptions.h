@@ -35,7 +35,7 @@ struct Options {
     std::optional<int> depth;
     std::optional<std::pair<int, int>> boards;
     BoardGrid grid = BoardGrid::FiveMetre;
-    BoardFitMethod fit = BoardFitMethod::Scale;
+    BoardFitMethod fit = BoardFitMethod::Crop;
     std::string assetDir;
     AssetKuid kuid;                    // --kuid; the stand-ins without it
     std::optional<int> assetGround;    // --asset-ground; none: the ground level

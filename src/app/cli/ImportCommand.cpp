@@ -10,35 +10,9 @@
 #include <cstring>
 
 #include "app/cli/CliOptions.h"
+#include "core/Numbers.h"
 
 namespace morv::cli {
-
-namespace {
-
-/// A decimal number, all of text.
-bool readDecimal(const std::string& text, double& out) {
-    if (text.empty()) return false;
-    const char* first = text.data() + (text[0] == '+' ? 1 : 0);
-    const auto [end, ec] = std::from_chars(first, text.data() + text.size(), out);
-    return ec == std::errc() && end == text.data() + text.size() && std::isfinite(out);
-}
-
-/// Decimal numbers separated by sep, exactly count of them.
-bool readList(const std::string& text, char sep, std::size_t count, std::vector<double>& out) {
-    out.clear();
-    std::size_t from = 0;
-    while (true) {
-        const std::size_t at = text.find(sep, from);
-        double v = 0;
-        if (!readDecimal(text.substr(from, at == std::string::npos ? std::string::npos : at - from), v)) return false;
-        out.push_back(v);
-        if (at == std::string::npos) break;
-        from = at + 1;
-    }
-    return out.size() == count;
-}
-
-}  // namespace
 
 std::string importUsageText() {
     return "import makes a height map and its contour image from elevation data and prints\n"
@@ -96,7 +70,7 @@ ImportParsed parseImportArguments(const std::vector<std::string>& args) {
             if (!take(r.report) || r.report.empty()) return fail(needs("a path"));
         } else if (a == "--area") {
             if (!take(v)) return fail(needs("W,S,E,N"));
-            if (!readList(v, ',', 4, n) || !(n[0] < n[2] && n[1] < n[3]) || n[0] < -180 || n[2] > 180 || n[1] < -90 ||
+            if (!readDecimalList(v, ',', 4, n) || !(n[0] < n[2] && n[1] < n[3]) || n[0] < -180 || n[2] > 180 || n[1] < -90 ||
                 n[3] > 90)
                 return fail(notA("W,S,E,N in degrees with W below E and S below N"));
             r.options.area = GeoBox{n[0], n[1], n[2], n[3]};
@@ -120,13 +94,13 @@ ImportParsed parseImportArguments(const std::vector<std::string>& args) {
             r.options.spacing = m;
         } else if (a == "--boards") {
             if (!take(v)) return fail(needs("WxH"));
-            if (!readList(v, 'x', 2, n) || n[0] < 1 || n[1] < 1 || n[0] != std::floor(n[0]) || n[1] != std::floor(n[1]) ||
+            if (!readDecimalList(v, 'x', 2, n) || n[0] < 1 || n[1] < 1 || n[0] != std::floor(n[0]) || n[1] != std::floor(n[1]) ||
                 n[0] > 100000 || n[1] > 100000)
                 return fail(notA("WxH, two whole numbers of boards"));
             r.options.boards = GridSize{int(n[0]), int(n[1])};
         } else if (a == "--heights") {
             if (!take(v)) return fail(needs("LOW:HIGH"));
-            if (!readList(v, ':', 2, n) || !(n[0] < n[1])) return fail(notA("LOW:HIGH in metres with LOW below HIGH"));
+            if (!readDecimalList(v, ':', 2, n) || !(n[0] < n[1])) return fail(notA("LOW:HIGH in metres with LOW below HIGH"));
             r.options.lowHeight = n[0], r.options.highHeight = n[1];
         } else if (a == "--ground") {
             double m = 0;
