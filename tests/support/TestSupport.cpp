@@ -36,6 +36,15 @@ std::string ScriptedPrompter::openFileName(std::string_view, int, std::string_vi
     return f;
 }
 
+std::vector<std::string> ScriptedPrompter::openFileNames(std::string_view filter, int filterIndex,
+                                                        std::string_view initial) {
+    if (fileLists.empty()) return Prompter::openFileNames(filter, filterIndex, initial);
+    shown.push_back({"open", std::string(initial), 0, {}});
+    std::vector<std::string> chosen = std::move(fileLists.front());
+    fileLists.pop_front();
+    return chosen;
+}
+
 std::string ScriptedPrompter::saveFileName(std::string_view initial) {
     shown.push_back({"save", std::string(initial), 0, {}});
     if (fileNames.empty()) {
