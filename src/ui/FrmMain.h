@@ -258,6 +258,11 @@ private:
     std::uint64_t m_placeCommits = 0;
     std::uint64_t m_placeCommitsCL = 0;
     bool m_recording = false;
+    // While a recorded command runs: the map as it started, packed for its undo
+    // step, and which picture and commit that was.
+    std::shared_ptr<const PackedPicture> m_packedBefore;
+    const HeightImage* m_packedImage = nullptr;
+    std::uint64_t m_packedCommits = 0;
     // The level counts of the map the preview is made from, and which map that was.
     LevelCounts m_counts{};
     const HeightImage* m_countedImage = nullptr;

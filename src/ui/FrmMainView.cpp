@@ -205,10 +205,11 @@ void FrmMain::recorded(const char* label, bool pictures, const std::function<voi
     MapStep step;
     step.label = label;
     step.before = currentState();
-    std::optional<PackedPicture> disp, dispCL;
+    std::shared_ptr<PackedPicture> disp;
+    std::optional<PackedPicture> dispCL;
     try {
         if (pictures) {
-            disp.emplace(*m_doc.disp.image);
+            disp = std::make_shared<PackedPicture>(*m_doc.disp.image);
             dispCL.emplace(*m_doc.dispCL.image);
         }
     } catch (const std::bad_alloc&) {
@@ -221,11 +222,19 @@ void FrmMain::recorded(const char* label, bool pictures, const std::function<voi
         return;
     }
     m_recording = true;
+    m_packedBefore = disp;
+    m_packedImage = m_doc.disp.image.get();
+    m_packedCommits = m_doc.disp.commits;
     struct Done {
         bool& flag;
-        ~Done() { flag = false; }
-    } done{m_recording};
+        std::shared_ptr<const PackedPicture>& packed;
+        ~Done() {
+            flag = false;
+            packed.reset();
+        }
+    } done{m_recording, m_packedBefore};
     command();
+    m_packedBefore.reset();
     if (!m_picture) {
         checkHistory();
         return;

@@ -7,8 +7,10 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "engine/HeightImage.h"
+#include "engine/MapDelta.h"
 #include "engine/TerrainSettings.h"
 
 class QTimer;
@@ -58,6 +60,11 @@ public:
     /// would make of it. No table: the picture as it is. Screen only.
     void setLevelMap(const std::optional<std::array<std::uint8_t, 256>>& levels,
                      std::shared_ptr<const HeightImage> source = nullptr);
+    /// While the picture is read again from its file in place of the one shown, shows
+    /// the one shown from its packed copy, so its memory can go back before the read
+    /// rather than after it; none ends that (the display keeps its size until the
+    /// next sync).
+    void setStandIn(std::shared_ptr<const PackedPicture> packed);
     /// Shows the heights hill-shaded, lit from the north-west (screen only).
     void setShading(bool on);
     bool shading() const { return m_shading; }
@@ -82,6 +89,8 @@ protected:
 
 private:
     void fitSize();
+    /// The size of what is shown: the stand-in's while there is one.
+    QSize pictureSize() const;
     void paintGrid(QPainter& painter, const QRect& area) const;
 
     const Picture& m_picture;
@@ -92,6 +101,9 @@ private:
     bool m_shading = false;
     std::optional<std::array<std::uint8_t, 256>> m_levels;
     std::shared_ptr<const HeightImage> m_source;
+    std::shared_ptr<const PackedPicture> m_standIn;
+    std::vector<std::uint8_t> m_standInRow;
+    int m_standInY = -1;
     QTimer* m_pending = nullptr;
     QElapsedTimer m_lastPaint;
 };
