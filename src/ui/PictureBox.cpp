@@ -85,6 +85,8 @@ QSize PictureBox::scaledSize(double scale) const {
 }
 
 void PictureBox::fitSize() {
+    // A patch made of another picture, or of this one at another size, is stale.
+    if (m_shownImage != m_picture.image.get() || m_shownSize != pictureSize()) m_patch.reset();
     m_shownImage = m_picture.image.get();
     m_shownSize = pictureSize();
     const QSize size = scaledSize(m_scale);
@@ -133,6 +135,12 @@ void PictureBox::setLevelMap(const std::optional<std::array<std::uint8_t, 256>>&
     update();
 }
 
+void PictureBox::setPatch(std::optional<PreviewPatch> patch) {
+    if (!patch && !m_patch) return;
+    m_patch = std::move(patch);
+    update();
+}
+
 void PictureBox::setShading(bool on) {
     if (m_shading == on) return;
     m_shading = on;
@@ -141,6 +149,7 @@ void PictureBox::setShading(bool on) {
 
 void PictureBox::paintEvent(QPaintEvent* event) {
     m_lastPaint.start();
+    if (m_patchWanted && onPatchWanted) QMetaObject::invokeMethod(this, onPatchWanted, Qt::QueuedConnection);
     QPainter painter(this);
     const QRect area = event->rect();
     // A preview of the same size shows its own source; anything else shows the picture.
@@ -204,6 +213,12 @@ void PictureBox::paintEvent(QPaintEvent* event) {
         if (m_grid) paintGrid(painter, area);
         return;
     }
+    // The worked-out part of the preview, where it reaches: at the scale it was made
+    // for, its samples are display pixels (below one to one) or image pixels.
+    const bool patched = m_patch && m_patch->pixels && m_patch->scale == m_scale && ratio == 1.0 &&
+                         m_patch->pixels->isGrey() && m_patch->pixels->width() == m_patch->area.width() &&
+                         m_patch->pixels->height() == m_patch->area.height();
+    const bool displaySamples = m_scale < 1.0;
     for (int j = 0; j < dh; ++j) {
         const int y = imagePixelAt(area.top() + j / ratio, m_scale, h);
         auto* out = reinterpret_cast<QRgb*>(shown.scanLine(j));
@@ -224,6 +239,13 @@ void PictureBox::paintEvent(QPaintEvent* event) {
                 const auto c = std::uint32_t(in[column[std::size_t(i)]]);
                 out[i] = 0xff000000u | ((c & 0xffu) << 16) | (c & 0xff00u) | ((c >> 16) & 0xffu);
             }
+        }
+        const int patchRow = patched ? (displaySamples ? area.top() + j : y) - m_patch->area.top() : -1;
+        if (patchRow < 0 || patchRow >= m_patch->area.height()) continue;
+        const std::uint8_t* in = m_patch->pixels->grey() + std::size_t(patchRow) * std::size_t(m_patch->area.width());
+        for (int i = 0; i < dw; ++i) {
+            const int at = (displaySamples ? area.left() + i : column[std::size_t(i)]) - m_patch->area.left();
+            if (at >= 0 && at < m_patch->area.width()) out[i] = 0xff000000u | (std::uint32_t(in[at]) * 0x010101u);
         }
     }
     painter.drawImage(area.topLeft(), shown);

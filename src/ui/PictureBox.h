@@ -35,6 +35,16 @@ int imagePixelAt(double position, double scale, int count);
 /// ground is 181, slopes facing the light brighter, those facing away darker.
 int shadedBrightness(double across, double down);
 
+/// A part of the live preview worked out after the level table (the blur, the
+/// contours): grey pixels over a rectangle of the display's samples, which are
+/// display pixels when it was made below one to one and image pixels from one to
+/// one up. It shows only at the scale it was made at.
+struct PreviewPatch {
+    double scale = 1.0;
+    QRect area;
+    std::shared_ptr<const HeightImage> pixels;
+};
+
 /// One display of the picture window (picDisp or picDispCL). Paints the picture's
 /// pixels straight from its plane at a scale (screen pixels per image pixel), only
 /// the part that is exposed, so no copy of the picture is ever kept: what is drawn
@@ -65,6 +75,14 @@ public:
     /// rather than after it; none ends that (the display keeps its size until the
     /// next sync).
     void setStandIn(std::shared_ptr<const PackedPicture> packed);
+    /// Shows a worked-out part of the preview over the picture (or its level
+    /// preview) where it reaches; none removes it. Screen only.
+    void setPatch(std::optional<PreviewPatch> patch);
+    const std::optional<PreviewPatch>& patch() const { return m_patch; }
+    /// While on, every paint asks onPatchWanted (after it, through the event
+    /// queue), so the owner can make the patch for what is shown now.
+    void setPatchWanted(bool on) { m_patchWanted = on; }
+    std::function<void()> onPatchWanted;
     /// Shows the heights hill-shaded, lit from the north-west (screen only).
     void setShading(bool on);
     bool shading() const { return m_shading; }
@@ -101,9 +119,11 @@ private:
     bool m_shading = false;
     std::optional<std::array<std::uint8_t, 256>> m_levels;
     std::shared_ptr<const HeightImage> m_source;
+    std::optional<PreviewPatch> m_patch;
     std::shared_ptr<const PackedPicture> m_standIn;
     std::vector<std::uint8_t> m_standInRow;
     int m_standInY = -1;
+    bool m_patchWanted = false;
     QTimer* m_pending = nullptr;
     QElapsedTimer m_lastPaint;
 };
