@@ -315,7 +315,7 @@ void FrmImport::updateRemoveDem() {
 void FrmImport::cmdAddDem_Click() {
     if (!m_app.prompter) return;
     const std::vector<std::string> chosen = m_app.prompter->openFileNames(
-        "Elevation data (*.hgt;*.tif;*.tiff;*.asc;*.dem)|*.hgt;*.tif;*.tiff;*.asc;*.dem|All files (*.*)|*.*", 1, "");
+        "Elevation data|*.hgt;*.tif;*.tiff;*.asc;*.dem|All files|*", 1, "");
     // A file already listed is not listed twice; the ones added stay selected, so
     // Remove takes back a wrong choice at once.
     QListWidgetItem* last = nullptr;
