@@ -128,6 +128,9 @@ void FrmMain::connectEditViewHandlers() {
     connect(hsbBlur, &QScrollBar::sliderMoved, this, preview);
     connect(hsbBlur, &QScrollBar::valueChanged, this, preview);
     for (QCheckBox* box : {chkBlur, chkAutoContLine, chkShowCoast}) connect(box, &QCheckBox::toggled, this, preview);
+    // As Flatten and Fill hand the focus to their bars, Apply Blur hands it to the
+    // blur bar: the amount can then be set with the keys.
+    connect(chkBlur, &QCheckBox::clicked, this, [this] { hsbBlur->setFocus(Qt::OtherFocusReason); });
     m_previewWork = std::make_unique<PreviewWork>([this](std::uint64_t id, PreviewPatchPixels pixels) {
         QMetaObject::invokeMethod(
             this, [this, id, pixels = std::move(pixels)]() mutable { showPatch(id, std::move(pixels)); },

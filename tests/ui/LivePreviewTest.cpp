@@ -54,11 +54,11 @@ protected:
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageDown);
         ASSERT_EQ(child<QScrollBar>("vsbMountains")->value(), 40);
     }
-    /// The blur bar clicked in its groove (a page on), then keys pressed in it.
+    /// Apply Blur clicked, which hands the focus to the blur bar; then keys pressed there.
     void blurKeys(std::initializer_list<Qt::Key> keys) {
-        auto* bar = child<QScrollBar>("hsbBlur");
-        if (bar->value() == 0) QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() * 3 / 4, bar->height() / 2));
-        for (Qt::Key k : keys) QTest::keyClick(bar, k);
+        click("chkBlur");
+        ASSERT_EQ(QApplication::focusWidget(), child<QWidget>("hsbBlur"));
+        for (Qt::Key k : keys) QTest::keyClick(QApplication::focusWidget(), k);
     }
     /// The map with the flatten pass of the controls applied, as Redraw's passes do.
     static HeightImage flattened(HeightImage map, int percent) {
