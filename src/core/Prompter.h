@@ -1,6 +1,7 @@
 #pragma once
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace morv {
@@ -16,6 +17,14 @@ public:
     /// The open dialog: filter in "label|pattern|label|pattern" form, 1-based filter index,
     /// initial path. Returns the chosen path, or "" when cancelled.
     virtual std::string openFileName(std::string_view filter, int filterIndex, std::string_view initial) = 0;
+    /// The open dialog choosing one or more existing files at once (filter and index as
+    /// above). Returns the chosen paths, none when cancelled. Without its own dialog a
+    /// prompter asks openFileName once.
+    virtual std::vector<std::string> openFileNames(std::string_view filter, int filterIndex, std::string_view initial) {
+        std::string one = openFileName(filter, filterIndex, initial);
+        if (one.empty()) return {};
+        return {std::move(one)};
+    }
     /// The save dialog, starting from initial. Returns the chosen path, or "" when cancelled.
     virtual std::string saveFileName(std::string_view initial) = 0;
     /// The save dialog offering file types (labels such as "24-bit BMP (*.bmp)"),

@@ -123,9 +123,14 @@ std::shared_ptr<HeightImage> PackedPicture::unpack() const {
     for (int y = 0; y < m_height; ++y) {
         std::size_t n = 0;
         std::uint8_t* row = rowOf(*image, y, n);
-        unpackRow(m_bytes.data() + m_rowStart[std::size_t(y)], row, n);
+        morv::unpackRow(m_bytes.data() + m_rowStart[std::size_t(y)], row, n);
     }
     return image;
+}
+
+void PackedPicture::unpackRow(int y, void* out) const {
+    const std::size_t n = std::size_t(m_width) * (m_grey ? 1 : sizeof(Colour));
+    morv::unpackRow(m_bytes.data() + m_rowStart[std::size_t(y)], static_cast<std::uint8_t*>(out), n);
 }
 
 PictureChange::PictureChange(const PackedPicture& before, const HeightImage& after) {

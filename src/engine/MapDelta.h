@@ -23,6 +23,9 @@ public:
     bool grey() const noexcept { return m_grey; }
     /// The picture again, exactly as packed. Throws std::bad_alloc.
     std::shared_ptr<HeightImage> unpack() const;
+    /// Row y (0..height-1) as it was packed, into out: width bytes for a grey
+    /// picture, width colours (0x00BBGGRR) for a colour one.
+    void unpackRow(int y, void* out) const;
     /// Bytes held.
     std::size_t byteSize() const noexcept { return m_bytes.size() + m_rowStart.size() * sizeof(std::size_t); }
 

@@ -9,15 +9,18 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPixmap>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <QVBoxLayout>
 #include <charconv>
 #include <exception>
-#include <initializer_list>
+#include <algorithm>
 #include <cmath>
+#include <initializer_list>
 
 #include "core/Numbers.h"
 #include "core/RuntimeError.h"
@@ -77,13 +80,24 @@ FrmImport::FrmImport(App& app, Activity& activity, QWidget* parent)
     setObjectName(QStringLiteral("frmImport"));
     setWindowTitle(QString::fromUtf8(kTitle));
     auto* form = new QFormLayout;
-    txtDemFiles = field(this, "txtDemFiles");
-    cmdBrowseDem = button(this, "cmdBrowseDem", "&Add...");
+    // The elevation files as a list: Add... takes one or more from a file dialog,
+    // Remove (or Delete in the list) drops the selected ones.
+    lstDemFiles = new QListWidget(this);
+    lstDemFiles->setObjectName(QStringLiteral("lstDemFiles"));
+    lstDemFiles->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lstDemFiles->setFixedHeight(lstDemFiles->fontMetrics().height() * 4 + 2 * lstDemFiles->frameWidth() + 6);
+    cmdAddDem = button(this, "cmdAddDem", "&Add...");
+    // Every other letter of "Remove" is another field's Alt letter (Preview takes w).
+    cmdRemoveDem = button(this, "cmdRemoveDem", "Remo&ve");
+    cmdRemoveDem->setEnabled(false);
+    auto* demButtons = new QVBoxLayout;
+    demButtons->addWidget(cmdAddDem);
+    demButtons->addWidget(cmdRemoveDem);
+    demButtons->addStretch();
     auto* demRow = new QHBoxLayout;
-    demRow->addWidget(txtDemFiles);
-    demRow->addWidget(cmdBrowseDem);
-    txtDemFiles->setPlaceholderText(QStringLiteral("one file, or several separated by ;"));
-    addRow(form, this, "&Elevation files (several: separate with ;):", txtDemFiles, demRow);
+    demRow->addWidget(lstDemFiles);
+    demRow->addLayout(demButtons);
+    addRow(form, this, "&Elevation files:", lstDemFiles, demRow);
     txtArea = field(this, "txtArea");
     txtArea->setPlaceholderText(QStringLiteral("W,S,E,N degrees; empty: all the input"));
     form->addRow(QStringLiteral("A&rea:"), txtArea);
@@ -116,7 +130,7 @@ FrmImport::FrmImport(App& app, Activity& activity, QWidget* parent)
     mapRow->addWidget(txtMapFile);
     mapRow->addWidget(cmdBrowseMap);
     addRow(form, this, "&Map file:", txtMapFile, mapRow);
-    for (QLineEdit* e : {txtDemFiles, txtArea, txtCrs, txtSpacing, txtBoards, txtHeights, txtGround}) fitHint(e);
+    for (QLineEdit* e : {txtArea, txtCrs, txtSpacing, txtBoards, txtHeights, txtGround}) fitHint(e);
 
     picPreview = new QLabel(this);
     picPreview->setObjectName(QStringLiteral("picPreview"));
@@ -135,7 +149,7 @@ FrmImport::FrmImport(App& app, Activity& activity, QWidget* parent)
     lblReport->setObjectName(QStringLiteral("lblReport"));
     lblReport->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-    cmdPreview = button(this, "cmdPreview", "Pre&view");
+    cmdPreview = button(this, "cmdPreview", "Previe&w");
     cmdImport = button(this, "cmdImport", "&Import");
     cmdCancel = button(this, "cmdCancel", "Cancel");
     auto* buttons = new QHBoxLayout;
@@ -159,7 +173,11 @@ FrmImport::FrmImport(App& app, Activity& activity, QWidget* parent)
     all->addLayout(top);
     all->addLayout(buttons);
 
-    connect(cmdBrowseDem, &QPushButton::clicked, this, &FrmImport::cmdBrowseDem_Click);
+    connect(cmdAddDem, &QPushButton::clicked, this, &FrmImport::cmdAddDem_Click);
+    connect(cmdRemoveDem, &QPushButton::clicked, this, &FrmImport::cmdRemoveDem_Click);
+    connect(lstDemFiles, &QListWidget::itemSelectionChanged, this, &FrmImport::updateRemoveDem);
+    auto* removeKey = new QShortcut(QKeySequence::Delete, lstDemFiles, nullptr, nullptr, Qt::WidgetShortcut);
+    connect(removeKey, &QShortcut::activated, this, &FrmImport::cmdRemoveDem_Click);
     connect(cmdBrowseMap, &QPushButton::clicked, this, &FrmImport::cmdBrowseMap_Click);
     connect(cmdPreview, &QPushButton::clicked, this, &FrmImport::cmdPreview_Click);
     connect(cmdImport, &QPushButton::clicked, this, &FrmImport::cmdImport_Click);
@@ -172,13 +190,7 @@ void FrmImport::refused(const std::string& message) {
 
 std::optional<ImportOptions> FrmImport::readOptions() {
     ImportOptions o;
-    const std::string files = text(txtDemFiles);
-    for (std::size_t from = 0; from <= files.size();) {
-        const std::size_t at = std::min(files.find(';', from), files.size());
-        const std::string one = QString::fromStdString(files.substr(from, at - from)).trimmed().toStdString();
-        if (!one.empty()) o.inputs.push_back(one);
-        from = at + 1;
-    }
+    o.inputs = demFiles();
     std::vector<double> n;
     if (o.inputs.empty()) return refused("Choose at least one elevation file."), std::nullopt;
     if (const std::string a = text(txtArea); !a.empty()) {
@@ -218,10 +230,11 @@ void FrmImport::reject() {
 }
 
 void FrmImport::setInputsEnabled(bool enabled) {
-    for (QWidget* w : std::initializer_list<QWidget*>{txtDemFiles, txtArea, txtCrs, cboResample, cboGrid, txtSpacing,
-                                                      txtBoards, txtHeights, txtGround, txtMapFile, cmdBrowseDem,
+    for (QWidget* w : std::initializer_list<QWidget*>{lstDemFiles, txtArea, txtCrs, cboResample, cboGrid, txtSpacing,
+                                                      txtBoards, txtHeights, txtGround, txtMapFile, cmdAddDem,
                                                       cmdBrowseMap, cmdPreview, cmdImport})
         w->setEnabled(enabled);
+    updateRemoveDem();
 }
 
 bool FrmImport::runImport(const ImportOptions& o) {
@@ -274,13 +287,46 @@ bool FrmImport::runImport(const ImportOptions& o) {
     return true;
 }
 
-void FrmImport::cmdBrowseDem_Click() {
+std::vector<std::string> FrmImport::demFiles() const {
+    std::vector<std::string> files;
+    for (int i = 0; i < lstDemFiles->count(); ++i) files.push_back(lstDemFiles->item(i)->text().toStdString());
+    return files;
+}
+
+void FrmImport::updateRemoveDem() {
+    cmdRemoveDem->setEnabled(lstDemFiles->isEnabled() && !lstDemFiles->selectedItems().isEmpty());
+}
+
+void FrmImport::cmdAddDem_Click() {
     if (!m_app.prompter) return;
-    const std::string chosen = m_app.prompter->openFileName(
-        "Elevation data (*.hgt;*.tif;*.tiff;*.asc;*.dem)|*.hgt;*.tif;*.tiff;*.asc;*.dem|All files (*.*)|*.*", 1, "");
-    if (chosen.empty()) return;
-    const QString now = txtDemFiles->text().trimmed();
-    txtDemFiles->setText(now.isEmpty() ? QString::fromStdString(chosen) : now + QStringLiteral(";") + QString::fromStdString(chosen));
+    const std::vector<std::string> chosen = m_app.prompter->openFileNames(
+        "Elevation data|*.hgt;*.tif;*.tiff;*.asc;*.dem|All files|*", 1, "");
+    // A file already listed is not listed twice; the ones added stay selected, so
+    // Remove takes back a wrong choice at once.
+    QListWidgetItem* last = nullptr;
+    for (const std::string& path : chosen) {
+        const QString name = QString::fromStdString(path);
+        if (name.trimmed().isEmpty() || !lstDemFiles->findItems(name, Qt::MatchExactly).isEmpty()) continue;
+        if (!last) lstDemFiles->clearSelection();
+        last = new QListWidgetItem(name, lstDemFiles);
+        last->setSelected(true);
+    }
+    if (last) lstDemFiles->setCurrentItem(last, QItemSelectionModel::Current);
+}
+
+void FrmImport::cmdRemoveDem_Click() {
+    const QList<QListWidgetItem*> selected = lstDemFiles->selectedItems();
+    if (selected.isEmpty() || !lstDemFiles->isEnabled()) return;
+    int next = lstDemFiles->count();
+    for (QListWidgetItem* item : selected) next = std::min(next, lstDemFiles->row(item));
+    for (QListWidgetItem* item : selected) delete item;
+    // The file now in the place of the first removed is selected, so Remove can go on.
+    if (lstDemFiles->count() > 0) {
+        QListWidgetItem* item = lstDemFiles->item(std::min(next, lstDemFiles->count() - 1));
+        lstDemFiles->setCurrentItem(item, QItemSelectionModel::ClearAndSelect);
+    }
+    lstDemFiles->setFocus();
+    updateRemoveDem();
 }
 
 void FrmImport::cmdBrowseMap_Click() {

@@ -2,6 +2,7 @@
 #include <QDialog>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "commands/Host.h"
 #include "core/App.h"
@@ -10,6 +11,7 @@
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QListWidget;
 class QPushButton;
 
 namespace morv {
@@ -35,7 +37,12 @@ private:
     std::optional<ImportOptions> readOptions();
     /// Runs the import on choices read from the fields; shows the shaded relief and the report.
     bool runImport(const ImportOptions& options);
-    void cmdBrowseDem_Click();
+    /// The elevation files of the list, in its order.
+    std::vector<std::string> demFiles() const;
+    void cmdAddDem_Click();
+    void cmdRemoveDem_Click();
+    /// Remove is usable while files are selected and the fields are.
+    void updateRemoveDem();
     void cmdBrowseMap_Click();
     void cmdPreview_Click();
     void cmdImport_Click();
@@ -48,7 +55,7 @@ private:
     bool m_running = false;
     std::string m_writtenMap;
     std::optional<ImportResult> m_result;
-    QLineEdit* txtDemFiles = nullptr;
+    QListWidget* lstDemFiles = nullptr;
     QLineEdit* txtArea = nullptr;
     QLineEdit* txtCrs = nullptr;
     QComboBox* cboResample = nullptr;
@@ -61,7 +68,8 @@ private:
     QLabel* picPreview = nullptr;
     QLabel* lblPreviewCaption = nullptr;
     QLabel* lblReport = nullptr;
-    QPushButton* cmdBrowseDem = nullptr;
+    QPushButton* cmdAddDem = nullptr;
+    QPushButton* cmdRemoveDem = nullptr;
     QPushButton* cmdBrowseMap = nullptr;
     QPushButton* cmdPreview = nullptr;
     QPushButton* cmdImport = nullptr;

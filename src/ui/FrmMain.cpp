@@ -39,6 +39,7 @@
 #include "ui/FrmImport.h"
 #include "ui/FrmOverWrite.h"
 #include "ui/FrmPicture.h"
+#include "ui/PictureBox.h"
 
 namespace morv {
 
@@ -223,7 +224,29 @@ std::shared_ptr<HeightImage> FrmMain::loadPicture(const std::string& path) {
         setWaitCursor(true);
         if (beforeReread) beforeReread();
         setStatus("WORKING... Loading Image");
-        image = readWhileServing(path);
+        // The map read again takes the place of the one shown, which its undo step
+        // already keeps packed: the window shows it from there while the file is
+        // read, so its memory goes back first and the map is never held twice.
+        std::shared_ptr<const PackedPicture> standIn;
+        if (m_packedBefore && m_picture && path == m_doc.dialogFileName && m_doc.disp.image.get() == m_packedImage &&
+            m_doc.disp.commits == m_packedCommits && m_doc.disp.image.use_count() == 1 &&
+            m_packedBefore->width() == m_doc.disp.width() && m_packedBefore->height() == m_doc.disp.height()) {
+            standIn = m_packedBefore;
+            m_picture->picDisp()->setStandIn(standIn);
+            m_doc.disp.replace(nullptr);
+        }
+        const auto endStandIn = [&] {
+            if (standIn && m_picture) m_picture->picDisp()->setStandIn(nullptr);
+        };
+        try {
+            image = readWhileServing(path);
+        } catch (...) {
+            // The file could not be read: the map goes back as it was.
+            if (standIn) m_doc.disp.replace(standIn->unpack());
+            endStandIn();
+            throw;
+        }
+        endStandIn();
     } else {
         image = readPictureFile(path);
     }

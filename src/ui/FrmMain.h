@@ -9,6 +9,7 @@
 #include "commands/Host.h"
 #include "engine/PreviewLevels.h"
 #include "ui/MapHistory.h"
+#include "ui/PreviewWork.h"
 
 class QAction;
 class QCheckBox;
@@ -134,6 +135,9 @@ public:
     const MapHistory& history() const { return m_history; }
     /// The grey level table the picture shows as a preview, none when it shows the map.
     const std::optional<LevelTable>& previewShown() const { return m_previewShown; }
+    /// Runs on the interface thread each time the preview's blur and contours,
+    /// worked out on the side, come to show (tests wait on it).
+    std::function<void()> previewPatchShown;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -198,6 +202,12 @@ private:
     /// Shows the settings' effect on the picture while Live Preview is on (and the
     /// original is not asked for), the map as it is otherwise.
     void updatePreview();
+    /// The map the preview is made from: the file's map kept in memory, or the map.
+    std::shared_ptr<HeightImage> previewSource();
+    /// Starts working out the blur and contours of the preview for what the picture
+    /// window shows now, unless that is under way or shown already.
+    void schedulePatch();
+    void showPatch(std::uint64_t id, PreviewPatchPixels pixels);
     /// After an open: the history of the map before goes, and a map that opened
     /// fitted says its scale (before: the height picture shown until then).
     void afterOpen(const HeightImage* before);
@@ -258,6 +268,11 @@ private:
     std::uint64_t m_placeCommits = 0;
     std::uint64_t m_placeCommitsCL = 0;
     bool m_recording = false;
+    // While a recorded command runs: the map as it started, packed for its undo
+    // step, and which picture and commit that was.
+    std::shared_ptr<const PackedPicture> m_packedBefore;
+    const HeightImage* m_packedImage = nullptr;
+    std::uint64_t m_packedCommits = 0;
     // The level counts of the map the preview is made from, and which map that was.
     LevelCounts m_counts{};
     const HeightImage* m_countedImage = nullptr;
@@ -267,6 +282,26 @@ private:
     /// (Redraw starts from it), or null.
     std::shared_ptr<HeightImage> m_asRead;
     bool m_showOriginalHeld = false;
+    /// What the blur and contours of the preview were last asked for; a change of
+    /// anything but the part shown drops the patch shown.
+    struct PatchKey {
+        const HeightImage* source = nullptr;
+        std::uint64_t commits = 0;
+        LevelTable table{};
+        int amount = 0;
+        bool contours = false;
+        Colour ground = 0;
+        double scale = 0;
+        QRect keep;
+        bool sameLook(const PatchKey& o) const {
+            return source == o.source && commits == o.commits && table == o.table && amount == o.amount &&
+                   contours == o.contours && ground == o.ground && scale == o.scale;
+        }
+    };
+    std::optional<PatchKey> m_patchKey;
+    std::uint64_t m_patchJob = 0;
+    bool m_patchPending = false;
+    std::unique_ptr<PreviewWork> m_previewWork;
 
     QMdiArea* m_mdi = nullptr;
     QTimer* tmrResize = nullptr;

@@ -11,10 +11,13 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSettings>
+#include <cmath>
+#include <vector>
 
 #include "core/Routine.h"
 #include "ui/FrmMain.h"
 #include "ui/FrmPicture.h"
+#include "ui/PictureBox.h"
 
 namespace morv {
 
@@ -121,6 +124,18 @@ void FrmMain::connectEditViewHandlers() {
     connect(chkFlatten, &QCheckBox::toggled, this, preview);
     connect(chkFill, &QCheckBox::toggled, this, preview);
     connect(cmdScale, &QPushButton::clicked, this, preview);
+    // The blur and the contours follow a moment later, worked out on the side.
+    connect(hsbBlur, &QScrollBar::sliderMoved, this, preview);
+    connect(hsbBlur, &QScrollBar::valueChanged, this, preview);
+    for (QCheckBox* box : {chkBlur, chkAutoContLine, chkShowCoast}) connect(box, &QCheckBox::toggled, this, preview);
+    // As Flatten and Fill hand the focus to their bars, Apply Blur hands it to the
+    // blur bar: the amount can then be set with the keys.
+    connect(chkBlur, &QCheckBox::clicked, this, [this] { hsbBlur->setFocus(Qt::OtherFocusReason); });
+    m_previewWork = std::make_unique<PreviewWork>([this](std::uint64_t id, PreviewPatchPixels pixels) {
+        QMetaObject::invokeMethod(
+            this, [this, id, pixels = std::move(pixels)]() mutable { showPatch(id, std::move(pixels)); },
+            Qt::QueuedConnection);
+    });
 
     m_spaceHold = std::make_unique<SpaceHold>(
         this,
@@ -205,10 +220,11 @@ void FrmMain::recorded(const char* label, bool pictures, const std::function<voi
     MapStep step;
     step.label = label;
     step.before = currentState();
-    std::optional<PackedPicture> disp, dispCL;
+    std::shared_ptr<PackedPicture> disp;
+    std::optional<PackedPicture> dispCL;
     try {
         if (pictures) {
-            disp.emplace(*m_doc.disp.image);
+            disp = std::make_shared<PackedPicture>(*m_doc.disp.image);
             dispCL.emplace(*m_doc.dispCL.image);
         }
     } catch (const std::bad_alloc&) {
@@ -221,11 +237,19 @@ void FrmMain::recorded(const char* label, bool pictures, const std::function<voi
         return;
     }
     m_recording = true;
+    m_packedBefore = disp;
+    m_packedImage = m_doc.disp.image.get();
+    m_packedCommits = m_doc.disp.commits;
     struct Done {
         bool& flag;
-        ~Done() { flag = false; }
-    } done{m_recording};
+        std::shared_ptr<const PackedPicture>& packed;
+        ~Done() {
+            flag = false;
+            packed.reset();
+        }
+    } done{m_recording, m_packedBefore};
     command();
+    m_packedBefore.reset();
     if (!m_picture) {
         checkHistory();
         return;
@@ -309,6 +333,7 @@ void FrmMain::mnuViewShaded_Click() {
     Routine r(m_app, "frmMain.mnuViewShaded_Click");
     r([&] {
         if (m_picture) m_picture->setShading(mnuViewShaded->isChecked());
+        schedulePatch();
     });
 }
 
@@ -329,14 +354,8 @@ void FrmMain::updatePreview() {
     const bool wanted = m_picture && mnuViewLivePreview->isChecked() && !mnuViewShowOriginal->isChecked() &&
                         !m_showOriginalHeld && !s.gblnBusy && !s.gblnDrawing && !m_doc.disp.image->empty() && anyPass;
     if (wanted) {
-        // Redraw starts from the file: so does the preview, from the copy of it kept
-        // in memory. A map still as opened is that copy; after a change that was
-        // not read from the file the preview works on the map as it is.
         if (!m_asRead && !saveEnabled()) m_asRead = m_doc.disp.image;
-        const std::shared_ptr<HeightImage> source =
-            m_asRead && m_asRead->width() == m_doc.disp.width() && m_asRead->height() == m_doc.disp.height()
-                ? m_asRead
-                : m_doc.disp.image;
+        const std::shared_ptr<HeightImage> source = previewSource();
         LevelPlan plan;
         plan.ground = s.gintGroundLevel;
         plan.mountains = c.flattenTicked;
@@ -360,6 +379,118 @@ void FrmMain::updatePreview() {
         m_picture->setLevelMap(std::nullopt);
     }
     m_previewShown = table;
+    schedulePatch();
+}
+
+std::shared_ptr<HeightImage> FrmMain::previewSource() {
+    // Redraw starts from the file: so does the preview, from the copy of it kept in
+    // memory. A map still as opened is that copy; after a change that was not read
+    // from the file the preview works on the map as it is.
+    return m_asRead && m_asRead->width() == m_doc.disp.width() && m_asRead->height() == m_doc.disp.height()
+               ? m_asRead
+               : m_doc.disp.image;
+}
+
+void FrmMain::schedulePatch() {
+    const Session& s = m_app.session;
+    PictureBox* disp = m_picture ? m_picture->picDisp() : nullptr;
+    PictureBox* lines = m_picture ? m_picture->picDispCL() : nullptr;
+    // As Redraw reads them: the blur when ticked (the bar's thumb while dragged), the
+    // contours when drawn at its end and their display is shown.
+    const int blurValue = hsbBlur->sliderPosition();
+    const bool blur = chkBlur->isChecked() && blurValue > 0;
+    const bool contours = lines && chkAutoContLine->isChecked() && chkShowCoast->isChecked() && lines->isVisible();
+    const bool wanted = disp && m_previewShown && (blur || contours) && !disp->shading() && !s.gblnBusy && !s.gblnDrawing;
+    if (disp) {
+        for (PictureBox* box : {disp, lines}) {
+            box->setPatchWanted(wanted);
+            box->onPatchWanted = [this] { schedulePatch(); };
+        }
+    }
+    if (!wanted) {
+        if (m_patchKey) m_patchJob = m_previewWork->cancel();
+        m_patchKey.reset();
+        m_patchPending = false;
+        if (disp) {
+            disp->setPatch(std::nullopt);
+            lines->setPatch(std::nullopt);
+        }
+        return;
+    }
+    const std::shared_ptr<const HeightImage> source = previewSource();
+    const int w = source->width(), h = source->height();
+    const double scale = m_picture->scale();
+    const QRect shown = (contours ? lines : disp)->visibleRegion().boundingRect();
+    if (shown.isEmpty() || w <= 0 || h <= 0) return;  // the first paint asks again
+    // Below one to one the preview is worked out on the picture as shown, a display
+    // pixel a sample, with the blur scaled to match: its spread grows with the root
+    // of the iterations, so the scale squared. From one to one up it is worked out
+    // on the map's own pixels, exactly as Redraw would.
+    const bool displaySamples = scale < 1.0;
+    const QRect bounds = displaySamples ? QRect(QPoint(0, 0), disp->size()) : QRect(0, 0, w, h);
+    const QRect keep = (displaySamples ? shown
+                                       : QRect(QPoint(imagePixelAt(shown.left(), scale, w), imagePixelAt(shown.top(), scale, h)),
+                                               QPoint(imagePixelAt(shown.right(), scale, w),
+                                                      imagePixelAt(shown.bottom(), scale, h)))) &
+                       bounds;
+    if (keep.isEmpty()) return;
+    PatchKey key;
+    key.source = source.get();
+    key.commits = m_doc.disp.commits;
+    key.table = *m_previewShown;
+    key.amount = blur ? (displaySamples ? int(std::lround(blurValue * scale * scale)) : blurValue) : 0;
+    key.contours = contours;
+    key.ground = s.glngGroundColor;
+    key.scale = scale;
+    key.keep = keep;
+    // Asked already: under way, or shown (unless the display has since let it go).
+    if (m_patchKey && m_patchKey->sameLook(key) && m_patchKey->keep == keep && (m_patchPending || disp->patch()))
+        return;
+    if (!m_patchKey || !m_patchKey->sameLook(key)) {
+        // The level table shows at once; what was worked out for other settings goes.
+        disp->setPatch(std::nullopt);
+        lines->setPatch(std::nullopt);
+    }
+    m_patchKey = key;
+    // Each blur iteration carries the picture's edge three pixels further in (three
+    // of its passes look each way): a margin that wide leaves the kept part exact.
+    // One more pixel gives the contour lines at its edge their neighbours.
+    const int margin = 3 * key.amount + 1;
+    const QRect region = keep.adjusted(-margin, -margin, margin, margin) & bounds;
+    PreviewJob job;
+    try {
+        job.region = HeightImage(region.width(), region.height());
+    } catch (const std::bad_alloc&) {
+        return;  // no room: the level table alone shows
+    }
+    std::vector<int> column(std::size_t(region.width()));
+    for (int i = 0; i < region.width(); ++i)
+        column[std::size_t(i)] = displaySamples ? imagePixelAt(region.left() + i, scale, w) : region.left() + i;
+    for (int j = 0; j < region.height(); ++j) {
+        const int y = displaySamples ? imagePixelAt(region.top() + j, scale, h) : region.top() + j;
+        const std::size_t row = std::size_t(y) * std::size_t(w);
+        std::uint8_t* out = job.region.grey() + std::size_t(j) * std::size_t(region.width());
+        for (int i = 0; i < region.width(); ++i) {
+            const std::size_t at = row + std::size_t(column[std::size_t(i)]);
+            const int g = source->isGrey() ? source->grey()[at] : int(fcnGrayLevel(source->colour()[at]) & 0xff);
+            out[i] = key.table[std::size_t(g)];
+        }
+    }
+    job.amount = key.amount;
+    job.contours = contours;
+    job.ground = key.ground;
+    job.keep = keep.translated(-region.topLeft());
+    m_patchJob = m_previewWork->start(std::move(job));
+    m_patchPending = true;
+}
+
+void FrmMain::showPatch(std::uint64_t id, PreviewPatchPixels pixels) {
+    if (id != m_patchJob || !m_patchKey || !m_picture) return;
+    m_patchPending = false;
+    const PatchKey& key = *m_patchKey;
+    m_picture->picDisp()->setPatch(PreviewPatch{key.scale, key.keep, std::move(pixels.height)});
+    if (pixels.contour) m_picture->picDispCL()->setPatch(PreviewPatch{key.scale, key.keep, std::move(pixels.contour)});
+    if (previewPatchShown) previewPatchShown();
 }
 
 void FrmMain::afterOpen(const HeightImage* before) {

@@ -64,15 +64,31 @@ PictureBox::PictureBox(const Picture& picture, QWidget* parent) : QWidget(parent
     fitSize();
 }
 
+QSize PictureBox::pictureSize() const {
+    return m_standIn ? QSize(m_standIn->width(), m_standIn->height()) : QSize(m_picture.width(), m_picture.height());
+}
+
+void PictureBox::setStandIn(std::shared_ptr<const PackedPicture> packed) {
+    m_standIn = std::move(packed);
+    m_standInY = -1;
+    if (m_standIn)
+        m_standInRow.resize(std::size_t(m_standIn->width()) * (m_standIn->grey() ? 1 : sizeof(Colour)));
+    else
+        m_standInRow = {};
+    update();
+}
+
 QSize PictureBox::scaledSize(double scale) const {
-    const int w = m_picture.width(), h = m_picture.height();
+    const int w = pictureSize().width(), h = pictureSize().height();
     if (w <= 0 || h <= 0) return {0, 0};
     return {std::max(1, displayStart(w, scale)), std::max(1, displayStart(h, scale))};
 }
 
 void PictureBox::fitSize() {
+    // A patch made of another picture, or of this one at another size, is stale.
+    if (m_shownImage != m_picture.image.get() || m_shownSize != pictureSize()) m_patch.reset();
     m_shownImage = m_picture.image.get();
-    m_shownSize = QSize(m_picture.width(), m_picture.height());
+    m_shownSize = pictureSize();
     const QSize size = scaledSize(m_scale);
     if (this->size() != size || minimumSize() != size) setFixedSize(size);
 }
@@ -85,7 +101,7 @@ void PictureBox::setScale(double scale) {
 }
 
 void PictureBox::sync() {
-    if (m_shownImage != m_picture.image.get() || m_shownSize != QSize(m_picture.width(), m_picture.height())) {
+    if (m_shownImage != m_picture.image.get() || m_shownSize != pictureSize()) {
         fitSize();
         m_pending->stop();
         update();
@@ -119,6 +135,12 @@ void PictureBox::setLevelMap(const std::optional<std::array<std::uint8_t, 256>>&
     update();
 }
 
+void PictureBox::setPatch(std::optional<PreviewPatch> patch) {
+    if (!patch && !m_patch) return;
+    m_patch = std::move(patch);
+    update();
+}
+
 void PictureBox::setShading(bool on) {
     if (m_shading == on) return;
     m_shading = on;
@@ -127,12 +149,15 @@ void PictureBox::setShading(bool on) {
 
 void PictureBox::paintEvent(QPaintEvent* event) {
     m_lastPaint.start();
+    if (m_patchWanted && onPatchWanted) QMetaObject::invokeMethod(this, onPatchWanted, Qt::QueuedConnection);
     QPainter painter(this);
     const QRect area = event->rect();
     // A preview of the same size shows its own source; anything else shows the picture.
-    const bool fromSource = m_source && m_source->width() == m_picture.width() && m_source->height() == m_picture.height();
+    const bool fromSource = m_source && QSize(m_source->width(), m_source->height()) == pictureSize();
     const HeightImage& image = fromSource ? *m_source : *m_picture.image;
-    if (image.empty()) {
+    // The packed copy of the picture being read again, row by row.
+    const PackedPicture* standIn = fromSource ? nullptr : m_standIn.get();
+    if (image.empty() && !standIn) {
         painter.fillRect(area, palette().window());
         return;
     }
@@ -142,13 +167,25 @@ void PictureBox::paintEvent(QPaintEvent* event) {
     const int dw = int(std::ceil(area.width() * ratio)), dh = int(std::ceil(area.height() * ratio));
     QImage shown(dw, dh, QImage::Format_RGB32);
     shown.setDevicePixelRatio(ratio);
-    const int w = image.width(), h = image.height();
+    const int w = standIn ? standIn->width() : image.width(), h = standIn ? standIn->height() : image.height();
+    const bool grey = standIn ? standIn->grey() : image.isGrey();
+    // Row y of what is shown, as bytes (grey levels or colours).
+    const auto rowBytes = [&](int y) -> const std::uint8_t* {
+        if (!standIn)
+            return grey ? image.grey() + std::size_t(y) * std::size_t(w)
+                        : reinterpret_cast<const std::uint8_t*>(image.colour() + std::size_t(y) * std::size_t(w));
+        if (y != m_standInY) {
+            standIn->unpackRow(y, m_standInRow.data());
+            m_standInY = y;
+        }
+        return m_standInRow.data();
+    };
     std::vector<int> column(std::size_t(std::max(dw, 0)));
     for (int i = 0; i < dw; ++i) column[std::size_t(i)] = imagePixelAt(area.left() + i / ratio, m_scale, w);
     // The grey level shown for each stored one: the preview's table, else itself.
     std::array<std::uint8_t, 256> map{};
     for (int g = 0; g < 256; ++g) map[std::size_t(g)] = m_levels ? (*m_levels)[std::size_t(g)] : std::uint8_t(g);
-    if (m_shading) {
+    if (m_shading && !standIn) {
         // Each shown pixel is lit by the slope at the image pixel it samples.
         const auto level = [&](int x, int y) {
             x = std::clamp(x, 0, w - 1);
@@ -176,27 +213,39 @@ void PictureBox::paintEvent(QPaintEvent* event) {
         if (m_grid) paintGrid(painter, area);
         return;
     }
+    // The worked-out part of the preview, where it reaches: at the scale it was made
+    // for, its samples are display pixels (below one to one) or image pixels.
+    const bool patched = m_patch && m_patch->pixels && m_patch->scale == m_scale && ratio == 1.0 &&
+                         m_patch->pixels->isGrey() && m_patch->pixels->width() == m_patch->area.width() &&
+                         m_patch->pixels->height() == m_patch->area.height();
+    const bool displaySamples = m_scale < 1.0;
     for (int j = 0; j < dh; ++j) {
         const int y = imagePixelAt(area.top() + j / ratio, m_scale, h);
         auto* out = reinterpret_cast<QRgb*>(shown.scanLine(j));
-        const std::size_t row = std::size_t(y) * std::size_t(w);
-        if (image.isGrey()) {
-            const std::uint8_t* in = image.grey() + row;
+        if (grey) {
+            const std::uint8_t* in = rowBytes(y);
             for (int i = 0; i < dw; ++i)
                 out[i] = 0xff000000u | (std::uint32_t(map[in[column[std::size_t(i)]]]) * 0x010101u);
         } else if (m_levels) {
             // A colour picture previews by its grey level.
-            const Colour* in = image.colour() + row;
+            const auto* in = reinterpret_cast<const Colour*>(rowBytes(y));
             for (int i = 0; i < dw; ++i)
                 out[i] = 0xff000000u |
                          (std::uint32_t(map[std::size_t(fcnGrayLevel(in[column[std::size_t(i)]]) & 0xff)]) * 0x010101u);
         } else {
             // 0x00BBGGRR to 0xffRRGGBB.
-            const Colour* in = image.colour() + row;
+            const auto* in = reinterpret_cast<const Colour*>(rowBytes(y));
             for (int i = 0; i < dw; ++i) {
                 const auto c = std::uint32_t(in[column[std::size_t(i)]]);
                 out[i] = 0xff000000u | ((c & 0xffu) << 16) | (c & 0xff00u) | ((c >> 16) & 0xffu);
             }
+        }
+        const int patchRow = patched ? (displaySamples ? area.top() + j : y) - m_patch->area.top() : -1;
+        if (patchRow < 0 || patchRow >= m_patch->area.height()) continue;
+        const std::uint8_t* in = m_patch->pixels->grey() + std::size_t(patchRow) * std::size_t(m_patch->area.width());
+        for (int i = 0; i < dw; ++i) {
+            const int at = (displaySamples ? area.left() + i : column[std::size_t(i)]) - m_patch->area.left();
+            if (at >= 0 && at < m_patch->area.width()) out[i] = 0xff000000u | (std::uint32_t(in[at]) * 0x010101u);
         }
     }
     painter.drawImage(area.topLeft(), shown);
@@ -207,7 +256,7 @@ void PictureBox::paintGrid(QPainter& painter, const QRect& area) const {
     // Over the picture on screen only: the picture itself, what is saved and the
     // readout never see the grid. A colour no grey level has, so it always shows.
     painter.setPen(QPen(QColor(0, 160, 255), 0));
-    const int w = m_picture.width(), h = m_picture.height();
+    const int w = pictureSize().width(), h = pictureSize().height();
     const int bottom = std::min(area.bottom(), height() - 1), right = std::min(area.right(), width() - 1);
     for (int x = kBoardGridStep; x < w; x += kBoardGridStep) {
         const int at = displayStart(x, m_scale);

@@ -7,9 +7,12 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "engine/HeightImage.h"
 #include "engine/BoardFit.h"
+#include "engine/MapDelta.h"
+#include "engine/TerrainSettings.h"
 
 class QTimer;
 
@@ -32,6 +35,16 @@ int imagePixelAt(double position, double scale, int count);
 /// grey levels two pixels apart; lit from the north-west, 45 degrees up. Flat
 /// ground is 181, slopes facing the light brighter, those facing away darker.
 int shadedBrightness(double across, double down);
+
+/// A part of the live preview worked out after the level table (the blur, the
+/// contours): grey pixels over a rectangle of the display's samples, which are
+/// display pixels when it was made below one to one and image pixels from one to
+/// one up. It shows only at the scale it was made at.
+struct PreviewPatch {
+    double scale = 1.0;
+    QRect area;
+    std::shared_ptr<const HeightImage> pixels;
+};
 
 /// One display of the picture window (picDisp or picDispCL). Paints the picture's
 /// pixels straight from its plane at a scale (screen pixels per image pixel), only
@@ -58,6 +71,19 @@ public:
     /// would make of it. No table: the picture as it is. Screen only.
     void setLevelMap(const std::optional<std::array<std::uint8_t, 256>>& levels,
                      std::shared_ptr<const HeightImage> source = nullptr);
+    /// While the picture is read again from its file in place of the one shown, shows
+    /// the one shown from its packed copy, so its memory can go back before the read
+    /// rather than after it; none ends that (the display keeps its size until the
+    /// next sync).
+    void setStandIn(std::shared_ptr<const PackedPicture> packed);
+    /// Shows a worked-out part of the preview over the picture (or its level
+    /// preview) where it reaches; none removes it. Screen only.
+    void setPatch(std::optional<PreviewPatch> patch);
+    const std::optional<PreviewPatch>& patch() const { return m_patch; }
+    /// While on, every paint asks onPatchWanted (after it, through the event
+    /// queue), so the owner can make the patch for what is shown now.
+    void setPatchWanted(bool on) { m_patchWanted = on; }
+    std::function<void()> onPatchWanted;
     /// Shows the heights hill-shaded, lit from the north-west (screen only).
     void setShading(bool on);
     bool shading() const { return m_shading; }
@@ -82,6 +108,8 @@ protected:
 
 private:
     void fitSize();
+    /// The size of what is shown: the stand-in's while there is one.
+    QSize pictureSize() const;
     void paintGrid(QPainter& painter, const QRect& area) const;
 
     const Picture& m_picture;
@@ -92,6 +120,11 @@ private:
     bool m_shading = false;
     std::optional<std::array<std::uint8_t, 256>> m_levels;
     std::shared_ptr<const HeightImage> m_source;
+    std::optional<PreviewPatch> m_patch;
+    std::shared_ptr<const PackedPicture> m_standIn;
+    std::vector<std::uint8_t> m_standInRow;
+    int m_standInY = -1;
+    bool m_patchWanted = false;
     QTimer* m_pending = nullptr;
     QElapsedTimer m_lastPaint;
 };

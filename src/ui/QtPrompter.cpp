@@ -102,6 +102,21 @@ std::string QtPrompter::openFileName(std::string_view filter, int filterIndex, s
     return runFileDialog(dialog);
 }
 
+std::vector<std::string> QtPrompter::openFileNames(std::string_view filter, int filterIndex, std::string_view initial) {
+    QFileDialog dialog(m_parent, QString(), dialogStart(QString::fromStdString(std::string(initial))));
+    dialog.setObjectName(QStringLiteral("cdbFiles"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    const QStringList filters = qtFilters(filter);
+    dialog.setNameFilters(filters);
+    if (filterIndex >= 1 && filterIndex <= filters.size()) dialog.selectNameFilter(filters[filterIndex - 1]);
+    std::vector<std::string> chosen;
+    if (dialog.exec() != QDialog::Accepted) return chosen;
+    for (const QString& f : dialog.selectedFiles()) chosen.push_back(f.toStdString());
+    if (!chosen.empty()) rememberFolderOf(dialog.selectedFiles().constFirst());
+    return chosen;
+}
+
 std::string QtPrompter::saveFileName(std::string_view initial) {
     QFileDialog dialog(m_parent, QString(), dialogStart(QString::fromStdString(std::string(initial))));
     dialog.setObjectName(QStringLiteral("cdbMain"));

@@ -49,6 +49,8 @@ public:
     /// Shows the open dialog at initial with the filterIndex-th (1-based) filter
     /// chosen; any typed name is accepted, existing or not.
     std::string openFileName(std::string_view filter, int filterIndex, std::string_view initial) override;
+    /// Shows the open dialog taking one or more existing files, filters as above.
+    std::vector<std::string> openFileNames(std::string_view filter, int filterIndex, std::string_view initial) override;
     /// Shows the save dialog starting from initial, with the filter list Open set and
     /// the entry Open preselected.
     std::string saveFileName(std::string_view initial) override;

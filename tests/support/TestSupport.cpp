@@ -42,6 +42,15 @@ std::string ScriptedPrompter::openFileName(std::string_view, int, std::string_vi
     return nextFileName(*this, "open", initial);
 }
 
+std::vector<std::string> ScriptedPrompter::openFileNames(std::string_view filter, int filterIndex,
+                                                        std::string_view initial) {
+    if (fileLists.empty()) return Prompter::openFileNames(filter, filterIndex, initial);
+    shown.push_back({"open", std::string(initial), 0, {}});
+    std::vector<std::string> chosen = std::move(fileLists.front());
+    fileLists.pop_front();
+    return chosen;
+}
+
 std::string ScriptedPrompter::saveFileName(std::string_view initial) { return nextFileName(*this, "save", initial); }
 
 std::string ScriptedPrompter::saveFileNameOfType(std::string_view initial, const std::vector<std::string>& types,

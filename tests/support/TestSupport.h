@@ -32,6 +32,9 @@ public:
 
     int msgBox(std::string_view text, int style, std::string_view title) override;
     std::string openFileName(std::string_view filter, int filterIndex, std::string_view initial) override;
+    /// Answers from fileLists while it holds a choice, else with one of fileNames.
+    std::vector<std::string> openFileNames(std::string_view filter, int filterIndex, std::string_view initial) override;
+    std::deque<std::vector<std::string>> fileLists;
     std::string saveFileName(std::string_view initial) override;
     /// Records the offered types in saveTypesOffered; a queued saveTypes answer picks one.
     std::string saveFileNameOfType(std::string_view initial, const std::vector<std::string>& types,

@@ -1,8 +1,10 @@
 #include <QComboBox>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QImage>
 #include <QPixmap>
+#include <QSignalSpy>
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
@@ -41,7 +43,8 @@ TEST_F(ImportWindow, PreviewsTheReliefThenWritesAndOpensTheNewMap) {
         press("cmdImport");
         EXPECT_EQ(lastShown().text, "Choose at least one elevation file.");
         EXPECT_EQ(lastShown().title, "Import Elevation Data");
-        type("txtDemFiles", demPath);
+        prompter.fileNames.push_back(demPath);
+        press("cmdAddDem");
         type("txtCrs", "EPSG:32632");
         type("txtGround", "150");
         QComboBox* grid = d.findChild<QComboBox*>(QStringLiteral("cboGrid"));
@@ -88,10 +91,11 @@ TEST_F(ImportWindow, FormCaptionsHintsAndTheFirstMissingField) {
         d.show();
         d.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
-        auto* files = d.findChild<QLineEdit*>(QStringLiteral("txtDemFiles"));
+        auto* files = d.findChild<QListWidget*>(QStringLiteral("lstDemFiles"));
         auto* mapFile = d.findChild<QLineEdit*>(QStringLiteral("txtMapFile"));
         // The captions' Alt letters reach the fields beside their buttons.
-        for (const auto& [key, to] : {std::pair{Qt::Key_M, mapFile}, {Qt::Key_E, files}, {Qt::Key_M, mapFile}}) {
+        for (const auto& [key, to] :
+             {std::pair<Qt::Key, QWidget*>{Qt::Key_M, mapFile}, {Qt::Key_E, files}, {Qt::Key_M, mapFile}}) {
             QTest::keyClick(d.windowHandle(), key, Qt::AltModifier);
             EXPECT_EQ(d.focusWidget(), to) << char(key);
         }
@@ -116,10 +120,11 @@ TEST_F(ImportWindow, FormCaptionsHintsAndTheFirstMissingField) {
         QTest::mouseClick(import, Qt::LeftButton);
         ASSERT_EQ(prompter.shown.size(), 1u);
         EXPECT_EQ(lastShown().text, "Choose at least one elevation file.");
-        QTest::keyClicks(files, QString::fromStdString(demPath));
+        prompter.fileNames.push_back(demPath);
+        QTest::mouseClick(d.findChild<QPushButton*>(QStringLiteral("cmdAddDem")), Qt::LeftButton);
         QTest::keyClicks(d.findChild<QLineEdit*>(QStringLiteral("txtCrs")), QStringLiteral("EPSG:32632"));
         QTest::mouseClick(import, Qt::LeftButton);
-        ASSERT_EQ(prompter.shown.size(), 2u);
+        ASSERT_EQ(prompter.shown.size(), 3u);  // the box, the file dialog, the box
         EXPECT_EQ(lastShown().text, "Choose the map file to write.");
 
         // The preview says its steps come from the 256 levels.
@@ -131,7 +136,58 @@ TEST_F(ImportWindow, FormCaptionsHintsAndTheFirstMissingField) {
         d.hide();
     };
     action("mnuToolsImport")->trigger();
-    EXPECT_EQ(prompter.shown.size(), 2u);
+    EXPECT_EQ(prompter.shown.size(), 3u);
+}
+
+/// The list's files, top to bottom.
+std::vector<std::string> listed(const QListWidget* list) {
+    std::vector<std::string> files;
+    for (int i = 0; i < list->count(); ++i) files.push_back(list->item(i)->text().toStdString());
+    return files;
+}
+
+TEST_F(ImportWindow, FilesListAddsSeveralAndRemovesByKeys) {
+    const std::string demPath = dir.file("ridge.tif");
+    writeDem(demPath, dem([](double x, double) { return 0.03 * (x - kDemX0); }));
+    const std::string wrong1 = dir.file("wrong1.tif"), wrong2 = dir.file("wrong2.tif");
+    main->showImportModally = [&](FrmImport& d) {
+        d.show();
+        d.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
+        auto* list = d.findChild<QListWidget*>(QStringLiteral("lstDemFiles"));
+        auto* remove = d.findChild<QPushButton*>(QStringLiteral("cmdRemoveDem"));
+        // An Alt letter shows its button pressed for a moment; the click comes after.
+        const auto altClick = [&](Qt::Key key, const char* name) {
+            QSignalSpy clicked(d.findChild<QPushButton*>(QString::fromUtf8(name)), &QPushButton::clicked);
+            QTest::keyClick(d.windowHandle(), key, Qt::AltModifier);
+            ASSERT_TRUE(clicked.wait());
+        };
+        EXPECT_FALSE(remove->isEnabled());
+        // One dialog gives three files; the same file added again stays listed once.
+        prompter.fileLists = {{wrong1, demPath, wrong2}, {demPath}};
+        altClick(Qt::Key_A, "cmdAddDem");
+        EXPECT_EQ(listed(list), (std::vector<std::string>{wrong1, demPath, wrong2}));
+        altClick(Qt::Key_A, "cmdAddDem");
+        EXPECT_EQ(list->count(), 3);
+        // The first file by the list's keys and Alt+V, the last by Delete.
+        QTest::keyClick(d.windowHandle(), Qt::Key_E, Qt::AltModifier);
+        ASSERT_EQ(d.focusWidget(), list);
+        QTest::keyClick(list, Qt::Key_Home);
+        EXPECT_TRUE(remove->isEnabled());
+        altClick(Qt::Key_V, "cmdRemoveDem");
+        EXPECT_EQ(listed(list), (std::vector<std::string>{demPath, wrong2}));
+        EXPECT_EQ(d.focusWidget(), list);
+        QTest::keyClick(list, Qt::Key_Down);
+        QTest::keyClick(list, Qt::Key_Delete);
+        EXPECT_EQ(listed(list), (std::vector<std::string>{demPath}));
+        // What is left is what the import reads: the preview needs no box.
+        QTest::keyClicks(d.findChild<QLineEdit*>(QStringLiteral("txtCrs")), QStringLiteral("EPSG:32632"));
+        QTest::mouseClick(d.findChild<QPushButton*>(QStringLiteral("cmdPreview")), Qt::LeftButton);
+        EXPECT_TRUE(d.findChild<QLabel*>(QStringLiteral("lblPreviewCaption"))->isVisible());
+        d.hide();
+    };
+    action("mnuToolsImport")->trigger();
+    EXPECT_EQ(prompter.shown.size(), 2u);  // the two file dialogs, no message box
 }
 
 TEST_F(ImportWindow, EscDuringTheImportAsksAndCancelsWithNothingWritten) {
@@ -141,7 +197,8 @@ TEST_F(ImportWindow, EscDuringTheImportAsksAndCancelsWithNothingWritten) {
     bool importOff = false, cancelFocused = false, stillOpen = false, writtenAfterCancel = true;
     main->showImportModally = [&](FrmImport& d) {
         d.show();
-        QTest::keyClicks(d.findChild<QLineEdit*>(QStringLiteral("txtDemFiles")), QString::fromStdString(demPath));
+        prompter.fileNames.push_back(demPath);
+        QTest::mouseClick(d.findChild<QPushButton*>(QStringLiteral("cmdAddDem")), Qt::LeftButton);
         QTest::keyClicks(d.findChild<QLineEdit*>(QStringLiteral("txtCrs")), QStringLiteral("EPSG:32632"));
         QTest::keyClicks(d.findChild<QLineEdit*>(QStringLiteral("txtMapFile")), QString::fromStdString(mapPath));
         auto* import = d.findChild<QPushButton*>(QStringLiteral("cmdImport"));
@@ -165,8 +222,9 @@ TEST_F(ImportWindow, EscDuringTheImportAsksAndCancelsWithNothingWritten) {
     };
     action("mnuToolsImport")->trigger();
 
-    ASSERT_EQ(prompter.shown.size(), 2u);
-    for (const Shown& box : prompter.shown) {
+    ASSERT_EQ(prompter.shown.size(), 3u);  // the file dialog, then the two questions
+    EXPECT_EQ(prompter.shown.front().kind, "open");
+    for (const Shown& box : std::vector<Shown>(prompter.shown.begin() + 1, prompter.shown.end())) {
         EXPECT_EQ(box.title, "Cancel Drawing");
         EXPECT_EQ(box.text, "Do you want to cancel this process?");
         EXPECT_EQ(box.style, mb::YesNo + mb::Question);

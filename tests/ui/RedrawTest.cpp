@@ -1,5 +1,11 @@
 // Redrawing: progress after each column, the busy interface, cancelling with Esc.
 
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
+#include "core/RuntimeError.h"
+#include "engine/Passes.h"
 #include "ui/UiFixture.h"
 
 namespace morv::test {
@@ -65,6 +71,52 @@ TEST_F(Redraw, EscAnsweredYesStopsAndRestoresTheFileAndNoLetsItFinish) {
     EXPECT_EQ(lastShown().title, "Cancel Drawing");
     EXPECT_GT(yields, 100);
     EXPECT_TRUE(action("mnuFileSave")->isEnabled());
+}
+
+TEST_F(Redraw, TheRereadShowsTheOldMapWithoutHoldingItTwice) {
+    const HeightImage first = flattenAndRedraw(50);  // unlike the file now
+    const QImage shownBefore = picture()->picDisp()->grab().toImage();
+    const std::weak_ptr<HeightImage> old = main->document().disp.image;
+    // The read waits until the test has looked at the window.
+    std::mutex m;
+    std::condition_variable cv;
+    bool letGo = false, failRead = false;
+    const auto read = main->readPictureFile;
+    main->readPictureFile = [&, read](const std::string& p) -> std::shared_ptr<HeightImage> {
+        std::unique_lock lock(m);
+        cv.wait(lock, [&] { return letGo; });
+        if (failRead) throw RuntimeError(53, "File not found");
+        return read(p);
+    };
+    bool oldGone = false;
+    QImage shownWhileReading;
+    main->whileReading = [&] {
+        if (letGo) return;
+        oldGone = old.expired();
+        shownWhileReading = picture()->picDisp()->grab().toImage();
+        const std::lock_guard lock(m);
+        letGo = true;
+        cv.notify_all();
+    };
+    click("cmdRedraw");
+    EXPECT_TRUE(oldGone) << "the old map is still held while the file is read";
+    EXPECT_EQ(shownWhileReading, shownBefore);
+    EXPECT_EQ(*main->document().disp.image, first);
+
+    // A read that fails puts the map back: ignored, the passes run on it again.
+    letGo = false;
+    failRead = true;
+    prompter.answers.push_back(mb::Ignore);
+    click("cmdRedraw");
+    EXPECT_EQ(lastShown().style & 15, mb::AbortRetryIgnore);
+    const PassTable flatten = flattenTable(128, mountainFactorFromBar(50));
+    const HeightImage& now = *main->document().disp.image;
+    ASSERT_EQ(now.width(), first.width());
+    ASSERT_EQ(now.height(), first.height());
+    for (int x = 0; x < first.width(); x += 9) {
+        const int g = fcnGrayLevel(first.pixel(x, 7)) & 0xff;
+        EXPECT_EQ(fcnGrayLevel(now.pixel(x, 7)), g > 128 ? flatten.level[std::size_t(g)] : g) << x;
+    }
 }
 
 TEST_F(Redraw, WithNoTaskItSaysSoAndChangesNothing) {
