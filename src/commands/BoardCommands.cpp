@@ -59,8 +59,11 @@ bool fitMapToBoards(const Host& host, const BoardFitChoice& c) {
         std::shared_ptr<HeightImage> contour;
         if (!doc.dispCL.image->empty())
             contour = std::make_shared<HeightImage>(fitToSize(*doc.dispCL.image, width, height, c.method, s.glngGroundColor));
+        const int oldWidth = doc.disp.width(), oldHeight = doc.disp.height();
         doc.disp.replace(std::move(map));
         doc.dispCL.replace(std::move(contour));
+        // The pixels now stand for other ground: the scale moves with them.
+        if (doc.scale) doc.scale = fittedScale(*doc.scale, oldWidth, oldHeight, width, height, c.method);
     });
     r([&] { host.activity.setWaitCursor(false); });
     if (!fitted) return false;

@@ -2,6 +2,8 @@
 #include <array>
 #include <string>
 
+#include "engine/SampleLevels.h"
+
 namespace morv {
 
 /// What a pixel and a grey level of a map stand for on the ground. A map opened
@@ -28,5 +30,18 @@ struct MapScale {
 
     friend bool operator==(const MapScale&, const MapScale&) = default;
 };
+
+/// Metres a pixel on the 5 m grid: what a map is taken to have unless told.
+inline constexpr double kGridPixelMetres = 5;
+
+/// The scale of a map read from 16-bit samples taken to be metres: level 0 is the
+/// low sample, each level (high - low) / 255 metres; pixels on the 5 m grid.
+inline MapScale scaleOfSamples(SampleRange range) noexcept {
+    MapScale s;
+    s.pixelMetres = kGridPixelMetres;
+    s.levelMetres = unitsPerLevel(range);
+    s.baseMetres = double(range.low);
+    return s;
+}
 
 }  // namespace morv
