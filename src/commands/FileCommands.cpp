@@ -215,7 +215,8 @@ void adoptScale(const Host& host, Routine& r, const std::string& path) {
         doc.scale.reset();
         try {
             doc.scale = readScaleFile(path);
-            if (!doc.scale && doc.levels) doc.scale = scaleOfSamples(*doc.levels);
+            if (!doc.scale && doc.levels)
+                doc.scale = scaleOfSamples(*doc.levels, gridPixelMetres(doc.disp.width(), doc.disp.height()));
         } catch (const RuntimeError& e) {
             problem = e.description();
         }

@@ -123,6 +123,7 @@ TEST_F(ScaleCli, RedrawTakesTheGroundInMetresAndCarriesTheScale) {
     EXPECT_EQ(r.err, "morv-cli: --ground: the map has no scale: a height in metres needs its metres per "
                      "level (see morv-cli scale)\n");
     EXPECT_FALSE(exists("m.bmp"));
+    EXPECT_EQ(morvCli("redraw ramp.bmp --ground 150m --flatten 50 -o m.bmp --dry-run", dir).status, 1);
     ASSERT_EQ(morvCli("scale ramp.bmp --level-metres 0.5 --base-metres 100", dir).status, 0);
     r = morvCli("redraw ramp.bmp --ground 150m --flatten 50 -o m.bmp --dry-run", dir);
     EXPECT_EQ(r.out, "m.bmp\nmCL.bmp\nm.scale.json\n");

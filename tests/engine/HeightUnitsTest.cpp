@@ -44,6 +44,15 @@ TEST(HeightUnits, MetresBecomePixelsThroughTheScale) {
     EXPECT_EQ(metresText(-3), "-3 m");
 }
 
+// A 10 m grid map is 72 pixels a board plus one; 145 is one 10 m board too, 144 a 5 m one.
+TEST(HeightUnits, GuessesTheGridFromTheSize) {
+    EXPECT_EQ(gridPixelMetres(289, 145), 10);
+    EXPECT_EQ(gridPixelMetres(289, 144), 5);
+    EXPECT_EQ(gridPixelMetres(288, 288), 5);
+    EXPECT_EQ(gridPixelMetres(1, 1), 5);
+    EXPECT_EQ(scaleOfSamples({1000, 1510}, 10), scale(10, 2, 1000));
+}
+
 TEST(HeightUnits, FittingMovesTheScaleWithThePixels) {
     MapScale s = scale(5, 0.5, 100);
     s.crsWkt = "LOCAL_CS[\"x\"]";

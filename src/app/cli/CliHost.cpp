@@ -321,9 +321,10 @@ std::string redrawMap(RedrawBatch& b, std::size_t i, MapProgress& progress) {
     if (o.calcBase && !hasContour) failRun(input + " has no contour image (" + contourPath + ")");
     MapPair pair = loadPair(input, contourPath, hasContour, o);
     cli.handOverOnce(input, pair.image);
-    const std::optional<MapScale> scale = runScaleOf(input, pair.mapping);
+    const std::optional<MapScale> scale = runScaleOf(input, *pair.image, pair.mapping);
     const Outputs out = decideOutputs(b, i, *pair.image, cli.controls(), hasContour, scale.has_value());
     const std::string written = pathLines(out.targets);
+    groundLevelFor(o, scale);  // metres the map's scale cannot turn into a level fail a dry run too
     if (o.dryRun) return written;
 
     // The document holds the pictures from here on, alone: a command that replaces

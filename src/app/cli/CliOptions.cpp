@@ -195,7 +195,7 @@ constexpr std::array kOptions = {
                [](Options& o, const std::string&, const std::string&) { o.json = true; return std::string(); }},
     OptionRow{nullptr, "--level-metres", "M", kScale, "metres one grey level stands for", readScaleMetres},
     OptionRow{nullptr, "--base-metres", "H", kScale, "the height in metres of level 0", readScaleMetres},
-    OptionRow{nullptr, "--pixel-metres", "P", kScale, "metres across one pixel (default 5, the 5 m grid)",
+    OptionRow{nullptr, "--pixel-metres", "P", kScale, "metres across one pixel (default: 10 on the 10 m grid, else 5)",
                readScaleMetres},
     OptionRow{nullptr, "--rect", "X,Y,W,H", kLevel, "the site: W x H pixels from the top-left pixel X,Y", readRect},
     OptionRow{nullptr, "--polygon", "X,Y X,Y...", kLevel,

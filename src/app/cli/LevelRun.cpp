@@ -32,7 +32,7 @@ int runLevel(const Options& o, std::FILE* out, std::FILE* err) {
         LoadedPicture map = loadPicture(input, LevelOptions{o.levels});
         std::shared_ptr<HeightImage> contour = hasContour ? loadPicture(contourPath, LevelOptions{o.levels}).image : nullptr;
         if (contour) checkPairSizes(*map.image, input, *contour, contourPath);
-        const std::optional<MapScale> scale = runScaleOf(input, map.mapping);
+        const std::optional<MapScale> scale = runScaleOf(input, *map.image, map.mapping);
 
         // Everything that can be refused is, before anything is written.
         Document probe;

@@ -9,13 +9,15 @@
 #include "engine/HeightUnits.h"
 #include "io/Files.h"
 #include "io/ImageIO.h"
+#include "io/PictureSize.h"
 #include "io/ScaleFile.h"
 
 namespace morv::cli {
 
-std::optional<MapScale> runScaleOf(const std::string& map, const std::optional<LevelMapping>& mapping) {
+std::optional<MapScale> runScaleOf(const std::string& map, const HeightImage& image,
+                                   const std::optional<LevelMapping>& mapping) {
     std::optional<MapScale> scale = readScaleFile(map);
-    if (!scale && mapping) scale = scaleOfSamples(mapping->used);
+    if (!scale && mapping) scale = scaleOfSamples(mapping->used, gridPixelMetres(image.width(), image.height()));
     return scale;
 }
 
@@ -65,7 +67,10 @@ int runScale(const Options& o, std::FILE* out, std::FILE* err) {
             std::fputs(scaleLines(*had).c_str(), out);
             return 0;
         }
-        MapScale scale = had.value_or(MapScale{kGridPixelMetres, 0, 0, {}, {0, 1, 0, 0, 0, 1}});
+        MapScale scale;
+        if (had) scale = *had;
+        else if (const auto size = declaredPictureSize(map)) scale.pixelMetres = gridPixelMetres(size->width, size->height);
+        else scale.pixelMetres = kGridPixelMetres;
         if (o.levelMetres) scale.levelMetres = *o.levelMetres;
         if (o.baseMetres) scale.baseMetres = *o.baseMetres;
         if (o.pixelMetres) scale.pixelMetres = *o.pixelMetres;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/cli/CliOptions.h"
+#include "engine/HeightImage.h"
 #include "engine/MapScale.h"
 #include "engine/SampleLevels.h"
 
@@ -12,7 +13,8 @@ namespace morv::cli {
 /// The scale a map carries into a run: its scale file's, else for a map read from
 /// 16-bit samples (mapping) the samples' own, taken as metres; else none. Throws
 /// RuntimeError when the scale file cannot be read: a run does not drop a scale.
-std::optional<MapScale> runScaleOf(const std::string& map, const std::optional<LevelMapping>& mapping);
+std::optional<MapScale> runScaleOf(const std::string& map, const HeightImage& image,
+                                   const std::optional<LevelMapping>& mapping);
 
 /// The ground level --ground asks for on a map of this scale: the level given, or
 /// the metres given turned into the nearest level. Throws RuntimeError with the
@@ -25,7 +27,7 @@ std::string scaleLines(const MapScale& scale);
 
 /// `morv-cli scale MAP`: shows the map's scale, or with --level-metres,
 /// --base-metres or --pixel-metres sets those in its scale file (the others kept,
-/// or for a new file metres a pixel of the 5 m grid and the rest 0) and prints the
+/// or for a new file the metres a pixel of its grid and the rest 0) and prints the
 /// file written and the scale. Returns the exit status; errors are one line
 /// "morv-cli: ..." on err.
 int runScale(const Options& options, std::FILE* out = stdout, std::FILE* err = stderr);
