@@ -14,8 +14,9 @@ constexpr double kFar = 1e20;
 /// The squared Euclidean distance transform of one line (lower envelope of
 /// parabolas): f holds 0 at site pixels and kFar elsewhere on entry, the squared
 /// distance to the nearest site pixel on return. v, z and d are work space of n,
-/// n + 1 and n entries.
-void distanceLine(double* f, int n, std::ptrdiff_t stride, int* v, double* z, double* d) {
+/// n + 1 and n entries. The plane is kept in single precision (half the memory of
+/// a large shoulder's box); the envelope is worked out in double.
+void distanceLine(float* f, int n, std::ptrdiff_t stride, int* v, double* z, double* d) {
     int k = -1;
     for (int q = 0; q < n; ++q) {
         const double fq = f[q * stride];
@@ -23,7 +24,7 @@ void distanceLine(double* f, int n, std::ptrdiff_t stride, int* v, double* z, do
         double s = -std::numeric_limits<double>::infinity();
         while (k >= 0) {
             const int p = v[k];
-            s = ((fq + double(q) * q) - (f[p * stride] + double(p) * p)) / (2.0 * (q - p));
+            s = ((fq + double(q) * q) - (double(f[p * stride]) + double(p) * p)) / (2.0 * (q - p));
             if (s > z[k]) break;
             --k;
         }
@@ -37,9 +38,9 @@ void distanceLine(double* f, int n, std::ptrdiff_t stride, int* v, double* z, do
     for (int q = 0; q < n; ++q) {
         while (z[j + 1] < q) ++j;
         const int p = v[j];
-        d[q] = double(q - p) * (q - p) + f[p * stride];
+        d[q] = double(q - p) * (q - p) + double(f[p * stride]);
     }
-    for (int q = 0; q < n; ++q) f[q * stride] = d[q];
+    for (int q = 0; q < n; ++q) f[q * stride] = float(d[q]);
 }
 
 double smoothstep(double t) { return t <= 0 ? 0 : t >= 1 ? 1 : t * t * (3 - 2 * t); }
@@ -132,7 +133,7 @@ LevelSiteResult levelSite(HeightImage& image, const SiteMask& site, double level
     const int right = std::min(site.left + site.width + reach, image.width());
     const int bottom = std::min(site.top + site.height + reach, image.height());
     const int bw = right - left, bh = bottom - top;
-    std::vector<double> dist(std::size_t(bw) * std::size_t(bh), kFar);
+    std::vector<float> dist(std::size_t(bw) * std::size_t(bh), float(kFar));
     for (int y = site.top; y < site.top + site.height; ++y)
         for (int x = site.left; x < site.left + site.width; ++x)
             if (site.contains(x, y)) dist[std::size_t(y - top) * std::size_t(bw) + std::size_t(x - left)] = 0;

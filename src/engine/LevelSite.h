@@ -67,7 +67,8 @@ struct LevelSiteResult {
 /// the site without a step, turns into the old without a kink and never leaves the
 /// range between the old level and the site's. Distances are Euclidean, so the
 /// shoulder rounds the site's corners. Pixels farther out keep their levels.
-/// A colour picture is written back as grey. Throws std::invalid_argument when the
+/// Needs 4 bytes a pixel of the site's box widened by the shoulder (within the
+/// map). A colour picture is written back as grey. Throws std::invalid_argument when the
 /// site does not fit the picture or shoulder is negative.
 LevelSiteResult levelSite(HeightImage& image, const SiteMask& site, double level, double shoulder);
 
