@@ -1,8 +1,10 @@
 #include "analysis/GroundLevel.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "core/RuntimeError.h"
+#include "engine/HeightUnits.h"
 
 namespace morv {
 
@@ -41,6 +43,14 @@ std::int16_t groundLevelFromText(std::string_view text) {
     if (level < -32768 || level > 32767) throw RuntimeError(err::Overflow);
     if (level < 0 || level > 255) throw RuntimeError(err::InvalidPropertyValue);
     return std::int16_t(level);
+}
+
+std::int16_t groundLevelFromText(std::string_view text, const std::optional<MapScale>& scale) {
+    const std::optional<Quantity> height = parseQuantity(text);
+    if (!height || !height->metres) return groundLevelFromText(text);
+    const UnitAnswer level = levelOfHeight(*height, scale);
+    if (!level.problem.empty()) throw RuntimeError(err::InvalidPropertyValue, level.problem);
+    return std::int16_t(std::nearbyint(level.value));
 }
 
 }  // namespace morv

@@ -7,6 +7,7 @@
 #include "app/cli/CliOptions.h"
 #include "app/cli/GradeCommand.h"
 #include "app/cli/ImportCommand.h"
+#include "app/cli/ScaleRun.h"
 #include "io/SafeWrite.h"
 
 int main(int argc, char** argv) {
@@ -28,6 +29,10 @@ int main(int argc, char** argv) {
     case morv::cli::Command::Version:
         std::printf("%s\n", morv::cli::versionLine().c_str());
         return 0;
+    case morv::cli::Command::Scale:
+        return morv::cli::runScale(*parsed.options);
+    case morv::cli::Command::Level:
+        return morv::cli::runLevel(*parsed.options);
     default:
         return morv::cli::run(*parsed.options);
     }

@@ -44,8 +44,11 @@ void fitPicturesToBoards(Document& doc, const BoardFitChoice& c, Colour ground) 
     std::shared_ptr<HeightImage> contour;
     if (!doc.dispCL.image->empty())
         contour = std::make_shared<HeightImage>(fitToSize(*doc.dispCL.image, width, height, c.method, ground));
+    const int oldWidth = doc.disp.width(), oldHeight = doc.disp.height();
     doc.disp.replace(std::move(map));
     doc.dispCL.replace(std::move(contour));
+    // The pixels now stand for other ground: the scale moves with them.
+    if (doc.scale) doc.scale = fittedScale(*doc.scale, oldWidth, oldHeight, width, height, c.method);
 }
 
 bool fitMapToBoards(const Host& host, const BoardFitChoice& c) {

@@ -16,6 +16,7 @@
 #include "engine/BoardFit.h"
 #include "io/Files.h"
 #include "io/ImageIO.h"
+#include "io/ScaleFile.h"
 
 namespace morv {
 
@@ -201,10 +202,35 @@ bool loadChosenPair(const Host& host, Routine& r, const Preread& pre) {
         // The error was reported and ignored: no image came in, so none is open.
         s.gstrImageFile.clear();
         doc.levels.reset();
+        doc.scale.reset();
         doc.disp.replace(nullptr);
         doc.dispCL.replace(nullptr);
     }
     return loaded;
+}
+
+/// The scale of the map just loaded from path: its scale file's, else for a
+/// 16-bit map the samples' own (taken as metres), else none. A scale file that
+/// cannot be read is told in a message box and the map opens without a scale.
+void adoptScale(const Host& host, Routine& r, const std::string& path) {
+    App& app = host.app();
+    Document& doc = host.document();
+    std::string problem;
+    r([&] {
+        doc.scale.reset();
+        try {
+            doc.scale = readScaleFile(path);
+            if (!doc.scale && doc.levels)
+                doc.scale = scaleOfSamples(*doc.levels, gridPixelMetres(doc.disp.width(), doc.disp.height()));
+        } catch (const RuntimeError& e) {
+            problem = e.description();
+        }
+    });
+    if (problem.empty()) return;
+    r([&] {
+        showMessage(app, problem + app.session.gstrCR2 + "The map opens without a scale.", mb::OKOnly + mb::Exclamation,
+                    "Map Scale");
+    });
 }
 
 /// Warns about a square picture whose side is not whole base boards.
@@ -276,12 +302,15 @@ void openChosen(const Host& host, Routine& r, const std::string& chosen) {
         host.document().levels = pre.levels;
     });
     if (!loadChosenPair(host, r, pre)) return;
+    adoptScale(host, r, chosen);
     finishOpening(host, r);
 }
 
 /// Writes the height picture and the contour picture as a pair. The contour
 /// display of an image opened without one is written as a white picture of the
-/// height image's size. Returns true when both files were written.
+/// height image's size. The map's scale file goes in the same set; a map without
+/// a scale takes away the scale file of the map it replaces. Returns true when
+/// both files were written.
 bool writePictures(const Host& host, Routine& r, const std::string& imagePath, const std::string& contourPath) {
     Document& doc = host.document();
     return r([&] {
@@ -295,7 +324,11 @@ bool writePictures(const Host& host, Routine& r, const std::string& imagePath, c
             contour = blank.get();
         }
         // The contour image goes in the same type as its height image.
-        savePictureFiles({{&height, imagePath, doc.saveType}, {contour, contourPath, doc.saveType}});
+        std::vector<FileContent> alongside;
+        if (doc.scale) alongside.push_back(scaleFileFor(imagePath, *doc.scale));
+        savePictureFiles({{&height, imagePath, doc.saveType}, {contour, contourPath, doc.saveType}}, Existing::Replace,
+                         alongside);
+        if (!doc.scale) dropScaleFile(imagePath);
     });
 }
 
@@ -338,6 +371,7 @@ void openLoadedImage(const Host& host, const std::string& path, std::shared_ptr<
         host.document().disp.replace(std::move(image));
         host.document().dispCL.replace(std::move(contour));
     });
+    adoptScale(host, r, path);
     finishOpening(host, r);
 }
 
@@ -413,6 +447,7 @@ bool closeImage(const Host& host) {
         s.gstrResultName.clear();
         doc.drawnWith.reset();
         doc.levels.reset();
+        doc.scale.reset();
         s.gintHighColor = 0;
         s.gintLowColor = 255;
         s.gintCurHighColor = 0;

@@ -200,4 +200,22 @@ HeightImage fitToSize(const HeightImage& image, int width, int height, BoardFitM
     return scaled(image, width, height);
 }
 
+MapScale fittedScale(const MapScale& scale, int w, int h, int width, int height, BoardFitMethod method) {
+    MapScale s = scale;
+    auto& g = s.geoTransform;
+    if (method == BoardFitMethod::Scale) {
+        if (width <= 0 || height <= 0) return s;
+        const double sx = double(w) / width, sy = double(h) / height;
+        s.pixelMetres *= std::sqrt(sx * sy);
+        g[1] *= sx, g[4] *= sx, g[2] *= sy, g[5] *= sy;
+        return s;
+    }
+    // The old pixel that becomes the new top-left one, as fitToSize shifts.
+    const double ox = method == BoardFitMethod::Crop ? (w - width) / 2 : -((width - w) / 2);
+    const double oy = method == BoardFitMethod::Crop ? (h - height) / 2 : -((height - h) / 2);
+    g[0] += ox * g[1] + oy * g[2];
+    g[3] += ox * g[4] + oy * g[5];
+    return s;
+}
+
 }  // namespace morv

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "engine/HeightImage.h"
+#include "engine/MapScale.h"
 
 namespace morv {
 
@@ -61,5 +62,11 @@ std::string fitRefusal(int w, int h, int width, int height, BoardFitMethod metho
 /// Colour pictures are fitted channel by channel. Throws std::invalid_argument
 /// with fitRefusal's reason when Crop would have to grow or Pad to shrink a side.
 HeightImage fitToSize(const HeightImage& image, int width, int height, BoardFitMethod method, Colour ground);
+
+/// The scale of a w x h map once fitToSize has brought it to width x height by
+/// method: Scale stretches each pixel (the metres a pixel become the mean of the
+/// two directions' when they differ); Crop and Pad move the grid's origin by the
+/// pixels cut or added on the left and top. Heights keep their scale.
+MapScale fittedScale(const MapScale& scale, int w, int h, int width, int height, BoardFitMethod method);
 
 }  // namespace morv

@@ -2,6 +2,8 @@
 #include <array>
 #include <string>
 
+#include "engine/SampleLevels.h"
+
 namespace morv {
 
 /// What a pixel and a grey level of a map stand for on the ground. A map opened
@@ -28,5 +30,26 @@ struct MapScale {
 
     friend bool operator==(const MapScale&, const MapScale&) = default;
 };
+
+/// Metres a pixel on the 5 m grid: what a map is taken to have unless told.
+inline constexpr double kGridPixelMetres = 5;
+
+/// The metres a pixel of a width x height map is taken to cover unless told: 10
+/// when both sides are whole boards of the 10 m grid (72 pixels a board plus one,
+/// which no side of whole 5 m boards, 144 a board, can be), else 5.
+inline double gridPixelMetres(int width, int height) noexcept {
+    const auto tenMetreSide = [](int side) { return side > 1 && (side - 1) % 72 == 0; };
+    return tenMetreSide(width) && tenMetreSide(height) ? 10 : kGridPixelMetres;
+}
+
+/// The scale of a map read from 16-bit samples taken to be metres: level 0 is the
+/// low sample, each level (high - low) / 255 metres; pixels of pixelMetres.
+inline MapScale scaleOfSamples(SampleRange range, double pixelMetres) noexcept {
+    MapScale s;
+    s.pixelMetres = pixelMetres;
+    s.levelMetres = unitsPerLevel(range);
+    s.baseMetres = double(range.low);
+    return s;
+}
 
 }  // namespace morv

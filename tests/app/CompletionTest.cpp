@@ -36,10 +36,11 @@ TEST(BashCompletion, OffersCommandsOptionsAndMaps) {
     std::filesystem::create_directories(dir.file("maps/done"));
     for (const char* f : {"Peak.tif", "Ridge.bmp", "RidgeCL.bmp", "Vale Low.JPEG", "notes.txt"}) std::ofstream(dir.file("maps/") + f);
     const std::pair<std::string, std::string> cases[] = {
-        {"morv-cli ", "[--help][--version][-h][grade][import][info][redraw]"},
+        {"morv-cli ", "[--help][--version][-h][grade][import][info][level][redraw][scale]"},
         {"morv-cli grade --ma", "[--max-grade]"},
         {"morv-cli grade Ridge.bmp --width ", "[]"},
         {"morv-cli grade Ridge.bmp --track n", "[notes.txt]"},
+        {"morv-cli level Ridge.bmp --sh", "[--shoulder]"},
         {"morv-cli re", "[redraw]"},
         {"morv-cli redraw --fl", "[--flatten]"},
         {"morv-cli redraw --o", "[--outdir][--output]"},
@@ -66,7 +67,8 @@ TEST(BashCompletion, KnowsEveryOptionOfEachCommand) {
     test::TempDir dir;
     std::filesystem::create_directories(dir.file("maps"));
     for (const cli::OptionRow& row : cli::optionTable()) {
-        for (const auto& [bit, command] : {std::pair{cli::kRedraw, "redraw"}, std::pair{cli::kInfo, "info"}}) {
+        for (const auto& [bit, command] : {std::pair{cli::kRedraw, "redraw"}, std::pair{cli::kInfo, "info"},
+                                           std::pair{cli::kScale, "scale"}, std::pair{cli::kLevel, "level"}}) {
             for (const char* name : {row.shortName, row.longName}) {
                 if (!name) continue;
                 const std::string offered = offers(dir, "morv-cli", std::string("morv-cli ") + command + " " + name);

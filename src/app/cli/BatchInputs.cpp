@@ -5,6 +5,7 @@
 
 #include "engine/FileNames.h"
 #include "engine/ResultName.h"
+#include "io/ScaleFile.h"
 
 namespace morv::cli {
 
@@ -24,13 +25,21 @@ std::vector<BatchInput> sortInputs(const std::vector<std::string>& inputs, const
     std::set<std::string> seen;
     std::map<std::string, std::string> contourOwners;  // contour path -> the input it belongs to
     std::map<std::string, std::string> stems;          // an input less its extension -> the input
+    std::map<std::string, std::string> scaleOwners;    // scale file path -> the input it belongs to
     for (const std::string& in : inputs) {
         if (!seen.insert(in).second) continue;
+        if (!isScaleFileName(in)) scaleOwners.emplace(scalePathFor(in), in);
         contourOwners.emplace(rules.contourOf(in), in);
         stems.emplace(withoutExtension(in), in);
         out.push_back({in, Skip::None, {}});
     }
     for (BatchInput& in : out) {
+        // A map's scale file is no picture, whether or not its map is among the inputs.
+        if (isScaleFileName(in.path)) {
+            in.skip = Skip::Companion;
+            if (const auto owner = scaleOwners.find(in.path); owner != scaleOwners.end()) in.owner = owner->second;
+            continue;
+        }
         if (const auto owner = contourOwners.find(in.path); owner != contourOwners.end() && owner->second != in.path) {
             in.skip = Skip::Companion;
             in.owner = owner->second;
@@ -58,7 +67,10 @@ std::vector<BatchInput> sortInputs(const std::vector<std::string>& inputs, const
 
 std::string skipNote(const BatchInput& in) {
     switch (in.skip) {
-    case Skip::Companion: return "skipped " + in.path + ": the contour image of " + in.owner;
+    case Skip::Companion:
+        if (isScaleFileName(in.path))
+            return "skipped " + in.path + (in.owner.empty() ? ": a map's scale file" : ": the scale file of " + in.owner);
+        return "skipped " + in.path + ": the contour image of " + in.owner;
     case Skip::EarlierResult: return "skipped " + in.path + ": a result made from " + in.owner;
     case Skip::None: break;
     }

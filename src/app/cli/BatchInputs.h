@@ -8,7 +8,7 @@ namespace morv::cli {
 /// Why an input of a batch is not processed as a map.
 enum class Skip {
     None,           // a height map: processed
-    Companion,      // the contour image of another input, or of a height map beside it
+    Companion,      // the contour image of another input or of a height map beside it, or a scale file
     EarlierResult,  // a result an earlier run made from another input of this call
 };
 

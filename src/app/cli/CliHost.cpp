@@ -15,6 +15,7 @@
 #include "io/Files.h"
 #include "io/ImageIO.h"
 #include "io/PictureSize.h"
+#include "io/ScaleFile.h"
 
 namespace morv::cli {
 

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 
 #include "app/cli/GradeCommand.h"
@@ -94,9 +95,76 @@ std::string readFit(Options& o, const std::string& n, const std::string& v) {
     return choose(n, v, "crop, pad or scale", parseBoardFitMethod(v), o.fit);
 }
 
+/// A decimal number; nothing when malformed or not finite.
+std::optional<double> readNumber(std::string_view text) {
+    double v = 0;
+    if (text.empty() || text[0] == '+') return std::nullopt;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(v)) return std::nullopt;
+    return v;
+}
+
+/// "X,Y" in pixels, each 0 or more.
+std::optional<SitePoint> readPoint(std::string_view text) {
+    const std::size_t comma = text.find(',');
+    if (comma == std::string_view::npos) return std::nullopt;
+    const auto x = readNumber(text.substr(0, comma)), y = readNumber(text.substr(comma + 1));
+    if (!x || !y || *x < 0 || *y < 0) return std::nullopt;
+    return SitePoint{*x, *y};
+}
+
+std::string readScaleMetres(Options& o, const std::string& n, const std::string& v) {
+    const bool base = n == "--base-metres";
+    std::optional<double> m = readNumber(v.ends_with('m') ? std::string_view(v).substr(0, v.size() - 1) : v);
+    if (!m || (!base && *m <= 0))
+        return n + " takes " + (base ? "a number of metres" : "a number of metres above 0") + ", not '" + oneLine(v) + "'";
+    (n == "--level-metres" ? o.levelMetres : base ? o.baseMetres : o.pixelMetres) = *m;
+    return {};
+}
+
+std::string readRect(Options& o, const std::string& n, const std::string& v) {
+    if (o.site) return "use one --rect or --polygon";
+    int r[4] = {};
+    std::size_t from = 0;
+    for (int i = 0; i < 4; ++i) {
+        const std::size_t comma = i < 3 ? v.find(',', from) : v.size();
+        if (comma == std::string::npos || !readWhole(v.substr(from, comma - from), 0, 65535, r[i]))
+            return n + " takes X,Y,W,H in whole pixels, not '" + oneLine(v) + "'";
+        from = comma + 1;
+    }
+    o.site = SiteShape::rectangle(r[0], r[1], r[2], r[3]);
+    return {};
+}
+
+std::string readPolygon(Options& o, const std::string& n, const std::string& v) {
+    if (o.site) return "use one --rect or --polygon";
+    const auto p = readPoint(v);
+    if (!p) return n + " takes corners X,Y in pixels, not '" + oneLine(v) + "'";
+    o.site = SiteShape{{*p}};
+    o.polygonOpen = true;
+    return {};
+}
+
+std::string readHeight(Options& o, const std::string& n, const std::string& v) {
+    return choose(n, v, "a level, or metres such as 312m", parseQuantity(v), o.height);
+}
+
+std::string readShoulder(Options& o, const std::string& n, const std::string& v) {
+    return choose(n, v, "a width in pixels, or metres such as 20m", parseQuantity(v), o.shoulder);
+}
+
+std::string readGround(Options& o, const std::string& n, const std::string& v) {
+    if (const auto q = parseQuantity(v); q && q->metres) {
+        o.groundMetres = v;
+        return {};
+    }
+    o.groundMetres.clear();
+    return whole(n, v, 0, 255, o.ground);
+}
+
 constexpr std::array kOptions = {
-    OptionRow{nullptr, "--ground", "N", kRedraw, "ground level, whole number 0..255 (default 128)",
-               [](Options& o, const std::string& n, const std::string& v) { return whole(n, v, 0, 255, o.ground); }},
+    OptionRow{nullptr, "--ground", "N", kRedraw,
+               "ground level, whole number 0..255 (default 128), or metres by the map's scale: 312m", readGround},
     OptionRow{nullptr, "--calc-base", nullptr, kRedraw, "set the ground level from each map's contour image",
                [](Options& o, const std::string&, const std::string&) { o.calcBase = true; return std::string(); }},
     OptionRow{nullptr, "--flatten", "P", kRedraw, "mountains: flatten by P percent (0..100)", readMountains},
@@ -109,7 +177,7 @@ constexpr std::array kOptions = {
                [](Options& o, const std::string& n, const std::string& v) { return whole(n, v, 0, 48, o.blur); }},
     OptionRow{nullptr, "--contours", nullptr, kRedraw, "draw new contours after the passes and the blur",
                [](Options& o, const std::string&, const std::string&) { o.contours = true; return std::string(); }},
-    OptionRow{"-o", "--output", "PATH", kRedraw,
+    OptionRow{"-o", "--output", "PATH", kRedraw | kLevel,
                "the one INPUT's result file (.bmp added if no extension)",
                [](Options& o, const std::string& n, const std::string& v) {
                    o.output = v;
@@ -120,7 +188,7 @@ constexpr std::array kOptions = {
                    o.outdir = v;
                    return v.empty() ? oneLine(n) + " needs a folder" : std::string();
                }},
-    OptionRow{nullptr, "--force", nullptr, kRedraw, "replace existing output files",
+    OptionRow{nullptr, "--force", nullptr, kRedraw | kLevel, "replace existing output files",
                [](Options& o, const std::string&, const std::string&) { o.force = true; return std::string(); }},
     OptionRow{nullptr, "--depth", "8|24", kRedraw, "8-bit grey or 24-bit files (default: 8 for .png, else 24)",
                readDepth},
@@ -144,6 +212,17 @@ constexpr std::array kOptions = {
                [](Options& o, const std::string&, const std::string&) { o.dryRun = true; return std::string(); }},
     OptionRow{nullptr, "--json", nullptr, kInfo, "print JSON: an object per map, an array for several",
                [](Options& o, const std::string&, const std::string&) { o.json = true; return std::string(); }},
+    OptionRow{nullptr, "--level-metres", "M", kScale, "metres one grey level stands for", readScaleMetres},
+    OptionRow{nullptr, "--base-metres", "H", kScale, "the height in metres of level 0", readScaleMetres},
+    OptionRow{nullptr, "--pixel-metres", "P", kScale, "metres across one pixel (default: 10 on the 10 m grid, else 5)",
+               readScaleMetres},
+    OptionRow{nullptr, "--rect", "X,Y,W,H", kLevel, "the site: W x H pixels from the top-left pixel X,Y", readRect},
+    OptionRow{nullptr, "--polygon", "X,Y X,Y...", kLevel,
+               "the site: three or more corners in pixels (even-odd fill)", readPolygon},
+    OptionRow{nullptr, "--height", "H", kLevel, "the site's level, or metres: 312m (default: its mean level)",
+               readHeight},
+    OptionRow{nullptr, "--shoulder", "W", kLevel, "blend into the old ground over W pixels, or metres: 20m (default 0)",
+               readShoulder},
     OptionRow{nullptr, "--levels", "LOW:HIGH", kAnyCommand,
                "16-bit samples the levels cover (default: the map's range)", readLevels},
     OptionRow{nullptr, "--jobs", "N", kAnyCommand, "work on N maps side by side (default: one per core)", readJobs},
@@ -163,13 +242,29 @@ std::optional<Command> helpOrVersion(const std::vector<std::string>& args) {
     return std::nullopt;
 }
 
+unsigned commandBit(Command c) {
+    switch (c) {
+    case Command::Info: return kInfo;
+    case Command::Scale: return kScale;
+    case Command::Level: return kLevel;
+    default: return kRedraw;
+    }
+}
+
 const OptionRow* findOption(const std::string& name) {
     for (const OptionRow& row : kOptions)
         if (name == row.longName || (row.shortName && name == row.shortName)) return &row;
     return nullptr;
 }
 
-const char* commandName(Command c) { return c == Command::Info ? "info" : "redraw"; }
+const char* commandName(Command c) {
+    switch (c) {
+    case Command::Info: return "info";
+    case Command::Scale: return "scale";
+    case Command::Level: return "level";
+    default: return "redraw";
+    }
+}
 
 /// Reads the option at args[i] (moving i past its value); the problem, or "".
 std::string readOption(const std::vector<std::string>& args, std::size_t& i, Options& o) {
@@ -184,7 +279,7 @@ std::string readOption(const std::vector<std::string>& args, std::size_t& i, Opt
     }
     const OptionRow* row = findOption(name);
     if (!row) return "unknown option '" + oneLine(name) + "'";
-    const unsigned bit = o.command == Command::Info ? kInfo : kRedraw;
+    const unsigned bit = commandBit(o.command);
     if (!(row->commands & bit)) return std::string(commandName(o.command)) + " takes no option " + oneLine(name);
     if (!row->value && inlineValue) return oneLine(name) + " takes no value";
     if (row->value && !inlineValue) {
@@ -200,6 +295,13 @@ std::string readInput(const std::string& a, Options& o) {
         return "'-' cannot be an INPUT: a map is read together with its contour image beside it, which standard "
                "input cannot carry; name the file (./- for a file called -)";
     if (a.empty()) return "an INPUT cannot be empty";
+    if (o.polygonOpen) {
+        if (const auto corner = readPoint(a)) {
+            o.site->corners.push_back(*corner);
+            return {};
+        }
+        o.polygonOpen = false;
+    }
     o.inputs.push_back(a);
     return {};
 }
@@ -217,6 +319,14 @@ bool hasTask(const Options& o) {
 /// What is wrong with the options once all are read, or "". Fills in the checked output name.
 std::string checkComplete(Options& o, const std::string& cmd) {
     if (o.inputs.empty()) return oneLine(cmd) + " needs an INPUT height map";
+    if (o.command == Command::Scale || o.command == Command::Level) {
+        if (o.inputs.size() > 1) return oneLine(cmd) + " works on one INPUT";
+        if (o.command == Command::Level) {
+            if (!o.site) return "level needs the site: --rect X,Y,W,H or --polygon X,Y X,Y X,Y...";
+            if (o.site->corners.size() < 3) return "--polygon needs at least three corners";
+            if (o.output.empty()) return "level needs -o OUT, the levelled map's file";
+        }
+    }
     if (o.command == Command::Redraw && !hasTask(o))
         return "no task: give --flatten, --lower, --fill, --invert, --scale-up, --blur, --contours, --boards, "
                "--asset, --depth or -o of another type";
@@ -273,22 +383,31 @@ std::string usageText() {
         "       morv-cli info INPUT... [--json]\n"
         "       morv-cli import DEM... -o MAP.bmp [options]\n"
         "       morv-cli grade MAP --track FILE | --path X,Y X,Y... -o OUT [options]\n"
+        "       morv-cli scale MAP [--level-metres M] [--base-metres H] [--pixel-metres P]\n"
+        "       morv-cli level MAP --rect X,Y,W,H | --polygon X,Y X,Y... [--height H] [--shoulder W] -o OUT\n"
         "\n"
         "Reshapes grey-scale height maps (BMP, JPG, PNG, TIFF or TGA) with their contour\n"
         "images: the contour image of Ridge.bmp is RidgeCL.bmp beside it. An INPUT that\n"
         "is the contour image of another INPUT or of a map beside it, or a result made\n"
         "from another INPUT, is skipped with a note.\n";
     const std::pair<const char*, unsigned> sections[] = {
-        {"redraw options:\n", kRedraw}, {"info options:\n", kInfo}, {"options of both:\n", kAnyCommand}};
+        {"redraw options:\n", kRedraw}, {"info options:\n", kInfo}, {"options of both:\n", kAnyCommand},
+        {"scale options:\n", kScale}, {"level options:\n", kLevel}};
     for (const auto& [title, bits] : sections) {
         text += std::string("\n") + title;
+        // A row shared with another command's own rows (-o) is listed under each.
         for (const OptionRow& row : kOptions)
-            if (row.commands == bits) text += helpLine(row);
+            if (bits == kAnyCommand ? row.commands == bits : row.commands != kAnyCommand && (row.commands & bits))
+                text += helpLine(row);
     }
     text += "  --                  end of the options: every later argument is an INPUT\n"
             "\n"
             "info prints width, height, high, low, contour and base, one \"key: value\" a line,\n"
             "and for a 16-bit grey map how its samples became levels.\n"
+            "\n"
+            "scale shows or sets what a pixel and a level of MAP stand for, kept beside it\n"
+            "in MAP's name with .scale.json; redraw, level and Save carry it with the map.\n"
+            "level sets the site to one height and blends the ground around it into the old.\n"
             "\n";
     text += importUsageText();
     text += "\n";
@@ -313,6 +432,8 @@ Parsed parseArguments(const std::vector<std::string>& args) {
     const std::string& cmd = args[0];
     if (cmd == "redraw") o.command = Command::Redraw;
     else if (cmd == "info") o.command = Command::Info;
+    else if (cmd == "scale") o.command = Command::Scale;
+    else if (cmd == "level") o.command = Command::Level;
     else return fail("unknown command '" + oneLine(cmd) + "' (try 'morv-cli --help')");
 
     bool optionsEnded = false;
@@ -320,7 +441,10 @@ Parsed parseArguments(const std::vector<std::string>& args) {
         const std::string& a = args[i];
         std::string problem;
         if (!optionsEnded && a == "--") optionsEnded = true;
-        else if (!optionsEnded && a.size() > 1 && a[0] == '-') problem = readOption(args, i, o);
+        else if (!optionsEnded && a.size() > 1 && a[0] == '-') {
+            o.polygonOpen = false;
+            problem = readOption(args, i, o);
+        }
         else problem = readInput(a, o);
         if (!problem.empty()) return fail(problem);
     }

@@ -5,13 +5,15 @@
 #include <vector>
 
 #include "engine/BoardFit.h"
+#include "engine/HeightUnits.h"
+#include "engine/LevelSite.h"
 #include "engine/SampleLevels.h"
 #include "engine/TerrainSettings.h"
 #include "io/AssetFolder.h"
 
 namespace morv::cli {
 
-enum class Command { Redraw, Info, Help, Version };
+enum class Command { Redraw, Info, Scale, Level, Help, Version };
 
 /// What the command line asked for.
 struct Options {
@@ -44,10 +46,20 @@ struct Options {
     bool json = false;
     bool quiet = false;
     unsigned jobs = 0;        // 0: as many as there are cores
+    // --ground in metres as given ("312m"), turned into a level by each map's scale;
+    // empty: ground holds the level.
+    std::string groundMetres;
+    // scale: the values to set (none given: the scale is shown).
+    std::optional<double> levelMetres, baseMetres, pixelMetres;
+    // level: the site, its height and the blend around it.
+    std::optional<SiteShape> site;
+    bool polygonOpen = false;  // later X,Y arguments are more corners of --polygon
+    std::optional<Quantity> height;  // none: the mean under the site
+    Quantity shoulder;
 };
 
 /// The commands an option belongs to, as bits.
-enum CommandBits : unsigned { kRedraw = 1, kInfo = 2, kAnyCommand = kRedraw | kInfo };
+enum CommandBits : unsigned { kRedraw = 1, kInfo = 2, kAnyCommand = kRedraw | kInfo, kScale = 4, kLevel = 8 };
 
 /// One option of the command line: its names, the commands that take it, its
 /// value's name and its line in --help. A new option is one more row.

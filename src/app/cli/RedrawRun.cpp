@@ -9,6 +9,7 @@
 #include "app/cli/CliHost.h"
 #include "app/cli/OutputClaims.h"
 #include "app/cli/OutputNames.h"
+#include "app/cli/ScaleRun.h"
 #include "commands/BlurCommands.h"
 #include "commands/BoardCommands.h"
 #include "commands/FileCommands.h"
@@ -21,6 +22,7 @@
 #include "io/Files.h"
 #include "io/ImageIO.h"
 #include "io/PictureEncode.h"
+#include "io/ScaleFile.h"
 
 namespace morv::cli {
 
@@ -54,7 +56,7 @@ struct RedrawBatch {
 /// type follows the output's extension and --depth; a result name is written as
 /// 24-bit BMP unless --depth 8 is given.
 Outputs decideOutputs(RedrawBatch& b, std::size_t i, const HeightImage& image, const TerrainControls& controls,
-                      bool hasContour) {
+                      bool hasContour, bool hasScale) {
     const Options& o = b.o;
     Outputs out;
     out.width = o.boards ? boardSide(o.grid, o.boards->first) : image.width();
@@ -82,6 +84,7 @@ Outputs decideOutputs(RedrawBatch& b, std::size_t i, const HeightImage& image, c
     } else if (out.writeContour) {
         out.targets.push_back(out.contour);
     }
+    if (hasScale && o.assetDir.empty()) out.targets.push_back(scalePathFor(out.image));
     if (const auto holder = b.claims.claim(i, out.targets))
         failRun(out.image + " is also the result of " + b.maps[*holder] + ", which comes first");
     if (!o.assetDir.empty()) {
@@ -137,7 +140,7 @@ void blurAndContours(const Host& host, const Options& o) {
 /// The settings, as the window's controls would leave them.
 void applySettings(const Host& host, const Options& o) {
     Session& s = host.session();
-    host.frame.setGroundLevelValue(o.ground);
+    host.frame.setGroundLevelValue(groundLevelFor(o, host.document().scale));
     if (o.calcBase) calcBase(host);
     if (o.mountains) s.gsngMountainFactor = mountainFactorFromBar(o.mountainsPercent);
     if (o.valleys) s.gdblValleyFactor = valleyFactorFromBar(o.valleysPercent);
@@ -166,13 +169,16 @@ std::string redrawMap(RedrawBatch& b, std::size_t i, MapProgress& progress, std:
     if (o.calcBase && !hasContour) failRun(input + " has no contour image (" + contourPath + ")");
     MapPair pair = loadPair(input, contourPath, hasContour, o);
     cli.handOverOnce(input, pair.image);
-    const Outputs out = decideOutputs(b, i, *pair.image, cli.controls(), hasContour);
+    const std::optional<MapScale> scale = runScaleOf(input, *pair.image, pair.mapping);
+    const Outputs out = decideOutputs(b, i, *pair.image, cli.controls(), hasContour, scale.has_value());
     const std::string written = pathLines(out.targets);
+    groundLevelFor(o, scale);  // metres the map's scale cannot turn into a level fail a dry run too
     if (o.dryRun) return written;
 
     // The document holds the pictures from here on, alone: a command that replaces
     // one may then reuse its memory.
     openLoadedImage(host, input, std::move(pair.image), std::move(pair.contour));
+    doc.scale = scale;
     applySettings(host, o);
     if (runsPasses(o)) {
         redraw(host);
@@ -193,7 +199,9 @@ std::string redrawMap(RedrawBatch& b, std::size_t i, MapProgress& progress, std:
     if (out.writeContour && doc.dispCL.image->empty())
         failRun("the contour image of " + input + " is empty; nothing written");
     try {
-        savePictureFiles(writes, out.existing);
+        std::vector<FileContent> alongside;
+        if (doc.scale) alongside.push_back(scaleFileFor(out.image, *doc.scale));
+        savePictureFiles(writes, out.existing, alongside);
     } catch (const TargetExists& e) {
         failExists(e.path());
     }
