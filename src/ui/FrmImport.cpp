@@ -1,7 +1,5 @@
 #include "ui/FrmImport.h"
 
-#include <unistd.h>
-
 #include <QApplication>
 #include <QComboBox>
 #include <QFormLayout>
@@ -23,7 +21,8 @@
 #include "core/Session.h"
 #include "io/Files.h"
 #include "io/ImageIO.h"
-#include "io/ImportFiles.h"
+#include "analysis/ShadedRelief.h"
+#include "commands/ImportCommands.h"
 
 namespace morv {
 
@@ -202,7 +201,7 @@ std::optional<ImportOptions> FrmImport::readOptions() {
     }
     o.crs = text(txtCrs);
     o.resampling = Resampling(cboResample->currentIndex());
-    o.grid = cboGrid->currentIndex() == 1 ? 10 : 5;
+    o.grid = cboGrid->currentIndex() == 1 ? BoardGrid::TenMetre : BoardGrid::FiveMetre;
     if (const std::string s = text(txtSpacing); !s.empty()) {
         if (!readNumbers(s, ';', 1, n) || n[0] <= 0) return refused("The spacing must be a number of metres."), std::nullopt;
         o.spacing = n[0];
@@ -252,13 +251,13 @@ bool FrmImport::runImport(const ImportOptions& o) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     std::string failure;
     try {
-        m_result = importElevation(o, [&](int percent) {
+        ImportOutcome outcome = morv::runImport(m_app, o, [&](int percent) {
             m_activity.doEvents();
             m_activity.setProgress("WORKING... Importing Elevation Data " + std::to_string(percent) + "%", percent);
             return s.gblnCancel;
         });
-    } catch (const ImportCancelled&) {
-        // Asked for: nothing to tell.
+        if (outcome.error) std::rethrow_exception(outcome.error);
+        m_result = std::move(outcome.result);
     } catch (const ImportError& e) {
         failure = e.what();
     } catch (const std::bad_alloc&) {
@@ -278,11 +277,11 @@ bool FrmImport::runImport(const ImportOptions& o) {
         return false;
     }
     const ImportReport& r = m_result->report;
-    const GreyPlane relief = shadedRelief(m_result->map, r.metresPerLevel, r.spacing);
-    const QImage image(relief.bytes.data(), relief.width, relief.height, relief.width, QImage::Format_Grayscale8);
+    const HeightImage relief = shadedRelief(m_result->map, r.metresPerLevel, r.spacing);
+    const QImage image(relief.grey(), relief.width(), relief.height(), relief.width(), QImage::Format_Grayscale8);
     picPreview->setPixmap(QPixmap::fromImage(
         image.scaled(kPreviewSide - 4, kPreviewSide - 4, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
-    std::string report = reportText(r);
+    std::string report = importReportText(r);
     if (!report.empty() && report.back() == '\n') report.pop_back();
     lblReport->setText(QString::fromStdString(report));
     lblPreviewCaption->show();
@@ -319,24 +318,10 @@ void FrmImport::cmdImport_Click() {
         return m_app.prompter &&
                m_app.prompter->msgBox(target + " exists. Replace it?", mb::YesNo + mb::Question, kTitle) == mb::Yes;
     };
-    // Only files the user agreed to replace are replaced: "exists" is decided again
-    // when the files are committed, and a file made since is asked about first.
-    Existing existing = Existing::Refuse;
-    for (const std::string& target : importTargets(path, "")) {
-        if (::access(target.c_str(), F_OK) != 0) continue;
-        if (!replace(target)) return;
-        existing = Existing::Replace;
-    }
-    for (;;) {
-        try {
-            saveImportFiles(*m_result, path, "", existing);
-            break;
-        } catch (const TargetExists& e) {
-            if (!replace(e.path())) return;
-            existing = Existing::Replace;
-        } catch (const RuntimeError& e) {
-            return refused(e.description());
-        }
+    try {
+        if (!writeImport(m_app, *m_result, path, PictureType::Bmp24, Existing::Refuse, {}, replace)) return;
+    } catch (const RuntimeError& e) {
+        return refused(e.description());
     }
     m_writtenMap = path;
     accept();

@@ -5,7 +5,7 @@
 
 #include "commands/Host.h"
 #include "core/App.h"
-#include "io/ElevationImport.h"
+#include "commands/ImportCommands.h"
 
 class QComboBox;
 class QLabel;

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "io/ImportFiles.h"
+#include "commands/ImportCommands.h"
 #include "support/TestSupport.h"
 
 namespace morv {
@@ -28,11 +28,19 @@ std::map<std::string, std::string> contents(const fs::path& dir) {
 /// An import's result with every level and contour pixel set to grey.
 ImportResult made(std::uint8_t grey, double metresPerLevel) {
     ImportResult r;
-    r.map = {8, 6, std::vector<std::uint8_t>(48, grey)};
-    r.contour = {8, 6, std::vector<std::uint8_t>(48, std::uint8_t(255 - grey))};
+    r.map = HeightImage(8, 6, grey);
+    r.contour = HeightImage(8, 6, std::uint8_t(255 - grey));
     r.report.width = 8, r.report.height = 6;
     r.report.metresPerLevel = metresPerLevel;
     return r;
+}
+
+/// Writes r with a report naming its metres per level, as the command line does.
+void saveImportFiles(const ImportResult& r, const std::string& map, const std::string& report, Existing existing) {
+    App app;
+    app.session.gblnProgrammerMode = true;
+    writeImport(app, r, map, PictureType::Bmp24, existing,
+                {{report, "metresPerLevel " + std::to_string(r.report.metresPerLevel) + "\n"}});
 }
 
 /// Runs body in a child process; returns its wait status.
@@ -54,7 +62,7 @@ TEST(ImportFiles, TheMapItsContourImageAndTheReportAreOneSet) {
     saveImportFiles(made(10, 1.5), map, report, Existing::Refuse);
     const auto before = contents(dir.path());
     ASSERT_EQ(before.size(), 3u);
-    EXPECT_NE(before.at("alps.json").find("\"metresPerLevel\": 1.5,"), std::string::npos);
+    EXPECT_EQ(before.at("alps.json"), "metresPerLevel 1.500000\n");
     saveImportFiles(made(200, 2.5), map, report, Existing::Replace);
     const auto after = contents(dir.path());
     ASSERT_EQ(after.size(), 3u);

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 
 #include "app/cli/ImportCommand.h"
@@ -80,6 +81,92 @@ std::string readFit(Options& o, const std::string& n, const std::string& v) {
     return choose(n, v, "crop, pad or scale", parseBoardFitMethod(v), o.fit);
 }
 
+/// A decimal number, all of text.
+bool readDecimal(const std::string& text, double& out) {
+    if (text.empty()) return false;
+    const char* first = text.data() + (text[0] == '+' ? 1 : 0);
+    const auto [end, ec] = std::from_chars(first, text.data() + text.size(), out);
+    return ec == std::errc() && end == text.data() + text.size() && std::isfinite(out);
+}
+
+/// Decimal numbers separated by sep, exactly count of them.
+bool readList(const std::string& text, char sep, std::size_t count, std::vector<double>& out) {
+    out.clear();
+    std::size_t from = 0;
+    while (true) {
+        const std::size_t at = text.find(sep, from);
+        double v = 0;
+        if (!readDecimal(text.substr(from, at == std::string::npos ? std::string::npos : at - from), v)) return false;
+        out.push_back(v);
+        if (at == std::string::npos) break;
+        from = at + 1;
+    }
+    return out.size() == count;
+}
+
+/// "NAME takes WHAT, not 'VALUE'".
+std::string takes(const std::string& name, const std::string& what, const std::string& value) {
+    return oneLine(name) + " takes " + what + ", not '" + oneLine(value) + "'";
+}
+
+std::string readImportArea(Options& o, const std::string& n, const std::string& v) {
+    std::vector<double> a;
+    if (!readList(v, ',', 4, a) || !(a[0] < a[2] && a[1] < a[3]) || a[0] < -180 || a[2] > 180 || a[1] < -90 || a[3] > 90)
+        return takes(n, "W,S,E,N in degrees with W below E and S below N", v);
+    o.import.area = GeoBox{a[0], a[1], a[2], a[3]};
+    return {};
+}
+
+std::string readImportResample(Options& o, const std::string& n, const std::string& v) {
+    if (v == "bilinear") o.import.resampling = Resampling::Bilinear;
+    else if (v == "cubic") o.import.resampling = Resampling::Cubic;
+    else if (v == "average") o.import.resampling = Resampling::Average;
+    else return takes(n, "bilinear, cubic or average", v);
+    return {};
+}
+
+std::string readImportGrid(Options& o, const std::string& n, const std::string& v) {
+    o.importGridGiven = true;
+    return choose(n, v, "5 or 10", parseBoardGrid(v), o.import.grid);
+}
+
+std::string readImportSpacing(Options& o, const std::string& n, const std::string& v) {
+    double m = 0;
+    if (!readDecimal(v, m) || m <= 0) return takes(n, "a positive number of metres", v);
+    o.import.spacing = m;
+    return {};
+}
+
+std::string readImportBoards(Options& o, const std::string& n, const std::string& v) {
+    std::vector<double> b;
+    if (!readList(v, 'x', 2, b) || b[0] < 1 || b[1] < 1 || b[0] != std::floor(b[0]) || b[1] != std::floor(b[1]) ||
+        b[0] > 100000 || b[1] > 100000)
+        return takes(n, "WxH, two whole numbers of boards", v);
+    o.import.boards = GridSize{int(b[0]), int(b[1])};
+    return {};
+}
+
+std::string readImportHeights(Options& o, const std::string& n, const std::string& v) {
+    std::vector<double> h;
+    if (!readList(v, ':', 2, h) || !(h[0] < h[1])) return takes(n, "LOW:HIGH in metres with LOW below HIGH", v);
+    o.import.lowHeight = h[0], o.import.highHeight = h[1];
+    return {};
+}
+
+std::string readImportGround(Options& o, const std::string& n, const std::string& v) {
+    double m = 0;
+    if (!readDecimal(v, m)) return takes(n, "a height in metres", v);
+    o.import.ground = m;
+    return {};
+}
+
+/// A path or name that may not be empty.
+template <std::string Options::*Field>
+std::string readText(Options& o, const std::string& n, const std::string& v) {
+    o.*Field = v;
+    return v.empty() ? oneLine(n) + " needs a path" : std::string();
+}
+
 constexpr std::array kOptions = {
     OptionRow{nullptr, "--ground", "N", kRedraw, "ground level, whole number 0..255 (default 128)",
                [](Options& o, const std::string& n, const std::string& v) { return whole(n, v, 0, 255, o.ground); }},
@@ -132,6 +219,39 @@ constexpr std::array kOptions = {
                [](Options& o, const std::string&, const std::string&) { o.quiet = true; return std::string(); }},
     OptionRow{"-h", "--help", nullptr, kAnyCommand, "show this help", nullptr},
     OptionRow{nullptr, "--version", nullptr, kAnyCommand, "show the version", nullptr},
+    // The import's own options; a missing value is named by what the option needs.
+    OptionRow{"-o", "--output", "PATH", kImport,
+               "the height map to write; its contour image gets CL before the extension", readText<&Options::output>,
+               "a path"},
+    OptionRow{nullptr, "--area", "W,S,E,N", kImport, "the area in degrees of longitude and latitude (default: all the input)",
+               readImportArea, "W,S,E,N"},
+    OptionRow{nullptr, "--crs", "CRS", kImport,
+               "the map's coordinate system, such as EPSG:32632 (default: the UTM\n"
+               "                    zone of the area's centre)",
+               [](Options& o, const std::string& n, const std::string& v) {
+                   o.import.crs = v;
+                   return v.empty() ? oneLine(n) + " needs a coordinate system" : std::string();
+               },
+               "a coordinate system"},
+    OptionRow{nullptr, "--resample", "R", kImport, "bilinear (default), cubic or average", readImportResample,
+               "bilinear, cubic or average"},
+    OptionRow{nullptr, "--grid", "5|10", kImport,
+               "base-board grid in metres: 144 pixels a board, or 72 plus one (default 5)", readImportGrid, "5 or 10"},
+    OptionRow{nullptr, "--spacing", "M", kImport, "metres between pixels instead of the grid's own (5 m grid boards)",
+               readImportSpacing, "metres"},
+    OptionRow{nullptr, "--boards", "WxH", kImport, "whole base boards to cut (default: as many as the area holds)",
+               readImportBoards, "WxH"},
+    // Its names fill the column: the text keeps the two spaces it always had.
+    OptionRow{nullptr, "--heights", "LOW:HIGH", kImport,
+               " heights in metres for levels 0 and 255 (default: the map's range)", readImportHeights, "LOW:HIGH"},
+    OptionRow{nullptr, "--ground", "M", kImport, "the contour image's ground height in metres (default: the lowest)",
+               readImportGround, "metres"},
+    OptionRow{nullptr, "--report", "FILE", kImport, "also write the report as JSON", readText<&Options::report>,
+               "a path"},
+    OptionRow{nullptr, "--force", nullptr, kImport, "replace existing output files",
+               [](Options& o, const std::string&, const std::string&) { o.force = true; return std::string(); }},
+    OptionRow{"-q", "--quiet", nullptr, kImport, "no progress line",
+               [](Options& o, const std::string&, const std::string&) { o.quiet = true; return std::string(); }},
 };
 
 /// Help or version anywhere before "--" wins over everything else.
@@ -144,36 +264,18 @@ std::optional<Command> helpOrVersion(const std::vector<std::string>& args) {
     return std::nullopt;
 }
 
-const OptionRow* findOption(const std::string& name) {
+/// The row of name for the command bit, or else any row of that name.
+const OptionRow* findOption(const std::string& name, unsigned bit) {
+    const OptionRow* any = nullptr;
     for (const OptionRow& row : kOptions)
-        if (name == row.longName || (row.shortName && name == row.shortName)) return &row;
-    return nullptr;
+        if (name == row.longName || (row.shortName && name == row.shortName)) {
+            if (row.commands & bit) return &row;
+            if (!any) any = &row;
+        }
+    return any;
 }
 
 const char* commandName(Command c) { return c == Command::Info ? "info" : "redraw"; }
-
-/// Reads the option at args[i] (moving i past its value); the problem, or "".
-std::string readOption(const std::vector<std::string>& args, std::size_t& i, Options& o) {
-    std::string name = args[i], value;
-    bool inlineValue = false;
-    if (name.rfind("--", 0) == 0) {
-        if (const auto eq = name.find('='); eq != std::string::npos) {
-            value = name.substr(eq + 1);
-            name = name.substr(0, eq);
-            inlineValue = true;
-        }
-    }
-    const OptionRow* row = findOption(name);
-    if (!row) return "unknown option '" + oneLine(name) + "'";
-    const unsigned bit = o.command == Command::Info ? kInfo : kRedraw;
-    if (!(row->commands & bit)) return std::string(commandName(o.command)) + " takes no option " + oneLine(name);
-    if (!row->value && inlineValue) return oneLine(name) + " takes no value";
-    if (row->value && !inlineValue) {
-        if (i + 1 >= args.size()) return name + " needs a value";
-        value = args[++i];
-    }
-    return row->read ? row->read(o, name, value) : std::string();
-}
 
 /// Takes an INPUT; the problem, or "".
 std::string readInput(const std::string& a, Options& o) {
@@ -204,16 +306,39 @@ std::string checkComplete(Options& o, const std::string& cmd) {
     return {};
 }
 
-/// "  -o, --output PATH   text", the names padded to one column.
-std::string helpLine(const OptionRow& row) {
+}  // namespace
+
+std::string readOption(const std::vector<std::string>& args, std::size_t& i, Options& o) {
+    std::string name = args[i], value;
+    bool inlineValue = false;
+    if (name.rfind("--", 0) == 0) {
+        if (const auto eq = name.find('='); eq != std::string::npos) {
+            value = name.substr(eq + 1);
+            name = name.substr(0, eq);
+            inlineValue = true;
+        }
+    }
+    const unsigned bit = o.command == Command::Info ? kInfo : o.command == Command::Import ? kImport : kRedraw;
+    const OptionRow* row = findOption(name, bit);
+    // The import knows only its own options.
+    if (!row || (bit == kImport && !(row->commands & bit))) return "unknown option '" + oneLine(name) + "'";
+    if (!(row->commands & bit)) return std::string(commandName(o.command)) + " takes no option " + oneLine(name);
+    if (!row->value && inlineValue) return oneLine(name) + " takes no value";
+    if (row->value && !inlineValue) {
+        if (i + 1 >= args.size()) return row->needs ? oneLine(name) + " needs " + row->needs : name + " needs a value";
+        value = args[++i];
+    }
+    return row->read ? row->read(o, name, value) : std::string();
+}
+
+
+std::string helpLine(const OptionRow& row, std::size_t column) {
     std::string names = row.shortName ? std::string(row.shortName) + ", " : std::string();
     names += row.longName;
     if (row.value) names += std::string(" ") + row.value;
-    names.resize(std::max<std::size_t>(names.size() + 1, 20), ' ');
+    names.resize(std::max<std::size_t>(names.size() + 1, column), ' ');
     return "  " + names + row.help + "\n";
 }
-
-}  // namespace
 
 std::span<const OptionRow> optionTable() { return kOptions; }
 
@@ -250,7 +375,7 @@ std::string usageText() {
     for (const auto& [title, bits] : sections) {
         text += std::string("\n") + title;
         for (const OptionRow& row : kOptions)
-            if (row.commands == bits) text += helpLine(row);
+            if (row.commands == bits) text += helpLine(row, 20);
     }
     text += "  --                  end of the options: every later argument is an INPUT\n"
             "\n"

@@ -1,0 +1,124 @@
+#include "commands/ImportCommands.h"
+
+#include <sstream>
+
+#include "analysis/Contours.h"
+#include "core/Routine.h"
+#include "engine/HeightGrid.h"
+#include "io/Files.h"
+#include "io/ImageIO.h"
+
+namespace morv {
+
+ImportResult importElevation(const ImportOptions& o, const ImportProgress& hook) {
+    ImportStages progress(hook);
+    // Shares of the whole: the warps 0..80 %, the voids to 88, the levels to 94,
+    // the contours to 100.
+    ElevationRead read = readElevation(o, progress);
+    ImportReport& r = read.report;
+    progress.stage(80, 88);
+    const auto filled = fillVoids(read.heights, [&](double done) { return !progress.report(done); });
+    if (!filled) throw ImportCancelled();
+    r.voidsFilled = *filled;
+    r.lowHeight = o.lowHeight.value_or(r.dataLow);
+    r.highHeight = o.highHeight.value_or(r.dataHigh);
+    r.metresPerLevel = (r.highHeight - r.lowHeight) / 255.0;
+
+    ImportResult result;
+    progress.stage(88, 94);
+    auto map = levelsOfHeights(read.heights, r.lowHeight, r.highHeight, [&](double done) { return !progress.report(done); });
+    if (!map) throw ImportCancelled();
+    result.map = std::move(*map);
+    read.heights = {};
+    r.groundHeight = o.ground.value_or(r.lowHeight);
+    r.groundLevel = levelOfHeight(r.groundHeight, r.lowHeight, r.highHeight);
+    progress.stage(94, 100);
+    result.contour = HeightImage(r.width, r.height, 255);
+    const double pixels = double(result.map.pixelCount());
+    if (!markContours(result.map, fcnGrayColor(r.groundLevel), result.contour,
+                      [&](std::int64_t visited) { return !progress.report(double(visited) / pixels); }))
+        throw ImportCancelled();
+    progress.check(1);
+    result.report = std::move(r);
+    return result;
+}
+
+ImportOutcome runImport(App& app, const ImportOptions& options, const ImportProgress& progress) {
+    Routine r(app, "frmImport.runImport");
+    ImportOutcome outcome;
+    r([&] {
+        try {
+            outcome.result = importElevation(options, progress);
+        } catch (const ImportCancelled&) {
+            // Asked for: nothing to tell.
+        } catch (...) {
+            outcome.error = std::current_exception();
+        }
+    });
+    return outcome;
+}
+
+std::vector<std::string> importTargets(const std::string& mapPath, const std::string& reportPath) {
+    std::vector<std::string> targets{mapPath, contourPathFor(mapPath)};
+    if (!reportPath.empty()) targets.push_back(reportPath);
+    return targets;
+}
+
+bool writeImport(App& app, const ImportResult& result, const std::string& mapPath, PictureType type, Existing existing,
+                 const std::vector<FileContent>& alongside, const ReplaceQuestion& replace) {
+    Routine r(app, "frmImport.cmdImport_Click");
+    bool written = false;
+    // A refused write is the caller's to tell (a line, a box), never the trap's.
+    std::exception_ptr failure;
+    r([&] {
+      try {
+        std::vector<std::string> targets = importTargets(mapPath, "");
+        for (const FileContent& f : alongside) targets.push_back(f.path);
+        // Only files the user agreed to replace are replaced: each existing target
+        // is asked about before the work, and a file made since when committing.
+        if (existing == Existing::Refuse && replace) {
+            for (const std::string& target : targets) {
+                try {
+                    checkTargets({target}, Existing::Refuse);
+                } catch (const TargetExists& e) {
+                    if (!replace(e.path())) return;
+                    existing = Existing::Replace;
+                }
+            }
+        }
+        for (;;) {
+            try {
+                savePictureFiles({{&result.map, mapPath, type}, {&result.contour, contourPathFor(mapPath), type}},
+                                 existing, alongside);
+                written = true;
+                return;
+            } catch (const TargetExists& e) {
+                if (!replace || !replace(e.path())) {
+                    if (replace) return;
+                    throw;
+                }
+                existing = Existing::Replace;
+            }
+        }
+      } catch (const std::exception&) {
+        failure = std::current_exception();
+      }
+    });
+    if (failure) std::rethrow_exception(failure);
+    return written;
+}
+
+std::string importReportText(const ImportReport& r) {
+    std::ostringstream out;
+    out << "size: " << r.width << " x " << r.height << " pixels, " << r.boardsWide << " x " << r.boardsHigh
+        << " boards (" << int(r.grid) << " m grid, " << formatNumber(r.spacing, 2) << " m a pixel)\n"
+        << "metres per level: " << formatNumber(r.metresPerLevel, 3) << "\n"
+        << "heights: " << formatNumber(r.lowHeight, 1) << " to " << formatNumber(r.highHeight, 1) << " m (map "
+        << formatNumber(r.dataLow, 1) << " to " << formatNumber(r.dataHigh, 1) << " m)\n"
+        << "ground: " << formatNumber(r.groundHeight, 1) << " m, level " << r.groundLevel << "\n"
+        << "area: " << boxText(r.area) << " (" << r.crs << ")\n"
+        << "voids filled: " << r.voidsFilled << "\n";
+    return out.str();
+}
+
+}  // namespace morv
