@@ -12,14 +12,10 @@ namespace morv {
 
 ImportResult importElevation(const ImportOptions& o, const ImportProgress& hook) {
     ImportStages progress(hook);
-    // Shares of the whole: the warps 0..80 %, the voids to 88, the levels to 94,
-    // the contours to 100.
+    // Shares of the whole: the warps 0..80 % and the voids to 88 as it reads, the
+    // levels to 94, the contours to 100.
     ElevationRead read = readElevation(o, progress);
     ImportReport& r = read.report;
-    progress.stage(80, 88);
-    const auto filled = fillVoids(read.heights, [&](double done) { return !progress.report(done); });
-    if (!filled) throw ImportCancelled();
-    r.voidsFilled = *filled;
     r.lowHeight = o.lowHeight.value_or(r.dataLow);
     r.highHeight = o.highHeight.value_or(r.dataHigh);
     r.metresPerLevel = (r.highHeight - r.lowHeight) / 255.0;
@@ -30,7 +26,7 @@ ImportResult importElevation(const ImportOptions& o, const ImportProgress& hook)
     if (!map) throw ImportCancelled();
     result.map = std::move(*map);
     read.heights = {};
-    r.groundHeight = o.ground.value_or(r.lowHeight);
+    r.groundHeight = groundHeightOf(o, r.dataLow);
     r.groundLevel = levelOfHeight(r.groundHeight, r.lowHeight, r.highHeight);
     progress.stage(94, 100);
     result.contour = HeightImage(r.width, r.height, 255);
@@ -39,6 +35,7 @@ ImportResult importElevation(const ImportOptions& o, const ImportProgress& hook)
                       [&](std::int64_t visited) { return !progress.report(double(visited) / pixels); }))
         throw ImportCancelled();
     progress.check(1);
+    result.invented = std::move(read.invented);
     result.report = std::move(r);
     return result;
 }
@@ -65,14 +62,17 @@ std::vector<std::string> importTargets(const std::string& mapPath, const std::st
 }
 
 bool writeImport(App& app, const ImportResult& result, const std::string& mapPath, PictureType type, Existing existing,
-                 const std::vector<FileContent>& alongside, const ReplaceQuestion& replace) {
+                 const std::vector<FileContent>& alongside, const ReplaceQuestion& replace, const std::string& maskPath) {
     Routine r(app, "frmImport.cmdImport_Click");
     bool written = false;
     // A refused write is the caller's to tell (a line, a box), never the trap's.
     std::exception_ptr failure;
     r([&] {
       try {
-        std::vector<std::string> targets = importTargets(mapPath, "");
+        std::vector<PictureWrite> pictures{{&result.map, mapPath, type}, {&result.contour, contourPathFor(mapPath), type}};
+        if (!maskPath.empty()) pictures.push_back({&result.invented, maskPath, namedOutputType(maskPath, std::nullopt)});
+        std::vector<std::string> targets;
+        for (const PictureWrite& p : pictures) targets.push_back(p.path);
         for (const FileContent& f : alongside) targets.push_back(f.path);
         // Only files the user agreed to replace are replaced: each existing target
         // is asked about before the work, and a file made since when committing.
@@ -88,8 +88,7 @@ bool writeImport(App& app, const ImportResult& result, const std::string& mapPat
         }
         for (;;) {
             try {
-                savePictureFiles({{&result.map, mapPath, type}, {&result.contour, contourPathFor(mapPath), type}},
-                                 existing, alongside);
+                savePictureFiles(pictures, existing, alongside);
                 written = true;
                 return;
             } catch (const TargetExists& e) {
@@ -118,7 +117,15 @@ std::string importReportText(const ImportReport& r) {
         << "ground: " << formatNumber(r.groundHeight, 1) << " m, level " << r.groundLevel << "\n"
         << "area: " << boxText(r.area) << " (" << r.crs << ")\n"
         << "voids filled: " << r.voidsFilled << "\n";
+    if (r.outsidePixels > 0) out << "past the data: " << r.outsidePixels << " pixels\n";
+    out << "not from the data: " << formatNumber(100 * r.inventedShare, 2) << " % of the map\n";
     return out.str();
+}
+
+std::string inventedTerrainWarning(const ImportReport& r) {
+    if (r.inventedShare <= kInventedWarningShare) return {};
+    return "warning: " + formatNumber(100 * r.inventedShare, 1) + " % of the map is not from the data (" +
+           std::to_string(r.voidsFilled) + " voids, " + std::to_string(r.outsidePixels) + " pixels past its edge)";
 }
 
 }  // namespace morv

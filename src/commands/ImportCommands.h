@@ -17,6 +17,7 @@ namespace morv {
 struct ImportResult {
     HeightImage map;
     HeightImage contour;
+    HeightImage invented;  ///< 255 where the height is not the data's (filled, ground, extended), else 0
     ImportReport report;
 };
 
@@ -54,11 +55,21 @@ using ReplaceQuestion = std::function<bool(const std::string& path)>;
 /// is offered to replace first, and whether one exists is decided again,
 /// atomically, when the set is committed; a file made meanwhile is offered too.
 /// Returns false, with nothing written, when replace says no. Without replace an
-/// existing target throws TargetExists. Throws RuntimeError (53, 61, 75, 7).
+/// existing target throws TargetExists. With maskPath the picture of what is not
+/// data (result.invented) is written there in the same set, in the type its name
+/// asks for. Throws RuntimeError (53, 61, 75, 7).
 bool writeImport(App& app, const ImportResult& result, const std::string& mapPath, PictureType type,
-                 Existing existing, const std::vector<FileContent>& alongside = {}, const ReplaceQuestion& replace = {});
+                 Existing existing, const std::vector<FileContent>& alongside = {}, const ReplaceQuestion& replace = {},
+                 const std::string& maskPath = {});
 
 /// The report as lines of text ("size: 576 x 576 pixels, 4 x 4 boards"...).
 std::string importReportText(const ImportReport& report);
+
+/// Above this share of a map not from the data, an import warns.
+inline constexpr double kInventedWarningShare = 0.05;
+
+/// The warning for a map of which more than kInventedWarningShare is not from the
+/// data ("warning: 41.0 % of the map is not from the data (...)"); "" otherwise.
+std::string inventedTerrainWarning(const ImportReport& report);
 
 }  // namespace morv

@@ -19,16 +19,16 @@ using FractionHook = std::function<bool(double done)>;
 struct HeightGrid {
     int width = 0, height = 0;
     std::vector<float> metres;
-
-    /// The number of void pixels.
-    std::int64_t voidCount() const noexcept;
 };
 
-/// Fills the void pixels of grid from their neighbours, ring by ring from the known
-/// terrain inwards: each takes the mean of its neighbours (of 8) known before its
-/// ring. Returns the number filled, or nothing when hook stopped the fill (after
-/// a ring; the grid is then partly filled). A grid without a known pixel is left
-/// as it is (0 filled).
+/// Fills the void pixels of grid smoothly from the known ones, coarse to fine: the
+/// known heights are averaged down a pyramid of halved grids until every cell
+/// knows one, then each finer level takes its voids bilinearly from the level
+/// above and relaxes them a few times towards the mean of their four neighbours.
+/// So the fill follows the terrain around a hole without streaks, and every
+/// filled height is a weighted mean of known ones: it never leaves their range.
+/// Returns the number filled, or nothing when hook stopped the fill (told the
+/// share done after each level). A grid without a known pixel is left as it is.
 std::optional<std::int64_t> fillVoids(HeightGrid& grid, const FractionHook& hook = {});
 
 /// The grey level of a height when low and high metres are levels 0 and 255:

@@ -247,7 +247,7 @@ std::string localFile(const std::string& path) {
         throw refuse("names one of GDAL's virtual file systems, not a file on this machine");
     struct stat st {};
     if (::stat(text.c_str(), &st) != 0)
-        throw refuse(std::string("not a readable elevation file (") + std::strerror(errno) + ")");
+        throw refuse(std::strerror(errno));
     // A FIFO or a device would hold the open forever or feed it without end.
     if (!S_ISREG(st.st_mode)) throw refuse(notRegularFileReason(st.st_mode));
     return text;
@@ -363,6 +363,21 @@ std::array<double, 4> innerRectangle(const OGRSpatialReference& from, const std:
     return {xmin, ymin, xmax, ymax};
 }
 
+/// The smallest rectangle of the map's system holding every input: the data's
+/// extent on the map. Nothing when an input's box cannot be projected there.
+std::optional<std::array<double, 4>> dataExtent(const std::vector<Source>& sources, const OGRSpatialReference& target) {
+    std::array<double, 4> all{std::numeric_limits<double>::max(), std::numeric_limits<double>::max(),
+                              -std::numeric_limits<double>::max(), -std::numeric_limits<double>::max()};
+    for (const Source& s : sources) {
+        std::unique_ptr<OGRCoordinateTransformation> ct(OGRCreateCoordinateTransformation(&s.srs, &target));
+        double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+        const auto [bx0, by0, bx1, by1] = s.bounds;
+        if (!ct || !ct->TransformBounds(bx0, by0, bx1, by1, &x0, &y0, &x1, &y1, 21)) return std::nullopt;
+        all = {std::min(all[0], x0), std::min(all[1], y0), std::max(all[2], x1), std::max(all[3], y1)};
+    }
+    return all;
+}
+
 /// The most whole boards whose pixels span no more than metres.
 int boardsWithin(BoardGrid grid, double metres, double spacing) {
     int n = int(std::floor(metres / spacing / pixelsPerBoard(grid)));
@@ -390,6 +405,7 @@ struct SourceRead {
     int overview = -1;                               ///< -1: the full resolution
     std::int64_t width = 0, height = 0;              ///< samples read across and down
     std::int64_t rasterWidth = 0, rasterHeight = 0;  ///< the level's own size
+    double perPixel = 1;                             ///< samples of the level across one map pixel
     std::int64_t samples() const { return width * height; }
 };
 
@@ -432,6 +448,7 @@ SourceRead sourceRead(const Source& s, GDALDatasetH dst, int w, int h) {
         const double f = std::min(rasterX / GDALGetRasterBandXSize(ov), rasterY / GDALGetRasterBandYSize(ov));
         if (f <= perPixel && f > factor) factor = f, r.overview = k;
     }
+    r.perPixel = perPixel / factor;
     r.width = std::int64_t(std::ceil((x1 - x0) / factor)), r.height = std::int64_t(std::ceil((y1 - y0) / factor));
     r.rasterWidth = std::int64_t(std::ceil(rasterX / factor)), r.rasterHeight = std::int64_t(std::ceil(rasterY / factor));
     return r;
@@ -481,6 +498,10 @@ void checkOptions(const ImportOptions& o) {
 }
 
 }  // namespace
+
+double groundHeightOf(const ImportOptions& o, double dataLow) {
+    return o.ground.value_or(o.lowHeight.value_or(dataLow));
+}
 
 bool ImportStages::report(double fraction) {
     if (m_stopped.load()) return false;
@@ -555,6 +576,33 @@ ElevationRead readElevation(const ImportOptions& o, ImportStages& progress) {
     r.originX = (xmin + xmax) / 2 - r.width * r.spacing / 2;
     r.originY = (ymin + ymax) / 2 + r.height * r.spacing / 2;
 
+    // Pixels whose centre lies past the data's extent hold no data at all: known
+    // from the geometry, so a map reaching past it is refused before any reading.
+    std::vector<std::uint8_t> outsideColumn(std::size_t(r.width), 0), outsideRow(std::size_t(r.height), 0);
+    if (const auto data = dataExtent(sources, target)) {
+        const auto [dx0, dy0, dx1, dy1] = *data;
+        constexpr double kSlack = 1e-6;
+        std::int64_t insideColumns = 0, insideRows = 0;
+        for (int px = 0; px < r.width; ++px) {
+            const double x = r.originX + (px + 0.5) * r.spacing;
+            outsideColumn[std::size_t(px)] = x < dx0 - kSlack || x > dx1 + kSlack;
+            insideColumns += !outsideColumn[std::size_t(px)];
+        }
+        for (int py = 0; py < r.height; ++py) {
+            const double y = r.originY - (py + 0.5) * r.spacing;
+            outsideRow[std::size_t(py)] = y < dy0 - kSlack || y > dy1 + kSlack;
+            insideRows += !outsideRow[std::size_t(py)];
+        }
+        r.outsidePixels = std::int64_t(r.width) * r.height - insideColumns * insideRows;
+        r.dataBoards = {boardsWithin(o.grid, dx1 - dx0, r.spacing), boardsWithin(o.grid, dy1 - dy0, r.spacing)};
+    }
+    if (r.outsidePixels > 0 && o.outside == OutsidePolicy::Refuse)
+        throw ImportError("the map (" + std::to_string(r.boardsWide) + " x " + std::to_string(r.boardsHigh) +
+                          " boards) reaches past the data, which covers " + std::to_string(r.dataBoards.width) + " x " +
+                          std::to_string(r.dataBoards.height) + " whole boards of the " + std::to_string(int(o.grid)) +
+                          " m grid: " + formatNumber(100.0 * double(r.outsidePixels) / (double(r.width) * r.height), 1) +
+                          " % of it would be invented; ask for fewer boards or a smaller area, or give --outside ground or extend");
+
     // The warp writes straight into our own buffer through a memory dataset.
     const std::size_t count = std::size_t(r.width) * std::size_t(r.height);
     std::vector<float> heights(count, kVoidHeight);
@@ -600,8 +648,13 @@ ElevationRead readElevation(const ImportOptions& o, ImportStages& progress) {
         if (reads[i].samples() == 0) continue;
         GDALDatasetH src = sources[i].ds.get();
         // The warp leaves NaN samples out as it leaves void ones out.
+        // GDAL's approximate transformer measures its error in source samples: on a
+        // coarse input that is hundreds of metres on the map. An eighth of a map pixel
+        // is the most it may be off, so a coarse input is projected all but exactly.
+        char tolerance[32];
+        std::snprintf(tolerance, sizeof tolerance, "%.9g", 0.125 * std::min(1.0, reads[i].perPixel));
         std::vector<std::string> args{"-r", resamplingName(o.resampling), "-dstnodata", voidText, "-wo",
-                                      "NUM_THREADS=ALL_CPUS", "-wm", "256", "-ovr",
+                                      "NUM_THREADS=ALL_CPUS", "-wm", "256", "-et", tolerance, "-ovr",
                                       reads[i].overview < 0 ? "NONE" : std::to_string(reads[i].overview)};
         std::vector<char*> argv;
         for (std::string& a : args) argv.push_back(a.data());
@@ -621,27 +674,25 @@ ElevationRead readElevation(const ImportOptions& o, ImportStages& progress) {
     }
     progress.stage(0, 80);
     progress.check(1);
-    dst.reset();
 
     // Infinite heights and NaN without a void value of their own are voids too.
     for (float& v : heights)
         if (!std::isfinite(v)) v = kVoidHeight;
-    ElevationRead read{HeightGrid{r.width, r.height, std::move(heights)}, r};
-    const std::vector<float>& h = read.heights.metres;
-    // The lowest and highest height the inputs hold; a fill from neighbours stays between them.
-    auto lo = h.end(), hi = h.end();
-    for (auto it = h.begin(); it != h.end(); ++it) {
+    // The lowest and highest height the inputs hold; a fill from them stays between them.
+    auto lo = heights.end(), hi = heights.end();
+    for (auto it = heights.begin(); it != heights.end(); ++it) {
         if (*it == kVoidHeight) continue;
-        if (lo == h.end() || *it < *lo) lo = it;
-        if (hi == h.end() || *it >= *hi) hi = it;  // the last highest, the first lowest
+        if (lo == heights.end() || *it < *lo) lo = it;
+        if (hi == heights.end() || *it >= *hi) hi = it;  // the last highest, the first lowest
     }
-    if (lo == h.end()) throw ImportError("the inputs hold no heights in the area (every sample there is void, NaN or infinite)");
-    read.report.dataLow = *lo, read.report.dataHigh = *hi;
+    if (lo == heights.end())
+        throw ImportError("the inputs hold no heights in the area (every sample there is void, NaN or infinite)");
+    r.dataLow = *lo, r.dataHigh = *hi;
     // Heights no terrain has are a stray value or a misread file: mapping them would
     // squeeze the real terrain into a level or two. Given heights say what is meant.
-    if (!o.lowHeight && (read.report.dataLow < kLowestTerrain || read.report.dataHigh > kHighestTerrain)) {
-        const auto stray = read.report.dataHigh > kHighestTerrain ? hi : lo;
-        const std::int64_t at = stray - h.begin();
+    if (!o.lowHeight && (r.dataLow < kLowestTerrain || r.dataHigh > kHighestTerrain)) {
+        const auto stray = r.dataHigh > kHighestTerrain ? hi : lo;
+        const std::int64_t at = stray - heights.begin();
         char value[32];
         std::snprintf(value, sizeof value, "%g", double(*stray));
         throw ImportError(std::string("a height of ") + value + " m at " +
@@ -649,6 +700,40 @@ ElevationRead readElevation(const ImportOptions& o, ImportStages& progress) {
                           formatNumber(kLowestTerrain, 0) + " and " + formatNumber(kHighestTerrain, 0) +
                           " m); give the heights for levels 0 and 255 (--heights LOW:HIGH) to map it anyway");
     }
+
+    // What is not data: voids within the data's extent, and pixels past it.
+    HeightImage invented(r.width, r.height, 0);
+    std::uint8_t* mark = invented.grey();
+    const float ground = float(groundHeightOf(o, r.dataLow));
+    std::int64_t voids = 0;
+    for (int py = 0; py < r.height; ++py)
+        for (int px = 0; px < r.width; ++px) {
+            const std::size_t i = std::size_t(py) * std::size_t(r.width) + std::size_t(px);
+            if (outsideColumn[std::size_t(px)] || outsideRow[std::size_t(py)]) {
+                mark[i] = 255;
+                // Past the data nothing is warped; set to the ground here, or filled below.
+                heights[i] = o.outside == OutsidePolicy::Ground ? ground : kVoidHeight;
+            } else if (heights[i] == kVoidHeight) {
+                mark[i] = 255, ++voids;
+                if (o.voids == VoidPolicy::Ground) heights[i] = ground;
+            }
+        }
+    r.voidsFilled = voids;
+    r.inventedShare = double(voids + r.outsidePixels) / (double(r.width) * r.height);
+    if (voids > 0 && o.voids == VoidPolicy::Refuse)
+        throw ImportError(std::to_string(voids) + " pixels of the map (" + formatNumber(100.0 * double(voids) / (double(r.width) * r.height), 2) +
+                          " %) have no data; give --voids fill or ground to import anyway");
+    progress.stage(80, 88);
+    // The warp is done with the buffer: the fill may take it over.
+    dst.reset();
+    if (std::count(heights.begin(), heights.end(), kVoidHeight) > 0) {
+        HeightGrid grid{r.width, r.height, std::move(heights)};
+        const bool done = fillVoids(grid, [&](double share) { return !progress.report(share); }).has_value();
+        heights = std::move(grid.metres);
+        if (!done) throw ImportCancelled();
+    }
+    progress.check(1);
+    ElevationRead read{HeightGrid{r.width, r.height, std::move(heights)}, std::move(invented), r};
     return read;
 }
 

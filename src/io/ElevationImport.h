@@ -44,6 +44,15 @@ struct GridSize {
     int width = 0, height = 0;
 };
 
+/// What becomes of the map's pixels past the data's extent (boards or an area
+/// larger than the data): refused, flat at the ground height, or extended from the
+/// data's edge as voids are filled.
+enum class OutsidePolicy { Refuse, Ground, Extend };
+
+/// What becomes of the pixels within the data's extent that hold no height:
+/// filled smoothly from the heights around them, flat at the ground height, or refused.
+enum class VoidPolicy { Fill, Ground, Refuse };
+
 /// The choices of an import.
 struct ImportOptions {
     /// Elevation files on this machine (GeoTIFF, SRTM .hgt, ESRI ASCII grid, USGS DEM),
@@ -70,6 +79,8 @@ struct ImportOptions {
     std::optional<double> lowHeight, highHeight;
     /// The contour image's ground height in metres; absent: the lowest mapped height.
     std::optional<double> ground;
+    OutsidePolicy outside = OutsidePolicy::Refuse;
+    VoidPolicy voids = VoidPolicy::Fill;
 };
 
 /// What an import made, for the printed report and its JSON file. The map's scale
@@ -89,7 +100,10 @@ struct ImportReport {
     std::string crs;                      ///< the map's coordinate system ("EPSG:32632")
     std::string crsWkt;                   ///< the same as WKT
     double originX = 0, originY = 0;      ///< the map's top-left corner in that system
-    std::int64_t voidsFilled = 0;         ///< pixels without data, filled from neighbours
+    std::int64_t voidsFilled = 0;         ///< pixels within the data's extent without data, filled or set to ground
+    std::int64_t outsidePixels = 0;       ///< pixels past the data's extent, set to ground or extended
+    double inventedShare = 0;             ///< (voidsFilled + outsidePixels) / all pixels: what is not data
+    GridSize dataBoards;                  ///< whole boards the data's extent holds on the grid
 };
 
 /// The progress of an import over its stages: each stage covers its share of
@@ -119,15 +133,19 @@ private:
 
 /// The heights an import read, on the map's grid, and what is known of the map so far.
 struct ElevationRead {
-    HeightGrid heights;  ///< metres; kVoidHeight where no input has data
-    ImportReport report; ///< size, boards, grid, spacing, area, coordinate system, origin, dataLow/High
+    HeightGrid heights;  ///< metres, every pixel set (voids filled or at the ground, as asked)
+    HeightImage invented;///< 255 where a pixel's height is not the data's (filled, ground, extended), else 0
+    ImportReport report; ///< all but the levels and the ground: size, boards, area, CRS, origin, data range, voids
 };
 
 /// Reads the elevation data onto the map's grid: opens each input (named local
 /// files of the allowed formats only), works out the map's size in boards and
 /// pixels, and warps every input onto it (the warps are stage 0..80 of stages).
-/// NaN and infinite heights become voids. Throws ImportError with a one-line
-/// message on bad input: an input that is not one of the formats, more reading than
+/// NaN and infinite heights become voids. Pixels past the data's extent and
+/// voids within it are treated as options.outside and options.voids say (the fill
+/// is stage 80..88, fillVoids): smooth, and within the heights around each void. The ground height is
+/// options.ground, else the height of level 0. Throws ImportError with a one-line
+/// message on bad input: a map reaching past the data or voids when refused, an input that is not one of the formats, more reading than
 /// the inputs' headers allow, no height at all in the area, heights no terrain has
 /// (unless lowHeight and highHeight are given), a read error (GDAL's first message
 /// folded in; GDAL prints nothing). Throws ImportCancelled when stages asks to stop.
@@ -138,5 +156,9 @@ std::string formatNumber(double v, int decimals);
 
 /// An area as W,S,E,N with six decimals.
 std::string boxText(const GeoBox& b);
+
+/// The height pixels get when the ground stands in for data: the given ground,
+/// else the height of level 0 (the given low height, else the data's lowest).
+double groundHeightOf(const ImportOptions& options, double dataLow);
 
 }  // namespace morv

@@ -19,6 +19,10 @@ enum class PictureType {
 /// at a depth of 8 or 24 bits.
 PictureType pictureTypeFor(std::string_view path, int depth);
 
+/// The type of an output the user named: depth when given, else 8-bit grey for a
+/// ".png" name and 24-bit BMP for any other.
+PictureType namedOutputType(std::string_view path, std::optional<int> depth);
+
 /// Reads a depth ("8" or "24").
 std::optional<int> parseDepth(std::string_view text);
 

@@ -228,8 +228,7 @@ Outputs decideOutputs(RedrawBatch& b, std::size_t i, const HeightImage& image, c
     out.height = o.boards ? boardSide(o.grid, o.boards->second) : image.height();
     if (!o.output.empty()) {
         out.image = o.output;
-        const int depth = pictureTypeFor(o.output, 8) == PictureType::Png8 ? 8 : 24;
-        out.type = pictureTypeFor(o.output, o.depth.value_or(depth));
+        out.type = namedOutputType(o.output, o.depth);
     } else {
         std::string ext;
         const std::string name = resultName(b.maps[i], out.width, out.height, controls, ext);

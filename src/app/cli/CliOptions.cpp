@@ -160,6 +160,22 @@ std::string readImportGround(Options& o, const std::string& n, const std::string
     return {};
 }
 
+std::string readImportOutside(Options& o, const std::string& n, const std::string& v) {
+    if (v == "refuse") o.import.outside = OutsidePolicy::Refuse;
+    else if (v == "ground") o.import.outside = OutsidePolicy::Ground;
+    else if (v == "extend") o.import.outside = OutsidePolicy::Extend;
+    else return takes(n, "refuse, ground or extend", v);
+    return {};
+}
+
+std::string readImportVoids(Options& o, const std::string& n, const std::string& v) {
+    if (v == "fill") o.import.voids = VoidPolicy::Fill;
+    else if (v == "ground") o.import.voids = VoidPolicy::Ground;
+    else if (v == "refuse") o.import.voids = VoidPolicy::Refuse;
+    else return takes(n, "fill, ground or refuse", v);
+    return {};
+}
+
 /// A path or name that may not be empty.
 template <std::string Options::*Field>
 std::string readText(Options& o, const std::string& n, const std::string& v) {
@@ -246,6 +262,15 @@ constexpr std::array kOptions = {
                " heights in metres for levels 0 and 255 (default: the map's range)", readImportHeights, "LOW:HIGH"},
     OptionRow{nullptr, "--ground", "M", kImport, "the contour image's ground height in metres (default: the lowest)",
                readImportGround, "metres"},
+    OptionRow{nullptr, "--depth", "8|24", kImport, "8-bit grey or 24-bit files (default: 8 for .png, else 24)",
+               readDepth},
+    OptionRow{nullptr, "--outside", "R", kImport,
+               "past the data's extent: refuse (default), ground or extend the data", readImportOutside,
+               "refuse, ground or extend"},
+    OptionRow{nullptr, "--voids", "V", kImport, "pixels without data: fill (default, smoothly), ground or refuse",
+               readImportVoids, "fill, ground or refuse"},
+    OptionRow{nullptr, "--void-mask", "PATH", kImport, "also write a picture, white where the map is not from the data",
+               readText<&Options::voidMask>, "a path"},
     OptionRow{nullptr, "--report", "FILE", kImport, "also write the report as JSON", readText<&Options::report>,
                "a path"},
     OptionRow{nullptr, "--force", nullptr, kImport, "replace existing output files",

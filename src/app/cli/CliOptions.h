@@ -45,6 +45,7 @@ struct Options {
     // import: the elevation import's choices and its JSON report's path.
     ImportOptions import;
     std::string report;
+    std::string voidMask;
     bool importGridGiven = false;
 };
 

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "app/cli/CliOptions.h"
+#include "app/cli/OutputNames.h"
 
 namespace morv::cli {
 
@@ -45,12 +46,18 @@ ImportParsed parseImportArguments(const std::vector<std::string>& args) {
     r.options = o.import;
     r.output = o.output;
     r.report = o.report;
+    r.voidMask = o.voidMask;
     r.force = o.force;
     r.quiet = o.quiet;
     if (r.help) return {r, {}};
     if (o.importGridGiven && r.options.spacing) return fail("use at most one of --grid and --spacing");
     if (r.options.inputs.empty()) return fail("import needs at least one elevation file");
     if (r.output.empty()) return fail("import needs -o MAP.bmp");
+    // The same names and types as redraw's -o: .bmp added, unknown kinds refused.
+    const OutputChoice choice = chooseOutput(r.output);
+    if (!choice.error.empty()) return fail(choice.error);
+    r.output = choice.path;
+    r.type = namedOutputType(r.output, o.depth);
     return {r, {}};
 }
 

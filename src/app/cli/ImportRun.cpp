@@ -36,7 +36,11 @@ std::string reportJson(const ImportReport& r) {
                         {"crs", QString::fromStdString(r.crs)},
                         {"originX", r.originX},
                         {"originY", r.originY},
-                        {"voidsFilled", qint64(r.voidsFilled)}};
+                        {"voidsFilled", qint64(r.voidsFilled)},
+                        {"outsidePixels", qint64(r.outsidePixels)},
+                        {"notFromData", r.inventedShare},
+                        {"dataBoardsWide", r.dataBoards.width},
+                        {"dataBoardsHigh", r.dataBoards.height}};
     return QJsonDocument(o).toJson(QJsonDocument::Indented).toStdString();
 }
 
@@ -62,7 +66,8 @@ int runImport(const std::vector<std::string>& args, const ImportConsole& console
     };
     auto exists = [&](const TargetExists& e) { return failed(e.path() + " exists (use --force to replace it)"); };
     try {
-        const std::vector<std::string> targets = importTargets(r.output, r.report);
+        std::vector<std::string> targets = importTargets(r.output, r.report);
+        if (!r.voidMask.empty()) targets.insert(targets.begin() + 2, r.voidMask);
         for (std::size_t i = 0; i < targets.size(); ++i)
             for (std::size_t j = 0; j < i; ++j)
                 if (targets[i] == targets[j]) return failed(targets[i] + " is named for two outputs");
@@ -83,8 +88,10 @@ int runImport(const std::vector<std::string>& args, const ImportConsole& console
         const ImportResult& result = *outcome.result;
         std::vector<FileContent> report;
         if (!r.report.empty()) report.push_back({r.report, reportJson(result.report)});
-        writeImport(app, result, r.output, PictureType::Bmp24, existing, report);
+        writeImport(app, result, r.output, r.type, existing, report, {}, r.voidMask);
         line.finish(0);
+        if (const std::string warning = inventedTerrainWarning(result.report); !warning.empty())
+            std::fprintf(console.err, "morv-cli: %s\n", warning.c_str());
         for (const std::string& t : targets) std::fprintf(console.out, "%s\n", t.c_str());
         std::fputs(importReportText(result.report).c_str(), console.out);
         std::fflush(console.out);
