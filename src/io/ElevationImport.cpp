@@ -649,10 +649,12 @@ ElevationRead readElevation(const ImportOptions& o, ImportStages& progress) {
         GDALDatasetH src = sources[i].ds.get();
         // The warp leaves NaN samples out as it leaves void ones out.
         // GDAL's approximate transformer measures its error in source samples: on a
-        // coarse input that is hundreds of metres on the map. An eighth of a map pixel
-        // is the most it may be off, so a coarse input is projected all but exactly.
+        // coarse input an eighth of one is a hundred metres on the map. A hundredth
+        // of a map pixel is the most it may be off here (and never more than GDAL's
+        // own eighth of a sample), so a coarse input is projected all but exactly
+        // while the transformer still interpolates along each row.
         char tolerance[32];
-        std::snprintf(tolerance, sizeof tolerance, "%.9g", 0.125 * std::min(1.0, reads[i].perPixel));
+        std::snprintf(tolerance, sizeof tolerance, "%.9g", std::min(0.125, 0.01 * reads[i].perPixel));
         std::vector<std::string> args{"-r", resamplingName(o.resampling), "-dstnodata", voidText, "-wo",
                                       "NUM_THREADS=ALL_CPUS", "-wm", "256", "-et", tolerance, "-ovr",
                                       reads[i].overview < 0 ? "NONE" : std::to_string(reads[i].overview)};

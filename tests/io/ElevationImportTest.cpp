@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <gdal.h>
+#include <gdal_utils.h>
 #include <ogr_spatialref.h>
 #include <sys/stat.h>
 
@@ -9,6 +11,7 @@
 #include <fstream>
 #include <functional>
 #include <optional>
+#include <memory>
 #include <string>
 
 #include "analysis/Contours.h"
@@ -428,6 +431,101 @@ TEST_F(ElevationImport, GdalsMessagesBecomeTheOneLine) {
     EXPECT_EQ(why.rfind(path + ": cannot be read onto the map (", 0), 0u) << why;
     EXPECT_EQ(why.find('\n'), std::string::npos) << why;
     EXPECT_EQ(err, "");
+}
+
+TEST_F(ElevationImport, BoardsPastTheDataAreRefusedUnlessAsked) {
+    // 3000 x 2200 m of data holds 4 x 3 boards; 5 x 5 boards (3600 m) reach past it.
+    const std::string path = slope();
+    auto with = [&](OutsidePolicy outside) {
+        return options({path}, [&](ImportOptions& o) { o.crs = "EPSG:32632", o.boards = GridSize{5, 5}, o.outside = outside; });
+    };
+    EXPECT_EQ(refusal(with(OutsidePolicy::Refuse)),
+              "the map (5 x 5 boards) reaches past the data, which covers 4 x 3 whole boards of the 5 m grid: 49.1 % of "
+              "it would be invented; ask for fewer boards or a smaller area, or give --outside ground or extend");
+    // 720 x 720 pixels centred on 600 x 440 of data.
+    const ImportResult ground = importElevation(with(OutsidePolicy::Ground));
+    EXPECT_EQ(ground.report.outsidePixels, 720 * 720 - 600 * 440);
+    EXPECT_EQ(ground.report.voidsFilled, 0);
+    EXPECT_DOUBLE_EQ(ground.report.inventedShare, double(720 * 720 - 600 * 440) / (720 * 720));
+    EXPECT_EQ(at(ground.map, 0, 0), 0) << "the ground: the lowest height, level 0";
+    EXPECT_EQ(at(ground.map, 719, 360), 0);
+    EXPECT_EQ(at(ground.invented, 0, 0), 255);
+    EXPECT_EQ(at(ground.invented, 59, 360), 255);
+    EXPECT_EQ(at(ground.invented, 60, 360), 0);
+    EXPECT_EQ(at(ground.invented, 360, 140), 0);
+    EXPECT_EQ(at(ground.invented, 360, 139), 255);
+    // Extended, the eastern edge's height carries on eastwards.
+    const ImportResult extended = importElevation(with(OutsidePolicy::Extend));
+    EXPECT_GE(at(extended.map, 719, 360), 250);
+    EXPECT_LE(at(extended.map, 0, 360), 5);
+    EXPECT_EQ(extended.report.outsidePixels, 720 * 720 - 600 * 440);
+}
+
+TEST_F(ElevationImport, AHoleInAPlaneIsFilledWithinThePlane) {
+    // A 5 m grid in the map's own system: a plane rising 1 m a pixel eastwards,
+    // 100 to 387 m, with a hole of 30 x 20 samples.
+    const std::string path = file("plane.tif");
+    writeDem(path, dem(
+                       [&](double x, double y) {
+                           const int px = int((x - kX0) / 5), py = int((kY0 - y) / 5);
+                           if (px >= 100 && px < 130 && py >= 50 && py < 70) return -32768.0;
+                           return 100.0 + px;
+                       },
+                       [](Dem& d) { d.pixelX = 5, d.pixelY = -5, d.width = 288, d.height = 288, d.noData = -32768; }));
+    ImportOptions o = options({path}, [](ImportOptions& o) { o.crs = "EPSG:32632", o.lowHeight = 100, o.highHeight = 355; });
+    const ImportResult r = importElevation(o);
+    EXPECT_EQ(r.report.voidsFilled, 30 * 20);
+    EXPECT_DOUBLE_EQ(r.report.inventedShare, 600.0 / (288 * 288));
+    EXPECT_EQ(r.report.outsidePixels, 0);
+    for (int py = 50; py < 70; ++py)
+        for (int px = 100; px < 130; ++px) {
+            EXPECT_GE(at(r.map, px, py), 99) << px << "," << py;
+            EXPECT_LE(at(r.map, px, py), 130) << px << "," << py;
+            EXPECT_NEAR(at(r.map, px, py), px, 2) << px << "," << py;
+            EXPECT_EQ(at(r.invented, px, py), 255);
+        }
+    EXPECT_EQ(at(r.invented, 99, 50), 0);
+    // Told to, the hole is the ground, or refused.
+    o.voids = VoidPolicy::Ground;
+    EXPECT_EQ(at(importElevation(o).map, 110, 60), 0);
+    o.voids = VoidPolicy::Refuse;
+    EXPECT_EQ(refusal(o), "600 pixels of the map (0.72 %) have no data; give --voids fill or ground to import anyway");
+}
+
+TEST_F(ElevationImport, ACoarseGridIsProjectedAsExactly) {
+    // Hills of 2 km on a 0.01 degree grid (about 1 km), 0.8 x 0.6 degrees, onto 100 m pixels.
+    const std::string path = file("coarse.tif");
+    writeDem(path, dem([](double lon, double lat) { return 1000 + 600 * std::sin(lon * 300) * std::cos(lat * 250); },
+                       [](Dem& d) {
+                           d.epsg = 4326, d.originX = 8.6, d.originY = 46.8, d.pixelX = 0.01, d.pixelY = -0.01;
+                           d.width = 80, d.height = 60;
+                       }));
+    ImportOptions o = options({path}, [](ImportOptions& o) {
+        o.area = GeoBox{8.7, 46.3, 9.3, 46.7}, o.spacing = 100, o.lowHeight = 0, o.highHeight = 2000;
+    });
+    const ImportResult r = importElevation(o);
+    // The same grid warped with an exact transformation.
+    GDALDatasetH src = GDALOpen(path.c_str(), GA_ReadOnly);
+    ASSERT_NE(src, nullptr);
+    GDALDatasetH dst = GDALCreate(GDALGetDriverByName("MEM"), "", r.report.width, r.report.height, 1, GDT_Float32, nullptr);
+    double gt[6] = {r.report.originX, r.report.spacing, 0, r.report.originY, 0, -r.report.spacing};
+    GDALSetGeoTransform(dst, gt);
+    GDALSetProjection(dst, r.report.crsWkt.c_str());
+    const char* args[] = {"-r", "bilinear", "-et", "0", nullptr};
+    GDALWarpAppOptions* wo = GDALWarpAppOptionsNew(const_cast<char**>(args), nullptr);
+    ASSERT_NE(GDALWarp(nullptr, dst, 1, &src, wo, nullptr), nullptr);
+    GDALWarpAppOptionsFree(wo);
+    std::vector<float> exact(std::size_t(r.report.width) * std::size_t(r.report.height));
+    ASSERT_EQ(GDALRasterIO(GDALGetRasterBand(dst, 1), GF_Read, 0, 0, r.report.width, r.report.height, exact.data(),
+                           r.report.width, r.report.height, GDT_Float32, 0, 0),
+              CE_None);
+    GDALClose(dst);
+    GDALClose(src);
+    int worst = 0;
+    for (int y = 2; y < r.report.height - 2; ++y)
+        for (int x = 2; x < r.report.width - 2; ++x)
+            worst = std::max(worst, std::abs(at(r.map, x, y) - levelOfHeight(exact[std::size_t(y) * std::size_t(r.report.width) + std::size_t(x)], 0, 2000)));
+    EXPECT_LE(worst, 1);
 }
 
 TEST(ElevationPreview, ShadedReliefIsLitFromTheNorthWest) {
