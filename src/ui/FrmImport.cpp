@@ -124,6 +124,15 @@ FrmImport::FrmImport(App& app, Activity& activity, QWidget* parent)
     txtGround = field(this, "txtGround");
     txtGround->setPlaceholderText(QStringLiteral("metres; empty: the lowest"));
     form->addRow(QStringLiteral("Gro&und:"), txtGround);
+    cboOutside = new QComboBox(this);
+    cboOutside->setObjectName(QStringLiteral("cboOutside"));
+    cboOutside->addItems({QStringLiteral("refuse"), QStringLiteral("the ground height"),
+                          QStringLiteral("extend the data")});
+    form->addRow(QStringLiteral("Pas&t the data:"), cboOutside);
+    cboVoids = new QComboBox(this);
+    cboVoids->setObjectName(QStringLiteral("cboVoids"));
+    cboVoids->addItems({QStringLiteral("fill smoothly"), QStringLiteral("the ground height"), QStringLiteral("refuse")});
+    form->addRow(QStringLiteral("&Voids:"), cboVoids);
     txtMapFile = field(this, "txtMapFile");
     cmdBrowseMap = button(this, "cmdBrowseMap", "Br&owse...");
     auto* mapRow = new QHBoxLayout;
@@ -148,6 +157,12 @@ FrmImport::FrmImport(App& app, Activity& activity, QWidget* parent)
     lblReport = new QLabel(this);
     lblReport->setObjectName(QStringLiteral("lblReport"));
     lblReport->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Said plainly when much of the map is invented, so it is not taken for terrain.
+    lblWarning = new QLabel(this);
+    lblWarning->setObjectName(QStringLiteral("lblWarning"));
+    lblWarning->setWordWrap(true);
+    lblWarning->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
+    lblWarning->hide();
 
     cmdPreview = button(this, "cmdPreview", "Pre&view");
     cmdImport = button(this, "cmdImport", "&Import");
@@ -161,6 +176,7 @@ FrmImport::FrmImport(App& app, Activity& activity, QWidget* parent)
     auto* left = new QVBoxLayout;
     left->addLayout(form);
     left->addWidget(lblReport);
+    left->addWidget(lblWarning);
     left->addStretch();
     auto* top = new QHBoxLayout;
     top->addLayout(left);
@@ -202,6 +218,8 @@ std::optional<ImportOptions> FrmImport::readOptions() {
     o.crs = text(txtCrs);
     o.resampling = Resampling(cboResample->currentIndex());
     o.grid = cboGrid->currentIndex() == 1 ? BoardGrid::TenMetre : BoardGrid::FiveMetre;
+    o.outside = OutsidePolicy(cboOutside->currentIndex());
+    o.voids = VoidPolicy(cboVoids->currentIndex());
     if (const std::string s = text(txtSpacing); !s.empty()) {
         if (!readNumbers(s, ';', 1, n) || n[0] <= 0) return refused("The spacing must be a number of metres."), std::nullopt;
         o.spacing = n[0];
@@ -233,13 +251,14 @@ void FrmImport::reject() {
 
 void FrmImport::setInputsEnabled(bool enabled) {
     for (QWidget* w : std::initializer_list<QWidget*>{txtDemFiles, txtArea, txtCrs, cboResample, cboGrid, txtSpacing,
-                                                      txtBoards, txtHeights, txtGround, txtMapFile, cmdBrowseDem,
+                                                      txtBoards, txtHeights, txtGround, cboOutside, cboVoids, txtMapFile, cmdBrowseDem,
                                                       cmdBrowseMap, cmdPreview, cmdImport})
         w->setEnabled(enabled);
 }
 
 bool FrmImport::runImport(const ImportOptions& o) {
     m_result.reset();
+    lblWarning->hide();
     Session& s = m_app.session;
     // The work yields to the interface after each step: nothing else may start
     // meanwhile, and Esc (on Cancel, which keeps the focus) asks to stop it.
@@ -284,6 +303,9 @@ bool FrmImport::runImport(const ImportOptions& o) {
     std::string report = importReportText(r);
     if (!report.empty() && report.back() == '\n') report.pop_back();
     lblReport->setText(QString::fromStdString(report));
+    const std::string warning = inventedTerrainWarning(r);
+    lblWarning->setText(QString::fromStdString(warning));
+    lblWarning->setVisible(!warning.empty());
     lblPreviewCaption->show();
     return true;
 }
@@ -319,7 +341,7 @@ void FrmImport::cmdImport_Click() {
                m_app.prompter->msgBox(target + " exists. Replace it?", mb::YesNo + mb::Question, kTitle) == mb::Yes;
     };
     try {
-        if (!writeImport(m_app, *m_result, path, PictureType::Bmp24, Existing::Refuse, {}, replace)) return;
+        if (!writeImport(m_app, *m_result, path, namedOutputType(path, std::nullopt), Existing::Refuse, {}, replace)) return;
     } catch (const RuntimeError& e) {
         return refused(e.description());
     }

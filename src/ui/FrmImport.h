@@ -57,10 +57,13 @@ private:
     QLineEdit* txtBoards = nullptr;
     QLineEdit* txtHeights = nullptr;
     QLineEdit* txtGround = nullptr;
+    QComboBox* cboOutside = nullptr;
+    QComboBox* cboVoids = nullptr;
     QLineEdit* txtMapFile = nullptr;
     QLabel* picPreview = nullptr;
     QLabel* lblPreviewCaption = nullptr;
     QLabel* lblReport = nullptr;
+    QLabel* lblWarning = nullptr;
     QPushButton* cmdBrowseDem = nullptr;
     QPushButton* cmdBrowseMap = nullptr;
     QPushButton* cmdPreview = nullptr;
