@@ -225,7 +225,7 @@ TEST_F(ElevationImport, RefusesBadInputWithOneLine) {
         std::string message;
     } cases[] = {
         {options({text}), text + ": not a readable elevation file"},
-        {options({file("missing.tif")}), file("missing.tif") + ": not a readable elevation file (No such file or directory)"},
+        {options({file("missing.tif")}), file("missing.tif") + ": No such file or directory"},
         {options({fifo}), fifo + ": not a regular file (it is a FIFO)"},  // would hold the open forever
         {options({s}, [](ImportOptions& o) { o.area = GeoBox{20, 10, 21, 11}; }),
          "the area 20.000000,10.000000,21.000000,11.000000 lies outside every input"},
@@ -278,7 +278,7 @@ TEST_F(ElevationImport, NoInputReachesTheNetworkOrOtherFiles) {
         {file("tiles.xml"), file("tiles.xml") + ": not a readable elevation file (OGC Web Map Service files are not read"},
         // GDAL's own syntax for a directory inside a TIFF names no file here.
         {"GTIFF_DIR:1:" + file("elsewhere/secret.tif"),
-         "GTIFF_DIR:1:" + file("elsewhere/secret.tif") + ": not a readable elevation file (No such file or directory)"},
+         "GTIFF_DIR:1:" + file("elsewhere/secret.tif") + ": No such file or directory"},
     };
     for (const auto& c : cases) {
         const std::string why = refusal(options({c.input}, [](ImportOptions& o) { o.area = GeoBox{9.01, 46.01, 9.03, 46.03}; }));
