@@ -61,6 +61,40 @@ std::vector<std::string> importTargets(const std::string& mapPath, const std::st
     return targets;
 }
 
+namespace {
+
+/// Writes the set, asking replace about each existing target (see writeImport).
+bool writeAsked(const std::vector<PictureWrite>& pictures, Existing existing, const std::vector<FileContent>& alongside,
+                const ReplaceQuestion& replace) {
+    std::vector<std::string> targets;
+    for (const PictureWrite& p : pictures) targets.push_back(p.path);
+    for (const FileContent& f : alongside) targets.push_back(f.path);
+    // Only files the user agreed to replace are replaced: each existing target is
+    // asked about before the work, and a file made since when committing.
+    if (existing == Existing::Refuse && replace) {
+        for (const std::string& target : targets) {
+            try {
+                checkTargets({target}, Existing::Refuse);
+            } catch (const TargetExists& e) {
+                if (!replace(e.path())) return false;
+                existing = Existing::Replace;
+            }
+        }
+    }
+    for (;;) {
+        try {
+            savePictureFiles(pictures, existing, alongside);
+            return true;
+        } catch (const TargetExists& e) {
+            if (!replace) throw;
+            if (!replace(e.path())) return false;
+            existing = Existing::Replace;
+        }
+    }
+}
+
+}  // namespace
+
 bool writeImport(App& app, const ImportResult& result, const std::string& mapPath, PictureType type, Existing existing,
                  const std::vector<FileContent>& alongside, const ReplaceQuestion& replace, const std::string& maskPath) {
     Routine r(app, "frmImport.cmdImport_Click");
@@ -68,40 +102,15 @@ bool writeImport(App& app, const ImportResult& result, const std::string& mapPat
     // A refused write is the caller's to tell (a line, a box), never the trap's.
     std::exception_ptr failure;
     r([&] {
-      try {
-        std::vector<PictureWrite> pictures{{&result.map, mapPath, type}, {&result.contour, contourPathFor(mapPath), type}};
-        if (!maskPath.empty()) pictures.push_back({&result.invented, maskPath, namedOutputType(maskPath, std::nullopt)});
-        std::vector<std::string> targets;
-        for (const PictureWrite& p : pictures) targets.push_back(p.path);
-        for (const FileContent& f : alongside) targets.push_back(f.path);
-        // Only files the user agreed to replace are replaced: each existing target
-        // is asked about before the work, and a file made since when committing.
-        if (existing == Existing::Refuse && replace) {
-            for (const std::string& target : targets) {
-                try {
-                    checkTargets({target}, Existing::Refuse);
-                } catch (const TargetExists& e) {
-                    if (!replace(e.path())) return;
-                    existing = Existing::Replace;
-                }
-            }
+        try {
+            std::vector<PictureWrite> pictures{{&result.map, mapPath, type},
+                                               {&result.contour, contourPathFor(mapPath), type}};
+            if (!maskPath.empty())
+                pictures.push_back({&result.invented, maskPath, namedOutputType(maskPath, std::nullopt)});
+            written = writeAsked(pictures, existing, alongside, replace);
+        } catch (const std::exception&) {
+            failure = std::current_exception();
         }
-        for (;;) {
-            try {
-                savePictureFiles(pictures, existing, alongside);
-                written = true;
-                return;
-            } catch (const TargetExists& e) {
-                if (!replace || !replace(e.path())) {
-                    if (replace) return;
-                    throw;
-                }
-                existing = Existing::Replace;
-            }
-        }
-      } catch (const std::exception&) {
-        failure = std::current_exception();
-      }
     });
     if (failure) std::rethrow_exception(failure);
     return written;
