@@ -14,8 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "io/ElevationImport.h"
-#include "io/ImportFiles.h"
+#include "commands/ImportCommands.h"
 
 namespace {
 
@@ -71,8 +70,10 @@ morv::ImportOptions importOptions() {
 void BM_ImportSrtmTile_4096(benchmark::State& state) {
     const morv::ImportOptions o = importOptions();
     const std::string out = (demFolder() / "import.bmp").string();
+    morv::App app;
+    app.session.gblnProgrammerMode = true;
     for (auto _ : state) {
-        morv::saveImportFiles(morv::importElevation(o), out, "", morv::Existing::Replace);
+        morv::writeImport(app, morv::importElevation(o), out, morv::PictureType::Bmp24, morv::Existing::Replace);
     }
 }
 
@@ -124,7 +125,7 @@ void BM_GdalToolsPipeline_4096(benchmark::State& state) {
         int worst = 0;
         double differing = 0;
         for (std::size_t i = 0; i < levels.size(); ++i) {
-            const int d = std::abs(int(levels[i]) - int(ours.map.bytes[i]));
+            const int d = std::abs(int(levels[i]) - int(ours.map.grey()[i]));
             worst = std::max(worst, d);
             differing += d != 0;
         }

@@ -1,9 +1,12 @@
 // Writes the bundled sample: a 576 x 576 height map (four by four base boards) of
 // hills and valleys around level 128, and its contour image, black where the
-// terrain meets level 128.
+// terrain meets level 128; given a second path, also a small elevation file of
+// the same hills for the import to read: an ESRI ASCII grid of 10 m samples in
+// UTM zone 32 north (its .prj beside it), 3000 x 2200 m, heights in metres.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <string>
 
 #include "core/RuntimeError.h"
@@ -29,12 +32,45 @@ double terrain(double x, double y) {
     return v;
 }
 
+/// The coordinate system of UTM zone 32 north, as an ESRI .prj holds it.
+constexpr const char* kUtm32North =
+    "PROJCS[\"WGS_1984_UTM_Zone_32N\",GEOGCS[\"GCS_WGS_1984\",DATUM[\"D_WGS_1984\",SPHEROID[\"WGS_1984\","
+    "6378137.0,298.257223563]],PRIMEM[\"Greenwich\",0.0],UNIT[\"Degree\",0.0174532925199433]],"
+    "PROJECTION[\"Transverse_Mercator\"],PARAMETER[\"False_Easting\",500000.0],PARAMETER[\"False_Northing\",0.0],"
+    "PARAMETER[\"Central_Meridian\",9.0],PARAMETER[\"Scale_Factor\",0.9996],PARAMETER[\"Latitude_Of_Origin\",0.0],"
+    "UNIT[\"Meter\",1.0]]";
+
+/// Writes the sample elevation grid at path (.asc) and its .prj; false when it cannot.
+bool writeSampleDem(const std::string& path) {
+    constexpr int kWide = 300, kHigh = 220;
+    std::ofstream asc(path);
+    asc << "ncols " << kWide << "\nnrows " << kHigh << "\nxllcorner 500000\nyllcorner 5097800\ncellsize 10\n"
+        << "NODATA_value -9999\n";
+    char value[32];
+    for (int y = 0; y < kHigh; ++y) {
+        for (int x = 0; x < kWide; ++x) {
+            // The sample's hills, stretched to the grid, 4 m a level above 600 m.
+            std::snprintf(value, sizeof value, "%.1f ", 600 + 4 * terrain(x * 1.9, y * 2.6));
+            asc << value;
+        }
+        asc << "\n";
+    }
+    const std::string prjPath = path.substr(0, path.rfind('.')) + ".prj";
+    std::ofstream prj(prjPath);
+    prj << kUtm32North << "\n";
+    return bool(asc.flush()) && bool(prj.flush());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: morv-sample OUTPUT.bmp\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: morv-sample OUTPUT.bmp [DEM.asc]\n");
         return 2;
+    }
+    if (argc == 3 && !writeSampleDem(argv[2])) {
+        std::fprintf(stderr, "morv-sample: cannot write %s\n", argv[2]);
+        return 1;
     }
     const std::string path = argv[1];
     constexpr int kSide = 576;

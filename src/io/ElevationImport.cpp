@@ -1,3 +1,20 @@
+// Reading elevation data onto a map's grid: the one part of the program that
+// goes through GDAL, and only its reading and warping; filling voids, levels and
+// contours are pixel work done elsewhere.
+//
+// Elevation files come from strangers, and GDAL will follow a great deal if let:
+// descriptions naming other files, servers, archives, and formats with long
+// parsers. So the import trusts little:
+// - only named files on this machine: no addresses, no GDAL virtual paths, no
+//   FIFOs or devices (each path is made absolute and stat'ed first);
+// - each opened by a short list of drivers (GeoTIFF, SRTM, ESRI ASCII grid, USGS
+//   DEM), never one that names other files, and no directory listing, auxiliary
+//   XML or network grids;
+// - a sample budget worked out from the headers before anything is read, so a
+//   small file claiming a huge raster is refused instead of read for minutes;
+// - GDAL's messages kept for the one-line error, never printed.
+// Each input is warped on its own onto the map's grid in memory, each over what
+// the ones before it left, so a mosaic needs no virtual description joining them.
 #include "io/ElevationImport.h"
 
 #include <gdal.h>
@@ -29,10 +46,19 @@
 
 namespace morv {
 
+std::string formatNumber(double v, int decimals) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
+    return buf;
+}
+
+std::string boxText(const GeoBox& b) {
+    return formatNumber(b.west, 6) + "," + formatNumber(b.south, 6) + "," + formatNumber(b.east, 6) + "," +
+           formatNumber(b.north, 6);
+}
+
 namespace {
 
-/// Marks the map's pixels that no input covers (no real height is this low).
-constexpr float kVoid = -99999.0f;
 /// The most samples one block of an input may hold (a block is read whole).
 constexpr std::int64_t kMaxBlockSamples = std::int64_t(1) << 26;
 /// The most source samples the warp may read, over all inputs: four times the
@@ -41,8 +67,6 @@ constexpr std::int64_t kMaxSourceSamples = std::int64_t(1) << 30;
 /// Heights on Earth's land and sea floor near the coast lie between these (metres);
 /// a map outside them was read wrong or holds stray values.
 constexpr double kLowestTerrain = -500, kHighestTerrain = 9000;
-/// A base board is 720 m square on either grid.
-constexpr double kBoardMetres = 720.0;
 
 /// A library message as a clause of one of ours: line breaks become blanks, the
 /// closing blanks and full stop go.
@@ -226,7 +250,7 @@ std::string localFile(const std::string& path) {
         throw refuse("names one of GDAL's virtual file systems, not a file on this machine");
     struct stat st {};
     if (::stat(text.c_str(), &st) != 0)
-        throw refuse(std::string("not a readable elevation file (") + std::strerror(errno) + ")");
+        throw refuse(std::strerror(errno));
     // A FIFO or a device would hold the open forever or feed it without end.
     if (!S_ISREG(st.st_mode)) throw refuse(notRegularFileReason(st.st_mode));
     return text;
@@ -297,17 +321,6 @@ bool overlaps(const GeoBox& a, const GeoBox& b) {
     return a.west < b.east && b.west < a.east && a.south < b.north && b.south < a.north;
 }
 
-std::string formatNumber(double v, int decimals) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
-    return buf;
-}
-
-std::string boxText(const GeoBox& b) {
-    return formatNumber(b.west, 6) + "," + formatNumber(b.south, 6) + "," + formatNumber(b.east, 6) + "," +
-           formatNumber(b.north, 6);
-}
-
 /// The map's coordinate system and its name.
 std::pair<OGRSpatialReference, std::string> targetCrs(const std::string& crs, const GeoBox& area) {
     OGRSpatialReference srs;
@@ -353,10 +366,25 @@ std::array<double, 4> innerRectangle(const OGRSpatialReference& from, const std:
     return {xmin, ymin, xmax, ymax};
 }
 
+/// The smallest rectangle of the map's system holding every input: the data's
+/// extent on the map. Nothing when an input's box cannot be projected there.
+std::optional<std::array<double, 4>> dataExtent(const std::vector<Source>& sources, const OGRSpatialReference& target) {
+    std::array<double, 4> all{std::numeric_limits<double>::max(), std::numeric_limits<double>::max(),
+                              -std::numeric_limits<double>::max(), -std::numeric_limits<double>::max()};
+    for (const Source& s : sources) {
+        std::unique_ptr<OGRCoordinateTransformation> ct(OGRCreateCoordinateTransformation(&s.srs, &target));
+        double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+        const auto [bx0, by0, bx1, by1] = s.bounds;
+        if (!ct || !ct->TransformBounds(bx0, by0, bx1, by1, &x0, &y0, &x1, &y1, 21)) return std::nullopt;
+        all = {std::min(all[0], x0), std::min(all[1], y0), std::max(all[2], x1), std::max(all[3], y1)};
+    }
+    return all;
+}
+
 /// The most whole boards whose pixels span no more than metres.
-int boardsWithin(int grid, double metres, double spacing) {
-    int n = int(std::floor(metres / spacing / (kBoardMetres / grid)));
-    while (n > 0 && boardPixels(grid, n) * spacing > metres + 1e-6) --n;
+int boardsWithin(BoardGrid grid, double metres, double spacing) {
+    int n = int(std::floor(metres / spacing / pixelsPerBoard(grid)));
+    while (n > 0 && boardSide(grid, n) * spacing > metres + 1e-6) --n;
     return n;
 }
 
@@ -369,119 +397,9 @@ const char* resamplingName(Resampling r) {
     return "bilinear";
 }
 
-/// The progress hook over the import's stages: each stage covers its share of
-/// 0..100 percent and tells its own fraction done. The hook hears only from the
-/// thread that started the import, and only when the percentage grows; a report
-/// from another thread (GDAL may use its own) only learns whether to stop.
-class StageProgress {
-public:
-    explicit StageProgress(const ImportProgress& hook) : m_hook(hook), m_owner(std::this_thread::get_id()) {}
-
-    /// The next stage covers from..to percent of the whole.
-    void stage(int from, int to) { m_from = from, m_to = to; }
-    /// The stage is fraction (0..1) done; false once the hook has asked to stop.
-    bool report(double fraction) {
-        if (m_stopped.load()) return false;
-        if (!m_hook || std::this_thread::get_id() != m_owner) return true;
-        const int percent = m_from + int(std::floor((m_to - m_from) * std::clamp(fraction, 0.0, 1.0)));
-        if (percent <= m_shown) return true;
-        m_shown = percent;
-        if (m_hook(percent)) m_stopped.store(true);
-        return !m_stopped.load();
-    }
-    /// The same; throws ImportCancelled once the hook has asked to stop.
-    void check(double fraction) {
-        if (!report(fraction)) throw ImportCancelled();
-    }
-    bool stopped() const { return m_stopped.load(); }
-    /// GDAL's progress callback, with the StageProgress as its argument.
-    static int CPL_STDCALL forGdal(double complete, const char*, void* self) {
-        return static_cast<StageProgress*>(self)->report(complete) ? TRUE : FALSE;
-    }
-
-private:
-    const ImportProgress& m_hook;
-    std::thread::id m_owner;
-    int m_from = 0, m_to = 100, m_shown = -1;
-    std::atomic<bool> m_stopped{false};
-};
-
-/// Fills void pixels from their neighbours, ring by ring from the known terrain
-/// inwards: each takes the mean of its neighbours (of 8) known before its ring.
-/// Returns the number filled; throws when there is no known pixel at all. Reports
-/// the share filled after each ring.
-std::int64_t fillVoids(std::vector<float>& h, int w, int ht, StageProgress& progress) {
-    std::vector<std::int32_t> ring;
-    const std::int64_t n = std::int64_t(w) * ht;
-    std::vector<std::uint8_t> known(std::size_t(n), 1);
-    std::int64_t voids = 0;
-    for (std::int64_t i = 0; i < n; ++i)
-        if (h[std::size_t(i)] == kVoid) known[std::size_t(i)] = 0, ++voids;
-    if (voids == 0) return 0;
-    if (voids == n) throw ImportError("the inputs hold no heights in the area (every sample there is void, NaN or infinite)");
-    auto forNeighbours = [&](std::int64_t i, auto&& f) {
-        const int x = int(i % w), y = int(i / w);
-        for (int dy = -1; dy <= 1; ++dy)
-            for (int dx = -1; dx <= 1; ++dx) {
-                const int nx = x + dx, ny = y + dy;
-                if ((dx || dy) && nx >= 0 && ny >= 0 && nx < w && ny < ht) f(std::int64_t(ny) * w + nx);
-            }
-    };
-    std::vector<std::int64_t> frontier, next;
-    std::vector<std::uint8_t> queued(std::size_t(n), 0);
-    for (std::int64_t i = 0; i < n; ++i) {
-        if (known[std::size_t(i)]) continue;
-        bool touches = false;
-        forNeighbours(i, [&](std::int64_t j) { touches |= known[std::size_t(j)] != 0; });
-        if (touches) frontier.push_back(i), queued[std::size_t(i)] = 1;
-    }
-    std::vector<float> values;
-    std::int64_t filled = 0;
-    while (!frontier.empty()) {
-        values.assign(frontier.size(), 0.0f);
-        for (std::size_t k = 0; k < frontier.size(); ++k) {
-            double sum = 0;
-            int count = 0;
-            forNeighbours(frontier[k], [&](std::int64_t j) {
-                if (known[std::size_t(j)]) sum += h[std::size_t(j)], ++count;
-            });
-            values[k] = float(sum / count);
-        }
-        for (std::size_t k = 0; k < frontier.size(); ++k) {
-            h[std::size_t(frontier[k])] = values[k];
-            known[std::size_t(frontier[k])] = 1;
-        }
-        next.clear();
-        for (std::int64_t i : frontier)
-            forNeighbours(i, [&](std::int64_t j) {
-                if (!known[std::size_t(j)] && !queued[std::size_t(j)]) next.push_back(j), queued[std::size_t(j)] = 1;
-            });
-        filled += std::int64_t(frontier.size());
-        frontier.swap(next);
-        progress.check(double(filled) / double(voids));
-    }
-    return voids;
-}
-
-/// White, with black where a ground-level pixel has a higher neighbour above, right,
-/// below right, below, above left or left (the two other diagonals do not count).
-/// Reports the share of rows done after each row.
-GreyPlane contourPlane(const GreyPlane& map, std::uint8_t ground, StageProgress& progress) {
-    GreyPlane c{map.width, map.height, std::vector<std::uint8_t>(map.bytes.size(), 255)};
-    const int w = map.width, h = map.height;
-    auto at = [&](int x, int y) -> int {
-        return x < 0 || y < 0 || x >= w || y >= h ? -1 : map.bytes[std::size_t(y) * std::size_t(w) + std::size_t(x)];
-    };
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            if (at(x, y) != ground) continue;
-            if (at(x, y - 1) > ground || at(x + 1, y) > ground || at(x + 1, y + 1) > ground || at(x, y + 1) > ground ||
-                at(x - 1, y - 1) > ground || at(x - 1, y) > ground)
-                c.bytes[std::size_t(y) * std::size_t(w) + std::size_t(x)] = 0;
-        }
-        progress.check(double(y + 1) / h);
-    }
-    return c;
+/// GDAL's progress callback, with the ImportStages as its argument.
+int CPL_STDCALL gdalProgress(double complete, const char*, void* self) {
+    return static_cast<ImportStages*>(self)->report(complete) ? TRUE : FALSE;
 }
 
 /// What the warp reads of one input: the window of its raster under the map, at
@@ -490,6 +408,7 @@ struct SourceRead {
     int overview = -1;                               ///< -1: the full resolution
     std::int64_t width = 0, height = 0;              ///< samples read across and down
     std::int64_t rasterWidth = 0, rasterHeight = 0;  ///< the level's own size
+    double perPixel = 1;                             ///< samples of the level across one map pixel
     std::int64_t samples() const { return width * height; }
 };
 
@@ -532,6 +451,7 @@ SourceRead sourceRead(const Source& s, GDALDatasetH dst, int w, int h) {
         const double f = std::min(rasterX / GDALGetRasterBandXSize(ov), rasterY / GDALGetRasterBandYSize(ov));
         if (f <= perPixel && f > factor) factor = f, r.overview = k;
     }
+    r.perPixel = perPixel / factor;
     r.width = std::int64_t(std::ceil((x1 - x0) / factor)), r.height = std::int64_t(std::ceil((y1 - y0) / factor));
     r.rasterWidth = std::int64_t(std::ceil(rasterX / factor)), r.rasterHeight = std::int64_t(std::ceil(rasterY / factor));
     return r;
@@ -564,7 +484,7 @@ std::string placeText(const ImportReport& r, const OGRSpatialReference& target, 
 
 void checkOptions(const ImportOptions& o) {
     if (o.inputs.empty()) throw ImportError("no elevation file given");
-    if (o.grid != 5 && o.grid != 10) throw ImportError("the grid must be 5 or 10 metres");
+    if (o.grid != BoardGrid::FiveMetre && o.grid != BoardGrid::TenMetre) throw ImportError("the grid must be 5 or 10 metres");
     if (o.spacing && !(std::isfinite(*o.spacing) && *o.spacing > 0))
         throw ImportError("the spacing must be a positive number of metres");
     for (const auto& s : {o.boards, o.pixels})
@@ -582,13 +502,22 @@ void checkOptions(const ImportOptions& o) {
 
 }  // namespace
 
-int boardPixels(int grid, int boards) {
-    return boardSide(grid == 10 ? BoardGrid::TenMetre : BoardGrid::FiveMetre, boards);
+double groundHeightOf(const ImportOptions& o, double dataLow) {
+    return o.ground.value_or(o.lowHeight.value_or(dataLow));
 }
 
-ImportResult importElevation(const ImportOptions& o, const ImportProgress& hook) {
+bool ImportStages::report(double fraction) {
+    if (m_stopped.load()) return false;
+    if (!m_hook || std::this_thread::get_id() != m_owner) return true;
+    const int percent = m_from + int(std::floor((m_to - m_from) * std::clamp(fraction, 0.0, 1.0)));
+    if (percent <= m_shown) return true;
+    m_shown = percent;
+    if (m_hook(percent)) m_stopped.store(true);
+    return !m_stopped.load();
+}
+
+ElevationRead readElevation(const ImportOptions& o, ImportStages& progress) {
     checkOptions(o);
-    StageProgress progress(hook);
     GdalMessages messages;
     std::vector<Source> sources;
     GeoBox all{180, 90, -180, -90};
@@ -605,9 +534,15 @@ ImportResult importElevation(const ImportOptions& o, const ImportProgress& hook)
     ImportReport r;
     r.area = area;
     r.grid = o.grid;
-    r.spacing = o.spacing.value_or(o.grid);
+    r.spacing = o.spacing.value_or(double(o.grid));
     auto [target, crsName] = targetCrs(o.crs, area);
     r.crs = crsName;
+    {
+        char* wkt = nullptr;
+        const char* wktOptions[] = {"FORMAT=WKT2_2019", nullptr};
+        if (target.exportToWkt(&wkt, wktOptions) == OGRERR_NONE && wkt) r.crsWkt = wkt;
+        CPLFree(wkt);
+    }
     // A given area is cut from its own box; the whole input from the tiles' own extents.
     std::array<double, 4> rect{};
     if (o.area) {
@@ -634,7 +569,7 @@ ImportResult importElevation(const ImportOptions& o, const ImportProgress& hook)
         if (r.boardsWide > kMaxPictureSide || r.boardsHigh > kMaxPictureSide)
             throw ImportError("the map would be larger than the largest picture (" + std::to_string(kMaxPictureSide) +
                               " pixels a side)");
-        r.width = boardPixels(o.grid, r.boardsWide), r.height = boardPixels(o.grid, r.boardsHigh);
+        r.width = boardSide(o.grid, r.boardsWide), r.height = boardSide(o.grid, r.boardsHigh);
     }
     if (r.width > kMaxPictureSide || r.height > kMaxPictureSide ||
         std::int64_t(r.width) * r.height > kMaxPictureArea)
@@ -644,9 +579,36 @@ ImportResult importElevation(const ImportOptions& o, const ImportProgress& hook)
     r.originX = (xmin + xmax) / 2 - r.width * r.spacing / 2;
     r.originY = (ymin + ymax) / 2 + r.height * r.spacing / 2;
 
+    // Pixels whose centre lies past the data's extent hold no data at all: known
+    // from the geometry, so a map reaching past it is refused before any reading.
+    std::vector<std::uint8_t> outsideColumn(std::size_t(r.width), 0), outsideRow(std::size_t(r.height), 0);
+    if (const auto data = dataExtent(sources, target)) {
+        const auto [dx0, dy0, dx1, dy1] = *data;
+        constexpr double kSlack = 1e-6;
+        std::int64_t insideColumns = 0, insideRows = 0;
+        for (int px = 0; px < r.width; ++px) {
+            const double x = r.originX + (px + 0.5) * r.spacing;
+            outsideColumn[std::size_t(px)] = x < dx0 - kSlack || x > dx1 + kSlack;
+            insideColumns += !outsideColumn[std::size_t(px)];
+        }
+        for (int py = 0; py < r.height; ++py) {
+            const double y = r.originY - (py + 0.5) * r.spacing;
+            outsideRow[std::size_t(py)] = y < dy0 - kSlack || y > dy1 + kSlack;
+            insideRows += !outsideRow[std::size_t(py)];
+        }
+        r.outsidePixels = std::int64_t(r.width) * r.height - insideColumns * insideRows;
+        r.dataBoards = {boardsWithin(o.grid, dx1 - dx0, r.spacing), boardsWithin(o.grid, dy1 - dy0, r.spacing)};
+    }
+    if (r.outsidePixels > 0 && o.outside == OutsidePolicy::Refuse)
+        throw ImportError("the map (" + std::to_string(r.boardsWide) + " x " + std::to_string(r.boardsHigh) +
+                          " boards) reaches past the data, which covers " + std::to_string(r.dataBoards.width) + " x " +
+                          std::to_string(r.dataBoards.height) + " whole boards of the " + std::to_string(int(o.grid)) +
+                          " m grid: " + formatNumber(100.0 * double(r.outsidePixels) / (double(r.width) * r.height), 1) +
+                          " % of it would be invented; ask for fewer boards or a smaller area, or give --outside ground or extend");
+
     // The warp writes straight into our own buffer through a memory dataset.
     const std::size_t count = std::size_t(r.width) * std::size_t(r.height);
-    std::vector<float> heights(count, kVoid);
+    std::vector<float> heights(count, kVoidHeight);
     Dataset dst(GDALCreate(GDALGetDriverByName("MEM"), "", r.width, r.height, 0, GDT_Float32, nullptr));
     if (!dst) throw ImportError("cannot make the map's grid (" + messages.failure("out of memory") + ")");
     char pointerOption[64];
@@ -657,7 +619,7 @@ ImportResult importElevation(const ImportOptions& o, const ImportProgress& hook)
     std::array<double, 6> gt{r.originX, r.spacing, 0, r.originY, 0, -r.spacing};
     GDALSetGeoTransform(dst.get(), gt.data());
     GDALSetSpatialRef(dst.get(), OGRSpatialReference::ToHandle(&target));
-    GDALSetRasterNoDataValue(GDALGetRasterBand(dst.get(), 1), kVoid);
+    GDALSetRasterNoDataValue(GDALGetRasterBand(dst.get(), 1), kVoidHeight);
 
     // What the warp will read is known from the headers: too much is refused before
     // any of it is read.
@@ -678,7 +640,7 @@ ImportResult importElevation(const ImportOptions& o, const ImportProgress& hook)
                           " an import reads; choose a smaller area or a coarser spacing, or add overviews to the file");
     }
 
-    const std::string voidText = formatNumber(kVoid, 0);
+    const std::string voidText = formatNumber(kVoidHeight, 0);
     // The buffer starts void; each input is warped over what the ones before it left.
     // The kernel runs on all cores, but without "-multi": that would move the chunks,
     // and with them the progress reports, onto a thread of GDAL's own.
@@ -689,8 +651,15 @@ ImportResult importElevation(const ImportOptions& o, const ImportProgress& hook)
         if (reads[i].samples() == 0) continue;
         GDALDatasetH src = sources[i].ds.get();
         // The warp leaves NaN samples out as it leaves void ones out.
+        // GDAL's approximate transformer measures its error in source samples: on a
+        // coarse input an eighth of one is a hundred metres on the map. A hundredth
+        // of a map pixel is the most it may be off here (and never more than GDAL's
+        // own eighth of a sample), so a coarse input is projected all but exactly
+        // while the transformer still interpolates along each row.
+        char tolerance[32];
+        std::snprintf(tolerance, sizeof tolerance, "%.9g", std::min(0.125, 0.01 * reads[i].perPixel));
         std::vector<std::string> args{"-r", resamplingName(o.resampling), "-dstnodata", voidText, "-wo",
-                                      "NUM_THREADS=ALL_CPUS", "-wm", "256", "-ovr",
+                                      "NUM_THREADS=ALL_CPUS", "-wm", "256", "-et", tolerance, "-ovr",
                                       reads[i].overview < 0 ? "NONE" : std::to_string(reads[i].overview)};
         std::vector<char*> argv;
         for (std::string& a : args) argv.push_back(a.data());
@@ -699,7 +668,7 @@ ImportResult importElevation(const ImportOptions& o, const ImportProgress& hook)
             GDALWarpAppOptionsNew(argv.data(), nullptr), &GDALWarpAppOptionsFree);
         const int n = int(sources.size());
         progress.stage(int(80 * i / n), int(80 * (i + 1) / n));
-        GDALWarpAppOptionsSetProgress(warpOptions.get(), &StageProgress::forGdal, &progress);
+        GDALWarpAppOptionsSetProgress(warpOptions.get(), &gdalProgress, &progress);
         int usageError = 0;
         messages.clear();
         // A read error on a worker thread can leave the warp "done": any failure GDAL reported counts.
@@ -710,14 +679,19 @@ ImportResult importElevation(const ImportOptions& o, const ImportProgress& hook)
     }
     progress.stage(0, 80);
     progress.check(1);
-    dst.reset();
 
     // Infinite heights and NaN without a void value of their own are voids too.
     for (float& v : heights)
-        if (!std::isfinite(v)) v = kVoid;
-    progress.stage(80, 88);
-    r.voidsFilled = fillVoids(heights, r.width, r.height, progress);
-    const auto [lo, hi] = std::minmax_element(heights.begin(), heights.end());
+        if (!std::isfinite(v)) v = kVoidHeight;
+    // The lowest and highest height the inputs hold; a fill from them stays between them.
+    auto lo = heights.end(), hi = heights.end();
+    for (auto it = heights.begin(); it != heights.end(); ++it) {
+        if (*it == kVoidHeight) continue;
+        if (lo == heights.end() || *it < *lo) lo = it;
+        if (hi == heights.end() || *it >= *hi) hi = it;  // the last highest, the first lowest
+    }
+    if (lo == heights.end())
+        throw ImportError("the inputs hold no heights in the area (every sample there is void, NaN or infinite)");
     r.dataLow = *lo, r.dataHigh = *hi;
     // Heights no terrain has are a stray value or a misread file: mapping them would
     // squeeze the real terrain into a level or two. Given heights say what is meant.
@@ -731,98 +705,41 @@ ImportResult importElevation(const ImportOptions& o, const ImportProgress& hook)
                           formatNumber(kLowestTerrain, 0) + " and " + formatNumber(kHighestTerrain, 0) +
                           " m); give the heights for levels 0 and 255 (--heights LOW:HIGH) to map it anyway");
     }
-    r.lowHeight = o.lowHeight.value_or(r.dataLow);
-    r.highHeight = o.highHeight.value_or(r.dataHigh);
-    r.metresPerLevel = (r.highHeight - r.lowHeight) / 255.0;
-    // level = height x scale + offset, rounded to nearest and held to 0..255.
-    const double scale = r.highHeight > r.lowHeight ? 255.0 / (r.highHeight - r.lowHeight) : 0.0;
-    const double offset = -r.lowHeight * scale;
-    auto level = [&](double height) {
-        const double v = height * scale + offset;
-        return std::uint8_t(v <= 0 ? 0 : v >= 255 ? 255 : int(v + 0.5));
-    };
 
-    ImportResult result;
-    result.map = {r.width, r.height, std::vector<std::uint8_t>(count)};
-    progress.stage(88, 94);
-    const std::size_t width = std::size_t(r.width);
-    for (int y = 0; y < r.height; ++y) {
-        for (std::size_t i = std::size_t(y) * width; i < std::size_t(y + 1) * width; ++i)
-            result.map.bytes[i] = level(heights[i]);
-        progress.check(double(y + 1) / r.height);
+    // What is not data: voids within the data's extent, and pixels past it.
+    HeightImage invented(r.width, r.height, 0);
+    std::uint8_t* mark = invented.grey();
+    const float ground = float(groundHeightOf(o, r.dataLow));
+    std::int64_t voids = 0;
+    for (int py = 0; py < r.height; ++py)
+        for (int px = 0; px < r.width; ++px) {
+            const std::size_t i = std::size_t(py) * std::size_t(r.width) + std::size_t(px);
+            if (outsideColumn[std::size_t(px)] || outsideRow[std::size_t(py)]) {
+                mark[i] = 255;
+                // Past the data nothing is warped; set to the ground here, or filled below.
+                heights[i] = o.outside == OutsidePolicy::Ground ? ground : kVoidHeight;
+            } else if (heights[i] == kVoidHeight) {
+                mark[i] = 255, ++voids;
+                if (o.voids == VoidPolicy::Ground) heights[i] = ground;
+            }
+        }
+    r.voidsFilled = voids;
+    r.inventedShare = double(voids + r.outsidePixels) / (double(r.width) * r.height);
+    if (voids > 0 && o.voids == VoidPolicy::Refuse)
+        throw ImportError(std::to_string(voids) + " pixels of the map (" + formatNumber(100.0 * double(voids) / (double(r.width) * r.height), 2) +
+                          " %) have no data; give --voids fill or ground to import anyway");
+    progress.stage(80, 88);
+    // The warp is done with the buffer: the fill may take it over.
+    dst.reset();
+    if (std::count(heights.begin(), heights.end(), kVoidHeight) > 0) {
+        HeightGrid grid{r.width, r.height, std::move(heights)};
+        const bool done = fillVoids(grid, [&](double share) { return !progress.report(share); }).has_value();
+        heights = std::move(grid.metres);
+        if (!done) throw ImportCancelled();
     }
-    r.groundHeight = o.ground.value_or(r.lowHeight);
-    r.groundLevel = level(r.groundHeight);
-    progress.stage(94, 100);
-    result.contour = contourPlane(result.map, std::uint8_t(r.groundLevel), progress);
-    result.report = r;
-    return result;
-}
-
-GreyPlane shadedRelief(const GreyPlane& map, double metresPerLevel, double spacing) {
-    GreyPlane out{map.width, map.height, std::vector<std::uint8_t>(map.bytes.size())};
-    const int w = map.width, h = map.height;
-    auto z = [&](int x, int y) {
-        x = std::clamp(x, 0, w - 1), y = std::clamp(y, 0, h - 1);
-        return map.bytes[std::size_t(y) * std::size_t(w) + std::size_t(x)] * metresPerLevel;
-    };
-    // The light comes from up-left (north-west), 45 degrees above the horizon.
-    const double lx = -0.5, ly = -0.5, lz = std::sqrt(0.5);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const double dx = (z(x + 1, y) - z(x - 1, y)) / (2 * spacing), dy = (z(x, y + 1) - z(x, y - 1)) / (2 * spacing);
-            const double light = (-dx * lx - dy * ly + lz) / std::sqrt(dx * dx + dy * dy + 1);
-            out.bytes[std::size_t(y) * std::size_t(w) + std::size_t(x)] = std::uint8_t(std::lround(255 * std::max(light, 0.0)));
-        }
-    return out;
-}
-
-std::string reportText(const ImportReport& r) {
-    std::ostringstream out;
-    out << "size: " << r.width << " x " << r.height << " pixels, " << r.boardsWide << " x " << r.boardsHigh
-        << " boards (" << r.grid << " m grid, " << formatNumber(r.spacing, 2) << " m a pixel)\n"
-        << "metres per level: " << formatNumber(r.metresPerLevel, 3) << "\n"
-        << "heights: " << formatNumber(r.lowHeight, 1) << " to " << formatNumber(r.highHeight, 1) << " m (map "
-        << formatNumber(r.dataLow, 1) << " to " << formatNumber(r.dataHigh, 1) << " m)\n"
-        << "ground: " << formatNumber(r.groundHeight, 1) << " m, level " << r.groundLevel << "\n"
-        << "area: " << boxText(r.area) << " (" << r.crs << ")\n"
-        << "voids filled: " << r.voidsFilled << "\n";
-    return out.str();
-}
-
-std::string reportJson(const ImportReport& r) {
-    auto quoted = [](const std::string& s) {
-        std::string q = "\"";
-        for (char c : s) {
-            if (c == '"' || c == '\\') q += '\\', q += c;
-            else if (static_cast<unsigned char>(c) < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                q += buf;
-            } else q += c;
-        }
-        return q + "\"";
-    };
-    auto num = [](double v) {
-        char buf[64];
-        std::snprintf(buf, sizeof buf, "%.10g", v);
-        return std::string(buf);
-    };
-    std::ostringstream out;
-    out << "{\n"
-        << "  \"width\": " << r.width << ",\n  \"height\": " << r.height << ",\n"
-        << "  \"boardsWide\": " << r.boardsWide << ",\n  \"boardsHigh\": " << r.boardsHigh << ",\n"
-        << "  \"grid\": " << r.grid << ",\n  \"spacing\": " << num(r.spacing) << ",\n"
-        << "  \"metresPerLevel\": " << num(r.metresPerLevel) << ",\n"
-        << "  \"lowHeight\": " << num(r.lowHeight) << ",\n  \"highHeight\": " << num(r.highHeight) << ",\n"
-        << "  \"dataLow\": " << num(r.dataLow) << ",\n  \"dataHigh\": " << num(r.dataHigh) << ",\n"
-        << "  \"groundHeight\": " << num(r.groundHeight) << ",\n  \"groundLevel\": " << r.groundLevel << ",\n"
-        << "  \"area\": {\"west\": " << num(r.area.west) << ", \"south\": " << num(r.area.south)
-        << ", \"east\": " << num(r.area.east) << ", \"north\": " << num(r.area.north) << "},\n"
-        << "  \"crs\": " << quoted(r.crs) << ",\n"
-        << "  \"originX\": " << num(r.originX) << ",\n  \"originY\": " << num(r.originY) << ",\n"
-        << "  \"voidsFilled\": " << r.voidsFilled << "\n}\n";
-    return out.str();
+    progress.check(1);
+    ElevationRead read{HeightGrid{r.width, r.height, std::move(heights)}, std::move(invented), r};
+    return read;
 }
 
 }  // namespace morv

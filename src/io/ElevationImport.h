@@ -1,10 +1,15 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "engine/BoardFit.h"
+#include "engine/HeightGrid.h"
 
 namespace morv {
 
@@ -39,6 +44,15 @@ struct GridSize {
     int width = 0, height = 0;
 };
 
+/// What becomes of the map's pixels past the data's extent (boards or an area
+/// larger than the data): refused, flat at the ground height, or extended from the
+/// data's edge as voids are filled.
+enum class OutsidePolicy { Refuse, Ground, Extend };
+
+/// What becomes of the pixels within the data's extent that hold no height:
+/// filled smoothly from the heights around them, flat at the ground height, or refused.
+enum class VoidPolicy { Fill, Ground, Refuse };
+
 /// The choices of an import.
 struct ImportOptions {
     /// Elevation files on this machine (GeoTIFF, SRTM .hgt, ESRI ASCII grid, USGS DEM),
@@ -51,8 +65,8 @@ struct ImportOptions {
     /// WKT); empty: the UTM zone of the area's centre.
     std::string crs;
     Resampling resampling = Resampling::Bilinear;
-    /// Base-board grid: 5 (144 pixels a board) or 10 (72 pixels a board plus one).
-    int grid = 5;
+    /// Base-board grid: 144 pixels a board on the 5 m grid, 72 plus one on the 10 m grid.
+    BoardGrid grid = BoardGrid::FiveMetre;
     /// Metres between pixels; absent: the grid's own spacing. A spacing of its own
     /// keeps the grid's pixels a board, so the terrain is scaled to the boards.
     std::optional<double> spacing;
@@ -65,13 +79,17 @@ struct ImportOptions {
     std::optional<double> lowHeight, highHeight;
     /// The contour image's ground height in metres; absent: the lowest mapped height.
     std::optional<double> ground;
+    OutsidePolicy outside = OutsidePolicy::Refuse;
+    VoidPolicy voids = VoidPolicy::Fill;
 };
 
-/// What an import made, for the printed report and its JSON file.
+/// What an import made, for the printed report and its JSON file. The map's scale
+/// and place (spacing, metresPerLevel, lowHeight as level 0's height, crsWkt and
+/// the origin) are what a companion file recording the map's scale needs.
 struct ImportReport {
     int width = 0, height = 0;            ///< pixels
     int boardsWide = 0, boardsHigh = 0;   ///< whole base boards the map holds
-    int grid = 5;                         ///< base-board grid in metres (5 or 10)
+    BoardGrid grid = BoardGrid::FiveMetre;  ///< base-board grid
     double spacing = 5;                   ///< metres between pixels
     double metresPerLevel = 0;            ///< height of one grey level
     double lowHeight = 0, highHeight = 0; ///< heights mapped to levels 0 and 255
@@ -80,46 +98,67 @@ struct ImportReport {
     int groundLevel = 0;                  ///< the same as a grey level
     GeoBox area;                          ///< the area imported
     std::string crs;                      ///< the map's coordinate system ("EPSG:32632")
+    std::string crsWkt;                   ///< the same as WKT
     double originX = 0, originY = 0;      ///< the map's top-left corner in that system
-    std::int64_t voidsFilled = 0;         ///< pixels without data, filled from neighbours
+    std::int64_t voidsFilled = 0;         ///< pixels within the data's extent without data, filled or set to ground
+    std::int64_t outsidePixels = 0;       ///< pixels past the data's extent, set to ground or extended
+    double inventedShare = 0;             ///< (voidsFilled + outsidePixels) / all pixels: what is not data
+    GridSize dataBoards;                  ///< whole boards the data's extent holds on the grid
 };
 
-/// One 8-bit grey picture, rows top to bottom.
-struct GreyPlane {
-    int width = 0, height = 0;
-    std::vector<std::uint8_t> bytes;
+/// The progress of an import over its stages: each stage covers its share of
+/// 0..100 percent and tells its own fraction done. The hook hears only from the
+/// thread that made this, and only when the percentage grows; a report from
+/// another thread (GDAL may use its own) only learns whether to stop.
+class ImportStages {
+public:
+    explicit ImportStages(const ImportProgress& hook) : m_hook(hook), m_owner(std::this_thread::get_id()) {}
+
+    /// The next stage covers from..to percent of the whole.
+    void stage(int from, int to) { m_from = from, m_to = to; }
+    /// The stage is fraction (0..1) done; false once the hook has asked to stop.
+    bool report(double fraction);
+    /// The same; throws ImportCancelled once the hook has asked to stop.
+    void check(double fraction) {
+        if (!report(fraction)) throw ImportCancelled();
+    }
+    bool stopped() const { return m_stopped.load(); }
+
+private:
+    const ImportProgress& m_hook;
+    std::thread::id m_owner;
+    int m_from = 0, m_to = 100, m_shown = -1;
+    std::atomic<bool> m_stopped{false};
 };
 
-/// The height map, its contour image and the report.
-struct ImportResult {
-    GreyPlane map;
-    GreyPlane contour;
-    ImportReport report;
+/// The heights an import read, on the map's grid, and what is known of the map so far.
+struct ElevationRead {
+    HeightGrid heights;  ///< metres, every pixel set (voids filled or at the ground, as asked)
+    HeightImage invented;///< 255 where a pixel's height is not the data's (filled, ground, extended), else 0
+    ImportReport report; ///< all but the levels and the ground: size, boards, area, CRS, origin, data range, voids
 };
 
-/// Side in pixels of n base boards on a grid (5: 144 n; 10: 72 n + 1).
-int boardPixels(int grid, int boards);
+/// Reads the elevation data onto the map's grid: opens each input (named local
+/// files of the allowed formats only), works out the map's size in boards and
+/// pixels, and warps every input onto it (the warps are stage 0..80 of stages).
+/// NaN and infinite heights become voids. Pixels past the data's extent and
+/// voids within it are treated as options.outside and options.voids say (the fill
+/// is stage 80..88, fillVoids): smooth, and within the heights around each void. The ground height is
+/// options.ground, else the height of level 0. Throws ImportError with a one-line
+/// message on bad input: a map reaching past the data or voids when refused, an input that is not one of the formats, more reading than
+/// the inputs' headers allow, no height at all in the area, heights no terrain has
+/// (unless lowHeight and highHeight are given), a read error (GDAL's first message
+/// folded in; GDAL prints nothing). Throws ImportCancelled when stages asks to stop.
+ElevationRead readElevation(const ImportOptions& options, ImportStages& stages);
 
-/// Imports elevation data as a height map: mosaics the inputs, projects and
-/// resamples them onto the map's grid, fills the voids from their neighbours, maps
-/// the heights to levels 0..255 (rounded to nearest) and draws the contour image:
-/// white, with black where ground-level pixels meet higher terrain (the program's
-/// own contour rule). Throws ImportError with a one-line message on bad input: an
-/// input that is not one of the formats, more reading than the inputs' headers
-/// allow, heights no terrain has (unless lowHeight and highHeight are given), a
-/// read error (GDAL's first message folded in; GDAL prints nothing). Throws
-/// ImportCancelled when progress asks to stop.
-ImportResult importElevation(const ImportOptions& options, const ImportProgress& progress = {});
+/// A number with decimals places ("%.*f"), as the import's messages and report write it.
+std::string formatNumber(double v, int decimals);
 
-/// Shaded relief of a height map for a preview, lit from the north-west 45 degrees
-/// up: level 255 x the light falling on each pixel's slope (flat ground is 180).
-/// metresPerLevel and spacing (metres between pixels) give the slopes their steepness.
-GreyPlane shadedRelief(const GreyPlane& map, double metresPerLevel, double spacing);
+/// An area as W,S,E,N with six decimals.
+std::string boxText(const GeoBox& b);
 
-/// The report as lines of text ("size: 576 x 576 pixels, 4 x 4 boards"...).
-std::string reportText(const ImportReport& report);
-
-/// The report as a JSON object.
-std::string reportJson(const ImportReport& report);
+/// The height pixels get when the ground stands in for data: the given ground,
+/// else the height of level 0 (the given low height, else the data's lowest).
+double groundHeightOf(const ImportOptions& options, double dataLow);
 
 }  // namespace morv

@@ -1,7 +1,5 @@
 #include "ui/FrmImport.h"
 
-#include <unistd.h>
-
 #include <QApplication>
 #include <QComboBox>
 #include <QFormLayout>
@@ -27,7 +25,8 @@
 #include "core/Session.h"
 #include "io/Files.h"
 #include "io/ImageIO.h"
-#include "io/ImportFiles.h"
+#include "analysis/ShadedRelief.h"
+#include "commands/ImportCommands.h"
 
 namespace morv {
 
@@ -124,6 +123,15 @@ FrmImport::FrmImport(App& app, Activity& activity, QWidget* parent)
     txtGround = field(this, "txtGround");
     txtGround->setPlaceholderText(QStringLiteral("metres; empty: the lowest"));
     form->addRow(QStringLiteral("Gro&und:"), txtGround);
+    cboOutside = new QComboBox(this);
+    cboOutside->setObjectName(QStringLiteral("cboOutside"));
+    cboOutside->addItems({QStringLiteral("refuse"), QStringLiteral("the ground height"),
+                          QStringLiteral("extend the data")});
+    form->addRow(QStringLiteral("Pas&t the data:"), cboOutside);
+    cboVoids = new QComboBox(this);
+    cboVoids->setObjectName(QStringLiteral("cboVoids"));
+    cboVoids->addItems({QStringLiteral("fill smoothly"), QStringLiteral("the ground height"), QStringLiteral("refuse")});
+    form->addRow(QStringLiteral("Voi&ds:"), cboVoids);
     txtMapFile = field(this, "txtMapFile");
     cmdBrowseMap = button(this, "cmdBrowseMap", "Br&owse...");
     auto* mapRow = new QHBoxLayout;
@@ -148,6 +156,12 @@ FrmImport::FrmImport(App& app, Activity& activity, QWidget* parent)
     lblReport = new QLabel(this);
     lblReport->setObjectName(QStringLiteral("lblReport"));
     lblReport->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Said plainly when much of the map is invented, so it is not taken for terrain.
+    lblWarning = new QLabel(this);
+    lblWarning->setObjectName(QStringLiteral("lblWarning"));
+    lblWarning->setWordWrap(true);
+    lblWarning->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
+    lblWarning->hide();
 
     cmdPreview = button(this, "cmdPreview", "Previe&w");
     cmdImport = button(this, "cmdImport", "&Import");
@@ -161,6 +175,7 @@ FrmImport::FrmImport(App& app, Activity& activity, QWidget* parent)
     auto* left = new QVBoxLayout;
     left->addLayout(form);
     left->addWidget(lblReport);
+    left->addWidget(lblWarning);
     left->addStretch();
     auto* top = new QHBoxLayout;
     top->addLayout(left);
@@ -199,7 +214,9 @@ std::optional<ImportOptions> FrmImport::readOptions() {
     }
     o.crs = text(txtCrs);
     o.resampling = Resampling(cboResample->currentIndex());
-    o.grid = cboGrid->currentIndex() == 1 ? 10 : 5;
+    o.grid = cboGrid->currentIndex() == 1 ? BoardGrid::TenMetre : BoardGrid::FiveMetre;
+    o.outside = OutsidePolicy(cboOutside->currentIndex());
+    o.voids = VoidPolicy(cboVoids->currentIndex());
     if (const std::string s = text(txtSpacing); !s.empty()) {
         if (!readDecimalList(s, ';', 1, n) || n[0] <= 0) return refused("The spacing must be a number of metres."), std::nullopt;
         o.spacing = n[0];
@@ -231,7 +248,7 @@ void FrmImport::reject() {
 
 void FrmImport::setInputsEnabled(bool enabled) {
     for (QWidget* w : std::initializer_list<QWidget*>{lstDemFiles, txtArea, txtCrs, cboResample, cboGrid, txtSpacing,
-                                                      txtBoards, txtHeights, txtGround, txtMapFile, cmdAddDem,
+                                                      txtBoards, txtHeights, txtGround, cboOutside, cboVoids, txtMapFile, cmdAddDem,
                                                       cmdBrowseMap, cmdPreview, cmdImport})
         w->setEnabled(enabled);
     updateRemoveDem();
@@ -239,6 +256,7 @@ void FrmImport::setInputsEnabled(bool enabled) {
 
 bool FrmImport::runImport(const ImportOptions& o) {
     m_result.reset();
+    lblWarning->hide();
     Session& s = m_app.session;
     // The work yields to the interface after each step: nothing else may start
     // meanwhile, and Esc (on Cancel, which keeps the focus) asks to stop it.
@@ -250,13 +268,13 @@ bool FrmImport::runImport(const ImportOptions& o) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     std::string failure;
     try {
-        m_result = importElevation(o, [&](int percent) {
+        ImportOutcome outcome = morv::runImport(m_app, o, [&](int percent) {
             m_activity.doEvents();
             m_activity.setProgress("WORKING... Importing Elevation Data " + std::to_string(percent) + "%", percent);
             return s.gblnCancel;
         });
-    } catch (const ImportCancelled&) {
-        // Asked for: nothing to tell.
+        if (outcome.error) std::rethrow_exception(outcome.error);
+        m_result = std::move(outcome.result);
     } catch (const ImportError& e) {
         failure = e.what();
     } catch (const std::bad_alloc&) {
@@ -276,13 +294,16 @@ bool FrmImport::runImport(const ImportOptions& o) {
         return false;
     }
     const ImportReport& r = m_result->report;
-    const GreyPlane relief = shadedRelief(m_result->map, r.metresPerLevel, r.spacing);
-    const QImage image(relief.bytes.data(), relief.width, relief.height, relief.width, QImage::Format_Grayscale8);
+    const HeightImage relief = shadedRelief(m_result->map, r.metresPerLevel, r.spacing);
+    const QImage image(relief.grey(), relief.width(), relief.height(), relief.width(), QImage::Format_Grayscale8);
     picPreview->setPixmap(QPixmap::fromImage(
         image.scaled(kPreviewSide - 4, kPreviewSide - 4, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
-    std::string report = reportText(r);
+    std::string report = importReportText(r);
     if (!report.empty() && report.back() == '\n') report.pop_back();
     lblReport->setText(QString::fromStdString(report));
+    const std::string warning = inventedTerrainWarning(r);
+    lblWarning->setText(QString::fromStdString(warning));
+    lblWarning->setVisible(!warning.empty());
     lblPreviewCaption->show();
     return true;
 }
@@ -350,24 +371,10 @@ void FrmImport::cmdImport_Click() {
         return m_app.prompter &&
                m_app.prompter->msgBox(target + " exists. Replace it?", mb::YesNo + mb::Question, kTitle) == mb::Yes;
     };
-    // Only files the user agreed to replace are replaced: "exists" is decided again
-    // when the files are committed, and a file made since is asked about first.
-    Existing existing = Existing::Refuse;
-    for (const std::string& target : importTargets(path, "")) {
-        if (::access(target.c_str(), F_OK) != 0) continue;
-        if (!replace(target)) return;
-        existing = Existing::Replace;
-    }
-    for (;;) {
-        try {
-            saveImportFiles(*m_result, path, "", existing);
-            break;
-        } catch (const TargetExists& e) {
-            if (!replace(e.path())) return;
-            existing = Existing::Replace;
-        } catch (const RuntimeError& e) {
-            return refused(e.description());
-        }
+    try {
+        if (!writeImport(m_app, *m_result, path, namedOutputType(path, std::nullopt), Existing::Refuse, {}, replace)) return;
+    } catch (const RuntimeError& e) {
+        return refused(e.description());
     }
     m_writtenMap = path;
     accept();

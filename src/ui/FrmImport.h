@@ -6,7 +6,7 @@
 
 #include "commands/Host.h"
 #include "core/App.h"
-#include "io/ElevationImport.h"
+#include "commands/ImportCommands.h"
 
 class QComboBox;
 class QLabel;
@@ -64,10 +64,13 @@ private:
     QLineEdit* txtBoards = nullptr;
     QLineEdit* txtHeights = nullptr;
     QLineEdit* txtGround = nullptr;
+    QComboBox* cboOutside = nullptr;
+    QComboBox* cboVoids = nullptr;
     QLineEdit* txtMapFile = nullptr;
     QLabel* picPreview = nullptr;
     QLabel* lblPreviewCaption = nullptr;
     QLabel* lblReport = nullptr;
+    QLabel* lblWarning = nullptr;
     QPushButton* cmdAddDem = nullptr;
     QPushButton* cmdRemoveDem = nullptr;
     QPushButton* cmdBrowseMap = nullptr;

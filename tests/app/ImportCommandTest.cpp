@@ -92,6 +92,12 @@ TEST_F(ImportCommand, FailuresAreOneLineAndWriteNothing) {
         {"import feet.tif -o map.bmp", 1, "morv-cli: feet.tif: heights are in feet, not metres"},
         {"import slope.tif -o taken.bmp", 1, "morv-cli: taken.bmp exists (use --force to replace it)"},
         {"import slope.tif -o map.bmp --report nofolder/map.json", 1, "morv-cli: "},
+        {"import missing.tif -o map.bmp", 1, "morv-cli: missing.tif: No such file or directory"},
+        {"import slope.tif -o map.bmp --boards 5x5", 1,
+         "morv-cli: the map (5 x 5 boards) reaches past the data, which covers 4 x 3 whole boards of the 5 m grid"},
+        {"import slope.tif -o map.jpg", 2, "morv-cli: cannot write 'map.jpg': morv-cli writes .bmp, .png files"},
+        {"import slope.tif -o map.bmp --outside far", 2, "morv-cli: --outside takes refuse, ground or extend, not 'far'"},
+        {"import slope.tif -o map.bmp --voids", 2, "morv-cli: --voids needs fill, ground or refuse"},
         {"import slope.tif -o map.bmp --grid 7", 2, "morv-cli: --grid takes 5 or 10, not '7'"},
         {"import slope.tif -o map.bmp --grid 10 --spacing 4", 2, "morv-cli: use at most one of --grid and --spacing"},
         {"import slope.tif -o map.bmp --area 9,46,8,47", 2, "morv-cli: --area takes W,S,E,N"},
@@ -109,6 +115,35 @@ TEST_F(ImportCommand, FailuresAreOneLineAndWriteNothing) {
     }
     EXPECT_EQ(test::readFile(dir.file("taken.bmp")), "precious");
     EXPECT_EQ(fileCount(), 4u) << "only the inputs";
+}
+
+TEST_F(ImportCommand, NamesAndTypesFollowRedrawAndInventionIsTold) {
+    CliResult r = morvCli("import slope.tif -o map.png --grid 10", dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("map.png\nmapCL.png\n", 0), 0u) << r.out;
+    const std::string png = test::readFile(dir.file("map.png"));
+    ASSERT_GT(png.size(), 26u);
+    EXPECT_EQ(png.substr(1, 3), "PNG");
+    EXPECT_EQ(int(png[24]), 8) << "8 bits a sample";
+    EXPECT_EQ(int(png[25]), 0) << "grey";
+    r = morvCli("import slope.tif -o plain --grid 10 --depth 8", dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("plain.bmp\nplainCL.bmp\n", 0), 0u) << r.out;
+    EXPECT_EQ(test::readFile(dir.file("plain.bmp")).substr(28, 2), std::string("\x08\x00", 2)) << "8 bits a pixel";
+
+    // Past the data, on the ground: said on standard error, and where in the mask.
+    r = morvCli("import slope.tif -o wide.bmp --boards 5x5 --outside ground --void-mask wide-mask.png", dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "morv-cli: warning: 49.1 % of the map is not from the data (0 voids, 254400 pixels past its edge)\n");
+    EXPECT_EQ(r.out.rfind("wide.bmp\nwideCL.bmp\nwide-mask.png\n", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("not from the data: 49.07 % of the map\n"), std::string::npos) << r.out;
+    const auto mask = loadPictureFile(dir.file("wide-mask.png"));
+    EXPECT_EQ(mask->pixel(0, 0), fcnGrayColor(255));
+    EXPECT_EQ(mask->pixel(360, 360), fcnGrayColor(0));
+    // Within the data nothing is said.
+    r = morvCli("import slope.tif -o small.bmp --boards 2x2", dir);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
 }
 
 /// A run of the import in this process with its two streams caught.

@@ -1,20 +1,22 @@
 #include <gtest/gtest.h>
 
+#include <gdal.h>
+#include <gdal_utils.h>
 #include <ogr_spatialref.h>
 #include <sys/stat.h>
 
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <optional>
+#include <memory>
 #include <string>
 
 #include "analysis/Contours.h"
-#include "io/ElevationImport.h"
+#include "analysis/ShadedRelief.h"
+#include "commands/ImportCommands.h"
 #include "support/CountingServer.h"
 #include "support/DemFiles.h"
 
@@ -74,7 +76,7 @@ std::string vrtText(const std::string& source) {
            source + "</SourceFilename><SourceBand>1</SourceBand></SimpleSource></VRTRasterBand></VRTDataset>\n";
 }
 
-int at(const GreyPlane& p, int x, int y) { return p.bytes[std::size_t(y) * std::size_t(p.width) + std::size_t(x)]; }
+int at(const HeightImage& p, int x, int y) { return p.grey()[std::size_t(y) * std::size_t(p.width()) + std::size_t(x)]; }
 
 TEST_F(ElevationImport, CutsWholeBoardsTheAreaHoldsOrAsked) {
     const std::string slopeDem = slope();
@@ -92,15 +94,15 @@ TEST_F(ElevationImport, CutsWholeBoardsTheAreaHoldsOrAsked) {
     };
     for (const Case& c : cases) {
         const ImportResult r = importElevation(options({slopeDem}, [&](ImportOptions& o) {
-            o.crs = "EPSG:32632", o.grid = c.grid, o.spacing = c.spacing, o.boards = c.boards;
+            o.crs = "EPSG:32632", o.grid = BoardGrid(c.grid), o.spacing = c.spacing, o.boards = c.boards;
         }));
-        EXPECT_EQ(r.map.width, c.width) << "grid " << c.grid;
-        EXPECT_EQ(r.map.height, c.height) << "grid " << c.grid;
-        EXPECT_EQ(r.map.bytes.size(), std::size_t(c.width) * std::size_t(c.height));
+        EXPECT_EQ(r.map.width(), c.width) << "grid " << c.grid;
+        EXPECT_EQ(r.map.height(), c.height) << "grid " << c.grid;
+        EXPECT_EQ(r.map.pixelCount(), std::int64_t(c.width) * c.height);
         EXPECT_EQ(r.report.boardsWide, c.boardsWide);
         EXPECT_EQ(r.report.boardsHigh, c.boardsHigh);
-        EXPECT_EQ(r.contour.width, c.width);
-        EXPECT_EQ(r.contour.height, c.height);
+        EXPECT_EQ(r.contour.width(), c.width);
+        EXPECT_EQ(r.contour.height(), c.height);
     }
 }
 
@@ -108,7 +110,7 @@ TEST_F(ElevationImport, MapsKnownHeightsToTheNearestLevel) {
     // 576 pixels centred on the 3000 m tile: pixel x lies at 62.5 + 5 x metres, 5 + 0.4 x metres high.
     ImportOptions o = options({slope()}, [](ImportOptions& o) { o.crs = "EPSG:32632", o.lowHeight = 0, o.highHeight = 255; });
     ImportResult r = importElevation(o);
-    ASSERT_EQ(r.map.width, 576);
+    ASSERT_EQ(r.map.width(), 576);
     for (int x : {0, 1, 2, 3, 4, 100, 575})
         EXPECT_EQ(at(r.map, x, 200), std::lround(5 + 0.4 * x)) << "x " << x;
     EXPECT_DOUBLE_EQ(r.report.metresPerLevel, 1.0);
@@ -149,19 +151,19 @@ TEST_F(ElevationImport, PutsThePeakWhereItLiesAfterProjection) {
     const double col = (x - r.report.originX) / 5 - 0.5, row = (r.report.originY - y) / 5 - 0.5;
     double sx = 0, sy = 0;
     int n = 0;
-    for (int py = 0; py < r.map.height; ++py)
-        for (int px = 0; px < r.map.width; ++px)
+    for (int py = 0; py < r.map.height(); ++py)
+        for (int px = 0; px < r.map.width(); ++px)
             if (at(r.map, px, py) == 255) sx += px, sy += py, ++n;
     ASSERT_GT(n, 0);
     EXPECT_NEAR(sx / n, col, 1.0);
     EXPECT_NEAR(sy / n, row, 1.0);
 
     // The contour image is the program's own rule drawn black on white, a ring 500 m round the tip.
-    HeightImage height(r.map.width, r.map.height), contour(r.map.width, r.map.height, 255);
-    std::copy(r.map.bytes.begin(), r.map.bytes.end(), height.grey());
-    markContours(height, fcnGrayColor(r.report.groundLevel), contour, nullptr);
-    EXPECT_TRUE(std::equal(r.contour.bytes.begin(), r.contour.bytes.end(), contour.grey()));
-    EXPECT_NE(std::count(r.contour.bytes.begin(), r.contour.bytes.end(), 0), 0);
+    HeightImage contour(r.map.width(), r.map.height(), 255);
+    markContours(r.map, fcnGrayColor(r.report.groundLevel), contour, nullptr);
+    const std::uint8_t* made = r.contour.grey();
+    EXPECT_TRUE(std::equal(made, made + r.contour.pixelCount(), contour.grey()));
+    EXPECT_NE(std::count(made, made + r.contour.pixelCount(), 0), 0);
 }
 
 TEST_F(ElevationImport, FillsVoidsFromTheirNeighboursAndCountsThem) {
@@ -177,7 +179,7 @@ TEST_F(ElevationImport, FillsVoidsFromTheirNeighboursAndCountsThem) {
                        },
                        [](Dem& d) { d.pixelX = 5, d.pixelY = -5, d.width = 288, d.height = 288, d.noData = -32768; }));
     const ImportResult r = importElevation(options({path}, [](ImportOptions& o) { o.crs = "EPSG:32632"; }));
-    ASSERT_EQ(r.map.width, 288);
+    ASSERT_EQ(r.map.width(), 288);
     EXPECT_EQ(r.report.voidsFilled, 10 * 12 + 3 * 7);
     EXPECT_DOUBLE_EQ(r.report.dataLow, 100);
     for (auto [px, py] : {std::pair{55, 45}, {50, 40}, {59, 51}, {0, 0}, {2, 6}})
@@ -198,7 +200,7 @@ TEST_F(ElevationImport, ReadsAnSrtmTileAndMosaicsItsNeighbour) {
     const ImportResult r = importElevation(options({file("N46E009.hgt"), file("N46E010.hgt")}, [](ImportOptions& o) {
         o.area = GeoBox{9.99, 46.5, 10.01, 46.51}, o.boards = GridSize{1, 1}, o.lowHeight = 0, o.highHeight = 720;
     }));
-    EXPECT_EQ(r.map.width, 144);
+    EXPECT_EQ(r.map.width(), 144);
     EXPECT_EQ(r.report.voidsFilled, 0);
     // Across the seam at 10 E the heights run on smoothly: 360 m there, level 127.5.
     for (int y : {0, 71, 143})
@@ -223,7 +225,7 @@ TEST_F(ElevationImport, RefusesBadInputWithOneLine) {
         std::string message;
     } cases[] = {
         {options({text}), text + ": not a readable elevation file"},
-        {options({file("missing.tif")}), file("missing.tif") + ": not a readable elevation file (No such file or directory)"},
+        {options({file("missing.tif")}), file("missing.tif") + ": No such file or directory"},
         {options({fifo}), fifo + ": not a regular file (it is a FIFO)"},  // would hold the open forever
         {options({s}, [](ImportOptions& o) { o.area = GeoBox{20, 10, 21, 11}; }),
          "the area 20.000000,10.000000,21.000000,11.000000 lies outside every input"},
@@ -276,7 +278,7 @@ TEST_F(ElevationImport, NoInputReachesTheNetworkOrOtherFiles) {
         {file("tiles.xml"), file("tiles.xml") + ": not a readable elevation file (OGC Web Map Service files are not read"},
         // GDAL's own syntax for a directory inside a TIFF names no file here.
         {"GTIFF_DIR:1:" + file("elsewhere/secret.tif"),
-         "GTIFF_DIR:1:" + file("elsewhere/secret.tif") + ": not a readable elevation file (No such file or directory)"},
+         "GTIFF_DIR:1:" + file("elsewhere/secret.tif") + ": No such file or directory"},
     };
     for (const auto& c : cases) {
         const std::string why = refusal(options({c.input}, [](ImportOptions& o) { o.area = GeoBox{9.01, 46.01, 9.03, 46.03}; }));
@@ -306,7 +308,7 @@ TEST_F(ElevationImport, ReadsAnEsriGridWithItsCoordinateSystem) {
     ASSERT_TRUE(fs::exists(file("grid.prj")));
     const ImportResult r = importElevation(options({path}, [](ImportOptions& o) { o.boards = GridSize{1, 1}; }));
     EXPECT_EQ(r.report.crs, "EPSG:32632");
-    EXPECT_EQ(r.map.width, 144);
+    EXPECT_EQ(r.map.width(), 144);
 }
 
 TEST_F(ElevationImport, RefusesAHeaderThatAsksForTooMuchReading) {
@@ -376,7 +378,7 @@ TEST_F(ElevationImport, TakesNanAndInfinityForVoids) {
         return px > 250 && py > 250 ? 355.0 : 100.0;
     }, [](Dem& d) { d.pixelX = 5, d.pixelY = -5, d.width = 288, d.height = 288; }));
     const ImportResult r = importElevation(options({path}, [](ImportOptions& o) { o.crs = "EPSG:32632"; }));
-    ASSERT_EQ(r.map.width, 288);
+    ASSERT_EQ(r.map.width(), 288);
     EXPECT_GE(r.report.voidsFilled, 10 * 12 + 2);
     EXPECT_LE(r.report.voidsFilled, 10 * 12 + 2 * 9);
     EXPECT_DOUBLE_EQ(r.report.dataLow, 100);
@@ -431,6 +433,101 @@ TEST_F(ElevationImport, GdalsMessagesBecomeTheOneLine) {
     EXPECT_EQ(err, "");
 }
 
+TEST_F(ElevationImport, BoardsPastTheDataAreRefusedUnlessAsked) {
+    // 3000 x 2200 m of data holds 4 x 3 boards; 5 x 5 boards (3600 m) reach past it.
+    const std::string path = slope();
+    auto with = [&](OutsidePolicy outside) {
+        return options({path}, [&](ImportOptions& o) { o.crs = "EPSG:32632", o.boards = GridSize{5, 5}, o.outside = outside; });
+    };
+    EXPECT_EQ(refusal(with(OutsidePolicy::Refuse)),
+              "the map (5 x 5 boards) reaches past the data, which covers 4 x 3 whole boards of the 5 m grid: 49.1 % of "
+              "it would be invented; ask for fewer boards or a smaller area, or give --outside ground or extend");
+    // 720 x 720 pixels centred on 600 x 440 of data.
+    const ImportResult ground = importElevation(with(OutsidePolicy::Ground));
+    EXPECT_EQ(ground.report.outsidePixels, 720 * 720 - 600 * 440);
+    EXPECT_EQ(ground.report.voidsFilled, 0);
+    EXPECT_DOUBLE_EQ(ground.report.inventedShare, double(720 * 720 - 600 * 440) / (720 * 720));
+    EXPECT_EQ(at(ground.map, 0, 0), 0) << "the ground: the lowest height, level 0";
+    EXPECT_EQ(at(ground.map, 719, 360), 0);
+    EXPECT_EQ(at(ground.invented, 0, 0), 255);
+    EXPECT_EQ(at(ground.invented, 59, 360), 255);
+    EXPECT_EQ(at(ground.invented, 60, 360), 0);
+    EXPECT_EQ(at(ground.invented, 360, 140), 0);
+    EXPECT_EQ(at(ground.invented, 360, 139), 255);
+    // Extended, the eastern edge's height carries on eastwards.
+    const ImportResult extended = importElevation(with(OutsidePolicy::Extend));
+    EXPECT_GE(at(extended.map, 719, 360), 250);
+    EXPECT_LE(at(extended.map, 0, 360), 5);
+    EXPECT_EQ(extended.report.outsidePixels, 720 * 720 - 600 * 440);
+}
+
+TEST_F(ElevationImport, AHoleInAPlaneIsFilledWithinThePlane) {
+    // A 5 m grid in the map's own system: a plane rising 1 m a pixel eastwards,
+    // 100 to 387 m, with a hole of 30 x 20 samples.
+    const std::string path = file("plane.tif");
+    writeDem(path, dem(
+                       [&](double x, double y) {
+                           const int px = int((x - kX0) / 5), py = int((kY0 - y) / 5);
+                           if (px >= 100 && px < 130 && py >= 50 && py < 70) return -32768.0;
+                           return 100.0 + px;
+                       },
+                       [](Dem& d) { d.pixelX = 5, d.pixelY = -5, d.width = 288, d.height = 288, d.noData = -32768; }));
+    ImportOptions o = options({path}, [](ImportOptions& o) { o.crs = "EPSG:32632", o.lowHeight = 100, o.highHeight = 355; });
+    const ImportResult r = importElevation(o);
+    EXPECT_EQ(r.report.voidsFilled, 30 * 20);
+    EXPECT_DOUBLE_EQ(r.report.inventedShare, 600.0 / (288 * 288));
+    EXPECT_EQ(r.report.outsidePixels, 0);
+    for (int py = 50; py < 70; ++py)
+        for (int px = 100; px < 130; ++px) {
+            EXPECT_GE(at(r.map, px, py), 99) << px << "," << py;
+            EXPECT_LE(at(r.map, px, py), 130) << px << "," << py;
+            EXPECT_NEAR(at(r.map, px, py), px, 2) << px << "," << py;
+            EXPECT_EQ(at(r.invented, px, py), 255);
+        }
+    EXPECT_EQ(at(r.invented, 99, 50), 0);
+    // Told to, the hole is the ground, or refused.
+    o.voids = VoidPolicy::Ground;
+    EXPECT_EQ(at(importElevation(o).map, 110, 60), 0);
+    o.voids = VoidPolicy::Refuse;
+    EXPECT_EQ(refusal(o), "600 pixels of the map (0.72 %) have no data; give --voids fill or ground to import anyway");
+}
+
+TEST_F(ElevationImport, ACoarseGridIsProjectedAsExactly) {
+    // Hills of 2 km on a 0.01 degree grid (about 1 km), 0.8 x 0.6 degrees, onto 100 m pixels.
+    const std::string path = file("coarse.tif");
+    writeDem(path, dem([](double lon, double lat) { return 1000 + 600 * std::sin(lon * 300) * std::cos(lat * 250); },
+                       [](Dem& d) {
+                           d.epsg = 4326, d.originX = 8.6, d.originY = 46.8, d.pixelX = 0.01, d.pixelY = -0.01;
+                           d.width = 80, d.height = 60;
+                       }));
+    ImportOptions o = options({path}, [](ImportOptions& o) {
+        o.area = GeoBox{8.7, 46.3, 9.3, 46.7}, o.spacing = 100, o.lowHeight = 0, o.highHeight = 2000;
+    });
+    const ImportResult r = importElevation(o);
+    // The same grid warped with an exact transformation.
+    GDALDatasetH src = GDALOpen(path.c_str(), GA_ReadOnly);
+    ASSERT_NE(src, nullptr);
+    GDALDatasetH dst = GDALCreate(GDALGetDriverByName("MEM"), "", r.report.width, r.report.height, 1, GDT_Float32, nullptr);
+    double gt[6] = {r.report.originX, r.report.spacing, 0, r.report.originY, 0, -r.report.spacing};
+    GDALSetGeoTransform(dst, gt);
+    GDALSetProjection(dst, r.report.crsWkt.c_str());
+    const char* args[] = {"-r", "bilinear", "-et", "0", nullptr};
+    GDALWarpAppOptions* wo = GDALWarpAppOptionsNew(const_cast<char**>(args), nullptr);
+    ASSERT_NE(GDALWarp(nullptr, dst, 1, &src, wo, nullptr), nullptr);
+    GDALWarpAppOptionsFree(wo);
+    std::vector<float> exact(std::size_t(r.report.width) * std::size_t(r.report.height));
+    ASSERT_EQ(GDALRasterIO(GDALGetRasterBand(dst, 1), GF_Read, 0, 0, r.report.width, r.report.height, exact.data(),
+                           r.report.width, r.report.height, GDT_Float32, 0, 0),
+              CE_None);
+    GDALClose(dst);
+    GDALClose(src);
+    int worst = 0;
+    for (int y = 2; y < r.report.height - 2; ++y)
+        for (int x = 2; x < r.report.width - 2; ++x)
+            worst = std::max(worst, std::abs(at(r.map, x, y) - levelOfHeight(exact[std::size_t(y) * std::size_t(r.report.width) + std::size_t(x)], 0, 2000)));
+    EXPECT_LE(worst, 1);
+}
+
 TEST(ElevationPreview, ShadedReliefIsLitFromTheNorthWest) {
     // A ramp of 1 level a pixel at 1 m a level and 1 m a pixel: slopes of 45 degrees.
     struct Case {
@@ -446,26 +543,11 @@ TEST(ElevationPreview, ShadedReliefIsLitFromTheNorthWest) {
         {"rising south-east, facing the light", 1, 1, 251},     // (1 + 0.707) / 1.732 = 0.986
     };
     for (const Case& c : cases) {
-        GreyPlane map{9, 9, std::vector<std::uint8_t>(81)};
+        HeightImage map(9, 9);
         for (int y = 0; y < 9; ++y)
-            for (int x = 0; x < 9; ++x) map.bytes[std::size_t(y * 9 + x)] = std::uint8_t(100 + c.dx * x + c.dy * y);
-        EXPECT_NEAR(shadedRelief(map, 1.0, 1.0).bytes[4 * 9 + 4], c.shade, 1) << c.slope;
+            for (int x = 0; x < 9; ++x) map.grey()[y * 9 + x] = std::uint8_t(100 + c.dx * x + c.dy * y);
+        EXPECT_NEAR(shadedRelief(map, 1.0, 1.0).grey()[4 * 9 + 4], c.shade, 1) << c.slope;
     }
-}
-
-TEST(ElevationReport, JsonKeepsTheFigures) {
-    ImportReport r;
-    r.width = 576, r.height = 288, r.boardsWide = 4, r.boardsHigh = 2, r.metresPerLevel = 1.5;
-    r.lowHeight = -12.25, r.highHeight = 370.25, r.voidsFilled = 17, r.crs = "EPSG:32632 \"x\"";
-    r.area = {9.5, 46, 9.75, 46.25};
-    const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(reportJson(r))).object();
-    EXPECT_EQ(o["width"].toInt(), 576);
-    EXPECT_EQ(o["boardsHigh"].toInt(), 2);
-    EXPECT_DOUBLE_EQ(o["metresPerLevel"].toDouble(), 1.5);
-    EXPECT_DOUBLE_EQ(o["lowHeight"].toDouble(), -12.25);
-    EXPECT_EQ(o["voidsFilled"].toInt(), 17);
-    EXPECT_EQ(o["crs"].toString().toStdString(), "EPSG:32632 \"x\"");
-    EXPECT_DOUBLE_EQ(o["area"].toObject()["north"].toDouble(), 46.25);
 }
 
 }  // namespace

@@ -7,10 +7,11 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "io/ImportFiles.h"
+#include "commands/ImportCommands.h"
 #include "support/TestSupport.h"
 
 namespace morv {
@@ -28,11 +29,19 @@ std::map<std::string, std::string> contents(const fs::path& dir) {
 /// An import's result with every level and contour pixel set to grey.
 ImportResult made(std::uint8_t grey, double metresPerLevel) {
     ImportResult r;
-    r.map = {8, 6, std::vector<std::uint8_t>(48, grey)};
-    r.contour = {8, 6, std::vector<std::uint8_t>(48, std::uint8_t(255 - grey))};
+    r.map = HeightImage(8, 6, grey);
+    r.contour = HeightImage(8, 6, std::uint8_t(255 - grey));
     r.report.width = 8, r.report.height = 6;
     r.report.metresPerLevel = metresPerLevel;
     return r;
+}
+
+/// Writes r with a report naming its metres per level, as the command line does.
+void saveImportFiles(const ImportResult& r, const std::string& map, const std::string& report, Existing existing) {
+    App app;
+    app.session.gblnProgrammerMode = true;
+    writeImport(app, r, map, PictureType::Bmp24, existing,
+                {{report, "metresPerLevel " + std::to_string(r.report.metresPerLevel) + "\n"}});
 }
 
 TEST(ImportFiles, TheMapItsContourImageAndTheReportAreOneSet) {
@@ -42,7 +51,7 @@ TEST(ImportFiles, TheMapItsContourImageAndTheReportAreOneSet) {
     saveImportFiles(made(10, 1.5), map, report, Existing::Refuse);
     const auto before = contents(dir.path());
     ASSERT_EQ(before.size(), 3u);
-    EXPECT_NE(before.at("alps.json").find("\"metresPerLevel\": 1.5,"), std::string::npos);
+    EXPECT_EQ(before.at("alps.json"), "metresPerLevel 1.500000\n");
     saveImportFiles(made(200, 2.5), map, report, Existing::Replace);
     const auto after = contents(dir.path());
     ASSERT_EQ(after.size(), 3u);
@@ -70,6 +79,42 @@ TEST(ImportFiles, TheMapItsContourImageAndTheReportAreOneSet) {
             EXPECT_THROW(saveImportFiles(made(99, 9), map, report, Existing::Refuse), TargetExists);
             EXPECT_EQ(contents(dir.path()), sig == SIGKILL ? before : after);
         }
+}
+
+TEST(ImportReport, LinesAndTheWarningAboveFivePercent) {
+    ImportReport r;
+    r.width = 720, r.height = 720, r.boardsWide = 5, r.boardsHigh = 5, r.spacing = 5, r.metresPerLevel = 0.8627;
+    r.lowHeight = 4.8, r.highHeight = 224.8, r.dataLow = 4.8, r.dataHigh = 224.8, r.groundHeight = 4.8;
+    r.area = {9, 46.03, 9.04, 46.05}, r.crs = "EPSG:32632", r.voidsFilled = 0, r.outsidePixels = 254400;
+    r.inventedShare = 254400.0 / (720 * 720);
+    EXPECT_EQ(importReportText(r),
+              "size: 720 x 720 pixels, 5 x 5 boards (5 m grid, 5.00 m a pixel)\n"
+              "metres per level: 0.863\n"
+              "heights: 4.8 to 224.8 m (map 4.8 to 224.8 m)\n"
+              "ground: 4.8 m, level 0\n"
+              "area: 9.000000,46.030000,9.040000,46.050000 (EPSG:32632)\n"
+              "voids filled: 0\n"
+              "past the data: 254400 pixels\n"
+              "not from the data: 49.07 % of the map\n");
+    EXPECT_EQ(inventedTerrainWarning(r), "warning: 49.1 % of the map is not from the data (0 voids, 254400 pixels past its edge)");
+    // Five percent is still quiet; a pixel more is not.
+    r.outsidePixels = 0, r.voidsFilled = 25920, r.inventedShare = 25920.0 / (720 * 720);
+    EXPECT_EQ(inventedTerrainWarning(r), "");
+    r.voidsFilled = 25921, r.inventedShare = 25921.0 / (720 * 720);
+    EXPECT_EQ(inventedTerrainWarning(r), "warning: 5.0 % of the map is not from the data (25921 voids, 0 pixels past its edge)");
+}
+
+TEST(ImportReport, NamedOutputsTakeRedrawsTypes) {
+    const struct {
+        const char* path;
+        std::optional<int> depth;
+        PictureType type;
+    } cases[] = {
+        {"a.png", std::nullopt, PictureType::Png8}, {"a.PNG", 24, PictureType::Png24},
+        {"a.bmp", std::nullopt, PictureType::Bmp24}, {"a.bmp", 8, PictureType::Bmp8},
+        {"dir.png/a", std::nullopt, PictureType::Bmp24},
+    };
+    for (const auto& c : cases) EXPECT_EQ(namedOutputType(c.path, c.depth), c.type) << c.path;
 }
 
 }  // namespace

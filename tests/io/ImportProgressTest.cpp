@@ -5,7 +5,7 @@
 #include <thread>
 #include <vector>
 
-#include "io/ElevationImport.h"
+#include "commands/ImportCommands.h"
 #include "support/DemFiles.h"
 #include "support/TestSupport.h"
 

@@ -79,6 +79,51 @@ TEST_F(ImportWindow, PreviewsTheReliefThenWritesAndOpensTheNewMap) {
     EXPECT_EQ(child<QLineEdit>("txtGroundLevel")->text(), QString::number(level));
 }
 
+TEST_F(ImportWindow, BoardsPastTheDataAreRefusedOrWarnedAbout) {
+    // 3000 x 2200 m of slope holds 4 x 3 boards; 5 x 5 reach past it.
+    const std::string demPath = dir.file("slope.tif");
+    writeDem(demPath, dem([](double x, double) { return 0.02 * (x - kDemX0); }));
+    std::string refusedText, warning;
+    bool warningShownBefore = true;
+    int redPixels = 0;
+    main->showImportModally = [&](FrmImport& d) {
+        auto type = [&](const char* name, const std::string& text) {
+            QTest::keyClicks(d.findChild<QLineEdit*>(QString::fromUtf8(name)), QString::fromStdString(text));
+        };
+        auto press = [&](const char* name) {
+            QTest::mouseClick(d.findChild<QPushButton*>(QString::fromUtf8(name)), Qt::LeftButton);
+        };
+        prompter.fileLists = {{demPath}};
+        press("cmdAddDem");
+        type("txtCrs", "EPSG:32632");
+        type("txtBoards", "5x5");
+        prompter.answers = {mb::OK};
+        press("cmdPreview");
+        refusedText = lastShown().text;
+        auto* label = d.findChild<QLabel*>(QStringLiteral("lblWarning"));
+        warningShownBefore = !label->isHidden();
+        QComboBox* outside = d.findChild<QComboBox*>(QStringLiteral("cboOutside"));
+        outside->setFocus();
+        QTest::keyClick(outside, Qt::Key_Down);
+        press("cmdPreview");
+        warning = label->isHidden() ? "" : label->text().toStdString();
+        const QImage shown = label->grab().toImage();
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x) {
+                const QColor c = shown.pixelColor(x, y);
+                redPixels += c.red() > 120 && c.green() < 60 && c.blue() < 60;
+            }
+        press("cmdCancel");
+    };
+    action("mnuToolsImport")->trigger();
+    EXPECT_EQ(refusedText.rfind("the map (5 x 5 boards) reaches past the data, which covers 4 x 3 whole boards", 0), 0u)
+        << refusedText;
+    EXPECT_FALSE(warningShownBefore);
+    EXPECT_EQ(warning, "warning: 49.1 % of the map is not from the data (0 voids, 254400 pixels past its edge)");
+    EXPECT_GT(redPixels, 20) << "the warning stands out in red";
+    EXPECT_FALSE(std::filesystem::exists(dir.file("slope.bmp")));
+}
+
 /// The pixels a field shows of its hint: its own rendering, left of the frame.
 QImage hintPixels(QLineEdit* e, int width) {
     return e->grab().toImage().copy(0, 0, width, e->height()).convertToFormat(QImage::Format_RGB32);

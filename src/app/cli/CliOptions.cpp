@@ -8,6 +8,7 @@
 #include "app/cli/GradeCommand.h"
 #include "app/cli/ImportCommand.h"
 #include "app/cli/OutputNames.h"
+#include "core/Numbers.h"
 #include "core/AppInfo.h"
 #include "io/PictureEncode.h"
 
@@ -98,9 +99,7 @@ std::string readFit(Options& o, const std::string& n, const std::string& v) {
 /// A decimal number; nothing when malformed or not finite.
 std::optional<double> readNumber(std::string_view text) {
     double v = 0;
-    if (text.empty() || text[0] == '+') return std::nullopt;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(v)) return std::nullopt;
+    if (!readDecimal(text, v)) return std::nullopt;
     return v;
 }
 
@@ -160,6 +159,85 @@ std::string readGround(Options& o, const std::string& n, const std::string& v) {
     }
     o.groundMetres.clear();
     return whole(n, v, 0, 255, o.ground);
+}
+
+/// "NAME takes WHAT, not 'VALUE'".
+std::string takes(const std::string& name, const std::string& what, const std::string& value) {
+    return oneLine(name) + " takes " + what + ", not '" + oneLine(value) + "'";
+}
+
+std::string readImportArea(Options& o, const std::string& n, const std::string& v) {
+    std::vector<double> a;
+    if (!readDecimalList(v, ',', 4, a) || !(a[0] < a[2] && a[1] < a[3]) || a[0] < -180 || a[2] > 180 || a[1] < -90 || a[3] > 90)
+        return takes(n, "W,S,E,N in degrees with W below E and S below N", v);
+    o.import.area = GeoBox{a[0], a[1], a[2], a[3]};
+    return {};
+}
+
+std::string readImportResample(Options& o, const std::string& n, const std::string& v) {
+    if (v == "bilinear") o.import.resampling = Resampling::Bilinear;
+    else if (v == "cubic") o.import.resampling = Resampling::Cubic;
+    else if (v == "average") o.import.resampling = Resampling::Average;
+    else return takes(n, "bilinear, cubic or average", v);
+    return {};
+}
+
+std::string readImportGrid(Options& o, const std::string& n, const std::string& v) {
+    o.importGridGiven = true;
+    return choose(n, v, "5 or 10", parseBoardGrid(v), o.import.grid);
+}
+
+std::string readImportSpacing(Options& o, const std::string& n, const std::string& v) {
+    double m = 0;
+    if (!readDecimal(v, m) || m <= 0) return takes(n, "a positive number of metres", v);
+    o.import.spacing = m;
+    return {};
+}
+
+std::string readImportBoards(Options& o, const std::string& n, const std::string& v) {
+    std::vector<double> b;
+    if (!readDecimalList(v, 'x', 2, b) || b[0] < 1 || b[1] < 1 || b[0] != std::floor(b[0]) || b[1] != std::floor(b[1]) ||
+        b[0] > 100000 || b[1] > 100000)
+        return takes(n, "WxH, two whole numbers of boards", v);
+    o.import.boards = GridSize{int(b[0]), int(b[1])};
+    return {};
+}
+
+std::string readImportHeights(Options& o, const std::string& n, const std::string& v) {
+    std::vector<double> h;
+    if (!readDecimalList(v, ':', 2, h) || !(h[0] < h[1])) return takes(n, "LOW:HIGH in metres with LOW below HIGH", v);
+    o.import.lowHeight = h[0], o.import.highHeight = h[1];
+    return {};
+}
+
+std::string readImportGround(Options& o, const std::string& n, const std::string& v) {
+    double m = 0;
+    if (!readDecimal(v, m)) return takes(n, "a height in metres", v);
+    o.import.ground = m;
+    return {};
+}
+
+std::string readImportOutside(Options& o, const std::string& n, const std::string& v) {
+    if (v == "refuse") o.import.outside = OutsidePolicy::Refuse;
+    else if (v == "ground") o.import.outside = OutsidePolicy::Ground;
+    else if (v == "extend") o.import.outside = OutsidePolicy::Extend;
+    else return takes(n, "refuse, ground or extend", v);
+    return {};
+}
+
+std::string readImportVoids(Options& o, const std::string& n, const std::string& v) {
+    if (v == "fill") o.import.voids = VoidPolicy::Fill;
+    else if (v == "ground") o.import.voids = VoidPolicy::Ground;
+    else if (v == "refuse") o.import.voids = VoidPolicy::Refuse;
+    else return takes(n, "fill, ground or refuse", v);
+    return {};
+}
+
+/// A path or name that may not be empty.
+template <std::string Options::*Field>
+std::string readText(Options& o, const std::string& n, const std::string& v) {
+    o.*Field = v;
+    return v.empty() ? oneLine(n) + " needs a path" : std::string();
 }
 
 constexpr std::array kOptions = {
@@ -230,6 +308,48 @@ constexpr std::array kOptions = {
                [](Options& o, const std::string&, const std::string&) { o.quiet = true; return std::string(); }},
     OptionRow{"-h", "--help", nullptr, kAnyCommand, "show this help", nullptr},
     OptionRow{nullptr, "--version", nullptr, kAnyCommand, "show the version", nullptr},
+    // The import's own options; a missing value is named by what the option needs.
+    OptionRow{"-o", "--output", "PATH", kImport,
+               "the height map to write; its contour image gets CL before the extension", readText<&Options::output>,
+               "a path"},
+    OptionRow{nullptr, "--area", "W,S,E,N", kImport, "the area in degrees of longitude and latitude (default: all the input)",
+               readImportArea, "W,S,E,N"},
+    OptionRow{nullptr, "--crs", "CRS", kImport,
+               "the map's coordinate system, such as EPSG:32632 (default: the UTM\n"
+               "                    zone of the area's centre)",
+               [](Options& o, const std::string& n, const std::string& v) {
+                   o.import.crs = v;
+                   return v.empty() ? oneLine(n) + " needs a coordinate system" : std::string();
+               },
+               "a coordinate system"},
+    OptionRow{nullptr, "--resample", "R", kImport, "bilinear (default), cubic or average", readImportResample,
+               "bilinear, cubic or average"},
+    OptionRow{nullptr, "--grid", "5|10", kImport,
+               "base-board grid in metres: 144 pixels a board, or 72 plus one (default 5)", readImportGrid, "5 or 10"},
+    OptionRow{nullptr, "--spacing", "M", kImport, "metres between pixels instead of the grid's own (5 m grid boards)",
+               readImportSpacing, "metres"},
+    OptionRow{nullptr, "--boards", "WxH", kImport, "whole base boards to cut (default: as many as the area holds)",
+               readImportBoards, "WxH"},
+    // Its names fill the column: the text keeps the two spaces it always had.
+    OptionRow{nullptr, "--heights", "LOW:HIGH", kImport,
+               " heights in metres for levels 0 and 255 (default: the map's range)", readImportHeights, "LOW:HIGH"},
+    OptionRow{nullptr, "--ground", "M", kImport, "the contour image's ground height in metres (default: the lowest)",
+               readImportGround, "metres"},
+    OptionRow{nullptr, "--depth", "8|24", kImport, "8-bit grey or 24-bit files (default: 8 for .png, else 24)",
+               readDepth},
+    OptionRow{nullptr, "--outside", "R", kImport,
+               "past the data's extent: refuse (default), ground or extend the data", readImportOutside,
+               "refuse, ground or extend"},
+    OptionRow{nullptr, "--voids", "V", kImport, "pixels without data: fill (default, smoothly), ground or refuse",
+               readImportVoids, "fill, ground or refuse"},
+    OptionRow{nullptr, "--void-mask", "PATH", kImport, "also write a picture, white where the map is not from the data",
+               readText<&Options::voidMask>, "a path"},
+    OptionRow{nullptr, "--report", "FILE", kImport, "also write the report as JSON", readText<&Options::report>,
+               "a path"},
+    OptionRow{nullptr, "--force", nullptr, kImport, "replace existing output files",
+               [](Options& o, const std::string&, const std::string&) { o.force = true; return std::string(); }},
+    OptionRow{"-q", "--quiet", nullptr, kImport, "no progress line",
+               [](Options& o, const std::string&, const std::string&) { o.quiet = true; return std::string(); }},
 };
 
 /// Help or version anywhere before "--" wins over everything else.
@@ -247,14 +367,20 @@ unsigned commandBit(Command c) {
     case Command::Info: return kInfo;
     case Command::Scale: return kScale;
     case Command::Level: return kLevel;
+    case Command::Import: return kImport;
     default: return kRedraw;
     }
 }
 
-const OptionRow* findOption(const std::string& name) {
+/// The row of name for the command bit, or else any row of that name.
+const OptionRow* findOption(const std::string& name, unsigned bit) {
+    const OptionRow* any = nullptr;
     for (const OptionRow& row : kOptions)
-        if (name == row.longName || (row.shortName && name == row.shortName)) return &row;
-    return nullptr;
+        if (name == row.longName || (row.shortName && name == row.shortName)) {
+            if (row.commands & bit) return &row;
+            if (!any) any = &row;
+        }
+    return any;
 }
 
 const char* commandName(Command c) {
@@ -262,31 +388,9 @@ const char* commandName(Command c) {
     case Command::Info: return "info";
     case Command::Scale: return "scale";
     case Command::Level: return "level";
+    case Command::Import: return "import";
     default: return "redraw";
     }
-}
-
-/// Reads the option at args[i] (moving i past its value); the problem, or "".
-std::string readOption(const std::vector<std::string>& args, std::size_t& i, Options& o) {
-    std::string name = args[i], value;
-    bool inlineValue = false;
-    if (name.rfind("--", 0) == 0) {
-        if (const auto eq = name.find('='); eq != std::string::npos) {
-            value = name.substr(eq + 1);
-            name = name.substr(0, eq);
-            inlineValue = true;
-        }
-    }
-    const OptionRow* row = findOption(name);
-    if (!row) return "unknown option '" + oneLine(name) + "'";
-    const unsigned bit = commandBit(o.command);
-    if (!(row->commands & bit)) return std::string(commandName(o.command)) + " takes no option " + oneLine(name);
-    if (!row->value && inlineValue) return oneLine(name) + " takes no value";
-    if (row->value && !inlineValue) {
-        if (i + 1 >= args.size()) return name + " needs a value";
-        value = args[++i];
-    }
-    return row->read ? row->read(o, name, value) : std::string();
 }
 
 /// Takes an INPUT; the problem, or "".
@@ -346,16 +450,39 @@ std::string checkComplete(Options& o, const std::string& cmd) {
     return {};
 }
 
-/// "  -o, --output PATH   text", the names padded to one column.
-std::string helpLine(const OptionRow& row) {
+}  // namespace
+
+std::string readOption(const std::vector<std::string>& args, std::size_t& i, Options& o) {
+    std::string name = args[i], value;
+    bool inlineValue = false;
+    if (name.rfind("--", 0) == 0) {
+        if (const auto eq = name.find('='); eq != std::string::npos) {
+            value = name.substr(eq + 1);
+            name = name.substr(0, eq);
+            inlineValue = true;
+        }
+    }
+    const unsigned bit = commandBit(o.command);
+    const OptionRow* row = findOption(name, bit);
+    // The import knows only its own options.
+    if (!row || (bit == kImport && !(row->commands & bit))) return "unknown option '" + oneLine(name) + "'";
+    if (!(row->commands & bit)) return std::string(commandName(o.command)) + " takes no option " + oneLine(name);
+    if (!row->value && inlineValue) return oneLine(name) + " takes no value";
+    if (row->value && !inlineValue) {
+        if (i + 1 >= args.size()) return row->needs ? oneLine(name) + " needs " + row->needs : name + " needs a value";
+        value = args[++i];
+    }
+    return row->read ? row->read(o, name, value) : std::string();
+}
+
+
+std::string helpLine(const OptionRow& row, std::size_t column) {
     std::string names = row.shortName ? std::string(row.shortName) + ", " : std::string();
     names += row.longName;
     if (row.value) names += std::string(" ") + row.value;
-    names.resize(std::max<std::size_t>(names.size() + 1, 20), ' ');
+    names.resize(std::max<std::size_t>(names.size() + 1, column), ' ');
     return "  " + names + row.help + "\n";
 }
-
-}  // namespace
 
 std::span<const OptionRow> optionTable() { return kOptions; }
 
@@ -398,7 +525,7 @@ std::string usageText() {
         // A row shared with another command's own rows (-o) is listed under each.
         for (const OptionRow& row : kOptions)
             if (bits == kAnyCommand ? row.commands == bits : row.commands != kAnyCommand && (row.commands & bits))
-                text += helpLine(row);
+                text += helpLine(row, 20);
     }
     text += "  --                  end of the options: every later argument is an INPUT\n"
             "\n"

@@ -10,10 +10,11 @@
 #include "engine/SampleLevels.h"
 #include "engine/TerrainSettings.h"
 #include "io/AssetFolder.h"
+#include "io/ElevationImport.h"
 
 namespace morv::cli {
 
-enum class Command { Redraw, Info, Scale, Level, Help, Version };
+enum class Command { Redraw, Info, Scale, Level, Help, Version, Import };
 
 /// What the command line asked for.
 struct Options {
@@ -56,10 +57,16 @@ struct Options {
     bool polygonOpen = false;  // later X,Y arguments are more corners of --polygon
     std::optional<Quantity> height;  // none: the mean under the site
     Quantity shoulder;
+    // import: the elevation import's choices and its JSON report's path.
+    ImportOptions import;
+    std::string report;
+    std::string voidMask;
+    bool importGridGiven = false;
 };
 
-/// The commands an option belongs to, as bits.
-enum CommandBits : unsigned { kRedraw = 1, kInfo = 2, kAnyCommand = kRedraw | kInfo, kScale = 4, kLevel = 8 };
+/// The commands an option belongs to, as bits. The import's options are its own
+/// (its help lists them apart), so kAnyCommand leaves it out.
+enum CommandBits : unsigned { kRedraw = 1, kInfo = 2, kAnyCommand = kRedraw | kInfo, kScale = 4, kLevel = 8, kImport = 16 };
 
 /// One option of the command line: its names, the commands that take it, its
 /// value's name and its line in --help. A new option is one more row.
@@ -72,10 +79,21 @@ struct OptionRow {
     /// Stores the option (value is empty for a switch); returns what is wrong with
     /// it, or "" when it was read. name is the option as given.
     std::string (*read)(Options& options, const std::string& name, const std::string& value);
+    /// What a missing value is named in the message ("a path": "-o needs a path");
+    /// nullptr: "needs a value".
+    const char* needs = nullptr;
 };
 
 /// Every option, in the order --help lists them.
 std::span<const OptionRow> optionTable();
+
+/// Reads the option at args[i] for o.command (moving i past its value); the
+/// problem, or "" when it was read.
+std::string readOption(const std::vector<std::string>& args, std::size_t& i, Options& o);
+
+/// The --help line of an option: two spaces, its names and value padded to column
+/// (at least one space after them), then its text.
+std::string helpLine(const OptionRow& row, std::size_t column);
 
 /// The outcome of reading the arguments: options, or a usage error's message.
 struct Parsed {

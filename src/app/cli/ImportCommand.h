@@ -5,14 +5,17 @@
 #include <vector>
 
 #include "io/ElevationImport.h"
+#include "io/PictureEncode.h"
 
 namespace morv::cli {
 
 /// What `morv-cli import` was asked to do.
 struct ImportRequest {
     ImportOptions options;
-    std::string output;
+    std::string output;   ///< checked, ".bmp" added to a name without extension
+    PictureType type = PictureType::Bmp24;  ///< what the map and its contour image are written as
     std::string report;   ///< the JSON report's path; empty: none
+    std::string voidMask; ///< the picture of what is not data; empty: none
     bool force = false;
     bool quiet = false;   ///< no progress line
     bool help = false;
