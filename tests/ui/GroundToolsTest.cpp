@@ -264,6 +264,14 @@ TEST_F(GroundTools, GradesAClickedTrackWithPreviewAndUndo) {
     const auto onScreen = [this](int x, int y) { return qGray(picture()->picDisp()->grab().toImage().pixel(x, y)); };
     EXPECT_NE(onScreen(200, 16), 200);
     EXPECT_EQ(level(200, 16), 200);
+    // Dragging a point grades the moved line at once; dragged back, the first again.
+    EXPECT_EQ(onScreen(200, 23), 200);
+    drag({220, 16}, {220, 24});
+    EXPECT_EQ(picture()->overlay()->track()[1], (TrackPoint{219.5, 23.5}));
+    EXPECT_NE(onScreen(200, 23), 200);
+    drag({220, 24}, {220, 16});
+    EXPECT_EQ(onScreen(200, 23), 200);
+    ASSERT_EQ(picture()->overlay()->track().size(), 2u);
 
     std::string summary;
     QImage profile;
