@@ -84,9 +84,6 @@ std::string FrmMapScale::problem() const {
     for (const BoxValue& v : {readBox(txtPixelMetres, "Metres a pixel", false), readBox(txtLevelMetres, "Metres a grey level", false),
                               readBox(txtBaseMetres, "The height of level 0", true)})
         if (!v.problem.empty()) return v.problem;
-    if (readBox(txtLevelMetres, "", false).value == 0 && !txtBaseMetres->text().trimmed().isEmpty() &&
-        readBox(txtBaseMetres, "", true).value != 0)
-        return "The height of level 0 needs the metres a grey level";
     return {};
 }
 

@@ -5,6 +5,7 @@
 #include <QImage>
 
 #include "io/Files.h"
+#include "ui/FrmOverWrite.h"
 #include "io/ScaleFile.h"
 #include "ui/FrmGradeTrack.h"
 #include "ui/FrmLevelSite.h"
@@ -39,6 +40,7 @@ protected:
     }
     /// Opens a menu with its Alt letter and picks the entry with letter.
     void choose(Qt::Key menuKey, const char* menu, Qt::Key letter) {
+        backToMain();
         press(menuKey, Qt::AltModifier);
         QMenu* m = child<QMenu>(menu);
         ASSERT_TRUE(QTest::qWaitFor([&] { return m->isVisible(); }, 2000)) << menu;
@@ -60,14 +62,18 @@ protected:
     static void press(QDialog& d, Qt::Key key) { QTest::keyClick(d.windowHandle(), key); }
     /// Ctrl+Z, as a user takes a step back.
     void undo() {
-        // Back in the main window once the dialog has gone.
+        backToMain();
+        press(Qt::Key_Z, Qt::ControlModifier);
+    }
+    /// The main window active again once a dialog has gone, as the user finds it.
+    void backToMain() {
         main->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(main.get()));
-        press(Qt::Key_Z, Qt::ControlModifier);
     }
     /// Replaces the text of the box with the focus by typing.
     static void retype(QDialog& d, const char* text) {
         QTest::keyClick(d.focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(d.focusWidget(), Qt::Key_Backspace);
         QTest::keyClicks(d.focusWidget(), QString::fromUtf8(text));
     }
     template <class T>
@@ -141,6 +147,39 @@ TEST_F(GroundTools, MapScaleGivesMetresToReadoutAndGroundBox) {
     typeGroundLevel("150 m");
     EXPECT_EQ(child<QScrollBar>("vsbGroundLevel")->value(), 100);
     EXPECT_EQ(child<QLineEdit>("txtGroundLevel")->text(), "100");
+}
+
+TEST_F(GroundTools, AScaleCorrectedOrTakenAwayIsSaved) {
+    openRampMap(true);
+    const auto mapScale = [&](const char* levelMetres) {
+        main->showMapScaleModally = [&](FrmMapScale& d) {
+            return drive(d, [&](QDialog& d) {
+                EXPECT_EQ(in<QLineEdit>(d, "txtPixelMetres")->text(), "5");  // the scale as it stands
+                if (!*levelMetres) retype(d, "");
+                press(d, Qt::Key_Tab);
+                retype(d, levelMetres);
+                press(d, Qt::Key_Return);
+            });
+        };
+        choose(Qt::Key_W, "mnuView", Qt::Key_M);
+    };
+    // Heights a level of 0.25 m: level 40 is now 110 m.
+    mapScale("0.25");
+    moveOver(disp(), 40, 3);
+    EXPECT_TRUE(statusText().ends_with(" - H: 110 m - Slope: 5.0%")) << statusText();
+    main->showOverWriteModally = [](FrmOverWrite& d) { d.findChild<QPushButton*>(QStringLiteral("Command1"))->click(); };
+    const std::string path = dir.file("ramp.bmp");
+    action("mnuFileSave")->trigger();
+    ASSERT_TRUE(readScaleFile(path));
+    EXPECT_EQ(readScaleFile(path)->levelMetres, 0.25);
+
+    // Both metres emptied: no scale, and Save takes the scale file away.
+    mapScale("");
+    EXPECT_FALSE(main->document().scale);
+    moveOver(disp(), 40, 3);
+    EXPECT_TRUE(statusText().ends_with(" - LC: " + std::to_string(s.gintCurLowColor))) << statusText();
+    action("mnuFileSave")->trigger();
+    EXPECT_FALSE(readScaleFile(path));
 }
 
 TEST_F(GroundTools, MetresWithoutAScaleAreRefused) {
