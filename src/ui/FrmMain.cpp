@@ -34,6 +34,9 @@
 #include "ui/FrmAbout.h"
 #include "ui/FrmCalcImgSize.h"
 #include "ui/FrmFitBoards.h"
+#include "ui/FrmGradeTrack.h"
+#include "ui/FrmLevelSite.h"
+#include "ui/FrmMapScale.h"
 #include "ui/FrmLevels.h"
 #include "ui/FrmExportAsset.h"
 #include "ui/FrmImport.h"
@@ -97,6 +100,9 @@ FrmMain::FrmMain(App& app, QWidget* parent) : QMainWindow(parent), m_app(app) {
     showFitBoardsModally = [](FrmFitBoards& dialog) { return dialog.exec(); };
     showLevelsModally = [](FrmLevels& dialog) { return dialog.exec(); };
     showExportAssetModally = [](FrmExportAsset& dialog) { return dialog.exec(); };
+    showMapScaleModally = [](FrmMapScale& dialog) { return dialog.exec(); };
+    showLevelSiteModally = [](FrmLevelSite& dialog) { return dialog.exec(); };
+    showGradeTrackModally = [](FrmGradeTrack& dialog) { return dialog.exec(); };
     readPictureFile = [this](const std::string& path) { return morv::loadPicture(path, LevelOptions{m_doc.levels}).image; };
     // A height image dropped from a file manager opens as File > Open would; the
     // ground level box must not take the file's name as typed text instead.
@@ -104,6 +110,7 @@ FrmMain::FrmMain(App& app, QWidget* parent) : QMainWindow(parent), m_app(app) {
     txtGroundLevel->setAcceptDrops(false);
     connectHandlers();
     connectEditViewHandlers();
+    connectGroundHandlers();
     MDIForm_Load();
     // Enabled from the start: it also fires once, 50 ms after the window loads.
     tmrResize->start();
@@ -308,6 +315,7 @@ FrmPicture* FrmMain::ensurePicture() {
         m_picture->setShading(mnuViewShaded->isChecked());
         m_mdi->addSubWindow(m_picture);
         m_picture->hide();
+        attachGroundTools();
     }
     return m_picture.data();
 }
@@ -336,6 +344,7 @@ void FrmMain::setSaveAsCloseEnabled(bool enabled) {
     // The other entries that work on the open map follow the same state.
     mnuFileExportAsset->setEnabled(enabled);
     mnuToolsFitBoards->setEnabled(enabled);
+    for (QAction* a : groundActions()) a->setEnabled(enabled);
     for (QAction* a : {mnuViewZoomFit, mnuViewActualSize, mnuViewZoomIn, mnuViewZoomOut}) a->setEnabled(enabled);
 }
 

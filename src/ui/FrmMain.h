@@ -6,12 +6,14 @@
 #include <string>
 
 #include "core/App.h"
+#include "commands/GradeCommands.h"
 #include "commands/Host.h"
 #include "engine/PreviewLevels.h"
 #include "ui/MapHistory.h"
 #include "ui/PreviewWork.h"
 
 class QAction;
+class QActionGroup;
 class QCheckBox;
 class QDragEnterEvent;
 class QDragMoveEvent;
@@ -31,6 +33,9 @@ namespace morv {
 class FrmAbout;
 class FrmCalcImgSize;
 class FrmFitBoards;
+class FrmGradeTrack;
+class FrmLevelSite;
+class FrmMapScale;
 class FrmImport;
 class FrmLevels;
 class FrmExportAsset;
@@ -115,6 +120,12 @@ public:
     std::function<int(FrmLevels&)> showLevelsModally;
     /// Shows the Export Asset dialog modally; returns its result. Replaceable.
     std::function<int(FrmExportAsset&)> showExportAssetModally;
+    /// Shows View > Map Scale's dialog modally; returns its result. Replaceable.
+    std::function<int(FrmMapScale&)> showMapScaleModally;
+    /// Shows Tools > Level Site's dialog modally; returns its result. Replaceable.
+    std::function<int(FrmLevelSite&)> showLevelSiteModally;
+    /// Shows Tools > Grade Track's dialog modally; returns its result. Replaceable.
+    std::function<int(FrmGradeTrack&)> showGradeTrackModally;
     /// The size calculator while it is shown, else null.
     FrmCalcImgSize* calcImgSize() const;
     /// Runs after every yield of a long operation (tests press keys there).
@@ -216,6 +227,22 @@ private:
     void MDIForm_OLEDragDrop(const std::string& path);
     void openCommandLineImage(const std::string& path);
     void followScreen();
+
+    // Map scale, selection, measuring, levelling and grading (FrmMainGround.cpp).
+    void buildGroundMenus();
+    void connectGroundHandlers();
+    /// The entries that work on the open map's ground.
+    std::vector<QAction*> groundActions() const;
+    /// Gives a new picture window's tool layer the chosen tool and its handlers.
+    void attachGroundTools();
+    void chooseGroundTool();
+    void mnuViewMapScale_Click();
+    void mnuToolsLevelSite_Click();
+    void mnuToolsGradeTrack_Click();
+    /// Shows the drawn track graded with the last choices while its points move.
+    void previewTrack();
+    /// The Grade Track dialog for the track Enter ended.
+    void gradeDrawnTrack();
 
     // Terrain settings, ground level and blur (FrmMainTerrain.cpp).
     void chkFlatten_Click();
@@ -329,6 +356,15 @@ private:
     QAction* mnuToolsCalcImgSize = nullptr;
     QAction* mnuToolsImport = nullptr;
     QAction* mnuToolsFitBoards = nullptr;
+    QAction* mnuToolsSelectRect = nullptr;
+    QAction* mnuToolsSelectPolygon = nullptr;
+    QAction* mnuToolsMeasure = nullptr;
+    QAction* mnuToolsLevelSite = nullptr;
+    QAction* mnuToolsGradeTrack = nullptr;
+    QActionGroup* m_groundTools = nullptr;
+    QAction* mnuViewMapScale = nullptr;
+    /// What the last Grade Track asked for: the next one starts from it.
+    GradeRequest m_lastGrade;
     QMenu* mnuOptions = nullptr;
     QAction* mnuOptionsOverwrite = nullptr;
     QAction* mnuOptionsBoardGrid = nullptr;

@@ -124,13 +124,13 @@ bool FrmMain::txtGroundLevel_KeyPress(int key) {
     Routine r(m_app, "frmMain.txtGroundLevel_KeyPress");
     if (key != Qt::Key_Return && key != Qt::Key_Enter) return false;
     // Enter is swallowed: no beep, no character.
-    r([&] { setGroundLevelValue(int(groundLevelFromText(txtGroundLevel->text().toStdString()))); });
+    r([&] { setGroundLevelValue(int(groundLevelFromText(txtGroundLevel->text().toStdString(), m_doc.scale))); });
     return true;
 }
 
 void FrmMain::txtGroundLevel_LostFocus() {
     Routine r(m_app, "frmMain.txtGroundLevel_LostFocus");
-    r([&] { setGroundLevelValue(int(groundLevelFromText(txtGroundLevel->text().toStdString()))); });
+    r([&] { setGroundLevelValue(int(groundLevelFromText(txtGroundLevel->text().toStdString(), m_doc.scale))); });
 }
 
 void FrmMain::chkShowCoast_Click() {

@@ -169,6 +169,7 @@ void FrmMain::buildMenus() {
     mnuToolsCalcImgSize = entry(mnuTools, "mnuToolsCalcImgSize", "Calc Img Size");
     mnuToolsImport = entry(mnuTools, "mnuToolsImport", "&Import Elevation Data...");
     mnuToolsFitBoards = entry(mnuTools, "mnuToolsFitBoards", "&Fit to Boards...");
+    buildGroundMenus();
 
     mnuOptions = menuBar()->addMenu(QStringLiteral("&Options"));
     mnuOptions->setObjectName(QStringLiteral("mnuOptions"));

@@ -15,6 +15,8 @@
 
 #include "core/Routine.h"
 #include "commands/FileCommands.h"
+#include "engine/GroundMeasure.h"
+#include "ui/MapOverlay.h"
 #include "ui/PictureBox.h"
 
 namespace morv {
@@ -67,6 +69,8 @@ FrmPicture::FrmPicture(const Host& host, Document& document)
     for (QObject* o : {static_cast<QObject*>(m_scroll), static_cast<QObject*>(m_scroll->viewport()),
                        static_cast<QObject*>(m_canvas), static_cast<QObject*>(m_disp), static_cast<QObject*>(m_dispCL)})
         o->installEventFilter(this);
+    // Made after the key preview: the tools' Enter and Esc come first.
+    m_overlay = new MapOverlay(m_canvas, m_disp, m_dispCL, m_scroll);
 
     m_disp->onMouseMove = [this](int x, int y) { picDisp_MouseMove(x, y); };
     m_dispCL->onMouseMove = [this](int x, int y) { picDispCL_MouseMove(x, y); };
@@ -136,6 +140,7 @@ void FrmPicture::setContourVisible(bool visible) {
     sync();
     m_dispCL->setVisible(visible);
     if (visible) m_dispCL->raise();
+    m_overlay->raise();
 }
 
 void FrmPicture::setBoardGrid(bool on) {
@@ -267,7 +272,8 @@ void FrmPicture::readout(const Picture& picture, int X, int Y) {
     if (c > 65536) c = c / 65536;
     if (!s.gblnDrawing && !s.gblnBusy)
         m_host.activity.setStatus("X: " + std::to_string(X) + " - Y: " + std::to_string(Y) + " - C: " + std::to_string(c) +
-                         " - HC: " + std::to_string(s.gintCurHighColor) + " - LC: " + std::to_string(s.gintCurLowColor));
+                         " - HC: " + std::to_string(s.gintCurHighColor) + " - LC: " + std::to_string(s.gintCurLowColor) +
+                                  groundReadout(*m_doc.disp.image, m_doc.scale, X, Y));
 }
 
 void FrmPicture::picDisp_MouseMove(int X, int Y) {

@@ -11,6 +11,7 @@ class QScrollArea;
 
 namespace morv {
 
+class MapOverlay;
 class PictureBox;
 
 /// The picture window: the one document window inside the main window. Shows the
@@ -61,6 +62,8 @@ public:
 
     PictureBox* picDisp() const { return m_disp; }
     PictureBox* picDispCL() const { return m_dispCL; }
+    /// The ground tools' layer over both displays.
+    MapOverlay* overlay() const { return m_overlay; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -89,6 +92,7 @@ private:
     QWidget* m_canvas = nullptr;
     PictureBox* m_disp = nullptr;
     PictureBox* m_dispCL = nullptr;
+    MapOverlay* m_overlay = nullptr;
     bool m_inQueryUnload = false;
     bool m_unloading = false;
     int m_wheelAngle = 0;  // Ctrl+wheel turns not yet worth a zoom step
