@@ -1,4 +1,5 @@
 #include "commands/ImportCommands.h"
+#include "io/ScaleFile.h"
 
 #include <sstream>
 
@@ -56,7 +57,7 @@ ImportOutcome runImport(App& app, const ImportOptions& options, const ImportProg
 }
 
 std::vector<std::string> importTargets(const std::string& mapPath, const std::string& reportPath) {
-    std::vector<std::string> targets{mapPath, contourPathFor(mapPath)};
+    std::vector<std::string> targets{mapPath, contourPathFor(mapPath), scalePathFor(mapPath)};
     if (!reportPath.empty()) targets.push_back(reportPath);
     return targets;
 }
@@ -95,6 +96,17 @@ bool writeAsked(const std::vector<PictureWrite>& pictures, Existing existing, co
 
 }  // namespace
 
+MapScale importedScale(const ImportReport& r) {
+    MapScale s;
+    s.pixelMetres = r.spacing;
+    s.levelMetres = r.metresPerLevel;
+    s.baseMetres = r.lowHeight;
+    s.crsWkt = r.crsWkt;
+    // The top-left corner of the top-left pixel, rows running south.
+    s.geoTransform = {r.originX, r.spacing, 0, r.originY, 0, -r.spacing};
+    return s;
+}
+
 bool writeImport(App& app, const ImportResult& result, const std::string& mapPath, PictureType type, Existing existing,
                  const std::vector<FileContent>& alongside, const ReplaceQuestion& replace, const std::string& maskPath) {
     Routine r(app, "frmImport.cmdImport_Click");
@@ -106,8 +118,11 @@ bool writeImport(App& app, const ImportResult& result, const std::string& mapPat
             std::vector<PictureWrite> pictures{{&result.map, mapPath, type},
                                                {&result.contour, contourPathFor(mapPath), type}};
             if (!maskPath.empty())
-                pictures.push_back({&result.invented, maskPath, namedOutputType(maskPath, std::nullopt)});
-            written = writeAsked(pictures, existing, alongside, replace);
+                pictures.push_back({&result.invented, maskPath, pictureTypeFor(maskPath, std::nullopt)});
+            // The map carries what its pixels and levels stand for, in the same set.
+            std::vector<FileContent> files = alongside;
+            files.push_back(scaleFileFor(mapPath, importedScale(result.report)));
+            written = writeAsked(pictures, existing, files, replace);
         } catch (const std::exception&) {
             failure = std::current_exception();
         }

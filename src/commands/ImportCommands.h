@@ -7,6 +7,7 @@
 
 #include "core/App.h"
 #include "engine/HeightImage.h"
+#include "engine/MapScale.h"
 #include "io/ElevationImport.h"
 #include "io/PictureEncode.h"
 #include "io/SafeWrite.h"
@@ -48,9 +49,13 @@ std::vector<std::string> importTargets(const std::string& mapPath, const std::st
 /// Asked whether an existing target may be replaced; true replaces it.
 using ReplaceQuestion = std::function<bool(const std::string& path)>;
 
+/// What the pixels and levels of an imported map stand for: its spacing, metres
+/// per level from the height mapped to level 0, its coordinate system and place.
+MapScale importedScale(const ImportReport& report);
+
 /// Writes what an import made as one set, traced as "frmImport.cmdImport_Click":
 /// the height map at mapPath and its contour image beside it, both as type, and
-/// the files in alongside (a report). Either every file is the new one or none
+/// the map's scale file (importedScale) and the files in alongside (a report). Either every file is the new one or none
 /// changed (see savePictureFiles). With Existing::Refuse each target that exists
 /// is offered to replace first, and whether one exists is decided again,
 /// atomically, when the set is committed; a file made meanwhile is offered too.

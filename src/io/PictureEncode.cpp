@@ -22,10 +22,6 @@ PictureType pictureTypeFor(std::string_view path, std::optional<int> depth) {
     return writtenType(extensionOf(std::string(path)), depth);
 }
 
-PictureType namedOutputType(std::string_view path, std::optional<int> depth) {
-    return pictureTypeFor(path, depth.value_or(pictureTypeFor(path, 8) == PictureType::Png8 ? 8 : 24));
-}
-
 std::optional<int> parseDepth(std::string_view text) {
     if (text == "8") return 8;
     if (text == "24") return 24;

@@ -23,10 +23,6 @@ PictureType writtenType(std::string_view extension, std::optional<int> depth);
 /// writtenType for the extension of a file name.
 PictureType pictureTypeFor(std::string_view path, std::optional<int> depth);
 
-/// The type of an output the user named: depth when given, else 8-bit grey for a
-/// ".png" name and 24-bit BMP for any other.
-PictureType namedOutputType(std::string_view path, std::optional<int> depth);
-
 /// Reads a depth ("8" or "24").
 std::optional<int> parseDepth(std::string_view text);
 

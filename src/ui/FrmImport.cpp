@@ -372,7 +372,7 @@ void FrmImport::cmdImport_Click() {
                m_app.prompter->msgBox(target + " exists. Replace it?", mb::YesNo + mb::Question, kTitle) == mb::Yes;
     };
     try {
-        if (!writeImport(m_app, *m_result, path, namedOutputType(path, std::nullopt), Existing::Refuse, {}, replace)) return;
+        if (!writeImport(m_app, *m_result, path, pictureTypeFor(path, std::nullopt), Existing::Refuse, {}, replace)) return;
     } catch (const RuntimeError& e) {
         return refused(e.description());
     }

@@ -31,7 +31,7 @@ TEST_F(GradeCli, WritesTheMapPictureTableAndReport) {
             " --fix 0:500 --fix 2000:500 -o out.png --contours --profile p.png --table t.csv --report r.json" + kScale,
         dir);
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out.substr(0, r.out.find("length")), "out.png\noutCL.png\np.png\nt.csv\nr.json\n");
+    EXPECT_EQ(r.out.substr(0, r.out.find("length")), "out.png\noutCL.png\np.png\nt.csv\nr.json\nout.scale.json\n");
     EXPECT_NE(r.out.find("fill: 2250000 m3, highest bank 75.00 m\n"), std::string::npos) << r.out;
     EXPECT_EQ(test::readFile(dir.file("out.png")).at(25), 0) << "an 8-bit grey PNG, as redraw writes";
     const auto out = loadPictureFile(dir.file("out.png"));
@@ -41,6 +41,16 @@ TEST_F(GradeCli, WritesTheMapPictureTableAndReport) {
     EXPECT_NE(table.find("\n1000.0,128.00,20.00,475.00\n"), std::string::npos) << table;
     EXPECT_EQ(QImage(QString::fromStdString(dir.file("p.png"))).width(), 1200);
     EXPECT_NE(test::readFile(dir.file("r.json")).find("\"highestBank\": 75"), std::string::npos);
+}
+
+TEST_F(GradeCli, TakesTheMapsScaleFileAndKeepsIt) {
+    const std::string path = " --path 28,20 228,20 --width 20 --shoulder 10 --max-grade 2.5% --curve 0 --fix 0:500 --fix 2000:500";
+    ASSERT_EQ(test::morvCli("scale vale.bmp --pixel-metres 10 --level-metres 1 --base-metres 300", dir).status, 0);
+    const test::CliResult byFile = test::morvCli("grade vale.bmp" + path + " -o a.bmp", dir);
+    ASSERT_EQ(byFile.status, 0) << byFile.err;
+    ASSERT_EQ(test::morvCli(std::string("grade vale.bmp") + path + " -o b.bmp" + kScale, dir).status, 0);
+    EXPECT_EQ(test::readFile(dir.file("a.bmp")), test::readFile(dir.file("b.bmp")));
+    EXPECT_EQ(test::readFile(dir.file("a.scale.json")), test::readFile(dir.file("vale.scale.json")));
 }
 
 TEST_F(GradeCli, BadInputIsOneLineAndWritesNothing) {

@@ -47,7 +47,7 @@ TEST_F(ImportCommand, WritesTheMapItsContourImageAndTheReport) {
     const CliResult r = morvCli("import slope.tif -o map.bmp --crs EPSG:32632 --grid 10 --ground 100 --report map.json", dir);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.out.substr(0, r.out.find("size:")), "map.bmp\nmapCL.bmp\nmap.json\n");
+    EXPECT_EQ(r.out.substr(0, r.out.find("size:")), "map.bmp\nmapCL.bmp\nmap.scale.json\nmap.json\n");
     EXPECT_NE(r.out.find("size: 289 x 217 pixels, 4 x 3 boards (10 m grid, 10.00 m a pixel)\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("voids filled: 0\n"), std::string::npos) << r.out;
     const auto map = loadPictureFile(dir.file("map.bmp"));
@@ -214,7 +214,7 @@ TEST_F(ImportCommand, OfTwoRacingImportsToOneNameOneWins) {
     EXPECT_EQ(json["lowHeight"].toDouble(), 0.0);
     EXPECT_EQ(json["highHeight"].toDouble(), 1000.0);
     EXPECT_EQ(loadPictureFile(map)->pixel(288, 0), fcnGrayColor(60)) << "235.2 m of 1000 is level 60";
-    EXPECT_EQ(fileCount(), 5u);
+    EXPECT_EQ(fileCount(), 6u);
 }
 
 TEST_F(ImportCommand, DrawsOneBarOnATerminalAndNoneWhenQuiet) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <gdal.h>
 #include <gdal_utils.h>
 #include <ogr_spatialref.h>
@@ -43,7 +45,8 @@ protected:
     fs::path dir;
     void SetUp() override {
         dir = fs::temp_directory_path() /
-              ("morv-dem-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+              ("morv-dem-" + std::to_string(::getpid()) + "-" +
+               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(dir);
         fs::create_directories(dir);
     }

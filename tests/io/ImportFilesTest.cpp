@@ -13,6 +13,7 @@
 
 #include "commands/ImportCommands.h"
 #include "support/TestSupport.h"
+#include "io/ScaleFile.h"
 
 namespace morv {
 namespace {
@@ -47,14 +48,15 @@ void saveImportFiles(const ImportResult& r, const std::string& map, const std::s
 TEST(ImportFiles, TheMapItsContourImageAndTheReportAreOneSet) {
     test::TempDir dir;
     const std::string map = dir.file("alps.bmp"), report = dir.file("alps.json");
-    EXPECT_EQ(importTargets(map, report), (std::vector<std::string>{map, dir.file("alpsCL.bmp"), report}));
+    EXPECT_EQ(importTargets(map, report), (std::vector<std::string>{map, dir.file("alpsCL.bmp"), dir.file("alps.scale.json"), report}));
     saveImportFiles(made(10, 1.5), map, report, Existing::Refuse);
     const auto before = contents(dir.path());
-    ASSERT_EQ(before.size(), 3u);
+    ASSERT_EQ(before.size(), 4u);
     EXPECT_EQ(before.at("alps.json"), "metresPerLevel 1.500000\n");
+    EXPECT_EQ(readScaleFile(map)->levelMetres, 1.5) << "the map carries its scale";
     saveImportFiles(made(200, 2.5), map, report, Existing::Replace);
     const auto after = contents(dir.path());
-    ASSERT_EQ(after.size(), 3u);
+    ASSERT_EQ(after.size(), 4u);
     for (const auto& [name, bytes] : after) EXPECT_NE(bytes, before.at(name)) << name;
 
     // Killed at each step between the commits, or interrupted by Ctrl+C there:
@@ -114,7 +116,7 @@ TEST(ImportReport, NamedOutputsTakeRedrawsTypes) {
         {"a.bmp", std::nullopt, PictureType::Bmp24}, {"a.bmp", 8, PictureType::Bmp8},
         {"dir.png/a", std::nullopt, PictureType::Bmp24},
     };
-    for (const auto& c : cases) EXPECT_EQ(namedOutputType(c.path, c.depth), c.type) << c.path;
+    for (const auto& c : cases) EXPECT_EQ(pictureTypeFor(c.path, c.depth), c.type) << c.path;
 }
 
 }  // namespace

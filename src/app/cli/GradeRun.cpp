@@ -9,16 +9,17 @@
 #include "io/GradeFiles.h"
 #include "io/ProfilePicture.h"
 #include "io/ImageIO.h"
+#include "io/ScaleFile.h"
 #include "io/TrackFile.h"
 
 namespace morv::cli {
 
 namespace {
 
-/// The map's scale as given by hand; a scale file beside the map, once read,
-/// would start it.
+/// The map's scale: its scale file's, where it has one, with what is given by hand
+/// put over it.
 MapScale scaleOf(const GradeArgs& a) {
-    MapScale scale;
+    MapScale scale = readScaleFile(a.map).value_or(MapScale{});
     if (a.pixelMetres) scale.pixelMetres = *a.pixelMetres;
     if (a.levelMetres) scale.levelMetres = *a.levelMetres;
     if (a.baseMetres) scale.baseMetres = *a.baseMetres;
@@ -31,6 +32,7 @@ std::vector<std::string> gradeTargets(const GradeArgs& a) {
     if (a.request.redrawContours) t.push_back(contourPathFor(a.output));
     for (const std::string* p : {&a.profile, &a.table, &a.report})
         if (!p->empty()) t.push_back(*p);
+    t.push_back(scalePathFor(a.output));
     return t;
 }
 
@@ -71,7 +73,7 @@ int runGrade(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
         const GradeOutcome done = gradeMap(map, scale, a.request);
 
         // As redraw writes its -o: a PNG as 8-bit grey, a BMP as 24-bit.
-        const PictureType type = pictureTypeFor(a.output, pictureTypeFor(a.output, 8) == PictureType::Png8 ? 8 : 24);
+        const PictureType type = pictureTypeFor(a.output, std::nullopt);
         std::vector<PictureWrite> writes{{&map, a.output, type}};
         HeightImage contour;
         if (a.request.redrawContours) {
@@ -86,6 +88,8 @@ int runGrade(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
         if (!a.profile.empty()) alongside.push_back({a.profile, pngBytes(profilePicture(done.profile))});
         if (!a.table.empty()) alongside.push_back({a.table, splineTableCsv(done.profile, a.every, geo.get())});
         if (!a.report.empty()) alongside.push_back({a.report, gradeReportJson(summary)});
+        // The graded map keeps its scale beside it.
+        alongside.push_back(scaleFileFor(a.output, scale));
         savePictureFiles(writes, existing, alongside);
         for (const std::string& t : targets) std::fprintf(out, "%s\n", t.c_str());
         if (!a.quiet) std::fputs(gradeReportText(summary).c_str(), out);

@@ -57,7 +57,7 @@ ImportParsed parseImportArguments(const std::vector<std::string>& args) {
     const OutputChoice choice = chooseOutput(r.output);
     if (!choice.error.empty()) return fail(choice.error);
     r.output = choice.path;
-    r.type = namedOutputType(r.output, o.depth);
+    r.type = pictureTypeFor(r.output, o.depth);
     return {r, {}};
 }
 
