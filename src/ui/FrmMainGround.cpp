@@ -88,7 +88,7 @@ void FrmMain::mnuViewMapScale_Click() {
     FrmMapScale dialog(m_doc.scale, this);
     if (showMapScaleModally(dialog) != QDialog::Accepted) return;
     const std::optional<MapScale> scale = dialog.scale();
-    if (scale != m_doc.scale) setMapScale(*this, scale);
+    if (scale != m_doc.scale) recorded("Map Scale", false, [&] { setMapScale(*this, scale); });
 }
 
 void FrmMain::mnuToolsLevelSite_Click() {

@@ -164,6 +164,7 @@ MapState FrmMain::currentState() const {
     state.curLow = s.gintCurLowColor;
     state.drawnWith = m_doc.drawnWith;
     state.blur = m_doc.blur;
+    state.scale = m_doc.scale;
     return state;
 }
 
@@ -178,6 +179,7 @@ void FrmMain::restoreState(const MapState& state) {
     s.gintCurLowColor = state.curLow;
     m_doc.drawnWith = state.drawnWith;
     m_doc.blur = state.blur;
+    m_doc.scale = state.scale;
 }
 
 void FrmMain::rememberPlace() {
@@ -266,7 +268,8 @@ void FrmMain::recorded(const char* label, bool pictures, const std::function<voi
     const MapState& a = step.after;
     const MapState& b = step.before;
     const bool stateChanged = a.groundLevel != b.groundLevel || a.caption != b.caption || a.resultName != b.resultName ||
-                              a.curHigh != b.curHigh || a.curLow != b.curLow || a.high != b.high || a.low != b.low;
+                              a.curHigh != b.curHigh || a.curLow != b.curLow || a.high != b.high || a.low != b.low ||
+                              a.scale != b.scale;
     if (!kept)
         m_history.clear(!saveEnabled());
     else if (!step.disp.none() || !step.dispCL.none() || stateChanged)

@@ -12,7 +12,7 @@
 namespace morv {
 
 /// What a step of the history puts back besides the pixels: the ground level, the
-/// picture window's caption and what the session knows of the map.
+/// picture window's caption, what the session knows of the map and its scale.
 struct MapState {
     int groundLevel = 128;
     std::string caption;
@@ -20,6 +20,7 @@ struct MapState {
     std::int16_t high = 0, low = 0, curHigh = 0, curLow = 0;
     std::optional<TerrainControls> drawnWith;
     std::optional<BlurState> blur;
+    std::optional<MapScale> scale;
 };
 
 /// One command that changed the map in memory, kept small: what it did to each

@@ -147,6 +147,15 @@ TEST_F(GroundTools, MapScaleGivesMetresToReadoutAndGroundBox) {
     typeGroundLevel("150 m");
     EXPECT_EQ(child<QScrollBar>("vsbGroundLevel")->value(), 100);
     EXPECT_EQ(child<QLineEdit>("txtGroundLevel")->text(), "100");
+
+    // The scale is a step of the history like any other.
+    EXPECT_EQ(action("mnuEditUndo")->text(), "&Undo Map Scale");
+    undo();
+    EXPECT_FALSE(main->document().scale);
+    backToMain();
+    press(Qt::Key_Y, Qt::ControlModifier);
+    ASSERT_TRUE(main->document().scale);
+    EXPECT_EQ(main->document().scale->levelMetres, 0.5);
 }
 
 TEST_F(GroundTools, AScaleCorrectedOrTakenAwayIsSaved) {
