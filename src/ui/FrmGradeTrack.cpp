@@ -1,5 +1,7 @@
 #include "ui/FrmGradeTrack.h"
 
+#include "ui/OkCancel.h"
+
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
@@ -61,13 +63,7 @@ FrmGradeTrack::FrmGradeTrack(std::shared_ptr<const HeightImage> map, const std::
     lblProfile->setObjectName(QStringLiteral("lblProfile"));
     lblProfile->setFixedSize(kProfileWidth, kProfileHeight);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    cmdOK = buttons->button(QDialogButtonBox::Ok);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setDefault(true);
-    buttons->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("cmdCancel"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = okCancelButtons(this, cmdOK);
     for (QDoubleSpinBox* s : {spnWidth, spnShoulder, spnMaxGrade, spnCurve})
         connect(s, &QDoubleSpinBox::valueChanged, this, &FrmGradeTrack::grade);
 

@@ -1,5 +1,7 @@
 #include "ui/FrmLevelSite.h"
 
+#include "ui/OkCancel.h"
+
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
@@ -37,15 +39,7 @@ FrmLevelSite::FrmLevelSite(double meanLevel, const std::optional<MapScale>& scal
     lblProblem = new QLabel(this);
     lblProblem->setObjectName(QStringLiteral("lblProblem"));
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    cmdOK = buttons->button(QDialogButtonBox::Ok);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setDefault(true);
-    buttons->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("cmdCancel"));
-    connect(buttons, &QDialogButtonBox::accepted, this, [this] {
-        if (problem().empty()) accept();
-    });
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = okCancelButtons(this, cmdOK, [this] { return problem().empty(); });
     for (QLineEdit* box : {txtHeight, txtShoulder}) connect(box, &QLineEdit::textChanged, this, &FrmLevelSite::showProblem);
 
     auto* body = new QVBoxLayout(this);

@@ -1,5 +1,7 @@
 #include "ui/FrmLevels.h"
 
+#include "ui/OkCancel.h"
+
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QRegularExpressionValidator>
@@ -54,15 +56,7 @@ FrmLevels::FrmLevels(const LevelMapping& m, QWidget* parent) : QDialog(parent) {
     lblPerLevel = new QLabel(this);
     lblPerLevel->setObjectName(QStringLiteral("lblPerLevel"));
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    cmdOK = buttons->button(QDialogButtonBox::Ok);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setDefault(true);
-    buttons->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("cmdCancel"));
-    connect(buttons, &QDialogButtonBox::accepted, this, [this] {
-        if (range()) accept();
-    });
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = okCancelButtons(this, cmdOK, [this] { return range().has_value(); });
 
     auto* body = new QVBoxLayout(this);
     body->addWidget(lblFound);

@@ -1,5 +1,7 @@
 #include "ui/FrmMapScale.h"
 
+#include "ui/OkCancel.h"
+
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
@@ -59,15 +61,7 @@ FrmMapScale::FrmMapScale(const std::optional<MapScale>& scale, QWidget* parent)
     lblRange->setObjectName(QStringLiteral("lblRange"));
     lblRange->setWordWrap(true);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    cmdOK = buttons->button(QDialogButtonBox::Ok);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setDefault(true);
-    buttons->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("cmdCancel"));
-    connect(buttons, &QDialogButtonBox::accepted, this, [this] {
-        if (problem().empty()) accept();
-    });
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = okCancelButtons(this, cmdOK, [this] { return problem().empty(); });
 
     auto* body = new QVBoxLayout(this);
     body->addWidget(lblHelp);
