@@ -164,45 +164,4 @@ int runBatch(const std::vector<BatchInput>& inputs, unsigned jobs, const BatchRe
     return failed ? 1 : 0;
 }
 
-std::string jsonString(const std::string& text) {
-    std::string out = "\"";
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    const auto* end = p + text.size();
-    while (p < end) {
-        const unsigned char c = *p;
-        // The length of a well-formed UTF-8 sequence starting here, or 0.
-        std::size_t len = 0;
-        if (c < 0x80) len = 1;
-        else if (c >= 0xC2 && c <= 0xDF) len = 2;
-        else if (c >= 0xE0 && c <= 0xEF) len = 3;
-        else if (c >= 0xF0 && c <= 0xF4) len = 4;
-        if (len > std::size_t(end - p)) len = 0;
-        for (std::size_t k = 1; k < len; ++k)
-            if ((p[k] & 0xC0) != 0x80) len = 0;
-        if (len == 3 && ((c == 0xE0 && p[1] < 0xA0) || (c == 0xED && p[1] >= 0xA0))) len = 0;  // overlong, surrogate
-        if (len == 4 && ((c == 0xF0 && p[1] < 0x90) || (c == 0xF4 && p[1] >= 0x90))) len = 0;  // overlong, too high
-        if (len == 0) {
-            out += "\\ufffd";
-            ++p;
-            continue;
-        }
-        if (len == 1) {
-            if (c == '"' || c == '\\') {
-                out += '\\';
-                out += char(c);
-            } else if (c < 0x20 || c == 0x7F) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                out += buf;
-            } else {
-                out += char(c);
-            }
-        } else {
-            out.append(reinterpret_cast<const char*>(p), len);
-        }
-        p += len;
-    }
-    return out + "\"";
-}
-
 }  // namespace morv::cli

@@ -100,7 +100,4 @@ int runBatch(const std::vector<BatchInput>& inputs, unsigned jobs, const BatchRe
 std::string batchSummary(std::size_t done, std::size_t failed, std::size_t companions, std::size_t results,
                          const std::string& doneWord);
 
-/// The text as a JSON string, quotes included; bytes that are not UTF-8 become U+FFFD.
-std::string jsonString(const std::string& text);
-
 }  // namespace morv::cli

@@ -87,6 +87,10 @@ MapOutcome outcomeOf(const std::function<std::string()>& body);
 std::string withMemoryShare(MemoryShare& share, std::size_t index, const std::string& input, const Options& options,
                             const std::function<std::string()>& work);
 
+/// The text as a JSON string, quotes included, written by Qt's JSON writer;
+/// bytes that are not UTF-8 become U+FFFD.
+std::string jsonString(const std::string& text);
+
 /// The info command over a batch's sorted inputs, of which maps are the ones to read.
 int runInfo(const Options& options, const std::vector<BatchInput>& inputs, const std::vector<std::string>& maps,
             BatchReport& report, unsigned jobs);

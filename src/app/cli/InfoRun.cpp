@@ -1,4 +1,7 @@
 // morv-cli info: the facts of each map, as lines or JSON.
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QString>
 #include <string>
 #include <vector>
 
@@ -9,6 +12,13 @@
 #include "io/ImageIO.h"
 
 namespace morv::cli {
+
+std::string jsonString(const std::string& text) {
+    // Qt writes an object's keys sorted, and info keeps its own order of fields,
+    // so only each string goes through the writer, as the one item of an array.
+    const QByteArray item = QJsonDocument(QJsonArray{QString::fromUtf8(text)}).toJson(QJsonDocument::Compact);
+    return item.mid(1, item.size() - 2).toStdString();
+}
 
 namespace {
 
