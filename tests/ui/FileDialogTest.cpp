@@ -85,7 +85,9 @@ TEST_F(FileNames, SaveAsAfterCloseOffersTheNewMapsOwnNameAndAHiddenMapOpens) {
 
 TEST_F(FileNames, AJpegMapIsSavedAsBmpUnderANameGivenAnExtension) {
     // Its contour map beside it opens with it: no question.
-    const std::string jpeg = writePair("terrain.jpeg", rampImage(48, 24));
+    const std::string jpeg = dir.file("terrain.jpeg");
+    const HeightImage ramp = rampImage(48, 24), white(48, 24, 255);
+    savePictureFiles({{&ramp, jpeg}, {&white, dir.file("terrainCL.jpeg")}});
     const std::string before = readFile(jpeg);
     open(jpeg);
     const HeightImage result = flattenAndRedraw();
