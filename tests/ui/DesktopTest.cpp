@@ -24,13 +24,12 @@ protected:
     void start(const std::string& arg) {
         CommandLine line = parseCommandLine({arg});
         QPointer<FrmSplash> splash = new FrmSplash(t.app, line, [this] {
-            main = std::make_unique<FrmMain>(t.app);
-            main->statusWritten = [this](const std::string& text) { statuses.push_back(text); };
+            makeMain();
             main->showAtStart();
         });
         splash->show();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return splash.isNull() && main; }, 4000));
-        QTest::qWait(20);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return splash.isNull() && main; }, 10000));
+        settle();  // the map opens once the window shows
     }
     QString before;
 };
@@ -69,13 +68,10 @@ TEST_F(StartWithMap, AMissingPathGetsOpensMessageAndOpenStartsThere) {
     EXPECT_EQ(lastShown().text, path);
 }
 
-class Remembered : public UiTest {
-protected:
-    Remembered() { QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(dir.file("config"))); }
-    ~Remembered() override { QSettings().clear(); }
-};
+using Remembered = UiTest;
 
 TEST_F(Remembered, DialogsStartInTheLastFolderOnlyTheFrameReturns) {
+    ownSettings();
     EXPECT_EQ(dialogStart(QString()), QString());
     const QString maps = QString::fromStdString(dir.file("maps"));
     QDir().mkpath(maps);
@@ -84,9 +80,7 @@ TEST_F(Remembered, DialogsStartInTheLastFolderOnlyTheFrameReturns) {
     savePictureFile(map, picked.toStdString());
     QSettings().setValue(QStringLiteral("dialogs/lastFolder"), QString());
     rememberFolderOf(picked);
-    struct Row {
-        QString initial, start;
-    };
+    struct Row { QString initial, start; };
     for (const Row& row : {Row{QString(), maps}, Row{QStringLiteral("Ridge_16x16_MF-40_B-0.bmp"), maps + QStringLiteral("/Ridge_16x16_MF-40_B-0.bmp")},
                            Row{QStringLiteral("/elsewhere/a.bmp"), QStringLiteral("/elsewhere/a.bmp")}})
         EXPECT_EQ(dialogStart(row.initial), row.start) << row.initial.toStdString();
@@ -97,7 +91,7 @@ TEST_F(Remembered, DialogsStartInTheLastFolderOnlyTheFrameReturns) {
     FrmMain next(t.app);
     ASSERT_TRUE(restoreWindowGeometry(next));
     EXPECT_EQ(next.size(), main->size());
-    EXPECT_FALSE(next.findChild<QCheckBox*>(QStringLiteral("chkFlatten"))->isChecked());
+    EXPECT_FALSE(in<QCheckBox>(next, "chkFlatten")->isChecked());
     EXPECT_EQ(QSettings().allKeys(), QStringList({QStringLiteral("dialogs/lastFolder"), QStringLiteral("mainWindow/geometry")}));
 }
 

@@ -1,7 +1,6 @@
 // The Edit and View menus driven from the keyboard: undo and redo of the commands
 // that change the map in memory, the zoom entries, the shaded relief, the board
 // grid from either menu, the live preview and Esc while Redraw re-reads its map.
-#include <QMenuBar>
 #include <QSettings>
 #include <condition_variable>
 #include <filesystem>
@@ -16,57 +15,14 @@ namespace {
 class EditView : public UiTest {
 protected:
     EditView() {
-        // Settings of this test only, in its own folder.
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(dir.file("config")));
-        QSettings().clear();
+        ownSettings();
         rebuild();
-    }
-    ~EditView() override { QSettings().clear(); }
-    /// A fresh main window reading the settings as they are now.
-    void rebuild() {
-        main.reset();
-        main = std::make_unique<FrmMain>(t.app);
-        main->statusWritten = [this](const std::string& text) { statuses.push_back(text); };
-        main->show();
-        main->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(main.get()));
-    }
-    /// A key pressed on the keyboard: it goes wherever the focus is.
-    void press(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        QWidget* active = QApplication::activeWindow();
-        ASSERT_NE(active, nullptr);
-        QTest::keyClick(active->windowHandle(), key, mods);
-    }
-    /// Opens a menu with its Alt letter and picks the entry with letter.
-    void choose(Qt::Key menuKey, const char* menu, Qt::Key letter) {
-        press(menuKey, Qt::AltModifier);
-        QMenu* m = child<QMenu>(menu);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return m->isVisible(); }, 2000)) << menu;
-        QTest::keyClick(m, letter);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !m->isVisible(); }, 2000)) << menu;
     }
     /// The grey level on screen at a pixel of the height display (at one to one).
     int shown(int x, int y) { return qGray(picture()->picDisp()->grab().toImage().pixel(x, y)); }
     QString text(const char* name) { return action(name)->text(); }
     bool unsaved() { return action("mnuFileSave")->isEnabled(); }
 };
-
-TEST_F(EditView, TheMenusComeInOrderWithTheirEntries) {
-    QStringList titles;
-    for (QAction* a : main->menuBar()->actions())
-        if (a->isVisible()) titles << a->text();
-    EXPECT_EQ(titles, QStringList({"&File", "&Edit", "Vie&w", "&Tools", "&Options", "&About"}));
-    EXPECT_EQ(action("mnuEditUndo")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
-    EXPECT_EQ(action("mnuEditRedo")->shortcuts(),
-              QList<QKeySequence>({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)}));
-    EXPECT_EQ(action("mnuViewZoomFit")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_0));
-    EXPECT_EQ(action("mnuViewActualSize")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_1));
-    EXPECT_EQ(action("mnuViewZoomIn")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Plus));
-    EXPECT_EQ(action("mnuViewZoomOut")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Minus));
-    EXPECT_FALSE(action("mnuViewLivePreview")->isChecked());  // off at start
-    EXPECT_FALSE(action("mnuViewZoomIn")->isEnabled());       // nothing to zoom yet
-    EXPECT_FALSE(action("mnuEditUndo")->isEnabled());
-}
 
 TEST_F(EditView, ViewZoomEntriesStepAndTellTheScale) {
     openRamp(256, 200);
@@ -79,21 +35,6 @@ TEST_F(EditView, ViewZoomEntriesStepAndTellTheScale) {
     choose(Qt::Key_W, "mnuView", Qt::Key_A);
     EXPECT_DOUBLE_EQ(picture()->scale(), 1.0);
     EXPECT_EQ(statusText(), "Scale: 100%");
-}
-
-TEST_F(EditView, ABigMapOpensFittedToTheWindow) {
-    openRamp(2400, 1800);
-    const double fit = picture()->fitScale();
-    ASSERT_LT(fit, 1.0);
-    EXPECT_DOUBLE_EQ(picture()->scale(), fit);
-    EXPECT_EQ(statusText().rfind("Scale: ", 0), 0u) << statusText();
-    // The whole map is on screen: its right edge (level 255) shows.
-    const QSize size = picture()->picDisp()->size();
-    EXPECT_GT(shown(size.width() - 1, 0), 250);
-    // A small one still opens one to one.
-    action("mnuFileClose")->trigger();
-    openRamp(300, 100, "small.bmp");
-    EXPECT_DOUBLE_EQ(picture()->scale(), 1.0);
 }
 
 TEST_F(EditView, ShadedReliefLightsTheSlopesFacingNorthWest) {
@@ -113,21 +54,6 @@ TEST_F(EditView, ShadedReliefLightsTheSlopesFacingNorthWest) {
     EXPECT_EQ(*main->document().disp.image, ridge);  // display only
     choose(Qt::Key_W, "mnuView", Qt::Key_S);
     EXPECT_EQ(shown(10, 16), 100);
-}
-
-TEST_F(EditView, TheBoardGridEntriesAreOneSetting) {
-    openRamp(300, 60);
-    const auto gridShown = [&] {
-        const QRgb c = picture()->picDisp()->grab().toImage().pixel(144, 5);
-        return qRed(c) != qBlue(c);
-    };
-    EXPECT_FALSE(gridShown());
-    choose(Qt::Key_W, "mnuView", Qt::Key_G);
-    EXPECT_TRUE(gridShown());
-    EXPECT_TRUE(action("mnuOptionsBoardGrid")->isChecked());
-    action("mnuOptionsBoardGrid")->trigger();
-    EXPECT_FALSE(gridShown());
-    EXPECT_FALSE(action("mnuViewBoardGrid")->isChecked());
 }
 
 TEST_F(EditView, CtrlZUndoesARedrawAndCtrlShiftZOrCtrlYRedoIt) {

@@ -84,7 +84,7 @@ TEST_F(ErrorBox, RedrawComesBackUpAfterTheBoxThatLeavingTheLevelBoxRaised) {
     auto* redraw = child<QPushButton>("cmdRedraw");
     redraw->setFocus();
     QTest::mouseMove(redraw);
-    QTest::qWait(20);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return redraw->underMouse(); }, 5000));
     const QImage normal = redraw->grab().toImage();
     typeIntoLevelBox(QStringLiteral("12o"));
     // The user's release of the click on Redraw lands on the box's Ignore.
@@ -93,8 +93,7 @@ TEST_F(ErrorBox, RedrawComesBackUpAfterTheBoxThatLeavingTheLevelBoxRaised) {
             if (b->text() == QStringLiteral("&Ignore")) QTest::mouseClick(b, Qt::LeftButton);
     });
     QTest::mousePress(redraw, Qt::LeftButton);
-    QTest::qWait(20);
-    EXPECT_FALSE(redraw->isDown());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !redraw->isDown(); }, 5000));
     EXPECT_EQ(redraw->grab().toImage(), normal);
 }
 

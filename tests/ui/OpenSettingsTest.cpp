@@ -32,6 +32,8 @@ TEST_F(Open, OddSizedMapsAreWarnedAboutAndLargeOnesScroll) {
     EXPECT_LE(picture()->width(), main->findChild<QMdiArea*>(QStringLiteral("mdiArea"))->viewport()->width());
     // Larger than the window: it opens fitted, and Ctrl+1 shows it one to one, scrolling.
     EXPECT_LT(picture()->scale(), 1.0);
+    EXPECT_DOUBLE_EQ(picture()->scale(), picture()->fitScale());
+    EXPECT_EQ(statusText().rfind("Scale: ", 0), 0u) << statusText();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_1, Qt::ControlModifier);
     EXPECT_EQ(picture()->picDisp()->size(), QSize(1440, 1440));
 }
@@ -49,22 +51,6 @@ TEST_F(Open, AMissingContourMapIsAskedAboutFirst) {
     open(path);
     ASSERT_NE(picture(), nullptr);
     EXPECT_TRUE(main->document().dispCL.image->empty());
-}
-
-TEST_F(Open, AJpegMapFindsItsContourAndLosesItsExtension) {
-    const std::string path = dir.file("Vale.jpeg");
-    const HeightImage height = rampImage(40, 20);
-    HeightImage contour(40, 20, 255);
-    contour.setPixel(3, 4, 0);
-    savePictureFiles({{&height, path}, {&contour, dir.file("ValeCL.jpeg")}});
-    open(path);
-    ASSERT_NE(picture(), nullptr);
-    EXPECT_EQ(prompter.shown.size(), 1u) << "no question about a missing contour image";
-    EXPECT_EQ(*main->document().dispCL.image, contour);
-    flattenAndRedraw(60);
-    prompter.fileNames.push_back("");
-    action("mnuFileSaveAs")->trigger();
-    EXPECT_EQ(lastShown().text, dir.file("Vale_40x20_MF-60_B-0.bmp"));
 }
 
 class Settings : public UiTest {
@@ -128,12 +114,7 @@ TEST_F(Settings, ScaleUpAndBlurShowTheirState) {
 }
 
 TEST_F(Settings, TheGroundLevelBoxTakesWholeNumbersAndReportsTheRest) {
-    struct Row {
-        const char* typed;
-        bool enter;
-        int level;
-        const char* shown;  // the box afterwards; null: not checked
-    };
+    struct Row { const char* typed; bool enter; int level; const char* shown; };  // shown: the box afterwards, or null
     for (const Row& row : {Row{" 64 ", false, 64, "64"}, {"64.5", true, 64, nullptr}, {"65.5", true, 66, nullptr},
                            {"64", true, 64, "64"}, {"064", true, 64, "064"}}) {
         typeGroundLevel(QString::fromUtf8(row.typed), row.enter);

@@ -23,11 +23,7 @@ protected:
 
 TEST_F(PictureWindow, TheReadoutAndTheKeysWhenIdle) {
     click("chkShowCoast");
-    struct Row {
-        PictureBox* display;
-        int x, y;
-        const char* readout;
-    };
+    struct Row { PictureBox* display; int x, y; const char* readout; };
     for (const Row& row : {Row{picture()->picDisp(), 10, 3, "X: 10 - Y: 3 - C: 54 - HC: 255 - LC: 0"},  // grey
                            {picture()->picDispCL(), 1, 1, "X: 1 - Y: 1 - C: 255 - HC: 255 - LC: 0"},   // red
                            {picture()->picDispCL(), 2, 1, "X: 2 - Y: 1 - C: 255 - HC: 255 - LC: 0"},   // blue

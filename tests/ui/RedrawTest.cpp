@@ -47,32 +47,6 @@ TEST_F(Redraw, ReportsEachColumnWithTheToolsOffThenShowsAndNamesTheResult) {
     EXPECT_EQ(qGray(picture()->picDisp()->shownImage().pixel(99, 0)), fcnGrayLevel(main->document().disp.image->pixel(99, 0)));
 }
 
-TEST_F(Redraw, EscAnsweredYesStopsAndRestoresTheFileAndNoLetsItFinish) {
-    click("chkFlatten");
-    click("chkFill");
-    atYield(30, [&] {
-        prompter.answers.push_back(mb::Yes);
-        keyInPicture(Qt::Key_Escape);
-    });
-    const QString caption = picture()->windowTitle();
-    click("cmdRedraw");
-    EXPECT_EQ(lastShown().title, "Cancel Drawing");
-    EXPECT_EQ(lastShown().style, 36);
-    EXPECT_LT(yields, 40);
-    EXPECT_EQ(*main->document().disp.image, rampImage(100, 50));
-    EXPECT_FALSE(action("mnuFileSave")->isEnabled());
-    EXPECT_EQ(picture()->windowTitle(), caption);
-
-    atYield(5, [&] {
-        prompter.answers.push_back(mb::No);
-        keyInPicture(Qt::Key_Escape);
-    });
-    click("cmdRedraw");
-    EXPECT_EQ(lastShown().title, "Cancel Drawing");
-    EXPECT_GT(yields, 100);
-    EXPECT_TRUE(action("mnuFileSave")->isEnabled());
-}
-
 TEST_F(Redraw, TheRereadShowsTheOldMapWithoutHoldingItTwice) {
     const HeightImage first = flattenAndRedraw(50);  // unlike the file now
     const QImage shownBefore = picture()->picDisp()->grab().toImage();

@@ -19,11 +19,11 @@ protected:
         int shown = 0;
         main->showOverWriteModally = [&](FrmOverWrite& d) {
             ++shown;
-            auto* box = d.findChild<QCheckBox*>(QStringLiteral("Check1"));
+            auto* box = in<QCheckBox>(d, "Check1");
             EXPECT_FALSE(box->isChecked());
             box->setChecked(tick);
             if (button) {
-                d.findChild<QPushButton*>(QString::fromUtf8(button))->click();
+                in<QPushButton>(d, button)->click();
             } else {
                 d.show();
                 d.close();
@@ -55,13 +55,7 @@ TEST_F(SaveClose, SaveAsDeclinedKeepsTheFilesAndAcceptedWritesBoth) {
 }
 
 TEST_F(SaveClose, TheOverwriteAnswerAndBoxDecideWriteAndAsking) {
-    struct Row {
-        bool tick;
-        const char* button;
-        bool written;
-        const char* answer;
-        bool stillAsks;
-    };
+    struct Row { bool tick; const char* button; bool written; const char* answer; bool stillAsks; };
     const Row table[] = {
         {false, "Command1", true, "6", true},  {true, "Command1", true, "6", false},
         {false, "Command2", false, "7", true}, {true, "Command2", false, "7", false},

@@ -23,8 +23,7 @@ TEST_F(ScreenFit, TheFrameFitsTheScreenAndEveryControlStaysWholeAndInReach) {
     openRamp(400, 300);
     // As small as a user can drag it, then as large as the screen.
     for (const QSize asked : {QSize(100, 100), room}) {
-        main->resize(asked);
-        QTest::qWait(80);
+        resizeFrame(asked);
         EXPECT_LE(main->width(), room.width());
         EXPECT_LE(main->height(), room.height());
         EXPECT_LE(main->minimumSize().width(), room.width());

@@ -32,8 +32,6 @@ protected:
                          Qt::NoScrollPhase, false);
         QApplication::sendEvent(w, &turn);
     }
-    /// The grey level shown on screen at a point of the viewport.
-    int shownGrey(QPoint at) { return qGray(viewport()->grab().toImage().pixel(at)); }
     std::string path;
 };
 
@@ -41,12 +39,7 @@ TEST_F(Zoom, KeysStepFitAndOneToOneWithTheScaleInTheStatusBar) {
     EXPECT_EQ(picture()->scale(), 1.0);  // opens at one to one
     EXPECT_EQ(picture()->picDisp()->size(), QSize(256, 200));
     ASSERT_EQ(QApplication::focusWidget(), child<QLineEdit>("txtGroundLevel"));
-    struct Step {
-        Qt::Key key;
-        Qt::KeyboardModifiers mods;
-        double scale;
-        const char* status;
-    };
+    struct Step { Qt::Key key; Qt::KeyboardModifiers mods; double scale; const char* status; };
     const Step steps[] = {
         {Qt::Key_Plus, Qt::ControlModifier, 1.5, "Scale: 150%"},
         {Qt::Key_Equal, Qt::ControlModifier, 2.0, "Scale: 200%"},
@@ -72,12 +65,8 @@ TEST_F(Zoom, KeysStepFitAndOneToOneWithTheScaleInTheStatusBar) {
 
 TEST_F(Zoom, ReadoutScreenGridAndCopyStayInImagePixelsAtAnyScale) {
     action("mnuOptionsBoardGrid")->trigger();
-    struct Row {
-        int plusPresses;  // from one to one
-        double scale;
-        QPoint at;       // on the height display
-        const char* readout;
-    };
+    // plusPresses from one to one; at: on the height display.
+    struct Row { int plusPresses; double scale; QPoint at; const char* readout; };
     // 43 / 4 = 10.75 is pixel 10, not 11; 20 / (2/3) = 30.
     const Row rows[] = {
         {3, 3.0, {31, 7}, "X: 10 - Y: 2 - C: 10 - HC: 255 - LC: 0"},
