@@ -99,7 +99,6 @@ TEST(AssetFolder, AGivenUserIdNeedsNoHandEdit) {
     const std::string config = readFile(dir.file("config.txt"));
     EXPECT_EQ(config.rfind("kuid                                    <kuid:414243:100001>\n", 0), 0u);
     EXPECT_EQ(config.find("YOUR-USER-ID"), std::string::npos);
-    EXPECT_EQ(config.find("Put your user id"), std::string::npos);
     // Without one, the stand-in and the reminder; the content id comes from the name.
     const std::string plain = assetConfig("Vale", "Vale.png", {}, brushDescription({}, 1));
     EXPECT_NE(plain.find("<kuid:YOUR-USER-ID:" + contentIdFor("Vale") + ">"), std::string::npos);
