@@ -355,20 +355,7 @@ TEST_F(ElevationImport, RefusesHeightsNoTerrainHasAndSaysWhere) {
     EXPECT_EQ(at(r.map, 0, 0), 0);
 }
 
-TEST_F(ElevationImport, GdalsMessagesBecomeTheOneLine) {
-    // A tiled GeoTIFF cut off after its header: the warp's readers meet the end.
-    const std::string path = file("cut.tif");
-    writeDem(path, dem([](double x, double y) { return x - kX0 + y - kY0; }, [](Dem& d) {
-        d.options = {"TILED=YES", "BLOCKXSIZE=64", "BLOCKYSIZE=64"};
-    }));
-    fs::resize_file(path, fs::file_size(path) / 3);
-    ::testing::internal::CaptureStderr();
-    const std::string why = refusal({.inputs = {path}, .crs = kUtm});
-    const std::string err = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(why.rfind(path + ": cannot be read onto the map (", 0), 0u) << why;
-    EXPECT_EQ(why.find('\n'), std::string::npos) << why;
-    EXPECT_EQ(err, "");
-}
+// GDAL's messages becoming the one line, none on standard error: ImportCommand.HostileInputsAreOneLineAndAskNoServer.
 
 TEST_F(ElevationImport, BoardsPastTheDataAreRefusedUnlessAsked) {
     // 3000 x 2200 m of data holds 4 x 3 boards; 5 x 5 boards (3600 m) reach past it.

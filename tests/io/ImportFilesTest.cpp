@@ -29,10 +29,8 @@ std::map<std::string, std::string> contents(const fs::path& dir) {
 /// An import's result with every level and contour pixel set to grey.
 ImportResult made(std::uint8_t grey, double metresPerLevel) {
     ImportResult r;
-    r.map = HeightImage(8, 6, grey);
-    r.contour = HeightImage(8, 6, std::uint8_t(255 - grey));
-    r.report.width = 8, r.report.height = 6;
-    r.report.metresPerLevel = metresPerLevel;
+    r.map = HeightImage(8, 6, grey), r.contour = HeightImage(8, 6, std::uint8_t(255 - grey));
+    r.report.width = 8, r.report.height = 6, r.report.metresPerLevel = metresPerLevel;
     return r;
 }
 

@@ -266,9 +266,7 @@ TEST(SafeWrite, ConcurrentWritersNeverMixAPair) {
 }
 
 /// The file an open descriptor names, by its name alone.
-std::string nameOfFd(int fd) {
-    return fs::read_symlink("/proc/self/fd/" + std::to_string(fd)).filename().string();
-}
+std::string nameOfFd(int fd) { return fs::read_symlink("/proc/self/fd/" + std::to_string(fd)).filename().string(); }
 
 /// Records the commit's flushes and renames in order (saves write on threads).
 class CallRecorder {
