@@ -91,13 +91,10 @@ TEST_F(ElevationImport, CutsWholeBoardsTheAreaHoldsOrAsked) {
     };
     for (const Case& c : cases) {
         const ImportResult r = importElevation({.inputs = {slopeDem}, .crs = kUtm, .grid = BoardGrid(c.grid), .spacing = c.spacing, .boards = c.boards});
-        EXPECT_EQ(r.map.width(), c.width) << "grid " << c.grid;
-        EXPECT_EQ(r.map.height(), c.height) << "grid " << c.grid;
-        EXPECT_EQ(r.map.pixelCount(), std::int64_t(c.width) * c.height);
-        EXPECT_EQ(r.report.boardsWide, c.boardsWide);
-        EXPECT_EQ(r.report.boardsHigh, c.boardsHigh);
-        EXPECT_EQ(r.contour.width(), c.width);
-        EXPECT_EQ(r.contour.height(), c.height);
+        EXPECT_EQ(std::pair(r.map.width(), r.map.height()), std::pair(c.width, c.height)) << "grid " << c.grid;
+        EXPECT_EQ(std::pair(r.contour.width(), r.contour.height()), std::pair(c.width, c.height)) << "grid " << c.grid;
+        EXPECT_EQ(r.report.boardsWide, c.boardsWide) << "grid " << c.grid;
+        EXPECT_EQ(r.report.boardsHigh, c.boardsHigh) << "grid " << c.grid;
     }
 }
 

@@ -53,7 +53,7 @@ TEST(ScaleFile, SaysWhatIsWrongWithAMalformedFile) {
         {R"({"pixelMetres": 5, "levelMetres": 1, "baseMetres": 0, "crs": 4})", "\"crs\" is not text"}};
     for (const auto& [text, why] : cases) {
         const std::string r = test::refusalOf([&] { parseScaleText(text, "m.scale.json"); });
-        EXPECT_NE(r.find(std::string(": m.scale.json is not a readable scale file: ") + why), std::string::npos) << r;
+        EXPECT_EQ(r.rfind(std::to_string(err::InvalidPicture) + ": m.scale.json is not a readable scale file: " + why, 0), 0u) << r;
     }
     // Heights below the sea are fine.
     EXPECT_DOUBLE_EQ(parseScaleText(R"({"pixelMetres": 5, "levelMetres": 1, "baseMetres": -20})", "x").baseMetres, -20);
