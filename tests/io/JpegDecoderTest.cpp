@@ -20,7 +20,7 @@
 namespace morv {
 namespace {
 
-struct JpegSpec {
+struct JpegRecipe {
     int width = 64, height = 48;
     J_COLOR_SPACE space = JCS_RGB;  // JCS_GRAYSCALE, JCS_RGB or JCS_CMYK
     bool progressive = false;
@@ -28,7 +28,7 @@ struct JpegSpec {
 };
 
 /// A JPEG file made with libjpeg: a grey ramp (colour files add some red).
-std::string encodeJpeg(const JpegSpec& recipe) {
+std::string encodeJpeg(const JpegRecipe& recipe) {
     jpeg_compress_struct c{};
     jpeg_error_mgr err{};
     c.err = jpeg_std_error(&err);
