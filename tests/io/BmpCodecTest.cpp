@@ -109,12 +109,8 @@ TEST(BmpCodec, WritesBottomUpBgrBytesAndRoundTrips) {
 TEST(BmpReader, EachDepthAndHeaderKindReadsItsPixels) {
     std::vector<Colour> reversed(256);
     for (int i = 0; i < 256; ++i) reversed[std::size_t(i)] = grey(255 - i);
-    struct Case {
-        const char* name;
-        BmpFile f;
-        Rows rows;                     // none: f's pixels as they are
-        std::vector<Colour> expected;  // top row first; at 1, 4 and 8 bits the rows looked up in the palette
-    };
+    // rows: none for f's pixels as they are; expected: top row first, at 1, 4 and 8 bits the rows looked up in the palette
+    struct Case { const char* name; BmpFile f; Rows rows; std::vector<Colour> expected; };
     const Case cases[] = {
         {"1-bit grey", {.bitCount = 1, .palette = {grey(10), grey(200)}}, {{1, 0, 1, 1, 0, 0, 0, 0, 1}, {0, 1, 1, 0, 0, 1, 0, 1, 0}}, {}},
         {"1-bit colour", {.bitCount = 1, .palette = {kRed, kBlue}}, {{1, 0, 1}, {0, 0, 1}}, {}},

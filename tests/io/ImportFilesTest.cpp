@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <functional>
 #include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,10 +29,8 @@ std::map<std::string, std::string> contents(const fs::path& dir) {
 /// An import's result with every level and contour pixel set to grey.
 ImportResult made(std::uint8_t grey, double metresPerLevel) {
     ImportResult r;
-    r.map = HeightImage(8, 6, grey);
-    r.contour = HeightImage(8, 6, std::uint8_t(255 - grey));
-    r.report.width = 8, r.report.height = 6;
-    r.report.metresPerLevel = metresPerLevel;
+    r.map = HeightImage(8, 6, grey), r.contour = HeightImage(8, 6, std::uint8_t(255 - grey));
+    r.report.width = 8, r.report.height = 6, r.report.metresPerLevel = metresPerLevel;
     return r;
 }
 
@@ -104,19 +101,6 @@ TEST(ImportReport, LinesAndTheWarningAboveFivePercent) {
     EXPECT_EQ(inventedTerrainWarning(r), "");
     r.voidsFilled = 25921, r.inventedShare = 25921.0 / (720 * 720);
     EXPECT_EQ(inventedTerrainWarning(r), "warning: 5.0 % of the map is not from the data (25921 voids, 0 pixels past its edge)");
-}
-
-TEST(ImportReport, NamedOutputsTakeRedrawsTypes) {
-    const struct {
-        const char* path;
-        std::optional<int> depth;
-        PictureType type;
-    } cases[] = {
-        {"a.png", std::nullopt, PictureType::Png8}, {"a.PNG", 24, PictureType::Png24},
-        {"a.bmp", std::nullopt, PictureType::Bmp24}, {"a.bmp", 8, PictureType::Bmp8},
-        {"dir.png/a", std::nullopt, PictureType::Bmp24},
-    };
-    for (const auto& c : cases) EXPECT_EQ(pictureTypeFor(c.path, c.depth), c.type) << c.path;
 }
 
 }  // namespace

@@ -19,19 +19,11 @@ TEST(LargeMaps, TheLargestAdmittedMapLoads) {
     auto put32 = [&](std::size_t at, std::uint32_t v) {
         for (int i = 0; i < 4; ++i) bmp[at + std::size_t(i)] = char((v >> (8 * i)) & 0xFF);
     };
-    bmp[0] = 'B';
-    bmp[1] = 'M';
-    put32(2, offset + image);
-    put32(10, offset);
-    put32(14, 40);
-    put32(18, side);
-    put32(22, side);
-    bmp[26] = 1;
-    bmp[28] = 1;
-    put32(34, image);
-    put32(46, 2);
-    put32(54, 0x000000);
-    put32(58, 0xFFFFFF);
+    bmp[0] = 'B', bmp[1] = 'M', bmp[26] = 1, bmp[28] = 1;  // one plane, one bit a pixel
+    // File size, pixel offset, header size, width, height, image size, two colours: black and white.
+    for (auto [at, v] : {std::pair{2u, offset + image}, {10u, offset}, {14u, 40u}, {18u, std::uint32_t(side)},
+                         {22u, std::uint32_t(side)}, {34u, image}, {46u, 2u}, {58u, 0xFFFFFFu}})
+        put32(at, v);
     bmp.append(image, char(0x55));  // alternating black and white
     std::ofstream(dir.file("big.bmp"), std::ios::binary) << bmp;
     const auto map = loadPictureFile(dir.file("big.bmp"));

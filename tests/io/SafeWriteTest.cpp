@@ -20,7 +20,6 @@
 
 #include "core/RuntimeError.h"
 #include "io/SafeWrite.h"
-#include "io/BmpCodec.h"
 #include "io/ImageIO.h"
 #include "support/TestSupport.h"
 
@@ -29,11 +28,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string bmpBytes(const HeightImage& image) {
-    std::string out;
-    writeBmp24(image, [&out](const void* d, std::size_t n) { out.append(static_cast<const char*>(d), n); });
-    return out;
-}
+const auto bmpBytes = test::bmp24Bytes;
+const auto put = test::writeBytes;
 
 /// Everything under a folder: names with their kind, mode, owner and content (or
 /// link text), to tell "nothing changed" exactly.
@@ -59,87 +55,63 @@ int leftovers(const fs::path& dir) {
 
 /// The error number of a pair save, 0 when it succeeded.
 int savePair(const HeightImage& h, const std::string& hp, const HeightImage& c, const std::string& cp, Existing e) {
-    try {
-        savePictureFiles({{&h, hp}, {&c, cp}}, e);
-    } catch (const RuntimeError& err) {
-        return err.number();
-    }
-    return 0;
+    const std::string r = test::refusalOf([&] { savePictureFiles({{&h, hp}, {&c, cp}}, e); });
+    return r == "none" ? 0 : std::stoi(r);
 }
-
-void put(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 TEST(SafeWrite, EveryKindOfTargetIsCheckedBeforeAnyIsTouched) {
     const HeightImage small(8, 8, 10), big(1024, 1024, 20);  // the big one needs 3 MiB
     const std::string name250(246, 'n');                       // + ".bmp" = 250 bytes; its contour 252
-    struct Row {
-        const char* what;
-        std::function<void(const std::string& dir)> setup;
-        std::string height, contour;
-        Existing existing;
-        int error;  // 0: both written
-        bool unprivileged = false;
-        const HeightImage* picture = nullptr;
-    };
-    auto oldPair = [](const std::string& d) { put(d + "/h.bmp", "old height"), put(d + "/hCL.bmp", "old contour"); };
+    using Setup = std::function<void(const std::string& dir)>;
+    struct Row { const char* what; Setup setup; Existing existing; int error; bool unprivileged = false;  // error 0: written
+                 std::string height = "h.bmp", contour = "hCL.bmp"; const HeightImage* picture = nullptr; };
+    const Setup none = [](const std::string&) {};
+    const Setup oldPair = [](const std::string& d) { put(d + "/h.bmp", "old height"), put(d + "/hCL.bmp", "old contour"); };
+    // The old pair, its contour replaced by what make puts at the contour's path.
+    auto contourAs = [&](const Setup& make) { return Setup([=](const std::string& d) { oldPair(d), fs::remove(d + "/hCL.bmp"), make(d + "/hCL.bmp"); }); };
+    const Existing refuse = Existing::Refuse, replace = Existing::Replace;
+    const int denied = err::PathFileAccess;
     const Row rows[] = {
-        {"absent pair", [](const std::string&) {}, "h.bmp", "hCL.bmp", Existing::Refuse, 0},
-        {"old pair replaced", oldPair, "h.bmp", "hCL.bmp", Existing::Replace, 0},
-        {"old pair without force", oldPair, "h.bmp", "hCL.bmp", Existing::Refuse, err::PathFileAccess},
-        {"folder at the height", [](const std::string& d) { fs::create_directory(d + "/h.bmp"); }, "h.bmp", "hCL.bmp",
-         Existing::Replace, err::PathFileAccess},
-        {"folder at the contour", [&](const std::string& d) { oldPair(d), fs::remove(d + "/hCL.bmp"), fs::create_directory(d + "/hCL.bmp"); },
-         "h.bmp", "hCL.bmp", Existing::Replace, err::PathFileAccess},
+        {"absent pair", none, refuse, 0},
+        {"old pair replaced", oldPair, replace, 0},
+        {"old pair without force", oldPair, refuse, denied},
+        {"folder at the height", [](const std::string& d) { fs::create_directory(d + "/h.bmp"); }, replace, denied},
+        {"folder at the contour", contourAs([](const std::string& p) { fs::create_directory(p); }), replace, denied},
         {"device at the height", [](const std::string& d) { ASSERT_EQ(::mknod((d + "/h.bmp").c_str(), S_IFCHR | 0666, makedev(1, 3)), 0); },
-         "h.bmp", "hCL.bmp", Existing::Replace, err::PathFileAccess},
-        {"FIFO at the contour", [&](const std::string& d) { oldPair(d), fs::remove(d + "/hCL.bmp"), ::mkfifo((d + "/hCL.bmp").c_str(), 0666); },
-         "h.bmp", "hCL.bmp", Existing::Replace, err::PathFileAccess},
-        {"socket at the contour",
-         [](const std::string& d) {
-             const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+         replace, denied},
+        {"FIFO at the contour", contourAs([](const std::string& p) { ::mkfifo(p.c_str(), 0666); }), replace, denied},
+        {"socket at the contour", [](const std::string& d) {
              sockaddr_un a{};
              a.sun_family = AF_UNIX;
              const std::string p = d + "/hCL.bmp";
              ASSERT_LT(p.size(), sizeof a.sun_path);
              std::memcpy(a.sun_path, p.c_str(), p.size() + 1);
+             const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
              ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
              ::close(s);
-         },
-         "h.bmp", "hCL.bmp", Existing::Replace, err::PathFileAccess},
-        {"links written through",
-         [&](const std::string& d) {
+         }, replace, denied},
+        {"links written through", [&](const std::string& d) {
              oldPair(d), fs::create_directory(d + "/real"), fs::rename(d + "/h.bmp", d + "/real/h.bmp");
              fs::create_symlink("real/h.bmp", d + "/h.bmp");
-         },
-         "h.bmp", "hCL.bmp", Existing::Replace, 0},
-        {"link to nothing without force", [](const std::string& d) { fs::create_symlink("gone.bmp", d + "/h.bmp"); }, "h.bmp",
-         "hCL.bmp", Existing::Refuse, err::PathFileAccess},
-        {"link to nothing with force", [](const std::string& d) { fs::create_symlink("made.bmp", d + "/h.bmp"); }, "h.bmp",
-         "hCL.bmp", Existing::Replace, 0},
-        {"both names one file", [&](const std::string& d) { oldPair(d), fs::remove(d + "/hCL.bmp"), fs::create_symlink("h.bmp", d + "/hCL.bmp"); },
-         "h.bmp", "hCL.bmp", Existing::Replace, err::PathFileAccess},
-        {"names of 250 bytes", [](const std::string&) {}, name250 + ".bmp", name250 + "CL.bmp", Existing::Refuse, 0},
-        {"full disk",
-         [&](const std::string& d) {
+         }, replace, 0},
+        {"link to nothing without force", [](const std::string& d) { fs::create_symlink("gone.bmp", d + "/h.bmp"); }, refuse, denied},
+        {"link to nothing with force", [](const std::string& d) { fs::create_symlink("made.bmp", d + "/h.bmp"); }, replace, 0},
+        {"both names one file", contourAs([](const std::string& p) { fs::create_symlink("h.bmp", p); }), replace, denied},
+        {"names of 250 bytes", none, refuse, 0, false, name250 + ".bmp", name250 + "CL.bmp"},
+        {"full disk", [&](const std::string& d) {
              fs::create_directory(d + "/small");
              if (::mount("tmpfs", (d + "/small").c_str(), "tmpfs", 0, "size=1m") != 0) GTEST_SKIP() << "cannot mount a small tmpfs";
              put(d + "/small/h.bmp", "old height"), put(d + "/small/hCL.bmp", "old contour");
-         },
-         "small/h.bmp", "small/hCL.bmp", Existing::Replace, err::DiskFull, false, &big},
-        {"read-only file", [&](const std::string& d) { oldPair(d), ::chmod((d + "/hCL.bmp").c_str(), 0444); }, "h.bmp", "hCL.bmp",
-         Existing::Replace, err::PathFileAccess, true},
-        {"read-only folder", [&](const std::string& d) { oldPair(d), ::chmod(d.c_str(), 0555); }, "h.bmp", "hCL.bmp",
-         Existing::Replace, err::PathFileAccess, true},
+         }, replace, err::DiskFull, false, "small/h.bmp", "small/hCL.bmp", &big},
+        {"read-only file", [&](const std::string& d) { oldPair(d), ::chmod((d + "/hCL.bmp").c_str(), 0444); }, replace, denied, true},
+        {"read-only folder", [&](const std::string& d) { oldPair(d), ::chmod(d.c_str(), 0555); }, replace, denied, true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         test::TempDir tmp;
         const std::string d = tmp.file("work");
         fs::create_directory(d);
-        struct Unmount {
-            std::string at;
-            ~Unmount() { ::umount(at.c_str()); }
-        } unmount{d + "/small"};
+        struct Unmount { std::string at; ~Unmount() { ::umount(at.c_str()); } } unmount{d + "/small"};
         row.setup(d);
         if (::testing::Test::IsSkipped()) continue;
         const HeightImage& picture = row.picture ? *row.picture : small;
@@ -188,31 +160,21 @@ TEST(SafeWrite, AReplacedFileKeepsItsOwnerAndMode) {
     EXPECT_EQ(test::readFile(second), "old");
 }
 
-TEST(SafeWrite, APairTornByAKillIsPutBackByTheNextSave) {
-    const HeightImage oldH(4, 4, 1), oldC(4, 4, 2), newH(4, 4, 3), newC(4, 4, 4);
-    for (const bool existed : {true, false}) {
-        SCOPED_TRACE(existed ? "over an old pair" : "a new pair");
-        test::TempDir dir;
-        const std::string h = dir.file("h.bmp"), c = dir.file("hCL.bmp");
-        if (existed) savePictureFiles({{&oldH, h}, {&oldC, c}});
-        // The child dies between its two commits, as under kill -9.
-        test::inChild([&] {
-            setBetweenCommitsHookForTests([](std::size_t) { ::_exit(0); });
-            savePictureFiles({{&newH, h}, {&newC, c}});
-        });
-        ASSERT_EQ(test::readFile(h), bmpBytes(newH)) << "the kill came after the first commit";
-        ASSERT_GT(leftovers(dir.path()), 0);
-        // Repair comes first, even for a save that is then refused.
-        EXPECT_EQ(savePair(newH, h, newC, c, Existing::Refuse), existed ? err::PathFileAccess : 0);
-        if (existed) {
-            EXPECT_EQ(test::readFile(h), bmpBytes(oldH));
-            EXPECT_EQ(test::readFile(c), bmpBytes(oldC));
-        } else {
-            EXPECT_EQ(test::readFile(h), bmpBytes(newH));
-            EXPECT_EQ(test::readFile(c), bmpBytes(newC));
-        }
-        EXPECT_EQ(leftovers(dir.path()), 0);
-    }
+TEST(SafeWrite, ANewPairTornByAKillIsRolledBackByTheNextSave) {
+    // Over an old pair: AFileRewrittenInPlaceAfterATearIsMovedAside.
+    const HeightImage newH(4, 4, 3), newC(4, 4, 4);
+    test::TempDir dir;
+    const std::string h = dir.file("h.bmp"), c = dir.file("hCL.bmp");
+    test::inChild([&] {  // dies between its two commits, as under kill -9
+        setBetweenCommitsHookForTests([](std::size_t) { ::_exit(0); });
+        savePictureFiles({{&newH, h}, {&newC, c}});
+    });
+    ASSERT_EQ(test::readFile(h), bmpBytes(newH)) << "the kill came after the first commit";
+    ASSERT_GT(leftovers(dir.path()), 0);
+    // The half-made pair is removed first, so that a refusing save finds no target.
+    EXPECT_EQ(savePair(newH, h, newC, c, Existing::Refuse), 0);
+    EXPECT_EQ(test::readFile(c), bmpBytes(newC));
+    EXPECT_EQ(leftovers(dir.path()), 0);
 }
 
 TEST(SafeWrite, TemporariesGoOnSignalsAndStaleOnesWithTheNextSave) {
@@ -247,12 +209,7 @@ TEST(SafeWrite, TemporariesGoOnSignalsAndStaleOnesWithTheNextSave) {
 TEST(SafeWrite, TemporariesOfEarlierVersionsGoOnlyOnceADayOld) {
     // Their names hold no owner: age alone tells a dead one from one being written.
     constexpr long kHour = 60 * 60;
-    struct Case {
-        const char* name;
-        long ageSeconds;
-        bool isFolder;
-        bool removed;
-    };
+    struct Case { const char* name; long ageSeconds; bool isFolder, removed; };
     const Case cases[] = {
         {".out.bmp.morv-a1B2c3", 25 * kHour, false, true},
         {".other name.png.morv-ZZZZZZ", 48 * kHour, false, true},  // any save's, in the folder saved to
@@ -309,9 +266,7 @@ TEST(SafeWrite, ConcurrentWritersNeverMixAPair) {
 }
 
 /// The file an open descriptor names, by its name alone.
-std::string nameOfFd(int fd) {
-    return fs::read_symlink("/proc/self/fd/" + std::to_string(fd)).filename().string();
-}
+std::string nameOfFd(int fd) { return fs::read_symlink("/proc/self/fd/" + std::to_string(fd)).filename().string(); }
 
 /// Records the commit's flushes and renames in order (saves write on threads).
 class CallRecorder {
@@ -327,10 +282,7 @@ public:
         setCommitCallsForTests(calls);
     }
     ~CallRecorder() { setCommitCallsForTests({}); }
-    std::vector<std::string> calls() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_calls;
-    }
+    std::vector<std::string> calls() { std::lock_guard lock(m_mutex); return m_calls; }
 
 private:
     /// Records a call; false (errno set) when it is to fail.
@@ -383,49 +335,12 @@ TEST(SafeWrite, AFailedFlushFailsTheSaveAndKeepsTheOldPair) {
     }
 }
 
-/// Runs body in a child process, unprivileged (uid 65534) when asked; returns its
-/// wait status and the text body returned, -1 when privileges could not be dropped.
-std::pair<int, std::string> childSays(const std::function<std::string()>& body, bool unprivileged = false) {
-    int fds[2];
-    if (::pipe(fds) != 0) return {-1, ""};
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::close(fds[0]);
-        if (unprivileged && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(255);
-        const std::string text = body();
-        if (::write(fds[1], text.data(), text.size()) < 0) ::_exit(254);
-        ::_exit(0);
-    }
-    ::close(fds[1]);
-    std::string text;
-    char buf[512];
-    for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;) text.append(buf, std::size_t(n));
-    ::close(fds[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 255) return {-1, text};
-    return {status, text};
-}
-
-/// What a pair save says: "" when it succeeded, else the error's message.
-std::string saveMessage(const HeightImage& h, const std::string& hp, const HeightImage& c, const std::string& cp) {
-    try {
-        savePictureFiles({{&h, hp}, {&c, cp}}, Existing::Replace);
-    } catch (const RuntimeError& err) {
-        return err.what();
-    }
-    return "";
-}
-
 TEST(SafeWrite, AnotherUsersFileInAStickyFolderIsRefusedUntouched) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to give files to another user";
+    if (test::asUnprivilegedUser([] { return 0; }) < 0) GTEST_SKIP() << "cannot drop to an unprivileged user";
     const HeightImage pic(4, 4, 9);
-    struct Case {
-        const char* what;
-        uid_t owner;        // of the old pair
-        bool unprivileged;  // the saver is 65534, else root (who may act as any owner)
-        bool refused;
-    };
+    // owner: of the old pair; unprivileged: the saver is 65534, else root (who may act as any owner)
+    struct Case { const char* what; uid_t owner; bool unprivileged, refused; };
     for (const Case& k : {Case{"another user's pair", 0, true, true}, Case{"the saver's own pair", 65534, true, false},
                           Case{"root over another user's pair", 65534, false, false}}) {
         SCOPED_TRACE(k.what);
@@ -441,27 +356,23 @@ TEST(SafeWrite, AnotherUsersFileInAStickyFolderIsRefusedUntouched) {
             ASSERT_EQ(::chmod(p.c_str(), 0666), 0);
         }
         const auto before = snapshot(shared);
-        const auto [status, message] = childSays([&] { return saveMessage(pic, h, pic, c); }, k.unprivileged);
-        if (status < 0) GTEST_SKIP() << "cannot drop to an unprivileged user";
-        ASSERT_TRUE(WIFEXITED(status));
-        if (!k.refused) {
-            EXPECT_EQ(message, "");
-            EXPECT_EQ(test::readFile(h), bmpBytes(pic));
-            continue;
-        }
-        EXPECT_EQ(message, "Path/File access error: " + h +
-                               ": another user's file in a shared folder (sticky bit set): only its owner may replace it");
-        EXPECT_EQ(snapshot(shared), before) << "nothing made, nothing left that its maker cannot remove";
+        // 0: saved; 1: refused for the sticky bit, with the whole message; 2: anything else.
+        auto save = [&] {
+            const std::string r = test::refusalOf([&] { savePictureFiles({{&pic, h}, {&pic, c}}, Existing::Replace); });
+            return r == "none" ? 0 : r == std::to_string(err::PathFileAccess) + ": Path/File access error: " + h +
+                   ": another user's file in a shared folder (sticky bit set): only its owner may replace it" ? 1 : 2;
+        };
+        EXPECT_EQ(k.unprivileged ? test::asUnprivilegedUser(save) : save(), k.refused ? 1 : 0);  // -1: the child crashed
+        if (!k.refused) EXPECT_EQ(test::readFile(h), bmpBytes(pic));
+        else EXPECT_EQ(snapshot(shared), before) << "nothing made, nothing left that its maker cannot remove";
     }
 }
 
 TEST(SafeWrite, AFileRewrittenInPlaceAfterATearIsMovedAside) {
     const HeightImage oldH(4, 4, 1), oldC(4, 4, 2), newH(4, 4, 3), newC(4, 4, 4);
-    struct Case {
-        const char* what;
-        std::string rewrite;  // the user's bytes, written into the same file; "" leaves it
-        bool olderTime;       // the rewrite gets an older time, else the torn file's own
-    };
+    // rewrite: the user's bytes, written into the same file ("" leaves it); olderTime: the
+    // rewrite gets an older time, else the torn file's own
+    struct Case { const char* what; std::string rewrite; bool olderTime; };
     const Case cases[] = {
         {"untouched", "", false},
         {"rewritten, other size", "the user's own height map", false},
@@ -509,11 +420,9 @@ TEST(SafeWrite, AFileRewrittenInPlaceAfterATearIsMovedAside) {
 
 TEST(SafeWrite, ADeadSavesRecordsGoWithAnyLaterSaveToTheFolder) {
     const std::vector<std::string> names = {"a.png", "thumbnail.jpg", "config.txt"};
-    struct Case {
-        const char* what;
-        std::size_t killAt;  // the hook's index: 1 or 2 tear the set, 3 comes after the last rename
-        bool sameNames;      // the later save writes the same three names (refused: they exist)
-    };
+    // killAt: the hook's index, 1 or 2 tear the set, 3 comes after the last rename;
+    // sameNames: the later save writes the same three names (refused: they exist)
+    struct Case { const char* what; std::size_t killAt; bool sameNames; };
     const Case cases[] = {
         {"torn after one, other name saved", 1, false},
         {"torn after two, other name saved", 2, false},
@@ -530,19 +439,12 @@ TEST(SafeWrite, ADeadSavesRecordsGoWithAnyLaterSaveToTheFolder) {
         }
         writeFilesSafely(before);
         test::inChild([&] {
-            setBetweenCommitsHookForTests([&](std::size_t i) {
-                if (i == k.killAt) ::_exit(0);
-            });
+            setBetweenCommitsHookForTests([&](std::size_t i) { if (i == k.killAt) ::_exit(0); });
             writeFilesSafely(after);
         });
         ASSERT_GT(leftovers(dir.path()), 0) << "the kill left records";
-        if (k.sameNames) {
-            std::vector<std::string> targets;
-            for (const auto& f : after) targets.push_back(f.path);
-            EXPECT_THROW(checkTargets(targets, Existing::Refuse), TargetExists);
-        } else {
-            writeFilesSafely({{dir.file("other.png"), "other"}}, Existing::Refuse);
-        }
+        if (k.sameNames) EXPECT_THROW(checkTargets({after[0].path, after[1].path, after[2].path}, Existing::Refuse), TargetExists);
+        else writeFilesSafely({{dir.file("other.png"), "other"}}, Existing::Refuse);
         EXPECT_EQ(leftovers(dir.path()), 0);
         // A torn set is put back; a finished one is never rolled back.
         const auto& expected = k.killAt < names.size() ? before : after;
@@ -558,9 +460,7 @@ TEST(SafeWrite, AFinishedPairIsNeverRolledBack) {
         writeFilesSafely({{h, "old map"}, {c, "old contours"}});
         // Killed after both renames, before its records were dropped.
         test::inChild([&] {
-            setBetweenCommitsHookForTests([](std::size_t i) {
-                if (i == 2) ::_exit(0);
-            });
+            setBetweenCommitsHookForTests([](std::size_t i) { if (i == 2) ::_exit(0); });
             writeFilesSafely({{h, "new map"}, {c, "new contours"}});
         });
         ASSERT_GT(leftovers(dir.path()), 0) << "the kill left records";

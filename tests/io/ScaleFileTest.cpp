@@ -52,13 +52,8 @@ TEST(ScaleFile, SaysWhatIsWrongWithAMalformedFile) {
          "\"geoTransform\" is not six numbers"},
         {R"({"pixelMetres": 5, "levelMetres": 1, "baseMetres": 0, "crs": 4})", "\"crs\" is not text"}};
     for (const auto& [text, why] : cases) {
-        try {
-            parseScaleText(text, "m.scale.json");
-            ADD_FAILURE() << text;
-        } catch (const RuntimeError& e) {
-            EXPECT_EQ(e.description().rfind(std::string("m.scale.json is not a readable scale file: ") + why, 0), 0u)
-                << e.description();
-        }
+        const std::string r = test::refusalOf([&] { parseScaleText(text, "m.scale.json"); });
+        EXPECT_EQ(r.rfind(std::to_string(err::InvalidPicture) + ": m.scale.json is not a readable scale file: " + why, 0), 0u) << r;
     }
     // Heights below the sea are fine.
     EXPECT_DOUBLE_EQ(parseScaleText(R"({"pixelMetres": 5, "levelMetres": 1, "baseMetres": -20})", "x").baseMetres, -20);
@@ -67,12 +62,8 @@ TEST(ScaleFile, SaysWhatIsWrongWithAMalformedFile) {
 TEST(ScaleFile, RefusesAFifoInsteadOfWaitingOnIt) {
     test::TempDir dir;
     ASSERT_EQ(::mkfifo(dir.file("m.scale.json").c_str(), 0600), 0);
-    try {
-        readScaleFile(dir.file("m.bmp"));
-        ADD_FAILURE() << "a FIFO was read";
-    } catch (const RuntimeError& e) {
-        EXPECT_NE(e.description().find("FIFO"), std::string::npos) << e.description();
-    }
+    const std::string r = test::refusalOf([&] { readScaleFile(dir.file("m.bmp")); });
+    EXPECT_NE(r.find("FIFO"), std::string::npos) << r;
 }
 
 TEST(ScaleFile, DropsOnlyAReadableScaleFile) {

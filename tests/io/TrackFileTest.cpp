@@ -20,15 +20,13 @@ constexpr double kEarth = 6378137;  // the spherical Mercator's radius
 /// A map in the spherical Mercator grid, 10 m a pixel, its corner at (1000 km, 6000 km).
 MapScale mercatorMap() {
     MapScale s;
-    s.pixelMetres = 10;
-    s.levelMetres = 1;
+    s.pixelMetres = 10, s.levelMetres = 1, s.geoTransform = {1000000, 10, 0, 6000000, 0, -10};
     OGRSpatialReference srs;
     srs.importFromEPSG(3857);
     char* wkt = nullptr;
     srs.exportToWkt(&wkt);
     s.crsWkt = wkt;
     CPLFree(wkt);
-    s.geoTransform = {1000000, 10, 0, 6000000, 0, -10};
     return s;
 }
 
@@ -71,29 +69,26 @@ struct TrackFiles : ::testing::Test {
     }
 };
 
-TEST_F(TrackFiles, GpxTrackLandsOnItsPixels) {
+TEST_F(TrackFiles, GpxGeoJsonAndKmlLinesLandOnTheirPixels) {
     std::string gpx = "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"t\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
                       "<wpt lat=\"1\" lon=\"1\"/><trk><name>line</name><trkseg>\n";
-    for (auto [x, y] : {std::pair{20, 30}, {150, 30}, {180, 90}})
-        gpx += coords(x, y, "<trkpt lon=\"%.9f\" lat=\"%.9f\"/>\n");
-    write(dir.file("t.gpx"), gpx + "</trkseg></trk></gpx>\n");
-    expectPlaces(readTrackFile(dir.file("t.gpx"), scale));
-}
-
-TEST_F(TrackFiles, GeoJsonAndKmlLinesLandOnTheirPixels) {
     std::string json = "{\"type\":\"FeatureCollection\",\"features\":[{\"type\":\"Feature\",\"properties\":{},"
                        "\"geometry\":{\"type\":\"LineString\",\"coordinates\":[";
     std::string kml = "<?xml version=\"1.0\"?><kml xmlns=\"http://www.opengis.net/kml/2.2\"><Document><Placemark>"
                       "<LineString><coordinates>";
     for (auto [x, y] : {std::pair{20, 30}, {150, 30}, {180, 90}}) {
+        gpx += coords(x, y, "<trkpt lon=\"%.9f\" lat=\"%.9f\"/>\n");
         json += coords(x, y, "[%.9f,%.9f],");
         kml += coords(x, y, "%.9f,%.9f,0 ");
     }
     json.pop_back();
+    write(dir.file("t.gpx"), gpx + "</trkseg></trk></gpx>\n");
     write(dir.file("t.geojson"), json + "]}}]}");
     write(dir.file("t.kml"), kml + "</coordinates></LineString></Placemark></Document></kml>");
-    expectPlaces(readTrackFile(dir.file("t.geojson"), scale));
-    expectPlaces(readTrackFile(dir.file("t.kml"), scale));
+    for (const char* name : {"t.gpx", "t.geojson", "t.kml"}) {
+        SCOPED_TRACE(name);
+        expectPlaces(readTrackFile(dir.file(name), scale));
+    }
     // The other way: a pixel's longitude and latitude.
     const auto [lon, lat] = GeoFrame(scale).lonLatOf({150, 30});
     EXPECT_NEAR(lon, lonLat(150, 30).first, 1e-9);
@@ -103,17 +98,14 @@ TEST_F(TrackFiles, GeoJsonAndKmlLinesLandOnTheirPixels) {
 TEST_F(TrackFiles, FilesWithoutALineAndOddTargetsRefused) {
     write(dir.file("w.gpx"), "<?xml version=\"1.0\"?><gpx version=\"1.1\" creator=\"t\" "
                              "xmlns=\"http://www.topografix.com/GPX/1/1\"><wpt lat=\"1\" lon=\"1\"/></gpx>");
-    EXPECT_EQ(errorOf([&] { readTrackFile(dir.file("w.gpx"), scale); }), dir.file("w.gpx") + ": holds no track or route");
     write(dir.file("p.geojson"), "{\"type\":\"Point\",\"coordinates\":[1,2]}");
-    EXPECT_EQ(errorOf([&] { readTrackFile(dir.file("p.geojson"), scale); }), dir.file("p.geojson") + ": holds no line");
     write(dir.file("n.txt"), "just words\n");
-    EXPECT_EQ(errorOf([&] { readTrackFile(dir.file("n.txt"), scale); }),
-              dir.file("n.txt") + ": not a GPX, GeoJSON or KML file");
     ASSERT_EQ(::mkfifo(dir.file("f.gpx").c_str(), 0600), 0);
-    EXPECT_EQ(errorOf([&] { readTrackFile(dir.file("f.gpx"), scale); }),
-              dir.file("f.gpx") + ": not a regular file (it is a FIFO)");
-    EXPECT_EQ(errorOf([&] { readTrackFile("/vsicurl/http://127.0.0.1/t.gpx", scale); }),
-              "/vsicurl/http://127.0.0.1/t.gpx: names one of GDAL's virtual file systems, not a file on this machine");
+    const std::pair<std::string, const char*> cases[] = {
+        {dir.file("w.gpx"), ": holds no track or route"}, {dir.file("p.geojson"), ": holds no line"},
+        {dir.file("n.txt"), ": not a GPX, GeoJSON or KML file"}, {dir.file("f.gpx"), ": not a regular file (it is a FIFO)"},
+        {"/vsicurl/http://127.0.0.1/t.gpx", ": names one of GDAL's virtual file systems, not a file on this machine"}};
+    for (const auto& [path, why] : cases) EXPECT_EQ(errorOf([&] { readTrackFile(path, scale); }), path + why);
     MapScale plain = scale;
     plain.crsWkt.clear();
     EXPECT_EQ(errorOf([&] { readTrackFile(dir.file("w.gpx"), plain); }),
