@@ -76,7 +76,9 @@ TEST(JobRunner, AFailingItemIsThrownInItsTurnAndStopsTheRest) {
         EXPECT_EQ(delivered, (std::vector<std::size_t>{0, 1}));
         // One job starts nothing past the failure; with more, how many others
         // started meanwhile is up to the scheduler.
-        if (jobs == 1) EXPECT_EQ(started.load(), 3);
+        if (jobs == 1) {
+            EXPECT_EQ(started.load(), 3);
+        }
     }
 }
 
@@ -188,16 +190,13 @@ test::CliResult batch(BatchReport report, const std::vector<BatchInput>& inputs,
         p.pass(100);
         p.startPass();
         p.pass(100);
-        struct Done {
-            std::mutex& m;
-            std::condition_variable& cv;
-            std::size_t& done;
-            ~Done() {
-                const std::lock_guard lock(m);
-                ++done;
-                cv.notify_all();
-            }
-        } mark{m, cv, done};
+        // Done however the map ends, a throw included.
+        const auto markDone = [&](std::mutex* held) {
+            const std::lock_guard lock(*held);
+            ++done;
+            cv.notify_all();
+        };
+        const std::unique_ptr<std::mutex, decltype(markDone)> mark(&m, markDone);
         if (i == 0 && jobs > 1) {
             std::unique_lock lock(m);
             cv.wait(lock, [&] { return done == maps - 1; });
@@ -231,7 +230,8 @@ TEST(BatchRun, AFailureNamesItsMapOnce) {
     report.out = std::tmpfile();
     report.err = std::tmpfile();
     const std::vector<BatchInput> inputs = {
-        {"in/a.bmp", Skip::None, ""}, {"in/b.bmp", Skip::None, ""}, {"c.bmp", Skip::None, ""}, {"d.bmp", Skip::None, ""}};
+        {"in/a.bmp", Skip::None, ""}, {"in/b.bmp", Skip::None, ""}, {"c.bmp", Skip::None, ""}, {"d.bmp", Skip::None, ""},
+        {"in/aCL.bmp", Skip::Companion, "in/a.bmp"}};  // quiet: no note for it, and no summary
     runBatch(inputs, 1, report, 1, [](std::size_t i, const std::string&, MapProgress&) -> MapOutcome {
         switch (i) {
         case 0: throw std::runtime_error("Invalid picture: in/a.bmp: damaged PNG data");
@@ -302,7 +302,9 @@ TEST(MemoryShare, MapsWaitForRoomAndTakeTurnsInInputOrder) {
     first.reset();
     second.thread.join();
     third.thread.join();
-    EXPECT_EQ(second.heldWhenTaken, 10 * MB);
+    // The third may take its turn before the second reads what is held.
+    EXPECT_GE(second.heldWhenTaken, 10 * MB);
+    EXPECT_LE(second.heldWhenTaken, 11 * MB);
     EXPECT_LE(third.heldWhenTaken, 11 * MB);
     EXPECT_EQ(share.held(), 0u);
 }

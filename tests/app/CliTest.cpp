@@ -97,19 +97,11 @@ TEST_F(CliRun, RedrawWritesTheResultPairUnderTheResultName) {
     EXPECT_EQ(contour->pixel(0, 0), 0);
 }
 
-TEST_F(CliRun, ScaleUpAloneAndLowerNameTheirCodes) {
-    CliResult r = morvCli("redraw hills.bmp --scale-up --blur 0", dir);
+TEST_F(CliRun, ScaleUpAloneStretchesAndNamesItsCode) {
+    const CliResult r = morvCli("redraw hills.bmp --scale-up --blur 0", dir);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "hills_4x3_MSU-0_B-0.bmp");
     EXPECT_EQ(fcnGrayLevel(loadPictureFile(dir.file("hills_4x3_MSU-0_B-0.bmp"))->pixel(2, 0)), 255);
-    r = morvCli("redraw hills.bmp --lower 100 --invert 100 -o low", dir);
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "low.bmp\nlowCL.bmp\n") << "a name without extension gets .bmp";
-    EXPECT_EQ(test::readFile(dir.file("low.bmp")).substr(0, 2), "BM");
-    r = morvCli("redraw hills.bmp --lower 100 -o low.jpg", dir);
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err, "morv-cli: cannot write 'low.jpg': morv-cli writes .bmp, .png files\n");
-    EXPECT_FALSE(std::filesystem::exists(dir.file("low.jpg")));
 }
 
 TEST_F(CliRun, ContoursAndBlurRunAfterThePasses) {
@@ -173,16 +165,6 @@ TEST_F(CliRun, PathsAreOneLineMismatchedContourRefused) {
     }
 }
 
-TEST_F(CliRun, InfoPrintsTheFactsInOrder) {
-    CliResult r = morvCli("info hills.bmp", dir);
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "width: 4\nheight: 3\nhigh: 228\nlow: 20\ncontour: hillsCL.bmp\nbase: 128\n");
-    std::filesystem::remove(dir.file("hillsCL.bmp"));
-    r = morvCli("info hills.bmp", dir);
-    EXPECT_EQ(r.out, "width: 4\nheight: 3\nhigh: 228\nlow: 20\ncontour: none\nbase: none\n");
-}
-
-
 /// The files in a folder, sorted, as one text.
 std::string listing(const std::string& folder) {
     std::vector<std::string> names;
@@ -223,23 +205,6 @@ TEST_F(CliRun, ABatchGoesOnPastFailuresAndEachResultIsTheMapsAlone) {
         EXPECT_EQ(test::readFile(dir.file(result + ".bmp")), test::readFile(dir.file("alone.bmp"))) << map;
         EXPECT_EQ(test::readFile(dir.file(result + "CL.bmp")), test::readFile(dir.file("aloneCL.bmp"))) << map;
     }
-}
-
-TEST_F(CliRun, ASecondRunOverTheSameFolderProcessesNoResult) {
-    CliResult r = morvCli("redraw *.bmp --lower 20 -q", dir);
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "") << "quiet: the companion's note and the summary are not shown";
-    const std::string before = listing(dir.path().string());
-    r = morvCli("redraw *.bmp --lower 20", dir);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err,
-              "morv-cli: skipped hillsCL.bmp: the contour image of hills.bmp\n"
-              "morv-cli: skipped hills_4x3_ML-20_B-0.bmp: a result made from hills.bmp\n"
-              "morv-cli: skipped hills_4x3_ML-20_B-0CL.bmp: the contour image of hills_4x3_ML-20_B-0.bmp\n"
-              "morv-cli: hills.bmp: hills_4x3_ML-20_B-0.bmp exists (use --force to replace it)\n"
-              "0 written, 1 failed, 2 companions skipped, 1 earlier results skipped\n");
-    EXPECT_EQ(listing(dir.path().string()), before);
 }
 
 TEST_F(CliRun, TwoMapsNeverWriteOneFile) {

@@ -74,14 +74,12 @@ TEST_F(GradeCli, BadInputIsOneLineAndWritesNothing) {
 }
 
 TEST_F(GradeCli, UsageErrorsNameWhatIsMissing) {
-    EXPECT_EQ(cli::parseGradeArguments({"vale.bmp", "--width", "20", "--shoulder", "0", "--max-grade", "2", "-o", "o.bmp"}).error,
-              "grade needs either --track FILE or --path X,Y X,Y...");
-    EXPECT_EQ(cli::parseGradeArguments({"vale.bmp", "--path", "1,2", "3,4", "--shoulder", "0", "--max-grade", "2", "-o", "o"}).error,
-              "grade needs --width M, the formation's width in metres");
-    EXPECT_EQ(cli::parseGradeArguments({"v.bmp", "--max-grade", "0"}).error,
-              "--max-grade takes a percentage above 0 and at most 100, not '0'");
-    EXPECT_EQ(cli::parseGradeArguments({"v.bmp", "--path", "1,2", "3,x"}).error,
-              "--path takes X,Y points in pixels, not '3,x'");
+    const std::pair<std::vector<std::string>, std::string> bad[] = {
+        {{"vale.bmp", "--width", "20", "--shoulder", "0", "--max-grade", "2", "-o", "o.bmp"}, "grade needs either --track FILE or --path X,Y X,Y..."},
+        {{"vale.bmp", "--path", "1,2", "3,4", "--shoulder", "0", "--max-grade", "2", "-o", "o"}, "grade needs --width M, the formation's width in metres"},
+        {{"v.bmp", "--max-grade", "0"}, "--max-grade takes a percentage above 0 and at most 100, not '0'"},
+        {{"v.bmp", "--path", "1,2", "3,x"}, "--path takes X,Y points in pixels, not '3,x'"}};
+    for (const auto& [args, error] : bad) EXPECT_EQ(cli::parseGradeArguments(args).error, error) << error;
     const cli::GradeParsed p = cli::parseGradeArguments(
         {"v.bmp", "--path", "1,2 3,4", "5.5,6", "--width=8", "--shoulder", "0", "--max-grade", "1.5", "-o", "o"});
     ASSERT_TRUE(p.args) << p.error;

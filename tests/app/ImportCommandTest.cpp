@@ -109,10 +109,6 @@ TEST_F(ImportCommand, NamesAndTypesFollowRedrawAndInventionIsTold) {
     EXPECT_NE(r.out.find("not from the data: 49.07 % of the map\n"), std::string::npos) << r.out;
     const auto mask = loadPictureFile(dir.file("wide-mask.png"));
     EXPECT_EQ(std::pair(mask->pixel(0, 0), mask->pixel(360, 360)), std::pair(fcnGrayColor(255), fcnGrayColor(0)));
-    // Within the data nothing is said.
-    r = morvCli("import slope.tif -o small.bmp --boards 2x2", dir);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "");
 }
 
 /// A run of the import in this process with its two streams caught.

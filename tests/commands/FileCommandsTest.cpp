@@ -82,17 +82,6 @@ TEST_F(FileCommands, CancelledOpenStillClosesTheOpenImageFirst) {
     EXPECT_EQ(s.gintCurLowColor, 255);
 }
 
-TEST_F(FileCommands, AFailedSaveKeepsTheUnsavedMark) {
-    open(writeMap("a.bmp", 8, 4));
-    host.save = true;
-    t.prompter.fileNames = {dir.file("missing/out.bmp")};
-    t.prompter.answers = {mb::Ignore};
-    EXPECT_FALSE(saveImageAs(host));
-    EXPECT_EQ(lastBox().title, "Morv: RUNTIME ERROR");
-    EXPECT_TRUE(host.save);
-    EXPECT_EQ(s.gstrImageFile, dir.file("a.bmp"));
-}
-
 TEST_F(FileCommands, AFailingRenameWritesNothingKeepsMark) {
     open(writeMap("a.bmp", 8, 4));
     host.save = true;

@@ -13,10 +13,9 @@ struct GradeTrack : test::HostTest {
         // A flat map at level 50 with a track that must climb from 60 m.
         show(HeightImage(100, 40, 50));
         host.doc.dispCL.replace(std::make_shared<HeightImage>(100, 40, 255));
-        MapScale scale;
-        scale.pixelMetres = 10;
-        scale.levelMetres = 1;
-        host.doc.scale = scale;
+        host.doc.scale = MapScale();
+        host.doc.scale->pixelMetres = 10;
+        host.doc.scale->levelMetres = 1;
         request.line = {{10, 20}, {90, 20}};
         request.profile.fixes = {{0, 60}};
         request.profile.maxGrade = 0.01;

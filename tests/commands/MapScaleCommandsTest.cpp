@@ -128,19 +128,5 @@ TEST_F(MapScaleCommands, LevelSiteChangesTheMapInMemory) {
     EXPECT_TRUE(summary.ends_with(" levels on average, 0 filled by 0.0")) << summary;
 }
 
-TEST_F(MapScaleCommands, LevelSiteRefusesMetresWithoutAScale) {
-    open(writeMap("Hills.bmp"));
-    const HeightImage before = *host.doc.disp.image;
-    t.prompter.answers = {mb::OK};
-    EXPECT_FALSE(levelSiteOfMap(host, {SiteShape::rectangle(10, 10, 20, 10), Quantity{130, true}, {}}));
-    EXPECT_EQ(t.prompter.shown.back().title, "Level Site");
-    EXPECT_EQ(t.prompter.shown.back().text, "Height: the map has no scale: a height in metres needs its metres per level.");
-    EXPECT_EQ(*host.doc.disp.image, before);
-    EXPECT_FALSE(host.save);
-    t.prompter.answers = {mb::OK};
-    EXPECT_FALSE(levelSiteOfMap(host, {SiteShape::rectangle(570, 10, 20, 10), std::nullopt, {}}));
-    EXPECT_EQ(t.prompter.shown.back().text, "The corner 590,10 lies outside the 576 x 288 map.");
-}
-
 }  // namespace
 }  // namespace morv

@@ -57,9 +57,6 @@ const Script kScripts[] = {
     {"HugeLength", kHead + "Content-Length: 100000000000\r\n\r\n" + page("0009.0000.0000"), Script::Hold, ""},
     {"RedirectLoop", answer(301, {}, "Location: /Morv/Morv.ver\r\n"), Script::Close, "", 4},
     {"OtherScheme", answer(302, {}, "Location: https://127.0.0.1:PORT/Morv/Morv.ver\r\n"), Script::Close, "", 1},
-    {"NoTitle", answer(200, "<html><body>0001.0003.0000</body></html>"), Script::Close, ""},
-    {"MarkupTitle", answer(200, page("0001.<b>0003</b>.0000")), Script::Close, ""},
-    {"NulTitle", answer(200, page(QByteArray("0001.0003\0.0000", 15))), Script::Close, ""},
 };
 
 const Script kSilent{"Silent", {}, Script::Hold, ""};
@@ -134,7 +131,7 @@ struct HandClock : LimitClock {
 
 /// Runs the event loop until done() holds, for at most a generous while.
 bool waitFor(const std::function<bool()>& done) {
-    const QDeadlineTimer limit(30s);
+    const QDeadlineTimer limit(20s);
     while (!done() && !limit.hasExpired()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     return done();
 }
@@ -163,7 +160,9 @@ TEST_P(UpdateFetch, EndsWithTheExpectedLineWithoutALimit) {
     Check check(server.address(), &clock);
     ASSERT_TRUE(check.ends());
     EXPECT_EQ(check.line->toStdString(), s.line);
-    if (s.connections) EXPECT_EQ(server.connections, s.connections);
+    if (s.connections) {
+        EXPECT_EQ(server.connections, s.connections);
+    }
     // Every ending closes the connection itself: a server still sending is cut off.
     EXPECT_TRUE(waitFor([&] { return server.allClosed(); })) << "a connection outlived the check";
 }

@@ -33,13 +33,6 @@ TEST(UpdateTitle, OnlyThreeFourDigitPartsAreAVersion) {
     for (const std::string& t : bad) EXPECT_FALSE(isVersionForm(t)) << t;
 }
 
-TEST(UpdateTitle, ComparesAsText) {
-    EXPECT_EQ(versionLine("0001.0003.0000", kOwn), kNewer);
-    EXPECT_EQ(versionLine(kOwn, kOwn), "Morv is up to date.");
-    EXPECT_EQ(versionLine("0001.0002.0000", kOwn), "This version is a pre-release.");
-    EXPECT_EQ(versionLine("0010.0000.0000", "0009.9999.9999"), "A new version 0010.0000.0000 is available.");
-}
-
 TEST(UpdateTitle, EnvironmentOverridesServerEmptyTurnsOff) {
     const char* unset = nullptr;
     const std::tuple<const char*, const char*, std::string> rows[] = {
