@@ -212,14 +212,18 @@ UpdateChecker::UpdateChecker(App& app, UpdateCheckOptions options, QObject* pare
     connect(&m_deadline, &QTimer::timeout, this, [this] { fail(kCancelledTitle); });
 }
 
-UpdateChecker::~UpdateChecker() { dropSocket(); }
+UpdateChecker::~UpdateChecker() {
+    disarm(LimitClock::Silence);
+    disarm(LimitClock::Deadline);
+    dropSocket();
+}
 
 void UpdateChecker::start() {
     if (m_running) return;
     m_running = true;
     m_redirects = 0;
     m_result = {};
-    m_deadline.start(m_options.deadline);
+    arm(LimitClock::Deadline, m_options.deadline);
     const QUrl url(QString::fromStdString(withoutTrailingSlashes(m_options.server) + kVersionPagePath));
     m_url = url;
     if (!url.isValid() || (url.scheme() != "http" && url.scheme() != "https") || url.host().isEmpty() ||
@@ -270,14 +274,14 @@ void UpdateChecker::request(const QUrl& url) {
     if (secure) static_cast<QSslSocket*>(socket)->connectToHostEncrypted(url.host(), quint16(url.port(defaultPort)));
     else if (viaHttpProxy) socket->connectToHost(proxy.hostName(), proxy.port());
     else socket->connectToHost(url.host(), quint16(url.port(defaultPort)));
-    m_silence.start(m_options.silenceTimeout);
+    arm(LimitClock::Silence, m_options.silenceTimeout);
 }
 
 void UpdateChecker::onReadyRead() {
     if (!m_socket) return;
     const QByteArray got = m_socket->read(m_options.maxBytes + 1 - m_answer.size());
     if (got.isEmpty()) return;
-    m_silence.start(m_options.silenceTimeout);
+    arm(LimitClock::Silence, m_options.silenceTimeout);
     m_answer += got;
     // Every byte counts, the status line and header lines included: an answer that
     // never ends its head is cut off like one that never ends its body.
@@ -339,14 +343,24 @@ void UpdateChecker::fail(const char* title) { finish({m_url.toString().toStdStri
 void UpdateChecker::finish(FetchResult result) {
     if (!m_running) return;
     m_running = false;
-    m_silence.stop();
-    m_deadline.stop();
+    disarm(LimitClock::Silence);
+    disarm(LimitClock::Deadline);
     dropSocket();
     m_answer.clear();
     m_result = std::move(result);
     const QString line = QString::fromStdString(updateLineFor(m_app, m_result, withoutTrailingSlashes(m_options.server)));
     // Last statement: a receiver may destroy the checker.
     emit finished(line);
+}
+
+void UpdateChecker::arm(LimitClock::Alarm alarm, std::chrono::milliseconds after) {
+    if (m_options.clock) return m_options.clock->arm(alarm, after, [this] { fail(kCancelledTitle); });
+    (alarm == LimitClock::Silence ? m_silence : m_deadline).start(after);
+}
+
+void UpdateChecker::disarm(LimitClock::Alarm alarm) {
+    if (m_options.clock) return m_options.clock->disarm(alarm);
+    (alarm == LimitClock::Silence ? m_silence : m_deadline).stop();
 }
 
 void UpdateChecker::dropSocket() {

@@ -5,6 +5,7 @@
 #include <QUrl>
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -72,6 +73,17 @@ std::string updateLineFor(App& app, const FetchResult& result, std::string_view 
 /// same server.
 bool isSameServer(const QUrl& target, const QUrl& server);
 
+/// What the two limits of a check run on when not on Qt's own timers (the tests
+/// move one by hand). arm() sets an alarm to call ring once, `after` from now,
+/// replacing an earlier setting of the same alarm; disarm() cancels it.
+class LimitClock {
+public:
+    enum Alarm { Silence, Deadline };
+    virtual ~LimitClock() = default;
+    virtual void arm(Alarm alarm, std::chrono::milliseconds after, std::function<void()> ring) = 0;
+    virtual void disarm(Alarm alarm) = 0;
+};
+
 /// Limits of one update check.
 struct UpdateCheckOptions {
     /// Scheme, host and port of the update server.
@@ -87,6 +99,9 @@ struct UpdateCheckOptions {
     int maxRedirects = 3;
     /// Connect directly even when the environment names a proxy.
     bool directConnection = false;
+    /// The clock of the limits; none: Qt's timers. A checker disarms its alarms
+    /// before it goes.
+    LimitClock* clock = nullptr;
 };
 
 /// Fetches the version page asynchronously (HTTP/1.1 on a socket of its own) and
@@ -126,6 +141,8 @@ private:
     void fail(const char* title);
     void finish(FetchResult result);
     void dropSocket();
+    void arm(LimitClock::Alarm alarm, std::chrono::milliseconds after);
+    void disarm(LimitClock::Alarm alarm);
 
     App& m_app;
     UpdateCheckOptions m_options;

@@ -5,15 +5,14 @@
 #include <QImage>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <tuple>
 
 #include "app/cli/CliOptions.h"
 #include "io/AssetFolder.h"
 #include "io/ImageIO.h"
-#include "support/TestSupport.h"
 #include "support/CliRun.h"
 
 namespace morv {
@@ -39,22 +38,15 @@ TEST(CliFormatArguments, ReadsThePictureOptionsAndRefusesBadOnes) {
     const auto p = cli::parseArguments({"redraw", "a.png", "--scale-up", "--levels", "100:900", "--depth=8",
                                         "--boards", "4x3", "--grid", "10", "--fit", "pad", "--asset", "out"});
     ASSERT_TRUE(p.options) << p.error;
-    EXPECT_EQ(p.options->levels, (SampleRange{100, 900}));
-    EXPECT_EQ(p.options->depth, 8);
-    EXPECT_EQ(p.options->boards, (std::pair{4, 3}));
-    EXPECT_EQ(p.options->grid, BoardGrid::TenMetre);
-    EXPECT_EQ(p.options->fit, BoardFitMethod::Pad);
-    EXPECT_EQ(p.options->assetDir, "out");
+    const cli::Options& o = *p.options;
+    EXPECT_EQ(std::tuple(o.levels, o.depth, o.boards, o.grid, o.fit, o.assetDir),
+              std::tuple(SampleRange{100, 900}, 8, std::pair{4, 3}, BoardGrid::TenMetre, BoardFitMethod::Pad, "out"));
     EXPECT_TRUE(cli::parseArguments({"info", "a.png", "--levels", "0:10"}).options);
     const std::vector<std::vector<std::string>> bad = {
-        {"redraw", "a.png", "--scale-up", "--levels", "9:1"},
-        {"redraw", "a.png", "--scale-up", "--depth", "16"},
-        {"redraw", "a.png", "--scale-up", "--boards", "0x2"},
-        {"redraw", "a.png", "--scale-up", "--boards", "2x2", "--grid", "7"},
-        {"redraw", "a.png", "--scale-up", "--boards", "2x2", "--fit", "stretch"},
-        {"redraw", "a.png", "--scale-up", "--grid", "10"},
-        {"redraw", "a.png", "--scale-up", "--asset", "d", "-o", "x.png"},
-        {"info", "a.png", "--depth", "8"},
+        {"redraw", "a.png", "--scale-up", "--levels", "9:1"}, {"redraw", "a.png", "--scale-up", "--depth", "16"},
+        {"redraw", "a.png", "--scale-up", "--boards", "0x2"}, {"redraw", "a.png", "--scale-up", "--boards", "2x2", "--grid", "7"},
+        {"redraw", "a.png", "--scale-up", "--boards", "2x2", "--fit", "stretch"}, {"redraw", "a.png", "--scale-up", "--grid", "10"},
+        {"redraw", "a.png", "--scale-up", "--asset", "d", "-o", "x.png"}, {"info", "a.png", "--depth", "8"},
     };
     for (const auto& args : bad) EXPECT_FALSE(cli::parseArguments(args).options) << ::testing::PrintToString(args);
 }
@@ -186,18 +178,10 @@ TEST_F(CliFormats, ConvertsOrFitsWithoutAPass) {
     EXPECT_NE(*loadPictureFile(dir.file("linesCL.bmp")), *loadPictureFile(dir.file("hillsCL.bmp"))) << "new contours";
     r = run("redraw hills.bmp --asset kit");
     ASSERT_EQ(r.status, 0) << r.err;
-    // The brush alone: the map's levels moved so its ground (128) stands at 127.
-    int low = 255, high = 0;
-    for (int y = 0; y < original.height(); ++y)
-        for (int x = 0; x < original.width(); ++x) {
-            low = std::min(low, fcnGrayLevel(original.pixel(x, y)));
-            high = std::max(high, fcnGrayLevel(original.pixel(x, y)));
-        }
-    const BrushLevels brush = brushLevels(128, low, high);
-    HeightImage expected = original;
-    for (int y = 0; y < original.height(); ++y)
-        for (int x = 0; x < original.width(); ++x)
-            expected.setPixel(x, y, fcnGrayColor(brush.level[fcnGrayLevel(original.pixel(x, y))]));
+    // The brush alone: the map's levels (0 to 255, its ground 128) moved so its ground stands at 127.
+    const BrushLevels brush = brushLevels(128, 0, 255);
+    HeightImage expected(300, 150, brush.level[128]);
+    for (int x = 0; x < 300; ++x) expected.setPixel(x, 75, fcnGrayColor(brush.level[x % 256]));
     EXPECT_EQ(*loadPictureFile(dir.file("kit/hills_300x150_B-0.png")), expected);
     EXPECT_EQ(run("redraw hills.bmp -o same.bmp").status, 2) << "nothing to do";
 }
@@ -231,11 +215,10 @@ TEST_F(CliFormats, TheAssetHoldsItsGroundAtTheNeutralLevel) {
     EXPECT_EQ(brush->pixel(255, 75), fcnGrayColor(255));
     EXPECT_EQ(brush->pixel(100, 75), fcnGrayColor(127));
 
-    for (const char* bad : {"--kuid 414243", "--kuid 0:5", "--kuid 5:x", "--asset-ground 256"}) {
-        r = run("redraw hills.bmp --flatten 0 --asset refused "s + bad);
-        EXPECT_EQ(r.status, 2) << bad;
-        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
-    }
+    const std::string refused = "redraw hills.bmp --flatten 0 --asset refused ";
+    test::expectRefusals({{refused + "--kuid 414243", 2, "morv-cli: "}, {refused + "--kuid 0:5", 2, "morv-cli: "},
+                          {refused + "--kuid 5:x", 2, "morv-cli: "}, {refused + "--asset-ground 256", 2, "morv-cli: "}},
+                         dir);
     EXPECT_EQ(run("redraw hills.bmp --flatten 0 --kuid 5:5").err, "morv-cli: --asset-ground and --kuid need --asset\n");
     EXPECT_EQ(run("redraw hills.bmp --flatten 0 --asset refused --kuid 0:5").err,
               "morv-cli: --kuid '0:5': The user id must be a whole number from 1 to 2147483647.\n");

@@ -1,9 +1,6 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -38,24 +35,15 @@ TEST(BashCompletion, OffersCommandsOptionsAndMaps) {
     for (const char* f : {"Peak.tif", "Ridge.bmp", "RidgeCL.bmp", "Vale Low.JPEG", "notes.txt"}) std::ofstream(dir.file("maps/") + f);
     const std::pair<std::string, std::string> cases[] = {
         {"morv-cli ", "[--help][--version][-h][grade][import][info][level][redraw][scale]"},
-        {"morv-cli grade --ma", "[--max-grade]"},
-        {"morv-cli grade Ridge.bmp --width ", "[]"},
-        {"morv-cli grade Ridge.bmp --track n", "[notes.txt]"},
-        {"morv-cli level Ridge.bmp --sh", "[--shoulder]"},
-        {"morv-cli re", "[redraw]"},
-        {"morv-cli redraw --fl", "[--flatten]"},
-        {"morv-cli redraw --o", "[--outdir][--output]"},
-        {"morv-cli info --j", "[--jobs][--json]"},
-        {"morv-cli info --fl", "[]"},
-        {"morv-cli redraw R", "[Ridge.bmp][RidgeCL.bmp]"},
+        {"morv-cli grade --ma", "[--max-grade]"}, {"morv-cli grade Ridge.bmp --width ", "[]"},
+        {"morv-cli grade Ridge.bmp --track n", "[notes.txt]"}, {"morv-cli level Ridge.bmp --sh", "[--shoulder]"},
+        {"morv-cli re", "[redraw]"}, {"morv-cli redraw --fl", "[--flatten]"}, {"morv-cli redraw --o", "[--outdir][--output]"},
+        {"morv-cli info --j", "[--jobs][--json]"}, {"morv-cli info --fl", "[]"}, {"morv-cli redraw R", "[Ridge.bmp][RidgeCL.bmp]"},
         {"morv-cli redraw Ridge.bmp ", "[Peak.tif][Ridge.bmp][RidgeCL.bmp][Vale Low.JPEG][done]"},
         {"morv-cli redraw Ridge.bmp --fit ", "[crop][pad][scale]"},
         {"morv-cli import ", "[Peak.tif][Ridge.bmp][RidgeCL.bmp][Vale Low.JPEG][done][notes.txt]"},
-        {"morv-cli import --re", "[--report][--resample]"},
-        {"morv-cli redraw Ridge.bmp --outdir ", "[done]"},
-        {"morv-cli redraw Ridge.bmp --flatten ", "[]"},
-        {"morv-cli redraw -- --", "[]"},
-        {"morv-cli redraw -o n", "[notes.txt]"},
+        {"morv-cli import --re", "[--report][--resample]"}, {"morv-cli redraw Ridge.bmp --outdir ", "[done]"},
+        {"morv-cli redraw Ridge.bmp --flatten ", "[]"}, {"morv-cli redraw -- --", "[]"}, {"morv-cli redraw -o n", "[notes.txt]"},
     };
     for (const auto& [line, expected] : cases) EXPECT_EQ(offers(dir, "morv-cli", line), expected) << line;
     EXPECT_EQ(offers(dir, "morv", "morv "), "[--help][--version][/LOG][/PRGM][Peak.tif][Ridge.bmp][RidgeCL.bmp][Vale Low.JPEG][done]");

@@ -55,39 +55,31 @@ TEST_F(GradeCli, TakesTheMapsScaleFileAndKeepsIt) {
 
 TEST_F(GradeCli, BadInputIsOneLineAndWritesNothing) {
     const std::string base = "grade vale.bmp --width 20 --shoulder 10 --max-grade 2.5 -o out.bmp --report r.json";
-    const std::pair<std::string, std::string> cases[] = {
-        {base + " --path 28,20" + kScale,
-         "morv-cli: vale.bmp: the track has only one point; a track needs at least two\n"},
-        {base + " --path 28,20 300,20" + kScale,
-         "morv-cli: vale.bmp: the track's point 2 (300, 20) lies outside the map of 257 x 40 pixels\n"},
-        {base + " --path 28,20 228,20 --fix 500:400 --fix 1500:430" + kScale,
-         "morv-cli: vale.bmp: no grade of at most 2.5 % joins the fixed heights 400 m at 500 m and 430 m at "
-         "1500 m: that needs 3 %\n"},
-        {base + " --path 28,20 228,20",
-         "morv-cli: vale.bmp: no scale: the map's metres per pixel and per grey level are not known (give "
-         "--pixel-metres and --level-metres)\n"},
-        {base + " --track t.gpx" + kScale,
-         "morv-cli: vale.bmp: the map has no coordinate system, so a track in longitudes and latitudes cannot be "
-         "placed on it\n"},
-    };
-    for (const auto& [args, message] : cases) {
-        const test::CliResult r = test::morvCli(args, dir);
-        EXPECT_EQ(r.status, 1) << args;
-        EXPECT_EQ(r.err, message);
-        EXPECT_FALSE(exists("out.bmp")) << args;
-        EXPECT_FALSE(exists("r.json")) << args;
-    }
+    test::expectRefusals(
+        {{base + " --path 28,20" + kScale, 1, "morv-cli: vale.bmp: the track has only one point; a track needs at least two\n"},
+         {base + " --path 28,20 300,20" + kScale, 1,
+          "morv-cli: vale.bmp: the track's point 2 (300, 20) lies outside the map of 257 x 40 pixels\n"},
+         {base + " --path 28,20 228,20 --fix 500:400 --fix 1500:430" + kScale, 1,
+          "morv-cli: vale.bmp: no grade of at most 2.5 % joins the fixed heights 400 m at 500 m and 430 m at "
+          "1500 m: that needs 3 %\n"},
+         {base + " --path 28,20 228,20", 1,
+          "morv-cli: vale.bmp: no scale: the map's metres per pixel and per grey level are not known (give "
+          "--pixel-metres and --level-metres)\n"},
+         {base + " --track t.gpx" + kScale, 1,
+          "morv-cli: vale.bmp: the map has no coordinate system, so a track in longitudes and latitudes cannot be "
+          "placed on it\n"}},
+        dir);
+    EXPECT_FALSE(exists("out.bmp"));
+    EXPECT_FALSE(exists("r.json"));
 }
 
 TEST_F(GradeCli, UsageErrorsNameWhatIsMissing) {
-    EXPECT_EQ(cli::parseGradeArguments({"vale.bmp", "--width", "20", "--shoulder", "0", "--max-grade", "2", "-o", "o.bmp"}).error,
-              "grade needs either --track FILE or --path X,Y X,Y...");
-    EXPECT_EQ(cli::parseGradeArguments({"vale.bmp", "--path", "1,2", "3,4", "--shoulder", "0", "--max-grade", "2", "-o", "o"}).error,
-              "grade needs --width M, the formation's width in metres");
-    EXPECT_EQ(cli::parseGradeArguments({"v.bmp", "--max-grade", "0"}).error,
-              "--max-grade takes a percentage above 0 and at most 100, not '0'");
-    EXPECT_EQ(cli::parseGradeArguments({"v.bmp", "--path", "1,2", "3,x"}).error,
-              "--path takes X,Y points in pixels, not '3,x'");
+    const std::pair<std::vector<std::string>, std::string> bad[] = {
+        {{"vale.bmp", "--width", "20", "--shoulder", "0", "--max-grade", "2", "-o", "o.bmp"}, "grade needs either --track FILE or --path X,Y X,Y..."},
+        {{"vale.bmp", "--path", "1,2", "3,4", "--shoulder", "0", "--max-grade", "2", "-o", "o"}, "grade needs --width M, the formation's width in metres"},
+        {{"v.bmp", "--max-grade", "0"}, "--max-grade takes a percentage above 0 and at most 100, not '0'"},
+        {{"v.bmp", "--path", "1,2", "3,x"}, "--path takes X,Y points in pixels, not '3,x'"}};
+    for (const auto& [args, error] : bad) EXPECT_EQ(cli::parseGradeArguments(args).error, error) << error;
     const cli::GradeParsed p = cli::parseGradeArguments(
         {"v.bmp", "--path", "1,2 3,4", "5.5,6", "--width=8", "--shoulder", "0", "--max-grade", "1.5", "-o", "o"});
     ASSERT_TRUE(p.args) << p.error;

@@ -4,8 +4,10 @@
 #include <sys/sysmacros.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "commands/FileCommands.h"
+#include "io/Files.h"
 #include "io/ImageIO.h"
 #include "support/TestSupport.h"
 
@@ -23,8 +25,7 @@ struct FileCommands : test::HostTest {
         contour.setPixel(0, 0, 0);
         const std::string path = dir.file(name);
         std::vector<PictureWrite> writes{{&map, path}};
-        const std::string cl = path.substr(0, path.size() - 4) + "CL." + path.substr(path.size() - 3);
-        if (withContour) writes.push_back({&contour, cl});
+        if (withContour) writes.push_back({&contour, contourPathFor(path)});
         savePictureFiles(writes);
         return path;
     }
@@ -38,8 +39,7 @@ struct FileCommands : test::HostTest {
 TEST_F(FileCommands, OpenOfAMissingFileSaysSoAndLoadsNothing) {
     t.prompter.answers = {mb::OK};
     open(dir.file("gone.bmp"));
-    EXPECT_EQ(lastBox().title, "FILE NOT FOUND");
-    EXPECT_EQ(lastBox().style, 16);
+    EXPECT_EQ(std::pair(lastBox().title, lastBox().style), (std::pair<std::string, int>("FILE NOT FOUND", 16)));
     EXPECT_EQ(lastBox().text, "The file named...\r\r" + dir.file("gone.bmp") + "\r\rCan not be found.");
     EXPECT_EQ(host.doc.dialogFileName, "");
     EXPECT_FALSE(host.pictureWindow);
@@ -66,10 +66,7 @@ TEST_F(FileCommands, OpenRefusesDamagedFilesDevicesFifosAndMismatches) {
         open(path);
         EXPECT_EQ(lastBox().title, "Morv: RUNTIME ERROR") << path;
         EXPECT_NE(lastBox().text.find(reason), std::string::npos) << lastBox().text;
-        EXPECT_EQ(s.gstrImageFile, "");
-        EXPECT_FALSE(host.pictureWindow);
-        EXPECT_EQ(host.status, "");
-        EXPECT_FALSE(host.waitCursor);
+        EXPECT_EQ(std::tuple(s.gstrImageFile, host.pictureWindow, host.status, host.waitCursor), std::tuple("", false, "", false));
     }
 }
 
@@ -78,26 +75,11 @@ TEST_F(FileCommands, CancelledOpenStillClosesTheOpenImageFirst) {
     host.save = true;
     t.prompter.answers = {mb::No};
     open("");
-    EXPECT_EQ(lastBox().title, "FILE NOT SAVED");
-    EXPECT_EQ(lastBox().style, 35);
+    EXPECT_EQ(std::pair(lastBox().title, lastBox().style), (std::pair<std::string, int>("FILE NOT SAVED", 35)));
     EXPECT_EQ(lastBox().text, "The current image has not been saved.  Do you want to save the file first?");
     EXPECT_EQ(s.gstrImageFile, "");
-    EXPECT_FALSE(host.pictureWindow);
-    EXPECT_FALSE(host.toolbars);
-    EXPECT_FALSE(host.saveAsClose);
-    EXPECT_FALSE(host.save);
+    EXPECT_EQ(std::tuple(host.pictureWindow, host.toolbars, host.saveAsClose, host.save), std::tuple(false, false, false, false));
     EXPECT_EQ(s.gintCurLowColor, 255);
-}
-
-TEST_F(FileCommands, AFailedSaveKeepsTheUnsavedMark) {
-    open(writeMap("a.bmp", 8, 4));
-    host.save = true;
-    t.prompter.fileNames = {dir.file("missing/out.bmp")};
-    t.prompter.answers = {mb::Ignore};
-    EXPECT_FALSE(saveImageAs(host));
-    EXPECT_EQ(lastBox().title, "Morv: RUNTIME ERROR");
-    EXPECT_TRUE(host.save);
-    EXPECT_EQ(s.gstrImageFile, dir.file("a.bmp"));
 }
 
 TEST_F(FileCommands, AFailingRenameWritesNothingKeepsMark) {
@@ -113,8 +95,7 @@ TEST_F(FileCommands, AFailingRenameWritesNothingKeepsMark) {
     EXPECT_EQ(lastBox().title, "Morv: RUNTIME ERROR");
     EXPECT_NE(lastBox().text.find(dir.file("out.bmp")), std::string::npos) << lastBox().text;
     EXPECT_TRUE(host.save);
-    EXPECT_EQ(s.gstrImageFile, dir.file("a.bmp"));
-    EXPECT_EQ(host.doc.dialogFileName, dir.file("a.bmp"));
+    EXPECT_EQ(std::pair(s.gstrImageFile, host.doc.dialogFileName), std::pair(dir.file("a.bmp"), dir.file("a.bmp")));
     EXPECT_EQ(test::readFile(dir.file("outCL.bmp")), "older contour");
     EXPECT_TRUE(std::filesystem::is_directory(dir.file("out.bmp")));
     for (const auto& e : std::filesystem::directory_iterator(dir.path()))

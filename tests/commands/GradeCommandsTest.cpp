@@ -13,10 +13,9 @@ struct GradeTrack : test::HostTest {
         // A flat map at level 50 with a track that must climb from 60 m.
         show(HeightImage(100, 40, 50));
         host.doc.dispCL.replace(std::make_shared<HeightImage>(100, 40, 255));
-        MapScale scale;
-        scale.pixelMetres = 10;
-        scale.levelMetres = 1;
-        host.doc.scale = scale;
+        host.doc.scale = MapScale();
+        host.doc.scale->pixelMetres = 10;
+        host.doc.scale->levelMetres = 1;
         request.line = {{10, 20}, {90, 20}};
         request.profile.fixes = {{0, 60}};
         request.profile.maxGrade = 0.01;
@@ -30,13 +29,10 @@ TEST_F(GradeTrack, GradesTheOpenMapAndMarksItUnsaved) {
     const std::optional<GradeOutcome> done = gradeTrack(host, request);
     ASSERT_TRUE(done);
     EXPECT_NE(host.doc.disp.image, before) << "the graded map replaces the picture, for the history to compare";
-    EXPECT_EQ(level(10, 20), 60);
-    EXPECT_EQ(level(30, 21), 58);
-    EXPECT_EQ(level(30, 23), 50) << "beyond the formation's half width";
+    // The last beyond the formation's half width.
+    EXPECT_EQ((std::vector{level(10, 20), level(30, 21), level(30, 23)}), (std::vector{60, 58, 50}));
     EXPECT_EQ(before->pixel(10, 20), fcnGrayColor(50)) << "the old picture stays whole";
-    EXPECT_TRUE(host.save);
-    EXPECT_EQ(host.refreshes, 1);
-    EXPECT_TRUE(t.prompter.shown.empty());
+    EXPECT_EQ(std::tuple(host.save, host.refreshes, t.prompter.shown.size()), std::tuple(true, 1, 0u));
     EXPECT_EQ(fcnGrayLevel(host.doc.dispCL.image->pixel(10, 20)), 255) << "contours only when asked";
 }
 
@@ -59,8 +55,7 @@ TEST_F(GradeTrack, RefusalShowsOneBoxAndChangesNothing) {
               "No grade of at most 1 % joins the fixed heights 60 m at 0 m and 70 m at 100 m: that needs 10 %.");
     EXPECT_EQ(t.prompter.shown[0].title, "Grade Track");
     EXPECT_EQ(host.doc.disp.image, before);
-    EXPECT_FALSE(host.save);
-    EXPECT_FALSE(host.waitCursor);
+    EXPECT_EQ(std::pair(host.save, host.waitCursor), std::pair(false, false));
 
     host.doc.scale.reset();
     EXPECT_FALSE(gradeTrack(host, {}));

@@ -76,10 +76,7 @@ TEST_F(MapScaleCommands, SixteenBitSamplesAreTakenAsMetres) {
     ASSERT_TRUE(q.save(QString::fromStdString(dir.file("dem.png"))));
     t.prompter.answers = {mb::Yes};  // no contour image: go on
     open(dir.file("dem.png"));
-    ASSERT_TRUE(host.doc.scale.has_value());
-    EXPECT_DOUBLE_EQ(host.doc.scale->baseMetres, 1000);
-    EXPECT_DOUBLE_EQ(host.doc.scale->levelMetres, 2);  // 510 m over 255 levels
-    EXPECT_DOUBLE_EQ(host.doc.scale->pixelMetres, 5);
+    EXPECT_EQ(host.doc.scale, metres(5, 2, 1000));  // 510 m over 255 levels
 }
 
 TEST_F(MapScaleCommands, SaveAsCarriesTheScaleAndFitMovesIt) {
@@ -120,30 +117,15 @@ TEST_F(MapScaleCommands, LevelSiteChangesTheMapInMemory) {
     const auto r = levelSiteOfMap(host, {SiteShape::rectangle(10, 10, 20, 10), Quantity{130, true}, Quantity{10, true}});
     ASSERT_TRUE(r.has_value());
     EXPECT_EQ(r->level, 60);
-    EXPECT_EQ(fcnGrayLevel(host.doc.disp.image->pixel(15, 15)), 60);
-    EXPECT_EQ(fcnGrayLevel(host.doc.disp.image->pixel(29, 19)), 60);
+    std::vector<int> levels;
+    for (const auto& [x, y] : {std::pair{15, 15}, {29, 19}, {30, 15}, {31, 15}, {32, 15}})
+        levels.push_back(fcnGrayLevel(host.doc.disp.image->pixel(x, y)));
     // Two pixels of shoulder (10 m): one off the edge is nearly the site's level.
-    EXPECT_EQ(fcnGrayLevel(host.doc.disp.image->pixel(30, 15)), 66);
-    EXPECT_EQ(fcnGrayLevel(host.doc.disp.image->pixel(31, 15)), 94);
-    EXPECT_EQ(fcnGrayLevel(host.doc.disp.image->pixel(32, 15)), 100);
+    EXPECT_EQ(levels, (std::vector<int>{60, 60, 66, 94, 100}));
     EXPECT_TRUE(host.save);
     const std::string summary = levelSiteSummary(*r, host.doc.scale);
     EXPECT_EQ(summary.rfind("levelled 200 pixels to level 60 (130 m) with ", 0), 0u) << summary;
     EXPECT_TRUE(summary.ends_with(" levels on average, 0 filled by 0.0")) << summary;
-}
-
-TEST_F(MapScaleCommands, LevelSiteRefusesMetresWithoutAScale) {
-    open(writeMap("Hills.bmp"));
-    const HeightImage before = *host.doc.disp.image;
-    t.prompter.answers = {mb::OK};
-    EXPECT_FALSE(levelSiteOfMap(host, {SiteShape::rectangle(10, 10, 20, 10), Quantity{130, true}, {}}));
-    EXPECT_EQ(t.prompter.shown.back().title, "Level Site");
-    EXPECT_EQ(t.prompter.shown.back().text, "Height: the map has no scale: a height in metres needs its metres per level.");
-    EXPECT_EQ(*host.doc.disp.image, before);
-    EXPECT_FALSE(host.save);
-    t.prompter.answers = {mb::OK};
-    EXPECT_FALSE(levelSiteOfMap(host, {SiteShape::rectangle(570, 10, 20, 10), std::nullopt, {}}));
-    EXPECT_EQ(t.prompter.shown.back().text, "The corner 590,10 lies outside the 576 x 288 map.");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "commands/Redraw.h"
 #include "engine/TerrainSettings.h"
@@ -40,8 +41,7 @@ TEST_F(RedrawFixture, APlainRedrawEndsWithScanMarkAndBeep) {
     flatten(50);
     host.contourVisible = true;
     redraw(host);
-    EXPECT_EQ(level(0, 0), 164);
-    EXPECT_EQ(level(0, 1), 191);
+    EXPECT_EQ(std::pair(level(0, 0), level(0, 1)), std::pair(164, 191));
     // The last scan runs on the result, after the pass, and leaves the opening range alone.
     const auto lastPass = std::find_if(host.statuses.rbegin(), host.statuses.rend(),
                                        [](const std::string& x) { return x.rfind("WORKING... Flattening", 0) == 0; });
@@ -52,13 +52,9 @@ TEST_F(RedrawFixture, APlainRedrawEndsWithScanMarkAndBeep) {
     EXPECT_EQ(std::pair(int(s.gintHighColor), int(s.gintLowColor)), std::pair(255, 0));
     EXPECT_EQ(s.gstrResultName, "/maps/hills_3x2_MF-50_B-0.bmp");
     EXPECT_EQ(host.caption, "Morv: /maps/hills_3x2_MF-50_B-0.bmp");
-    EXPECT_TRUE(host.save);
-    EXPECT_FALSE(host.contourVisible);
-    EXPECT_FALSE(host.showContours);
-    EXPECT_EQ(host.beeps, 1);
+    EXPECT_EQ(std::tuple(host.save, host.contourVisible, host.showContours, host.beeps), std::tuple(true, false, false, 1));
     expectIdle();
-    EXPECT_EQ(host.events.front(), "controls off");
-    EXPECT_EQ(host.events.back(), "controls on");
+    EXPECT_EQ(std::pair(host.events.front(), host.events.back()), (std::pair<std::string, std::string>("controls off", "controls on")));
 }
 
 TEST_F(RedrawFixture, CancelDuringTheValleysPassRestoresTheFile) {
@@ -74,9 +70,7 @@ TEST_F(RedrawFixture, CancelDuringTheValleysPassRestoresTheFile) {
     };
     redraw(host);
     EXPECT_EQ(*host.doc.disp.image, source);
-    EXPECT_FALSE(host.save);
-    EXPECT_EQ(host.caption, "/maps/hills.bmp");
-    EXPECT_EQ(s.gstrResultName, "earlier");
+    EXPECT_EQ(std::tuple(host.save, host.caption, s.gstrResultName), std::tuple(false, "/maps/hills.bmp", "earlier"));
     // The request arrives in the yield of the pass's second column, whose status
     // text is still written before the pass stops.
     EXPECT_EQ(count("WORKING... Filling in the Valleys by 100% - "), 2);
@@ -88,10 +82,7 @@ TEST_F(RedrawFixture, ScaleUpAloneScansTwiceAndStretchesToWhite) {
     s.gblnScaleUp = true;
     host.ctl.scaleUpTagged = true;
     redraw(host);
-    EXPECT_EQ(level(0, 0), 255);
-    EXPECT_EQ(level(1, 0), 191);
-    EXPECT_EQ(level(0, 1), 129);
-    EXPECT_EQ(level(1, 1), 10);
+    EXPECT_EQ(*host.doc.disp.image, test::greyImage({{255, 191}, {129, 10}}));
     EXPECT_EQ(count("WORKING... Getting Highest & Lowest Colors 50%"), 2);
     EXPECT_EQ(count("WORKING... Raising Mountains "), 2);
     EXPECT_EQ(s.gstrResultName, "/maps/hills_2x2_MSU-0_B-0.bmp");
@@ -102,8 +93,7 @@ TEST_F(RedrawFixture, FlattenThenScaleUpRestoresTheTop) {
     flatten(50);
     s.gblnScaleUp = true;
     redraw(host);
-    EXPECT_EQ(level(0, 0), 255);
-    EXPECT_EQ(s.gintCurHighColor, 255);
+    EXPECT_EQ(std::pair(level(0, 0), int(s.gintCurHighColor)), std::pair(255, 255));
 }
 
 TEST_F(RedrawFixture, CancelDuringTheScanEndsInTheRaisePass) {
@@ -130,9 +120,7 @@ TEST_F(RedrawFixture, MissingFileGoesToTheErrorHandler) {
     EXPECT_EQ(t.prompter.shown[0].title, "Morv: RUNTIME ERROR");
     EXPECT_NE(t.prompter.shown[0].text.find("Err#53"), std::string::npos);
     EXPECT_NE(t.prompter.shown[0].text.find("Routine: |frmMain.cmdRedraw_Click"), std::string::npos);
-    EXPECT_FALSE(s.gblnBusy);
-    EXPECT_FALSE(s.gblnDrawing);
-    EXPECT_EQ(s.gintTraceDepth, 0);
+    EXPECT_EQ(std::tuple(bool(s.gblnBusy), bool(s.gblnDrawing), int(s.gintTraceDepth)), std::tuple(false, false, 0));
 }
 
 }  // namespace

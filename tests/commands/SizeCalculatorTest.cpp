@@ -23,11 +23,6 @@ TEST(SizeCalculator, ReadsTheLeadingNumberLeniently) {
     EXPECT_THROW(readNumber("1e400"), RuntimeError);
 }
 
-TEST(SizeCalculator, ConvertsBoardsAndPixelsAtTheEdges) {
-    EXPECT_EQ(boardsToPixels(-1), -144.0);
-    EXPECT_EQ(pixelsToBoards(143.9), 0.0);
-}
-
 /// The fields after pressing Calculate on them.
 CalcFields calculate(CalcFields f) {
     test::TestApp t;
@@ -43,6 +38,7 @@ TEST(SizeCalculator, AnswersFromBoardsOrFromSizes) {
     EXPECT_EQ(out.txtHorzBoards + "x" + out.txtVertBoards, "7x3");
     EXPECT_EQ(out.lblAnswer0, image("1008", "432"));
     EXPECT_EQ(calculate({"227", "1000", "", "", "", ""}).lblAnswer0, image("32688", "144000"));
+    EXPECT_EQ(std::pair(boardsToPixels(-1), pixelsToBoards(143.9)), std::pair(-144.0, 0.0));
 }
 
 TEST(SizeCalculator, AWidthBeyond16BitsIsError6IgnoreGoesOn) {
