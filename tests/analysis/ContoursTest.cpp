@@ -5,7 +5,6 @@
 #include <tuple>
 
 #include "analysis/Contours.h"
-#include "commands/BlurCommands.h"
 #include "commands/PictureCommands.h"
 #include "support/TestSupport.h"
 

@@ -42,32 +42,22 @@ TEST(PreviewLevels, OneTableGivesWhatThePassesGiveInTurn) {
         int lo, hi;
         LevelPlan plan;
     };
-    const auto plan = [](int ground, bool m, MountainMode mm, int mBar, bool v, ValleyMode vm, int vBar, bool up) {
-        LevelPlan p;
-        p.ground = ground;
-        p.mountains = m;
-        p.mountainMode = mm;
-        p.mountainFactor = mountainFactorFromBar(mBar);
-        p.high = 230;
-        p.valleys = v;
-        p.valleyMode = vm;
-        p.valleyFactor = valleyFactorFromBar(vBar);
-        p.low = 30;
-        p.scaleUp = up;
-        return p;
+    // A bar at 0 leaves its pass out.
+    const auto plan = [](int ground, int mBar, MountainMode mm, int vBar, ValleyMode vm, bool up) {
+        return LevelPlan{ground, mBar > 0, mm, mountainFactorFromBar(mBar), 230, vBar > 0, vm, valleyFactorFromBar(vBar), 30, up};
     };
     using M = MountainMode;
     using V = ValleyMode;
     const Row rows[] = {
-        {"flatten 29", 0, 255, plan(128, true, M::Flatten, 29, false, V::Fill, 100, false)},
-        {"lower 40", 0, 255, plan(100, true, M::Lower, 40, false, V::Fill, 100, false)},
-        {"fill 35", 0, 255, plan(90, false, M::Flatten, 0, true, V::Fill, 35, false)},
-        {"invert 60", 0, 255, plan(128, false, M::Flatten, 0, true, V::Invert, 60, false)},
+        {"flatten 29", 0, 255, plan(128, 29, M::Flatten, 0, V::Fill, false)},
+        {"lower 40", 0, 255, plan(100, 40, M::Lower, 0, V::Fill, false)},
+        {"fill 35", 0, 255, plan(90, 0, M::Flatten, 35, V::Fill, false)},
+        {"invert 60", 0, 255, plan(128, 0, M::Flatten, 60, V::Invert, false)},
         // The raise pass reaches 255 from the highest level the flatten left (190
         // flattened by half is 159), not from the highest before it.
-        {"flatten then scale up", 60, 190, plan(128, true, M::Flatten, 50, false, V::Fill, 100, true)},
-        {"all three", 10, 240, plan(120, true, M::Lower, 25, true, V::Invert, 80, true)},
-        {"scale up alone", 40, 200, plan(100, false, M::Flatten, 0, false, V::Fill, 100, true)},
+        {"flatten then scale up", 60, 190, plan(128, 50, M::Flatten, 0, V::Fill, true)},
+        {"all three", 10, 240, plan(120, 25, M::Lower, 80, V::Invert, true)},
+        {"scale up alone", 40, 200, plan(100, 0, M::Flatten, 0, V::Fill, true)},
     };
     for (const Row& row : rows) {
         const HeightImage source = levelsRow(row.lo, row.hi);
