@@ -13,7 +13,7 @@ HeightImage withLevels(int w, int h, std::initializer_list<int> levels) {
     return img;
 }
 
-TEST(GroundMeasure, SlopeFromNeighboursEitherSide) {
+TEST(GroundMeasure, SlopeFromNeighboursOnceBothScalesAreKnown) {
     // Across the middle pixel 30 levels over two pixels, down 40 over two: 25 a pixel.
     const HeightImage img = withLevels(3, 3, {0, 0, 0,  0, 50, 30,  0, 40, 0});
     const MapScale scale = test::mapScale(5, 0.5);
@@ -23,13 +23,10 @@ TEST(GroundMeasure, SlopeFromNeighboursEitherSide) {
     const HeightImage row = withLevels(3, 1, {10, 60, 60});
     EXPECT_DOUBLE_EQ(*slopePercentAt(row, scale, 0, 0), 500.0);
     EXPECT_DOUBLE_EQ(*slopePercentAt(row, scale, 1, 0), 250.0);
-}
-
-TEST(GroundMeasure, SlopeNeedsBothScalesAndTheMap) {
-    const HeightImage img = withLevels(2, 1, {0, 10});
-    EXPECT_FALSE(slopePercentAt(img, test::mapScale(5, 0), 0, 0));
-    EXPECT_FALSE(slopePercentAt(img, test::mapScale(0, 1), 0, 0));
-    EXPECT_FALSE(slopePercentAt(img, test::mapScale(5, 1), 2, 0));
+    // Both scales and a place on the map are needed.
+    EXPECT_FALSE(slopePercentAt(row, test::mapScale(5, 0), 0, 0));
+    EXPECT_FALSE(slopePercentAt(row, test::mapScale(0, 1), 0, 0));
+    EXPECT_FALSE(slopePercentAt(row, test::mapScale(5, 1), 3, 0));
 }
 
 TEST(GroundMeasure, HeightsReadBetweenPixelCentres) {

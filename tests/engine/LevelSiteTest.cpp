@@ -69,9 +69,7 @@ TEST(LevelSite, CountsCutAndFill) {
 TEST(LevelSite, PolygonOnARampStaysWithinTheBlend) {
     const int w = 64, h = 48, level = 100;
     const double shoulder = 8;
-    HeightImage img(w, h, 0);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) img.grey()[y * w + x] = std::uint8_t(30 + 3 * x);
+    HeightImage img = test::levelImage(w, h, [](int x, int) { return 30 + 3 * x; });
     const HeightImage before = img;
     const SiteMask site = siteMaskOf({{{20, 10}, {41, 13}, {36, 31}, {26, 22.5}, {17, 27}}}, w, h);
     ASSERT_GT(site.count, 100);

@@ -72,18 +72,6 @@ TEST(Passes, ColourPixelsTakePartByWholeColourAndReadAsBlue) {
     EXPECT_EQ(img.pixel(1, 0), fcnGrayColor(128));
 }
 
-TEST(Passes, HookRunsAfterEveryColumnAndCanStop) {
-    HeightImage img(600, 2, 200);
-    std::vector<std::int64_t> seen;
-    EXPECT_FALSE(runPass(img, flattenTable(128, 1.0f), [&](std::int64_t v) {
-        seen.push_back(v);
-        return v == 2 * 300;
-    }));
-    ASSERT_EQ(seen.size(), 300u);
-    EXPECT_EQ(seen.front(), 2);
-    EXPECT_TRUE(runPass(img, flattenTable(128, 1.0f), nullptr));
-}
-
 TEST(Passes, StatusTextsAndStrengths) {
     EXPECT_EQ(passStatusText(PassKind::Flatten, 50, 3), "WORKING... Flattening Mountains 50% - 3%");
     EXPECT_EQ(passStatusText(PassKind::Lower, 0, 100), "WORKING... Lowering Mountains 0% - 100%");

@@ -6,6 +6,7 @@
 #include "engine/MapDelta.h"
 #include "engine/Passes.h"
 #include "engine/PreviewLevels.h"
+#include "support/TestSupport.h"
 
 namespace morv {
 namespace {
@@ -83,17 +84,11 @@ TEST(PreviewLevels, CountsEveryPixelByItsLevel) {
 
 /// Smooth hills: what a height map is like.
 HeightImage hills(int w, int h) {
-    HeightImage img(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            img.setPixel(x, y, fcnGrayColor(int(128 + 90 * std::sin(x / 40.0) * std::cos(y / 30.0))));
-    return img;
+    return test::levelImage(w, h, [](int x, int y) { return int(128 + 90 * std::sin(x / 40.0) * std::cos(y / 30.0)); });
 }
 
 TEST(MapDelta, PackedPicturesComeBackExactly) {
-    HeightImage noisy(300, 7);
-    for (int y = 0; y < 7; ++y)
-        for (int x = 0; x < 300; ++x) noisy.setPixel(x, y, fcnGrayColor((x * 7919 + y * 104729) % 256));
+    HeightImage noisy = test::levelImage(300, 7, [](int x, int y) { return (x * 7919 + y * 104729) % 256; });
     HeightImage colour = hills(150, 20);
     colour.setPixel(3, 4, 0x123456);
     HeightImage flat(400, 3, 77);  // runs longer than one token holds

@@ -41,11 +41,5 @@ TEST(SampleLevels, ReadsOnlyWellFormedRanges) {
         EXPECT_FALSE(parseSampleRange(bad)) << bad;
 }
 
-TEST(SampleLevels, DescribesTheMapping) {
-    const LevelMapping m{16, {1000, 6100}, {1000, 6100}, false};
-    EXPECT_EQ(describeMapping(m), "16-bit samples 1000..6100 (the map's own range; found 1000..6100) to levels "
-                                  "0..255, 20 units a level");
-}
-
 }  // namespace
 }  // namespace morv

@@ -13,27 +13,12 @@ namespace {
 /// Ten metres a pixel, a metre a level: a level per pixel is a 10 % grade.
 const MapScale kTenMetres = test::mapScale(10, 1);
 
-HeightImage terrain(int w, int h, const std::function<int(int x, int y)>& level) {
-    HeightImage img(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) img.grey()[std::size_t(y) * std::size_t(w) + std::size_t(x)] = std::uint8_t(level(x, y));
-    return img;
-}
-
-ProfileOptions options(double maxGrade, std::vector<FixedHeight> fixes, double curveMetres) {
-    ProfileOptions o;
-    o.maxGrade = maxGrade;
-    o.fixes = std::move(fixes);
-    o.curveMetres = curveMetres;
-    return o;
-}
-
 TEST(TrackGrade, SteepPlaneHeldAtTheLimitExactly) {
     for (const bool rising : {true, false}) {
         SCOPED_TRACE(rising ? "rising" : "falling");
         // A 10 % plane, crossed edge to edge under a 2.5 % limit.
-        HeightImage map = terrain(256, 64, [&](int x, int) { return rising ? x : 255 - x; });
-        const TrackProfile p = solveProfile(map, kTenMetres, {{0, 32}, {255, 32}}, options(0.025, {}, 100));
+        HeightImage map = test::levelImage(256, 64, [&](int x, int) { return rising ? x : 255 - x; });
+        const TrackProfile p = solveProfile(map, kTenMetres, {{0, 32}, {255, 32}}, {.maxGrade = 0.025, .fixes = {}, .curveMetres = 100});
         EXPECT_NEAR(p.length(), 2550, 1e-9);
         EXPECT_NEAR(p.steepestGrade(), 0.025, 1e-12);
         EXPECT_NEAR(p.meanGrade(), 0.025, 1e-12);
@@ -56,13 +41,13 @@ TEST(TrackGrade, SteepPlaneHeldAtTheLimitExactly) {
 
 /// A valley 100 levels deep whose sides rise a level a pixel, crossed from rim to rim.
 HeightImage valley() {
-    return terrain(257, 40, [](int x, int) { return 100 + std::abs(x - 128); });
+    return test::levelImage(257, 40, [](int x, int) { return 100 + std::abs(x - 128); });
 }
 const std::vector<TrackPoint> kAcross{{28, 20}, {228, 20}};
 
 TEST(TrackGrade, ValleyBetweenFixedEndsMakesAnEmbankment) {
     HeightImage map = valley();
-    const TrackProfile p = solveProfile(map, kTenMetres, kAcross, options(0.025, {{0, 200}, {2000, 200}}, 0));
+    const TrackProfile p = solveProfile(map, kTenMetres, kAcross, {.maxGrade = 0.025, .fixes = {{0, 200}, {2000, 200}}, .curveMetres = 0});
     ASSERT_EQ(p.formation.size(), 201u);
     // From each rim the formation falls as fast as allowed: 25 levels in 100 stations.
     EXPECT_DOUBLE_EQ(p.formation.front(), 200);
@@ -82,7 +67,7 @@ TEST(TrackGrade, ValleyBetweenFixedEndsMakesAnEmbankment) {
 
 TEST(TrackGrade, CurvesRoundTheSagAndKeepTheFixes) {
     // A running mean over 21 stations.
-    const TrackProfile p = solveProfile(valley(), kTenMetres, kAcross, options(0.025, {{2000, 200.3}, {0, 200.3}}, 200));
+    const TrackProfile p = solveProfile(valley(), kTenMetres, kAcross, {.maxGrade = 0.025, .fixes = {{2000, 200.3}, {0, 200.3}}, .curveMetres = 200});
     EXPECT_DOUBLE_EQ(p.formation.front(), 200.3);
     EXPECT_DOUBLE_EQ(p.formation.back(), 200.3);
     // The mean of |u| / 4 over u = -10..10 lifts the sag's bottom by 110 / 84 levels.
@@ -92,8 +77,8 @@ TEST(TrackGrade, CurvesRoundTheSagAndKeepTheFixes) {
 }
 
 TEST(TrackGrade, FixOffTheLatticeHeldWithinTheLimit) {
-    const HeightImage map = terrain(256, 16, [](int x, int) { return x; });
-    const ProfileOptions o = options(0.02, {{1000, 37.77}, {2000, 53.31}}, 0);
+    const HeightImage map = test::levelImage(256, 16, [](int x, int) { return x; });
+    const ProfileOptions o{.maxGrade = 0.02, .fixes = {{1000, 37.77}, {2000, 53.31}}, .curveMetres = 0};
     const TrackProfile p = solveProfile(map, kTenMetres, {{0, 8}, {250, 8}}, o);
     EXPECT_DOUBLE_EQ(p.formation[100], 37.77);
     EXPECT_DOUBLE_EQ(p.formation[200], 53.31);
@@ -136,8 +121,8 @@ TEST(TrackGrade, ImpossibleGradesBadLinesAndNoScaleRefused) {
 }
 
 TEST(TrackGrade, BentCorridorTouchesOnlyItsBox) {
-    HeightImage map = terrain(120, 120, [](int, int) { return 50; });
-    const TrackProfile p = solveProfile(map, kTenMetres, {{20, 20}, {80, 20}, {80, 90}}, options(0.01, {{0, 60}}, 100));
+    HeightImage map = test::levelImage(120, 120, [](int, int) { return 50; });
+    const TrackProfile p = solveProfile(map, kTenMetres, {{20, 20}, {80, 20}, {80, 90}}, {.maxGrade = 0.01, .fixes = {{0, 60}}, .curveMetres = 100});
     const CorridorOptions c{.widthMetres = 40, .shoulderMetres = 30};
     const PixelBox box = corridorBox(p, c, 120, 120);
     EXPECT_EQ(box, (PixelBox{15, 15, 86, 96}));

@@ -184,4 +184,11 @@ MapScale mapScale(double pixelMetres, double levelMetres, double baseMetres) {
     return s;
 }
 
+HeightImage levelImage(int w, int h, const std::function<int(int, int)>& level) {
+    HeightImage img(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) img.setPixel(x, y, fcnGrayColor(level(x, y)));
+    return img;
+}
+
 }  // namespace morv::test

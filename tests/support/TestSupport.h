@@ -164,5 +164,7 @@ private:
 
 /// A map's scale: metres a pixel, metres a level and the height of level 0 (0 where unknown).
 MapScale mapScale(double pixelMetres, double levelMetres, double baseMetres = 0);
+/// A grey picture whose pixel (x, y) is at level(x, y).
+HeightImage levelImage(int w, int h, const std::function<int(int x, int y)>& level);
 
 }  // namespace morv::test
