@@ -47,20 +47,6 @@ TEST(Trace, LogHasHeaderAndNestedLinesWithBarsAndCrLf) {
     EXPECT_EQ(t.app.session.gintTraceDepth, 0);
 }
 
-TEST(Trace, UnloggedDepthStillMovesAndNamesCarryBars) {
-    test::TestApp t;
-    {
-        Routine outer(t.app, "frmMain.cmdRedraw_Click");
-        {
-            Routine inner(t.app, "frmMain.cmdGetHighLowColor_Click");
-            EXPECT_EQ(t.app.session.gintTraceDepth, 2);
-            EXPECT_EQ(t.app.trace.currentRoutine(), "||frmMain.cmdGetHighLowColor_Click");
-        }
-        EXPECT_EQ(t.app.trace.currentRoutine(), "|frmMain.cmdRedraw_Click");
-    }
-    EXPECT_EQ(t.app.session.gintTraceDepth, 0);
-}
-
 TEST(Trace, EarlyReturnTracesExitOnce) {
     test::TempDir dir;
     test::TestApp t;
