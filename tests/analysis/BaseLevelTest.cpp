@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "analysis/BaseLevel.h"
-#include "analysis/Blur.h"
-#include "analysis/ColourRange.h"
-#include "analysis/Contours.h"
 #include "commands/BlurCommands.h"
 #include "commands/PictureCommands.h"
 #include "support/TestSupport.h"
@@ -20,15 +17,11 @@ TEST_F(CalcBase, AveragesUnderPureBlackRoundingHalvesToEven) {
     };
     const Case cases[] = {{{100, 101, 103}, 101}, {{100, 101}, 100}, {{5, 0}, 2}, {{7, 0}, 4}, {{3, 4}, 4}};
     for (const Case& c : cases) {
-        const int n = int(c.levels.size());
-        HeightImage height(n, 2, 0), contour(n, 2, 255);
-        for (int x = 0; x < n; ++x) {
-            height.setPixel(x, 1, fcnGrayColor(c.levels[std::size_t(x)]));
-            contour.setPixel(x, 1, 0);
-        }
+        // The levels under a black row; a white row above.
+        const std::vector<int> black(c.levels.size(), 0), white(c.levels.size(), 255);
         ContourSum sum;
-        sumUnderContours(height, contour, sum, nullptr);
-        EXPECT_EQ(sum.average(), c.expected);
+        sumUnderContours(test::greyImage({black, c.levels}), test::greyImage({white, black}), sum, nullptr);
+        EXPECT_EQ(sum.average(), c.expected) << c.levels.size();
     }
 }
 

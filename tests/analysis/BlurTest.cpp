@@ -82,15 +82,12 @@ void expectReference(const HeightImage& img, int amount, std::initializer_list<i
         }
 }
 
-TEST(BlurPicture, MatchesTheReferenceOnRandomPictures) {
+TEST(BlurPicture, MatchesTheReferenceWhateverThreadsOrEarlyStop) {
     const std::pair<int, int> sizes[] = {{1, 1}, {1, 9}, {9, 1}, {2, 2}, {3, 5}, {17, 4}, {5, 33}, {13, 40}, {31, 70}};
     unsigned seed = 1;
     for (auto [w, h] : sizes)
         for (int amount : {1, 2, 5})
             for (bool colour : {false, true}) expectReference(randomPicture(w, h, seed++, colour), amount, {2});
-}
-
-TEST(BlurPicture, SameResultWhateverThreadsOrEarlyStop) {
     // Tall enough that every band has rows of its own beyond the halo; thin bands (threads 7
     // on 40 and 7 rows) where the halo reaches across whole bands; settled from the start;
     // a bump the blur never changes; settling part way (a spike on a flat field changes for

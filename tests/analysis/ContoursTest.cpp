@@ -2,10 +2,8 @@
 
 #include <random>
 #include <stdexcept>
-#include <tuple>
 
 #include "analysis/Contours.h"
-#include "commands/BlurCommands.h"
 #include "commands/PictureCommands.h"
 #include "support/TestSupport.h"
 
@@ -25,31 +23,12 @@ HeightImage referenceContours(const HeightImage& h) {
     return out;
 }
 
-TEST(ContourRule, MarksBySixNeighboursOnlyNeverOutside) {
-    const std::tuple<int, int, bool> cases[] = {{0, -1, true},  {1, 0, true},  {1, 1, true},   {0, 1, true},
-                                                {-1, -1, true}, {-1, 0, true}, {1, -1, false}, {-1, 1, false}};
-    // Centre inside, on each border, and either side of a strip boundary of the walk.
-    const std::pair<int, int> centres[] = {{1, 1}, {255, 2}, {256, 2}, {0, 2}, {299, 2}, {5, 0}, {5, 4}};
-    for (bool colour : {false, true})
-        for (auto [cx, cy] : centres)
-            for (auto [dx, dy, marked] : cases) {
-                HeightImage img(300, 5, 100);
-                if (colour) img.promoteToColour();
-                img.setPixel(cx + dx, cy + dy, fcnGrayColor(101));
-                const bool inside = img.pixel(cx + dx, cy + dy) >= 0;
-                EXPECT_EQ(contourPicture(img, kGround).pixel(cx, cy), marked && inside ? 0 : kGround)
-                    << (colour ? "colour" : "grey") << " centre " << cx << "," << cy << " higher at " << dx << "," << dy;
-            }
-}
-
 TEST(ContourRule, MatchesThePlainRuleOnRandomTerrains) {
     std::mt19937 rng(11);
     const std::pair<int, int> sizes[] = {{1, 1}, {1, 40}, {40, 1}, {2, 2}, {3, 7}, {257, 6}, {520, 9}};
     for (auto [w, h] : sizes)
         for (bool colour : {false, true}) {
-            HeightImage img(w, h);
-            for (int y = 0; y < h; ++y)
-                for (int x = 0; x < w; ++x) img.setPixel(x, y, fcnGrayColor(99 + int(rng() % 3)));
+            HeightImage img = test::levelImage(w, h, [&](int, int) { return 99 + int(rng() % 3); });
             if (colour) img.promoteToColour(), img.setPixel(0, 0, 0x0064FF64);  // not grey, above the ground colour
             EXPECT_EQ(contourPicture(img, kGround), referenceContours(img)) << w << "x" << h << (colour ? " colour" : " grey");
         }

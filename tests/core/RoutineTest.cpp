@@ -59,18 +59,11 @@ TEST(ErrorHandler, RetryRerunsTheStepIgnoreGoesOn) {
 }
 
 TEST(ErrorHandler, StandardExceptionsMapToTheTraditionsNumbers) {
-    auto number = [](auto thrower) {
-        try {
-            thrower();
-        } catch (...) {
-            return int(toRuntimeError(std::current_exception()).number());
-        }
-        return 0;
-    };
-    EXPECT_EQ(number([] { throw std::out_of_range("i"); }), 9);
-    EXPECT_EQ(number([] { throw std::overflow_error("o"); }), 6);
-    EXPECT_EQ(number([] { throw std::bad_alloc(); }), 7);
-    EXPECT_EQ(number([] { throw RuntimeError(err::DiskFull); }), 61);
+    const auto number = [](auto e) { return toRuntimeError(std::make_exception_ptr(e)).number(); };
+    EXPECT_EQ(number(std::out_of_range("i")), 9);
+    EXPECT_EQ(number(std::overflow_error("o")), 6);
+    EXPECT_EQ(number(std::bad_alloc()), 7);
+    EXPECT_EQ(number(RuntimeError(err::DiskFull)), 61);
     EXPECT_EQ(fileError("/x", ENOENT).number(), 53);
     EXPECT_EQ(fileError("/x", EACCES).number(), 75);
     EXPECT_EQ(fileError("/x", ENOSPC).number(), 61);

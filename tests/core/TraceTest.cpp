@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-
 #include "core/Routine.h"
 #include "support/TestSupport.h"
 
@@ -16,11 +15,9 @@ TEST(Trace, LogHasHeaderAndNestedLinesWithBarsAndCrLf) {
     test::TempDir dir;
     test::TestApp t;
     std::time_t now = at(2026, 12, 5, 13, 46, 51);
-    App& app = t.app;
     // A trace with a clock the test moves.
-    Trace trace(app.session, [&] { return now; });
-    VersionRecord rec{"Maker", "Morv", "Morv", "morv", "Height maps", "(c) Maker", 1, 2, 34};
-    trace.openLog(dir.file("Morv.log"), rec);
+    Trace trace(t.app.session, [&] { return now; });
+    trace.openLog(dir.file("Morv.log"), {"Maker", "Morv", "Morv", "morv", "Height maps", "(c) Maker", 1, 2, 34});
     trace.enterDepth();
     trace.storeName("frmSplash.Form_Load");
     trace.writeExit();
@@ -47,25 +44,6 @@ TEST(Trace, LogHasHeaderAndNestedLinesWithBarsAndCrLf) {
         "261205.134653- ||frmMain.MDIForm_Load - EXIT\r\n"
         "261205.134653- |frmSplash.Timer1_Timer - EXIT\r\n";
     EXPECT_EQ(test::readFile(dir.file("Morv.log")), expected);
-    EXPECT_EQ(app.session.gintTraceDepth, 0);
-}
-
-TEST(Trace, VersionTextIsZeroPaddedAndOrdersAsText) {
-    EXPECT_EQ(formatVersion(2, 0, 7), "0002.0000.0007");
-    EXPECT_LT(formatVersion(1, 2, 34), formatVersion(1, 10, 0));
-}
-
-TEST(Trace, UnloggedDepthStillMovesAndNamesCarryBars) {
-    test::TestApp t;
-    {
-        Routine outer(t.app, "frmMain.cmdRedraw_Click");
-        {
-            Routine inner(t.app, "frmMain.cmdGetHighLowColor_Click");
-            EXPECT_EQ(t.app.session.gintTraceDepth, 2);
-            EXPECT_EQ(t.app.trace.currentRoutine(), "||frmMain.cmdGetHighLowColor_Click");
-        }
-        EXPECT_EQ(t.app.trace.currentRoutine(), "|frmMain.cmdRedraw_Click");
-    }
     EXPECT_EQ(t.app.session.gintTraceDepth, 0);
 }
 

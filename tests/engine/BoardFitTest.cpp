@@ -9,8 +9,6 @@
 namespace morv {
 namespace {
 
-const auto ramp = [](int w, int h) { return test::patternImage(w, h); };
-
 int level(const HeightImage& img, int x, int y) { return fcnGrayLevel(img.pixel(x, y)); }
 
 // The board sides and tags are checked where they are used: the fits below and
@@ -33,7 +31,7 @@ TEST(BoardFit, EachMethodGivesWholeBoardsOnEachGrid) {
     for (const auto& c : cases) {
         const int w = boardSide(c.grid, c.bw), h = boardSide(c.grid, c.bh);
         ASSERT_EQ(std::pair(w, h), std::pair(c.outW, c.outH));
-        const HeightImage in = ramp(c.inW, c.inH);
+        const HeightImage in = test::patternImage(c.inW, c.inH);
         const HeightImage out = fitToSize(in, w, h, c.method, fcnGrayColor(77));
         EXPECT_EQ(std::pair(out.width(), out.height()), std::pair(c.outW, c.outH));
         if (c.method == BoardFitMethod::Crop) {
@@ -54,16 +52,13 @@ TEST(BoardFit, EachMethodGivesWholeBoardsOnEachGrid) {
 
 TEST(BoardFit, ScalingAveragesDownAndInterpolatesUp) {
     // Down: whole and part pixels averaged; 25.5 rounds to 26.
-    HeightImage down = fitToSize(test::greyImage({{0, 10, 20, 31}}), 2, 1, BoardFitMethod::Scale, 0);
-    EXPECT_EQ(down, test::greyImage({{5, 26}}));
-    down = fitToSize(test::greyImage({{0, 30, 90}}), 2, 1, BoardFitMethod::Scale, 0);
-    EXPECT_EQ(down, test::greyImage({{10, 70}}));
+    const auto scaled = [](const HeightImage& img, int w, int h) { return fitToSize(img, w, h, BoardFitMethod::Scale, 0); };
+    EXPECT_EQ(scaled(test::greyImage({{0, 10, 20, 31}}), 2, 1), test::greyImage({{5, 26}}));
+    EXPECT_EQ(scaled(test::greyImage({{0, 30, 90}}), 2, 1), test::greyImage({{10, 70}}));
     // Up: Catmull-Rom (linear would give 64 and 191), overshoot clamped at the ends.
-    const HeightImage up = fitToSize(test::greyImage({{0, 255}}), 4, 1, BoardFitMethod::Scale, 0);
-    EXPECT_EQ(up, test::greyImage({{0, 52, 203, 255}}));
+    EXPECT_EQ(scaled(test::greyImage({{0, 255}}), 4, 1), test::greyImage({{0, 52, 203, 255}}));
     // Each direction on its own: shrink across, grow down.
-    const HeightImage both = fitToSize(test::greyImage({{0, 10, 20, 31}, {0, 10, 20, 31}}), 2, 3, BoardFitMethod::Scale, 0);
-    EXPECT_EQ(both, test::greyImage({{5, 26}, {5, 26}, {5, 26}}));
+    EXPECT_EQ(scaled(test::greyImage({{0, 10, 20, 31}, {0, 10, 20, 31}}), 2, 3), test::greyImage({{5, 26}, {5, 26}, {5, 26}}));
 }
 
 TEST(BoardFit, ColourPicturesFitChannelByChannel) {
@@ -78,7 +73,7 @@ TEST(BoardFit, ColourPicturesFitChannelByChannel) {
 }
 
 TEST(BoardFit, RefusesToCropUpOrPadDown) {
-    const HeightImage img = ramp(100, 100);
+    const HeightImage img = test::patternImage(100, 100);
     EXPECT_THROW(fitToSize(img, 144, 73, BoardFitMethod::Crop, 0), std::invalid_argument);
     EXPECT_THROW(fitToSize(img, 73, 144, BoardFitMethod::Pad, 0), std::invalid_argument);
 }

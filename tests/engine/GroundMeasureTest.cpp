@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/GroundMeasure.h"
+#include "support/TestSupport.h"
 
 namespace morv {
 namespace {
@@ -12,30 +13,20 @@ HeightImage withLevels(int w, int h, std::initializer_list<int> levels) {
     return img;
 }
 
-MapScale scaleOf(double pixelMetres, double levelMetres) {
-    MapScale s;
-    s.pixelMetres = pixelMetres;
-    s.levelMetres = levelMetres;
-    return s;
-}
-
-TEST(GroundMeasure, SlopeFromNeighboursEitherSide) {
+TEST(GroundMeasure, SlopeFromNeighboursOnceBothScalesAreKnown) {
     // Across the middle pixel 30 levels over two pixels, down 40 over two: 25 a pixel.
     const HeightImage img = withLevels(3, 3, {0, 0, 0,  0, 50, 30,  0, 40, 0});
-    const MapScale scale = scaleOf(5, 0.5);
+    const MapScale scale = test::mapScale(5, 0.5);
     // Middle row: left 0, right 30; middle column: top 0, bottom 40.
     EXPECT_DOUBLE_EQ(*slopePercentAt(img, scale, 1, 1), 25.0 * 0.5 / 5 * 100);
     // At the left edge the pixel itself and its right neighbour: 50 over one pixel.
     const HeightImage row = withLevels(3, 1, {10, 60, 60});
     EXPECT_DOUBLE_EQ(*slopePercentAt(row, scale, 0, 0), 500.0);
     EXPECT_DOUBLE_EQ(*slopePercentAt(row, scale, 1, 0), 250.0);
-}
-
-TEST(GroundMeasure, SlopeNeedsBothScalesAndTheMap) {
-    const HeightImage img = withLevels(2, 1, {0, 10});
-    EXPECT_FALSE(slopePercentAt(img, scaleOf(5, 0), 0, 0));
-    EXPECT_FALSE(slopePercentAt(img, scaleOf(0, 1), 0, 0));
-    EXPECT_FALSE(slopePercentAt(img, scaleOf(5, 1), 2, 0));
+    // Both scales and a place on the map are needed.
+    EXPECT_FALSE(slopePercentAt(row, test::mapScale(5, 0), 0, 0));
+    EXPECT_FALSE(slopePercentAt(row, test::mapScale(0, 1), 0, 0));
+    EXPECT_FALSE(slopePercentAt(row, test::mapScale(5, 1), 3, 0));
 }
 
 TEST(GroundMeasure, HeightsReadBetweenPixelCentres) {
@@ -56,13 +47,13 @@ TEST(GroundMeasure, HeightsReadBetweenPixelCentres) {
 
 TEST(GroundMeasure, MetresAndGradeWithAScale) {
     const HeightImage img = withLevels(4, 1, {0, 10, 20, 30});
-    const GroundMeasure m = measureGround(img, scaleOf(5, 0.1), 0.5, 0.5, 3.5, 0.5);
+    const GroundMeasure m = measureGround(img, test::mapScale(5, 0.1), 0.5, 0.5, 3.5, 0.5);
     EXPECT_DOUBLE_EQ(*m.metres, 15.0);
     EXPECT_DOUBLE_EQ(*m.riseMetres, 3.0);
     EXPECT_DOUBLE_EQ(*m.gradePercent, 20.0);
     EXPECT_EQ(measureText(m), "Distance: 15 m - Rise: 3 m - Grade: 20.00%");
     // Distances known but not heights: no grade.
-    const GroundMeasure flat = measureGround(img, scaleOf(5, 0), 0.5, 0.5, 3.5, 0.5);
+    const GroundMeasure flat = measureGround(img, test::mapScale(5, 0), 0.5, 0.5, 3.5, 0.5);
     EXPECT_FALSE(flat.gradePercent);
     EXPECT_EQ(measureText(flat), "Distance: 15 m - Rise: 30.0 levels");
 }

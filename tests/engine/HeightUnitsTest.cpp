@@ -2,15 +2,10 @@
 
 #include "engine/BoardFit.h"
 #include "engine/HeightUnits.h"
+#include "support/TestSupport.h"
 
 namespace morv {
 namespace {
-
-MapScale scale(double pixel, double level, double base) {
-    MapScale s;
-    s.pixelMetres = pixel, s.levelMetres = level, s.baseMetres = base;
-    return s;
-}
 
 TEST(HeightUnits, ReadsLevelsMetresAndPixels) {
     const std::pair<const char*, std::optional<Quantity>> cases[] = {
@@ -22,7 +17,7 @@ TEST(HeightUnits, ReadsLevelsMetresAndPixels) {
 }
 
 TEST(HeightUnits, MetresBecomeLevelsThroughTheScale) {
-    const std::optional<MapScale> s = scale(5, 0.5, 100);
+    const std::optional<MapScale> s = test::mapScale(5, 0.5, 100);
     // (150 - 100) / 0.5: metres over the level's metres alone would give 300.
     EXPECT_DOUBLE_EQ(levelOfHeight({150, true}, s).value, 100);
     EXPECT_DOUBLE_EQ(levelOfHeight({37.5, false}, s).value, 37.5);
@@ -30,14 +25,13 @@ TEST(HeightUnits, MetresBecomeLevelsThroughTheScale) {
     EXPECT_EQ(levelOfHeight({256, false}, s).problem, "level 256 is outside the levels 0..255");
     EXPECT_EQ(levelOfHeight({150, true}, std::nullopt).problem,
               "the map has no scale: a height in metres needs its metres per level");
-    EXPECT_NE(levelOfHeight({150, true}, scale(5, 0, 0)).problem, "");
-
+    EXPECT_NE(levelOfHeight({150, true}, test::mapScale(5, 0, 0)).problem, "");
 }
 
 TEST(HeightUnits, MetresBecomePixelsThroughTheScale) {
-    EXPECT_DOUBLE_EQ(pixelsOfLength({20, true}, scale(5, 0, 0)).value, 4);
+    EXPECT_DOUBLE_EQ(pixelsOfLength({20, true}, test::mapScale(5, 0, 0)).value, 4);
     EXPECT_DOUBLE_EQ(pixelsOfLength({6, false}, std::nullopt).value, 6);
-    EXPECT_EQ(pixelsOfLength({20, true}, scale(0, 1, 0)).problem,
+    EXPECT_EQ(pixelsOfLength({20, true}, test::mapScale(0, 1, 0)).problem,
               "the map has no scale: a length in metres needs its metres per pixel");
     EXPECT_EQ(pixelsOfLength({-1, false}, std::nullopt).problem, "a length cannot be negative");
     EXPECT_EQ(metresText(312.5), "312.5 m");
@@ -50,26 +44,23 @@ TEST(HeightUnits, GuessesTheGridFromTheSize) {
     EXPECT_EQ(gridPixelMetres(289, 144), 5);
     EXPECT_EQ(gridPixelMetres(288, 288), 5);
     EXPECT_EQ(gridPixelMetres(1, 1), 5);
-    EXPECT_EQ(scaleOfSamples({1000, 1510}, 10), scale(10, 2, 1000));
+    EXPECT_EQ(scaleOfSamples({1000, 1510}, 10), test::mapScale(10, 2, 1000));
 }
 
 TEST(HeightUnits, FittingMovesTheScaleWithThePixels) {
-    MapScale s = scale(5, 0.5, 100);
+    MapScale s = test::mapScale(5, 0.5, 100);
     s.crsWkt = "LOCAL_CS[\"x\"]";
     s.geoTransform = {1000, 5, 0, 2000, 0, -5};
     const MapScale halved = fittedScale(s, 576, 576, 288, 288, BoardFitMethod::Scale);
+    using Grid = std::array<double, 6>;
     EXPECT_DOUBLE_EQ(halved.pixelMetres, 10);
-    EXPECT_DOUBLE_EQ(halved.geoTransform[1], 10);
-    EXPECT_DOUBLE_EQ(halved.geoTransform[5], -10);
+    EXPECT_EQ(halved.geoTransform, (Grid{1000, 10, 0, 2000, 0, -10}));
     EXPECT_DOUBLE_EQ(halved.levelMetres, 0.5);
     // Crop cuts 12 pixels on the left and 5 on the top (the odd one goes right and bottom).
     const MapScale cropped = fittedScale(s, 600, 587, 576, 576, BoardFitMethod::Crop);
-    EXPECT_DOUBLE_EQ(cropped.geoTransform[0], 1060);
-    EXPECT_DOUBLE_EQ(cropped.geoTransform[3], 1975);
+    EXPECT_EQ(cropped.geoTransform, (Grid{1060, 5, 0, 1975, 0, -5}));
     EXPECT_DOUBLE_EQ(cropped.pixelMetres, 5);
-    const MapScale padded = fittedScale(s, 500, 576, 576, 576, BoardFitMethod::Pad);
-    EXPECT_DOUBLE_EQ(padded.geoTransform[0], 810);
-    EXPECT_DOUBLE_EQ(padded.geoTransform[3], 2000);
+    EXPECT_EQ(fittedScale(s, 500, 576, 576, 576, BoardFitMethod::Pad).geoTransform, (Grid{810, 5, 0, 2000, 0, -5}));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "engine/LevelSite.h"
+#include "support/TestSupport.h"
 
 namespace morv {
 namespace {
@@ -16,18 +17,14 @@ std::vector<int> row(const HeightImage& img, int y, int from, int to) {
 
 TEST(LevelSite, MasksTakePixelsByTheirCentres) {
     const SiteMask rect = siteMaskOf(SiteShape::rectangle(2, 1, 3, 2), 10, 10);
-    EXPECT_EQ(rect.count, 6);
-    EXPECT_TRUE(rect.contains(2, 1));
-    EXPECT_TRUE(rect.contains(4, 2));
-    EXPECT_FALSE(rect.contains(5, 1));
-    EXPECT_FALSE(rect.contains(2, 3));
     // Centres with x + y < 3: rows of 3, 2 and 1 pixels; (3, 0)'s centre lies on the edge.
     const SiteMask tri = siteMaskOf({{{0, 0}, {4, 0}, {0, 4}}}, 10, 10);
+    EXPECT_EQ(rect.count, 6);
     EXPECT_EQ(tri.count, 6);
-    EXPECT_TRUE(tri.contains(2, 0));
-    EXPECT_FALSE(tri.contains(3, 0));
-    EXPECT_TRUE(tri.contains(0, 2));
-    EXPECT_FALSE(tri.contains(0, 3));
+    const std::tuple<const SiteMask*, int, int, bool> probes[] = {
+        {&rect, 2, 1, true}, {&rect, 4, 2, true}, {&rect, 5, 1, false}, {&rect, 2, 3, false},
+        {&tri, 2, 0, true},  {&tri, 3, 0, false}, {&tri, 0, 2, true},  {&tri, 0, 3, false}};
+    for (const auto& [mask, x, y, in] : probes) EXPECT_EQ(mask->contains(x, y), in) << (mask == &rect ? "rectangle " : "triangle ") << x << "," << y;
     // Even-odd: a square wound twice covers every pixel twice, so none is inside.
     EXPECT_EQ(siteMaskOf({{{0, 0}, {4, 0}, {4, 4}, {0, 4}, {0, 0}, {4, 0}, {4, 4}, {0, 4}}}, 10, 10).count, 0);
 }
@@ -56,8 +53,7 @@ TEST(LevelSite, ShoulderBlendsBySmoothstep) {
 }
 
 TEST(LevelSite, CountsCutAndFill) {
-    HeightImage img = HeightImage(4, 1, 0);
-    img.grey()[0] = 10, img.grey()[1] = 30, img.grey()[2] = 26, img.grey()[3] = 50;
+    HeightImage img = test::greyImage({{10, 30, 26, 50}});
     const LevelSiteResult r = levelSite(img, siteMaskOf(SiteShape::rectangle(0, 0, 3, 1), 4, 1), 20, 0);
     EXPECT_EQ(row(img, 0, 0, 4), (std::vector<int>{20, 20, 20, 50}));
     EXPECT_EQ(r.fill, 1);
@@ -73,15 +69,13 @@ TEST(LevelSite, CountsCutAndFill) {
 TEST(LevelSite, PolygonOnARampStaysWithinTheBlend) {
     const int w = 64, h = 48, level = 100;
     const double shoulder = 8;
-    HeightImage img(w, h, 0);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) img.grey()[y * w + x] = std::uint8_t(30 + 3 * x);
+    HeightImage img = test::levelImage(w, h, [](int x, int) { return 30 + 3 * x; });
     const HeightImage before = img;
     const SiteMask site = siteMaskOf({{{20, 10}, {41, 13}, {36, 31}, {26, 22.5}, {17, 27}}}, w, h);
     ASSERT_GT(site.count, 100);
     levelSite(img, site, level, shoulder);
     int shoulderSeen = 0;
-    for (int y = 0; y < h; ++y) {
+    for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             const int old = before.grey()[y * w + x], now = img.grey()[y * w + x];
             if (site.contains(x, y)) {
@@ -100,14 +94,9 @@ TEST(LevelSite, PolygonOnARampStaysWithinTheBlend) {
             ++shoulderSeen;
             EXPECT_GE(now, std::min(old, level)) << x << "," << y;
             EXPECT_LE(now, std::max(old, level)) << x << "," << y;
-            if (nearest == 1) {
-                EXPECT_LE(std::abs(now - level), 1) << "a step at the site's edge " << x << "," << y;
-            }
-            if (edge > shoulder - 0.5) {
-                EXPECT_LE(std::abs(now - old), 1) << "a step at the shoulder's foot " << x << "," << y;
-            }
+            if (nearest == 1) { EXPECT_LE(std::abs(now - level), 1) << "a step at the site's edge " << x << "," << y; }
+            if (edge > shoulder - 0.5) { EXPECT_LE(std::abs(now - old), 1) << "a step at the shoulder's foot " << x << "," << y; }
         }
-    }
     EXPECT_GT(shoulderSeen, 200);
 }
 

@@ -16,22 +16,18 @@ TEST(HeightImageCopy, OverSameSizeReusesThePlane) {
     a = b;
     EXPECT_EQ(a.grey(), before);
     EXPECT_EQ(a, b);
-    EXPECT_EQ(a.pixel(63, 63), fcnGrayColor(200));
 }
 
 TEST(HeightImageCopy, OtherSizeOrStorageTakesAFreshCopy) {
     HeightImage small(3, 2, 5), big(70, 40, 7);
     small = big;
-    EXPECT_EQ(small.width(), 70);
-    EXPECT_EQ(small.height(), 40);
-    EXPECT_EQ(small, big);
+    EXPECT_EQ(small, big);  // the sizes too
 
     HeightImage grey(4, 4, 3), colour(4, 4, 3);
     colour.setPixel(1, 2, 0x112233);
     grey = colour;
     EXPECT_FALSE(grey.isGrey());
-    EXPECT_EQ(grey.pixel(1, 2), 0x112233);
-    EXPECT_EQ(grey.pixel(0, 0), fcnGrayColor(3));
+    EXPECT_EQ(grey, colour);
     colour = HeightImage(4, 4, 6);  // and back to one byte a pixel
     grey = colour;
     EXPECT_TRUE(grey.isGrey());

@@ -6,6 +6,7 @@
 #include "engine/MapDelta.h"
 #include "engine/Passes.h"
 #include "engine/PreviewLevels.h"
+#include "support/TestSupport.h"
 
 namespace morv {
 namespace {
@@ -42,32 +43,22 @@ TEST(PreviewLevels, OneTableGivesWhatThePassesGiveInTurn) {
         int lo, hi;
         LevelPlan plan;
     };
-    const auto plan = [](int ground, bool m, MountainMode mm, int mBar, bool v, ValleyMode vm, int vBar, bool up) {
-        LevelPlan p;
-        p.ground = ground;
-        p.mountains = m;
-        p.mountainMode = mm;
-        p.mountainFactor = mountainFactorFromBar(mBar);
-        p.high = 230;
-        p.valleys = v;
-        p.valleyMode = vm;
-        p.valleyFactor = valleyFactorFromBar(vBar);
-        p.low = 30;
-        p.scaleUp = up;
-        return p;
+    // A bar at 0 leaves its pass out.
+    const auto plan = [](int ground, int mBar, MountainMode mm, int vBar, ValleyMode vm, bool up) {
+        return LevelPlan{ground, mBar > 0, mm, mountainFactorFromBar(mBar), 230, vBar > 0, vm, valleyFactorFromBar(vBar), 30, up};
     };
     using M = MountainMode;
     using V = ValleyMode;
     const Row rows[] = {
-        {"flatten 29", 0, 255, plan(128, true, M::Flatten, 29, false, V::Fill, 100, false)},
-        {"lower 40", 0, 255, plan(100, true, M::Lower, 40, false, V::Fill, 100, false)},
-        {"fill 35", 0, 255, plan(90, false, M::Flatten, 0, true, V::Fill, 35, false)},
-        {"invert 60", 0, 255, plan(128, false, M::Flatten, 0, true, V::Invert, 60, false)},
+        {"flatten 29", 0, 255, plan(128, 29, M::Flatten, 0, V::Fill, false)},
+        {"lower 40", 0, 255, plan(100, 40, M::Lower, 0, V::Fill, false)},
+        {"fill 35", 0, 255, plan(90, 0, M::Flatten, 35, V::Fill, false)},
+        {"invert 60", 0, 255, plan(128, 0, M::Flatten, 60, V::Invert, false)},
         // The raise pass reaches 255 from the highest level the flatten left (190
         // flattened by half is 159), not from the highest before it.
-        {"flatten then scale up", 60, 190, plan(128, true, M::Flatten, 50, false, V::Fill, 100, true)},
-        {"all three", 10, 240, plan(120, true, M::Lower, 25, true, V::Invert, 80, true)},
-        {"scale up alone", 40, 200, plan(100, false, M::Flatten, 0, false, V::Fill, 100, true)},
+        {"flatten then scale up", 60, 190, plan(128, 50, M::Flatten, 0, V::Fill, true)},
+        {"all three", 10, 240, plan(120, 25, M::Lower, 80, V::Invert, true)},
+        {"scale up alone", 40, 200, plan(100, 0, M::Flatten, 0, V::Fill, true)},
     };
     for (const Row& row : rows) {
         const HeightImage source = levelsRow(row.lo, row.hi);
@@ -93,17 +84,11 @@ TEST(PreviewLevels, CountsEveryPixelByItsLevel) {
 
 /// Smooth hills: what a height map is like.
 HeightImage hills(int w, int h) {
-    HeightImage img(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            img.setPixel(x, y, fcnGrayColor(int(128 + 90 * std::sin(x / 40.0) * std::cos(y / 30.0))));
-    return img;
+    return test::levelImage(w, h, [](int x, int y) { return int(128 + 90 * std::sin(x / 40.0) * std::cos(y / 30.0)); });
 }
 
 TEST(MapDelta, PackedPicturesComeBackExactly) {
-    HeightImage noisy(300, 7);
-    for (int y = 0; y < 7; ++y)
-        for (int x = 0; x < 300; ++x) noisy.setPixel(x, y, fcnGrayColor((x * 7919 + y * 104729) % 256));
+    HeightImage noisy = test::levelImage(300, 7, [](int x, int y) { return (x * 7919 + y * 104729) % 256; });
     HeightImage colour = hills(150, 20);
     colour.setPixel(3, 4, 0x123456);
     HeightImage flat(400, 3, 77);  // runs longer than one token holds

@@ -50,26 +50,15 @@ TEST(ResultName, EveryCodeIsWrittenFromTheTable) {
 
 TEST(ResultName, CodesAreReadBackInTheirPlacesOnly) {
     const std::pair<const char*, bool> cases[] = {
-        {"_576x432_B-0", true},
-        {"_576x432_MSU-30_B-0", true},
-        {"_576x432_MF-40_B-0", true},
-        {"_576x432_ML-20_B-0", true},
-        {"_576x432_VF-5_B-48", true},
-        {"_576x432_VI-100_B-4", true},
-        {"_576x432_MF-40_B-0_FB-4x3", true},
+        {"_576x432_B-0", true}, {"_576x432_MSU-30_B-0", true}, {"_576x432_MF-40_B-0", true}, {"_576x432_ML-20_B-0", true},
+        {"_576x432_VF-5_B-48", true}, {"_576x432_VI-100_B-4", true}, {"_576x432_MF-40_B-0_FB-4x3", true},
         {"_649x505_ML-60_VI-9_B-2_FB10-9x7", true},
-        {"_576x432_MF-40", false},              // no blur
-        {"_MF-40_B-0", false},                  // no size
-        {"_576_B-0", false},                    // half a size
-        {"_576x432_VF-5_ML-20_B-0", false},     // valleys before mountains
-        {"_576x432_FB-4x3_B-0", false},         // the fit before the blur
-        {"_576x432_MF-40_MF-40_B-0", false},    // one code a place
-        {"_576x432_B-0_FB-4x3_FB10-4x3", false},
-        {"_576x432_B-0_FB-4", false},           // a fit of one number
-        {"_576x432_B-0_FB10-x3", false},
-        {"_576x432_B-0_FB12-4x3", false},       // no such grid
-        {"_576x432_B-0CL", false},
-        {"_576x432_MF-_B-0", false},
+        // No blur, no size, half a size; valleys before mountains, the fit before the
+        // blur, two codes in one place; a fit of one number, no such grid.
+        {"_576x432_MF-40", false}, {"_MF-40_B-0", false}, {"_576_B-0", false}, {"_576x432_VF-5_ML-20_B-0", false},
+        {"_576x432_FB-4x3_B-0", false}, {"_576x432_MF-40_MF-40_B-0", false}, {"_576x432_B-0_FB-4x3_FB10-4x3", false},
+        {"_576x432_B-0_FB-4", false}, {"_576x432_B-0_FB10-x3", false}, {"_576x432_B-0_FB12-4x3", false},
+        {"_576x432_B-0CL", false}, {"_576x432_MF-_B-0", false},
     };
     for (const auto& [codes, result] : cases) EXPECT_EQ(isResultCodes(codes), result) << codes;
 }
@@ -101,17 +90,13 @@ TEST(FileExists, OrdinaryFilesOnly) {
     test::writeBytes(dir.file("Ridge.bmp"), "");
     test::writeBytes(dir.file(".hidden.bmp"), "");
     std::filesystem::create_directory(dir.path() / "folder.bmp");
-    EXPECT_TRUE(fileExists(t.app, dir.file("Ridge.bmp")));
-    EXPECT_FALSE(fileExists(t.app, dir.file("RidgeCL.bmp")));
-    EXPECT_FALSE(fileExists(t.app, dir.file("folder.bmp")));
     // A hidden file (its name begins with a dot) is a file; a wildcard passes it by.
-    EXPECT_TRUE(fileExists(t.app, dir.file(".hidden.bmp")));
-    EXPECT_FALSE(fileExists(t.app, dir.file("*hidden.bmp")));
+    const std::pair<const char*, bool> cases[] = {
+        {"Ridge.bmp", true}, {"RidgeCL.bmp", false}, {"folder.bmp", false}, {".hidden.bmp", true}, {"*hidden.bmp", false},
+        {"R*.bmp", true},    {"Ridge.?mp", true},    {"*.jpg", false},      {"fold*", false},
+    };
+    for (const auto& [name, exists] : cases) EXPECT_EQ(fileExists(t.app, dir.file(name)), exists) << name;
     EXPECT_FALSE(fileExists(t.app, ""));
-    EXPECT_TRUE(fileExists(t.app, dir.file("R*.bmp")));
-    EXPECT_TRUE(fileExists(t.app, dir.file("Ridge.?mp")));
-    EXPECT_FALSE(fileExists(t.app, dir.file("*.jpg")));
-    EXPECT_FALSE(fileExists(t.app, dir.file("fold*")));
     EXPECT_EQ(t.app.session.gintTraceDepth, 0);
 }
 

@@ -7,7 +7,7 @@
 
 #include <fstream>
 #include <random>
-#include <sstream>
+#include <iterator>
 
 #include "core/RuntimeError.h"
 #include "io/BmpCodec.h"
@@ -82,17 +82,6 @@ std::shared_ptr<HeightImage> RecordingHost::loadPicture(const std::string& path)
     return std::make_shared<HeightImage>(it->second);
 }
 
-OverwriteAnswer RecordingHost::askOverwrite() {
-    events.push_back("ask overwrite");
-    if (overwriteAnswers.empty()) {
-        ADD_FAILURE() << "unexpected overwrite question";
-        return OverwriteAnswer::Cancel;
-    }
-    const OverwriteAnswer a = overwriteAnswers.front();
-    overwriteAnswers.pop_front();
-    return a;
-}
-
 void HostTest::expectIdle() const {
     EXPECT_FALSE(s.gblnBusy);
     EXPECT_FALSE(s.gblnDrawing);
@@ -104,9 +93,7 @@ void HostTest::expectIdle() const {
 
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 void writeBytes(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
@@ -189,6 +176,19 @@ TempDir::~TempDir() {
     std::error_code ec;
     std::filesystem::permissions(m_path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
     std::filesystem::remove_all(m_path, ec);
+}
+
+MapScale mapScale(double pixelMetres, double levelMetres, double baseMetres) {
+    MapScale s;
+    s.pixelMetres = pixelMetres, s.levelMetres = levelMetres, s.baseMetres = baseMetres;
+    return s;
+}
+
+HeightImage levelImage(int w, int h, const std::function<int(int, int)>& level) {
+    HeightImage img(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) img.setPixel(x, y, fcnGrayColor(level(x, y)));
+    return img;
 }
 
 }  // namespace morv::test

@@ -83,7 +83,11 @@ public:
     void setSaveAsCloseEnabled(bool on) override { saveAsClose = on; }
     void focusGroundLevel() override { events.push_back("focus ground"); }
     void setScaleUp(bool on) override { ctl.scaleUpTagged = on; m_app.session.gblnScaleUp = on; }
-    OverwriteAnswer askOverwrite() override;
+    /// No test here answers the overwrite question: asking it fails the test.
+    OverwriteAnswer askOverwrite() override {
+        ADD_FAILURE() << "unexpected overwrite question";
+        return OverwriteAnswer::Cancel;
+    }
 
     Document doc;
     TerrainControls ctl;
@@ -92,8 +96,6 @@ public:
     std::vector<int> percents;
     std::string status, caption;
     bool toolbars = false, pictureWindow = false, saveAsClose = false;
-    /// Answers of the overwrite question, in order; an unexpected question fails the test.
-    std::deque<OverwriteAnswer> overwriteAnswers;
     bool controlsEnabled = true, waitCursor = false, showContours = false, contourVisible = false, save = false;
     int yields = 0, refreshes = 0, beeps = 0;
     std::function<void()> onYield;
@@ -159,5 +161,10 @@ public:
 private:
     std::filesystem::path m_path;
 };
+
+/// A map's scale: metres a pixel, metres a level and the height of level 0 (0 where unknown).
+MapScale mapScale(double pixelMetres, double levelMetres, double baseMetres = 0);
+/// A grey picture whose pixel (x, y) is at level(x, y).
+HeightImage levelImage(int w, int h, const std::function<int(int x, int y)>& level);
 
 }  // namespace morv::test
