@@ -7,7 +7,9 @@ namespace morv {
 namespace {
 
 std::time_t at(int y, int mo, int d, int h, int mi, int s) {
-    std::tm tm{.tm_sec = s, .tm_min = mi, .tm_hour = h, .tm_mday = d, .tm_mon = mo - 1, .tm_year = y - 1900, .tm_isdst = -1};
+    std::tm tm{};
+    tm.tm_sec = s, tm.tm_min = mi, tm.tm_hour = h, tm.tm_mday = d, tm.tm_mon = mo - 1, tm.tm_year = y - 1900;
+    tm.tm_isdst = -1;
     return std::mktime(&tm);
 }
 
